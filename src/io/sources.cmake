@@ -1,0 +1,3 @@
+list(APPEND VELK_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/console.cpp
+)

@@ -1,0 +1,20 @@
+// Airy functions of a real argument, from Bessel functions of order 1/3 and 2/3 at
+// z = (2/3)|x|^(3/2): I and K for x > 0, J and Y for x < 0, stored values at x = 0.
+//
+// The formulas use the stored constants pi = 3.1415927 and 1/sqrt(3) = 0.57735027, so the results
+// differ from full-precision Airy values in about the eighth significant digit. That is kept on
+// purpose: the quasi-bound start values of the radial solvers depend on it.
+#pragma once
+
+namespace velk {
+
+struct AiryValues {
+  double ai = 0.0;
+  double bi = 0.0;
+  double ai_prime = 0.0;
+  double bi_prime = 0.0;
+};
+
+AiryValues airy_functions(double x);
+
+}  // namespace velk

@@ -1,0 +1,3 @@
+# sources of src/numlib
+list(APPEND VELK_SOURCES
+)

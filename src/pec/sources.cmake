@@ -1,0 +1,3 @@
+# sources of src/pec
+list(APPEND VELK_SOURCES
+)

@@ -1,0 +1,3 @@
+# sources of src/run
+list(APPEND VELK_SOURCES
+)

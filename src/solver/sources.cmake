@@ -1,0 +1,3 @@
+# sources of src/solver
+list(APPEND VELK_SOURCES
+)

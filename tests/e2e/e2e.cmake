@@ -1,0 +1,1 @@
+# whole working directories run against the binary: see run_case.cmake

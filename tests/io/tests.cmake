@@ -1,0 +1,3 @@
+# unit tests of src/io
+list(APPEND VELK_TEST_SOURCES
+)

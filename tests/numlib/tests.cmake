@@ -1,0 +1,3 @@
+# unit tests of src/numlib
+list(APPEND VELK_TEST_SOURCES
+)

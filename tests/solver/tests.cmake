@@ -1,0 +1,3 @@
+# unit tests of src/solver
+list(APPEND VELK_TEST_SOURCES
+)
