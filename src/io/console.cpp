@@ -4,10 +4,16 @@
 #include <iostream>
 #include <string>
 
+#include "io/formatted_output.h"
+
 namespace velk {
 
 void console_line(std::string_view text) {
   std::cout << text << '\n';
+}
+
+void console_line(const FreeLine& line) {
+  for (const auto& text : line.lines()) console_line(text);
 }
 
 void pause(std::string_view message) {
@@ -17,8 +23,11 @@ void pause(std::string_view message) {
     std::string answer;
     if (!std::getline(std::cin, answer)) return;
     if (!answer.empty() && answer.back() == '\r') answer.pop_back();
-    if (answer.empty()) return;
-    // The operator asked for a command to be run before the pause is offered again.
+    // An answer of blanks is no command: a fixed-length text of blanks compares equal to an empty
+    // one, and handing it to the shell would only offer the pause again.
+    if (answer.find_first_not_of(" \t\r") == std::string::npos) return;
+    // The operator asked for a command to be run before the pause is offered again. Its output
+    // goes straight to the terminal, after the message flushed above.
     [[maybe_unused]] const int status = std::system(answer.c_str());
   }
 }

@@ -1,3 +1,4 @@
 # sources of src/pec
 list(APPEND VELK_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/spline.cpp
 )

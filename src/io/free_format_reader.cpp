@@ -1,0 +1,210 @@
+#include "io/free_format_reader.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+#include "io/errors.h"
+
+namespace velk {
+namespace {
+
+bool is_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
+bool is_separator(char c) {
+  return is_blank(c) || c == ',' || c == '/';
+}
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+std::string quoted_token(std::string_view token) {
+  constexpr std::size_t kShown = 40;
+  std::string shown;
+  for (char c : token.substr(0, kShown)) {
+    const auto byte = static_cast<unsigned char>(c);
+    shown += (byte < 0x20 || byte >= 0x7f) ? '?' : c;
+  }
+  if (token.size() > kShown) shown += "...";
+  return "\"" + shown + "\"";
+}
+
+}  // namespace
+
+std::string trimmed_file_name(std::string_view name) {
+  const auto end = name.find_last_not_of(' ');
+  return std::string(end == std::string_view::npos ? std::string_view() : name.substr(0, end + 1));
+}
+
+std::optional<int32_t> parse_integer(std::string_view text) {
+  std::size_t pos = 0;
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
+  if (pos == text.size()) return std::nullopt;
+  int64_t value = 0;
+  for (; pos < text.size(); ++pos) {
+    if (!is_digit(text[pos])) return std::nullopt;
+    value = value * 10 + (text[pos] - '0');
+    if (value > int64_t{INT32_MAX} + 1) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+std::optional<double> parse_real(std::string_view text) {
+  // [sign] digits [. digits] [exponent], the exponent being E or D with an optional sign, or a
+  // bare sign as list-directed input allows (1.0+5), followed by digits. The text is checked here
+  // rather than left to strtod, which would also take hexadecimal, NaN and Inf.
+  std::string normal;
+  std::size_t pos = 0;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) normal += text[pos++];
+  int mantissa_digits = 0;
+  while (pos < text.size() && is_digit(text[pos])) normal += text[pos++], ++mantissa_digits;
+  if (pos < text.size() && text[pos] == '.') {
+    normal += text[pos++];
+    while (pos < text.size() && is_digit(text[pos])) normal += text[pos++], ++mantissa_digits;
+  }
+  if (mantissa_digits == 0) return std::nullopt;
+  if (pos < text.size()) {
+    const char c = text[pos];
+    if (c == 'e' || c == 'E' || c == 'd' || c == 'D') {
+      ++pos;
+    } else if (c != '+' && c != '-') {
+      return std::nullopt;
+    }
+    normal += 'e';
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) normal += text[pos++];
+    int exponent_digits = 0;
+    while (pos < text.size() && is_digit(text[pos])) normal += text[pos++], ++exponent_digits;
+    if (exponent_digits == 0 || pos != text.size()) return std::nullopt;
+  }
+  // A value too small for a double reads as zero or a subnormal; one too large is an error.
+  char* end = nullptr;
+  const double value = std::strtod(normal.c_str(), &end);
+  if (end != normal.c_str() + normal.size() || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+FreeFormatReader::FreeFormatReader(std::string_view file_name)
+    : name_(trimmed_file_name(file_name)) {
+  if (name_.empty()) throw InputError("velk: a data file name is blank");
+  // Only an existing regular file is opened: a missing input is reported, never created, and a
+  // directory (which an ifstream would open) is refused before it reads as an empty file.
+  std::error_code error;
+  const auto status = std::filesystem::status(name_, error);
+  const std::string opening = "velk: cannot open input file \"" + name_ + "\": ";
+  if (status.type() == std::filesystem::file_type::not_found) {
+    throw InputError(opening + "no such file");
+  }
+  if (status.type() == std::filesystem::file_type::directory) {
+    throw InputError(opening + "it is a directory");
+  }
+  in_.open(name_, std::ios::in | std::ios::binary);
+  if (!in_) throw InputError(opening + "it cannot be read");
+}
+
+bool FreeFormatReader::next_line(std::string& line) {
+  if (!std::getline(in_, line)) {
+    if (in_.bad()) {
+      throw InputError("velk: " + name_ + ", line " + std::to_string(line_number_ + 1) +
+                       ": the file cannot be read");
+    }
+    return false;
+  }
+  ++line_number_;
+  return true;
+}
+
+void FreeFormatReader::fail(std::string_view what) const {
+  throw InputError("velk: " + name_ + ", line " + std::to_string(line_number_ + 1) + ": expected " +
+                   std::string(what) + ", found the end of the file");
+}
+
+void FreeFormatReader::bad_value(std::string_view what, std::string_view token) const {
+  throw InputError("velk: " + name_ + ", line " + std::to_string(line_number_) + ": expected " +
+                   std::string(what) + ", found " + quoted_token(token));
+}
+
+void FreeFormatReader::skip() {
+  if (!try_skip()) fail("a line");
+}
+
+bool FreeFormatReader::try_skip() {
+  std::string line;
+  return next_line(line);
+}
+
+std::string FreeFormatReader::read_text(int width) {
+  auto text = try_read_text(width);
+  if (!text) fail("a line of text");
+  return *text;
+}
+
+std::optional<std::string> FreeFormatReader::try_read_text(int width) {
+  if (width < 0) throw std::invalid_argument("text read of negative width");
+  std::string line;
+  if (!next_line(line)) return std::nullopt;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  line.resize(static_cast<std::size_t>(width), ' ');
+  return line;
+}
+
+void FreeFormatReader::read_items(std::span<Item> items) {
+  const int count = static_cast<int>(items.size());
+  auto describe = [&](int index) {
+    const Item& item = items[static_cast<std::size_t>(index)];
+    std::string what = item.integer ? "an integer" : "a real number";
+    if (count > 1)
+      what += " (item " + std::to_string(index + 1) + " of " + std::to_string(count) + ")";
+    return what;
+  };
+
+  std::string line;
+  if (!next_line(line)) {
+    if (count == 0) fail("a line");
+    fail(describe(0));
+  }
+  int index = 0;
+  std::size_t pos = 0;
+  bool after_value = false;  // a comma after a value separates; a comma after a comma is null
+  while (index < count) {
+    while (pos < line.size() && is_blank(line[pos])) ++pos;
+    if (pos == line.size()) {
+      if (!next_line(line)) fail(describe(index));
+      pos = 0;
+      continue;
+    }
+    const char c = line[pos];
+    if (c == '/') return;
+    if (c == ',') {
+      ++pos;
+      if (!after_value) ++index;  // null value: the item keeps what it held
+      after_value = false;
+      continue;
+    }
+    std::size_t end = pos;
+    while (end < line.size() && !is_separator(line[end])) ++end;
+    const std::string_view token(line.data() + pos, end - pos);
+    Item& item = items[static_cast<std::size_t>(index)];
+    if (item.integer) {
+      const auto value = parse_integer(token);
+      if (!value) bad_value(describe(index), token);
+      *item.integer = *value;
+    } else {
+      const auto value = parse_real(token);
+      if (!value) bad_value(describe(index), token);
+      *item.real = *value;
+    }
+    ++index;
+    pos = end;
+    after_value = true;
+  }
+}
+
+}  // namespace velk

@@ -1,0 +1,88 @@
+// Reading the program's input files.
+//
+// A free-format read asks for a fixed list of integer and real items. It starts at the beginning
+// of the next line and takes values separated by blanks, tabs, commas or line ends, continuing onto
+// further lines while items remain; whatever stands on its last line after the last item is
+// ignored, so input lines may carry trailing comments. A slash ends the read early and leaves the
+// remaining items unchanged; so does a null value (two commas in a row) for its own item. Integers
+// are written as integers (1.0 is not one). Reals may be written with or without a decimal point
+// and with an E or D exponent or a signed exponent alone (1.0+5). Repeat counts such as
+// 3*1.0, integers outside 32 bits and reals too large for a double (or written as NaN or Inf) are
+// conversion errors; a real too small for a double reads as zero.
+//
+// A text read of width w reads one line and takes its first w characters, padding a shorter line
+// with blanks. A skip consumes one line, whatever it holds.
+//
+// Carriage returns are blanks (and a text read drops the one ending its line), so files with
+// Windows line ends read alike; a last line without a line end reads like any other. Every failure
+// throws InputError naming the file, the line and what was expected.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace velk {
+
+// The program's file names are 12 characters, blank padded; the file on disk has the name without
+// the trailing blanks.
+std::string trimmed_file_name(std::string_view name);
+
+class FreeFormatReader {
+ public:
+  // Opens an existing file; a missing, unreadable or directory name is an InputError (a missing
+  // file is never created).
+  explicit FreeFormatReader(std::string_view file_name);
+
+  FreeFormatReader(const FreeFormatReader&) = delete;
+  FreeFormatReader& operator=(const FreeFormatReader&) = delete;
+
+  // One free-format read of the given items, each an int32_t or a double.
+  template <class... Items>
+  void read(Items&... items) {
+    Item list[] = {make_item(items)...};
+    read_items(list);
+  }
+
+  void skip();
+  // A skip that reports the end of the file instead of failing.
+  bool try_skip();
+
+  // Width 0 or more; a negative width is std::invalid_argument.
+  std::string read_text(int width);
+  // A text read that reports the end of the file instead of failing.
+  std::optional<std::string> try_read_text(int width);
+
+  const std::string& file_name() const { return name_; }
+  // The number of the last line consumed (0 before the first read).
+  int line_number() const { return line_number_; }
+
+  struct Item {
+    int32_t* integer = nullptr;
+    double* real = nullptr;
+  };
+  void read_items(std::span<Item> items);
+
+ private:
+  static Item make_item(int32_t& value) { return Item{&value, nullptr}; }
+  static Item make_item(double& value) { return Item{nullptr, &value}; }
+
+  bool next_line(std::string& line);
+  // The end of the file met where `what` was expected on the next line.
+  [[noreturn]] void fail(std::string_view what) const;
+  // A value on the current line that is not `what`.
+  [[noreturn]] void bad_value(std::string_view what, std::string_view token) const;
+
+  std::string name_;
+  std::ifstream in_;
+  int line_number_ = 0;
+};
+
+// Conversions of one free-format value; they return nothing when the text is not such a value.
+std::optional<int32_t> parse_integer(std::string_view text);
+std::optional<double> parse_real(std::string_view text);
+
+}  // namespace velk

@@ -1,0 +1,60 @@
+#include "numlib/airy.h"
+
+#include <cmath>
+
+#include "numlib/bessel.h"
+
+namespace velk {
+
+namespace {
+
+constexpr double kThird = 0.3333333333333333;
+constexpr double kTwoThirds = 0.6666666666666666;
+// Eight-digit 1/sqrt(3) and pi: the start values of the quasi-bound solver were settled with
+// these, so they are kept rather than replaced by full-precision values.
+constexpr double kRootThirdInverse = 0.57735027;  // 1/sqrt(3)
+constexpr double kTwoRootThirdInverse = 1.15470054;  // 2/sqrt(3), exactly twice the above
+constexpr double kAiryPi = 3.1415927;
+
+// Values at x = 0; Bi(0) and Bi'(0) are the stored Ai(0) and -Ai'(0) divided by the stored
+// 1/sqrt(3).
+constexpr double kAi0 = 0.35502805;
+constexpr double kAiPrime0 = -0.2588194;
+
+}  // namespace
+
+AiryValues airy_functions(double x) {
+  const double absx = std::fabs(x);
+  const double rootx = std::sqrt(absx);
+  const double z = kTwoThirds * absx * rootx;
+  AiryValues v;
+  // At x = 0, and for |x| so small (below about 1e-216) that z underflows to zero, the Bessel
+  // routines have no argument to work with; the functions equal their values at 0 to far
+  // better than the stored constants.
+  if (z == 0.0) {
+    v.ai = kAi0;
+    v.bi = kAi0 / kRootThirdInverse;
+    v.ai_prime = kAiPrime0;
+    v.bi_prime = -kAiPrime0 / kRootThirdInverse;
+    return v;
+  }
+  // For x > 0 the K/I form avoids the cancellation J - s3 Y would suffer in the growing region.
+  if (x > 0.0) {
+    const BesselIK third = bessik(z, kThird);
+    v.ai = rootx * kRootThirdInverse * third.k / kAiryPi;
+    v.bi = rootx * (third.k / kAiryPi + kTwoRootThirdInverse * third.i);
+    const BesselIK two_thirds = bessik(z, kTwoThirds);
+    v.ai_prime = -x * kRootThirdInverse * two_thirds.k / kAiryPi;
+    v.bi_prime = x * (two_thirds.k / kAiryPi + kTwoRootThirdInverse * two_thirds.i);
+  } else {
+    const BesselJY third = bessjy(z, kThird);
+    v.ai = 0.5 * rootx * (third.j - kRootThirdInverse * third.y);
+    v.bi = -0.5 * rootx * (third.y + kRootThirdInverse * third.j);
+    const BesselJY two_thirds = bessjy(z, kTwoThirds);
+    v.ai_prime = 0.5 * absx * (kRootThirdInverse * two_thirds.y + two_thirds.j);
+    v.bi_prime = 0.5 * absx * (kRootThirdInverse * two_thirds.j - two_thirds.y);
+  }
+  return v;
+}
+
+}  // namespace velk

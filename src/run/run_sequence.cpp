@@ -1,0 +1,63 @@
+#include "run/run_sequence.h"
+
+#include <exception>
+#include <iostream>
+
+#include "io/console.h"
+#include "io/errors.h"
+#include "io/formatted_output.h"
+#include "run/control_file.h"
+#include "run/state_levels.h"
+#include "run/transitions.h"
+
+namespace velk {
+namespace {
+
+void print_banner() {
+  console_line(FreeLine());
+  console_line(FreeLine());
+  console_line(FreeLine() << "---------------- VELK 3.0 -------------------");
+  console_line(FreeLine() << "        Last modified on 3.7.2007 ");
+  console_line(FreeLine());
+}
+
+void run_jobs() {
+  print_banner();
+  const RunControl control = read_control_file();
+  StateLevels levels(control);
+  const LevelTableBlock& table = control.level_table;
+  if (table.switch_flag == 'y') {
+    const LevelRanges ranges{table.vmin, table.vmax, table.Jmin,
+                             table.Jmax, table.pmin, table.pmax};
+    if (table.state == 1) {
+      levels.compute_state_levels(control.A, ranges, "Astate.dat");
+    } else {
+      levels.compute_state_levels(control.B, ranges, "Bstate.dat");
+    }
+  }
+  if (control.one_level.switch_flag == 'y') run_one_level_transitions(control, levels);
+  if (control.known_level.switch_flag == 'y') run_known_level_transitions(control, levels);
+  if (control.window.switch_flag == 'y') run_window_transitions(control, levels);
+}
+
+}  // namespace
+
+int run_velk() {
+  int status = 0;
+  try {
+    run_jobs();
+  } catch (const StopRun& stop) {
+    console_line(stop.what());
+    status = 1;
+  } catch (const InputError& error) {
+    console_line(error.what());
+    status = 2;
+  } catch (const std::bad_alloc&) {
+    console_line("velk: out of memory");
+    status = 3;
+  }
+  std::cout.flush();
+  return status;
+}
+
+}  // namespace velk

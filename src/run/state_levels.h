@@ -1,0 +1,36 @@
+// The one dispatch through which the run obtains a level file: a state whose kind is 'd' has its
+// levels from Dunham coefficients, any other state from its potential file by the level solver.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "run/control_file.h"
+
+namespace velk {
+
+class LevelDriver;
+
+struct LevelRanges {
+  int32_t vmin = 0, vmax = 0, Jmin = 0, Jmax = 0, pmin = 0, pmax = 0;
+};
+
+class StateLevels {
+ public:
+  explicit StateLevels(const RunControl& control);
+  ~StateLevels();
+  StateLevels(const StateLevels&) = delete;
+  StateLevels& operator=(const StateLevels&) = delete;
+
+  // Writes the complete level file `levelfile` for the ranges and closes it.
+  void compute_state_levels(const StateInput& state, const LevelRanges& ranges,
+                            const std::string& levelfile);
+
+ private:
+  const RunControl& control_;
+  // The solver's working arrays live for the run; made when a potential state is first used.
+  std::unique_ptr<LevelDriver> driver_;
+};
+
+}  // namespace velk

@@ -1,0 +1,54 @@
+#include "solver/effective_potential.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "io/console.h"
+
+namespace velk {
+
+namespace {
+
+constexpr double kCentrifugal = 16.85763130530976;  // ħ²/(2 u) in cm-1·Å²
+
+// J(J+1) - Lambda² with the wrap-around of 32-bit integer arithmetic, formed in unsigned
+// arithmetic so that an absurd J cannot become undefined behaviour.
+int32_t rotational_bracket(int J, int Lambda) {
+  const uint32_t j = static_cast<uint32_t>(J);
+  const uint32_t l = static_cast<uint32_t>(Lambda);
+  return static_cast<int32_t>(j * (j + 1u) - l * l);
+}
+
+}  // namespace
+
+void effective_potential(std::span<const double> V, std::span<double> Ueff, double mu, double R0,
+                         double h, int N, int J, int Lambda, char revflag) {
+  if (N > 0 && (static_cast<size_t>(N) >= V.size() || static_cast<size_t>(N) >= Ueff.size())) {
+    throw std::invalid_argument("effective_potential: " + std::to_string(N) +
+                                " grid points do not fit the potential arrays");
+  }
+  const double K = static_cast<double>(rotational_bracket(J, Lambda)) * kCentrifugal;
+  const double* v = V.data();
+  double* u = Ueff.data();
+  if (revflag != 'y') {
+    // The radius is built from a counter stepped by 1.0, not from k converted afresh; both give
+    // the same integers, but the counter is how the tabulated values have always been formed.
+    double kk = 0.0;
+    for (int k = 1; k <= N; ++k) {
+      kk += 1.0;
+      const double R = kk * h + R0;
+      u[k] = K / (R * R * mu) + v[k];
+    }
+  } else {
+    double kk = static_cast<double>(N) + 1.0;
+    for (int k = 1; k <= N; ++k) {
+      kk -= 1.0;
+      const double R = kk * h + R0;
+      u[k] = K / (R * R * mu) + v[N + 1 - k];
+    }
+  }
+  console_line(" UYeff OK");
+}
+
+}  // namespace velk

@@ -1,0 +1,45 @@
+// Landmarks of a potential tabulated on the radial grid (normally Ueff), used to bracket the
+// energy search and to choose the outer boundary condition of a quasi-bound level.
+//
+// V is a 1-based grid array: slot i, 1 <= i <= N, is grid point i, slot 0 is unused. Energies are
+// in cm-1. Only grid indices matter here; radii are not needed. No scan keeps state between calls.
+// An N that does not fit V throws std::invalid_argument; N < 3 has no interior point.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace velk {
+
+// Lowest strict interior local minimum. A curve without one returns the start value 1e23 held in
+// single precision (9.999999778196308e+22); the solvers then stop with "Umin >  Umax".
+double lowest_minimum(std::span<const double> V, int N);
+
+// Highest strict interior local maximum that rises above Vref, and the number of such maxima.
+// The maximum starts at 0.0, so barriers that all lie below zero report Umax = 0.0. Without any
+// such maximum Umax = Vref and nbar = 0.
+struct Barrier {
+  double Umax;
+  int32_t nbar;
+};
+Barrier highest_barrier(std::span<const double> V, int N, double Vref);
+
+// Crossings of the curve with the energy E: interval (i-1, i) is a crossing when V(i-1) - E and
+// V(i) - E have strictly opposite signs, and it is reported by i. k1 is the first crossing, k2 the
+// second and k3 the last one when there are three or more (0 when absent).
+//
+// For revflag 'y' (V(1) at the largest radius) k1 and k3 are exchanged when k3 > 0, so that k3 is
+// again the crossing on the large-radius side.
+//
+// When k3 > 0 only, dVt = |V(k3) - V(k3-1)| and jt locates the third turning point in hundredths
+// of a grid step: the solvers place it at Rt = R(k3) - jt·h/100. jt comes from a scan of the
+// linear interpolant that starts at m = 100 and steps down; on a falling interval it ends at a
+// negative m, so the point lies beyond R(k3), which is how quasi-bound levels have always been
+// started. With revflag 'y', jt = m - 1. Otherwise dVt and jt keep the caller's values.
+struct Crossings {
+  int32_t k1 = 0, k2 = 0, k3 = 0;
+};
+Crossings turning_points(std::span<const double> V, double E, int N, char revflag, double& dVt,
+                         int32_t& jt);
+
+}  // namespace velk

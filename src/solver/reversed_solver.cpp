@@ -1,0 +1,147 @@
+#include "solver/reversed_solver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "io/console.h"
+#include "io/errors.h"
+#include "numlib/airy.h"
+#include "solver/landmarks.h"
+#include "solver/numerov_steps.h"
+
+namespace velk {
+
+using namespace numerov;
+
+namespace {
+
+// Unlike the forward solver, this one has always held 0.001 in double precision.
+constexpr double kSmallCorrection = 0.001;
+
+}  // namespace
+
+ReversedSolver::ReversedSolver() : Tgrid_(kCapacity + 1, 0.0), Ygrid_(kCapacity + 1, 0.0) {}
+
+void ReversedSolver::solve(std::span<const double> V, double R0, double h, double mu, int v,
+                           double& E, double& tunnel, double dE, int N, int maxit, double tol,
+                           SolverResults& results) {
+  if (N < 1 || N > kCapacity || static_cast<size_t>(N) >= V.size()) {
+    throw std::invalid_argument("solve_reversed: " + std::to_string(N) +
+                                " grid points do not fit the working arrays");
+  }
+  const double* Vp = V.data();
+  double* T = Tgrid_.data();
+  double* Y = Ygrid_.data();
+  const double Vout = Vp[1];
+  const char revflag = results.revflag;
+
+  Umax_ = highest_barrier(V, N, Vout).Umax;
+  Umin_ = lowest_minimum(V, N);
+  if (Umax_ < Umin_ || N < 3) throw StopRun("Umin >  Umax");
+  const double Emax = std::max(Umax_, Vout);
+  first_bracket(E, dE, Emax, Umin_, 0.0, Elo_, Ehi_);
+
+  const double c = h * h * mu * kU0;
+  int32_t node = 0;
+  double Dcor = 0.0;
+  int32_t kturn = 0;
+  do {
+    k3_ = 0;
+    if (E > Vout) {
+      const Crossings x = turning_points(V, E, N, revflag, dVt_, jt_);
+      k1_ = x.k1;
+      k2_ = x.k2;
+      k3_ = x.k3;
+    }
+    fill_coefficients(T, Vp, 1, N, c, E);
+
+    // Pass from the inner wall: ends at the first maximum met, the innermost one.
+    Y[N] = 1e-99;
+    Y[N - 1] = 1e-66;
+    bool matched = false;
+    for (int i = N - 2; i >= 1; --i) {
+      Y[i] = step_down(T, Y, i);
+      if (Y[i] * Y[i] > kOverflow) divide(Y, i, N, Y[i]);
+      if (Y[i] <= Y[i + 1] && Y[i + 1] > Y[i + 2]) {
+        divide(Y, i + 1, N, Y[i + 1]);
+        kmatch_ = i + 1;
+        matched = true;
+        break;
+      }
+    }
+    if (!matched) console_line(" rigth error");
+
+    // Pass from the outer end (or the outer turning point), counting nodes up to the joint.
+    int start = 3;
+    int m0 = 1;
+    if (k3_ == 0) {
+      Y[1] = 1e-99;
+      Y[2] = 1e-66;
+    } else {
+      const double s = std::pow(dVt_ / h, kOneThird);
+      const double Rk = R0 + k3_ * h;
+      const double Rt = Rk - jt_ * h / 100;
+      const double Rk1 = R0 + (k3_ - 1) * h;
+      // Index grows toward smaller radius here, so the Airy argument keeps its sign.
+      Y[k3_] = airy_functions((Rk - Rt) * s).bi;
+      Y[k3_ - 1] = airy_functions((Rk1 - Rt) * s).bi;
+      start = k3_ + 1;
+      m0 = k3_ - 1;
+    }
+    node = 0;
+    for (int j = start; j <= N; ++j) {
+      Y[j] = step_up(T, Y, j);
+      if (Y[j] * Y[j] > kOverflow) divide(Y, m0, j, Y[j]);
+      if (Y[j] * Y[j - 1] < 0) ++node;
+      if (j == kmatch_) {
+        divide(Y, m0, j, Y[j]);
+        break;
+      }
+    }
+
+    double S = 0.0;
+    for (int i = m0; i <= N; ++i) S += Y[i] * Y[i];
+    const int k = std::min(std::max(static_cast<int>(kmatch_), 2), N - 1);
+    Dcor = correction(T, Y, k, S, h, mu);
+
+    update_energy(node, v, Dcor, kSmallCorrection, Emax, E, Elo_, Ehi_);
+    // Counted on every pass, so that a correction that takes no branch (NaN) still ends at maxit.
+    ++kturn;
+  } while (!(Dcor * Dcor <= tol * tol) && kturn < maxit);
+
+  const Crossings x = turning_points(V, E, N, revflag, dVt_, jt_);
+  k1_ = x.k1;
+  k2_ = x.k2;
+  k3_ = x.k3;
+  if (k3_ > 0) {
+    // Quasi-bound: carry the solution from the turning point out to the end of the grid.
+    fill_coefficients(T, Vp, 1, k3_, c, E);
+    for (int i = k3_ - 2; i >= 1; --i) {
+      Y[i] = step_down(T, Y, i);
+      if (Y[i] * Y[i] > kOverflow) divide(Y, i, N, Y[i]);
+    }
+    double Ymax = 1.0;
+    for (int m = 2; m <= N - 1; ++m) {
+      if (Y[m] > Y[m + 1] && Y[m] > Y[m - 1]) {
+        Ymax = Y[m];
+        break;
+      }
+    }
+    scale_quasibound(Y, N, E, mu, Ymax);
+    tunnel = tunnel_figure(Vp, E, h, mu, k2_, k1_ - 1, k3_, k2_ - 1);
+  }
+
+  results.Dcor = Dcor;
+  results.kturn = kturn;
+  results.node = node;
+  int32_t left = flat_steps_left(Y, N, h);
+  int32_t right = flat_steps_right(Y, N, h);
+  if (revflag == 'y') std::swap(left, right);
+  results.kleft = left;
+  results.krigth = right;
+}
+
+}  // namespace velk
