@@ -1,1 +1,10 @@
-# whole working directories run against the binary: see run_case.cmake
+# Every folder under tests/e2e (and tests/e2e/bad) that holds an expected/ folder is a complete
+# working directory run against the real binary.
+file(GLOB velk_e2e_cases LIST_DIRECTORIES true ${CMAKE_CURRENT_LIST_DIR}/*/expected
+     ${CMAKE_CURRENT_LIST_DIR}/bad/*/expected)
+foreach(expected_dir ${velk_e2e_cases})
+  get_filename_component(case_dir ${expected_dir} DIRECTORY)
+  file(RELATIVE_PATH case_name ${CMAKE_CURRENT_LIST_DIR} ${case_dir})
+  add_test(NAME e2e/${case_name}
+           COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_case.sh $<TARGET_FILE:velk> ${case_dir})
+endforeach()

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Runs the velk binary in a scratch copy of one working directory under tests/e2e and compares
+# every file under its expected/ folder (stdout.txt and status.txt included) byte for byte.
+# A file the run writes that is neither an input nor expected is a failure too.
+# usage: run_case.sh PATH/TO/velk CASE_DIR
+set -u
+bin=$(readlink -f "$1")
+dir=$(readlink -f "$2")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+find "$dir" -maxdepth 1 -type f ! -name README.md -exec cp {} "$work/" \;
+(cd "$work" && timeout 600 "$bin" </dev/null >stdout.txt 2>stderr.txt; echo $? >status.txt)
+status=0
+for exp in "$dir"/expected/*; do
+  name=$(basename "$exp")
+  if [ ! -f "$work/$name" ]; then
+    echo "$name was not written"; status=1; continue
+  fi
+  if ! cmp -s "$exp" "$work/$name"; then
+    echo "$name differs:"; diff "$exp" "$work/$name" | head -20; status=1
+  fi
+done
+for got in "$work"/*; do
+  name=$(basename "$got")
+  [ "$name" = stderr.txt ] && continue
+  if [ ! -e "$dir/$name" ] && [ ! -e "$dir/expected/$name" ]; then
+    echo "wrote $name, which is not expected"; status=1
+  fi
+done
+exit $status
