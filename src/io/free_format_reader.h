@@ -41,10 +41,15 @@ class FreeFormatReader {
   FreeFormatReader& operator=(const FreeFormatReader&) = delete;
 
   // One free-format read of the given items, each an int32_t or a double.
+  // A read without items consumes one line, as a skip does.
   template <class... Items>
   void read(Items&... items) {
-    Item list[] = {make_item(items)...};
-    read_items(list);
+    if constexpr (sizeof...(Items) == 0) {
+      read_items({});
+    } else {
+      Item list[] = {make_item(items)...};
+      read_items(list);
+    }
   }
 
   void skip();

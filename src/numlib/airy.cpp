@@ -20,6 +20,7 @@ constexpr double kAiryPi = 3.1415927;
 // 1/sqrt(3).
 constexpr double kAi0 = 0.35502805;
 constexpr double kAiPrime0 = -0.2588194;
+constexpr double kStoredValuesBelow = 1e-15;
 
 }  // namespace
 
@@ -28,10 +29,11 @@ AiryValues airy_functions(double x) {
   const double rootx = std::sqrt(absx);
   const double z = kTwoThirds * absx * rootx;
   AiryValues v;
-  // At x = 0, and for |x| so small (below about 1e-216) that z underflows to zero, the Bessel
-  // routines have no argument to work with; the functions equal their values at 0 to far
-  // better than the stored constants.
-  if (z == 0.0) {
+  // Below |x| = 1e-15 the stored values at 0 stand for the functions: they differ from them by
+  // about 0.26|x|, far below the stored constants' eight digits, whereas the Bessel route loses
+  // the order-2/3 pair there (the Wronskian step for I and J cancels completely below
+  // |x| ~ 3e-17 and Ai', Bi' come out infinite; z itself underflows below |x| ~ 1e-216).
+  if (absx < kStoredValuesBelow) {
     v.ai = kAi0;
     v.bi = kAi0 / kRootThirdInverse;
     v.ai_prime = kAiPrime0;

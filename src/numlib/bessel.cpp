@@ -254,11 +254,12 @@ BesselIK bessik(double x, double nu) {
   const double kmup = mu * xi * kmu - k1;
   // Wronskian I K' - I' K = -1/x fixes the scale of I.
   const double imu = xi / (f * kmu - kmup);
-  const double scale = imu / il;
 
+  // Product before quotient: imu / il alone would overflow (il starts at 1e-30) for x above
+  // about 640, long before I itself does.
   BesselIK out;
-  out.i = il_start * scale;
-  out.i_prime = ipl_start * scale;
+  out.i = (imu * il_start) / il;
+  out.i_prime = (imu * ipl_start) / il;
   for (int i = 1; i <= n; ++i) {
     const double ktemp = (mu + i) * xi2 * k1 + kmu;
     kmu = k1;

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <iostream>
+#include <string>
 
 #include "io/console.h"
 #include "io/errors.h"
@@ -54,6 +55,9 @@ int run_velk() {
     status = 2;
   } catch (const std::bad_alloc&) {
     console_line("velk: out of memory");
+    status = 3;
+  } catch (const std::exception& error) {
+    console_line(std::string("velk: internal error: ") + error.what());
     status = 3;
   }
   std::cout.flush();

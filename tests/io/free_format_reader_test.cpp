@@ -1,11 +1,14 @@
 #include "io/free_format_reader.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "io/errors.h"
@@ -182,10 +185,12 @@ TEST(ParseReal, AcceptsTheListDirectedForms) {
 }
 
 TEST(ParseReal, RejectsWhatIsNotAReal) {
-  for (const char* text : {"", "+", "-", ".", "+.", "e5", "1.0e", "1.0e+", "1.0+", "1.0E5.0",
-                           "1.0.0", "1..", "abc", "1,0", "3*1.0", "2*", "1.0q5", "1.0Q5", "0x1p3",
-                           "NaN", "nan", "Inf", "inf", "Infinity", "-Infinity", "1e309",
-                           "-1e309", "1.797693134862316e308", "1.0 ", " 1.0", "1.0e5x"}) {
+  for (const char* text :
+       {"",      "+",    "-",        ".",         "+.",    "e5",     "1.0e",
+        "1.0e+", "1.0+", "1.0E5.0",  "1.0.0",     "1..",   "abc",    "1,0",
+        "3*1.0", "2*",   "1.0q5",    "1.0Q5",     "0x1p3", "NaN",    "nan",
+        "Inf",   "inf",  "Infinity", "-Infinity", "1e309", "-1e309", "1.797693134862316e308",
+        "1.0 ",  " 1.0", "1.0e5x"}) {
     EXPECT_FALSE(parse_real(text).has_value()) << '"' << text << '"';
   }
 }
@@ -200,9 +205,9 @@ TEST(ParseInteger, Accepts32BitIntegers) {
 }
 
 TEST(ParseInteger, RejectsRealsRepeatCountsAndValuesBeyond32Bits) {
-  for (const char* text : {"", "+", "-", "1.0", "1.", ".5", "1e3", "1E3", "1d0", "3*1", "2147483648",
-                           "-2147483649", "4294967296", "99999999999999999999999", "0x10", "1 ",
-                           "one", "--1", "+-1"}) {
+  for (const char* text :
+       {"", "+", "-", "1.0", "1.", ".5", "1e3", "1E3", "1d0", "3*1", "2147483648", "-2147483649",
+        "4294967296", "99999999999999999999999", "0x10", "1 ", "one", "--1", "+-1"}) {
     EXPECT_FALSE(parse_integer(text).has_value()) << '"' << text << '"';
   }
 }
@@ -267,8 +272,8 @@ TEST_F(FreeFormatReaderTest, LongBadValueIsShortenedAndControlCharactersHidden) 
   FreeFormatReader in(path);
   int32_t a = 0;
   EXPECT_EQ(input_error([&] { in.read(a); }), "velk: " + path +
-                                                   ", line 1: expected an integer, found \"?" +
-                                                   std::string(39, 'x') + "...\"");
+                                                  ", line 1: expected an integer, found \"?" +
+                                                  std::string(39, 'x') + "...\"");
 }
 
 TEST_F(FreeFormatReaderTest, EndOfFileNamesTheLineThatIsMissing) {
@@ -355,7 +360,8 @@ TEST_F(FreeFormatReaderTest, NegativeTextWidthIsRefused) {
 }
 
 TEST_F(FreeFormatReaderTest, WindowsLineEndsReadAlike) {
-  const auto path = write("in.dat", "1 2\r\n3.5\r\nAB\r\n\r\nA\r\nlonger than twelve\r\n7,\r\n,8\r\n");
+  const auto path =
+      write("in.dat", "1 2\r\n3.5\r\nAB\r\n\r\nA\r\nlonger than twelve\r\n7,\r\n,8\r\n");
   FreeFormatReader in(path);
   int32_t a = 0, b = 0;
   double x = 0.0;
@@ -409,8 +415,7 @@ TEST_F(FreeFormatReaderTest, FileNameIsTrimmedOfTrailingBlanks) {
 
 TEST_F(FreeFormatReaderTest, MissingFileIsReportedAndNotCreated) {
   const fs::path missing = dir_ / "nothere.dat";
-  const std::string message =
-      input_error([&] { FreeFormatReader in(missing.string() + "  "); });
+  const std::string message = input_error([&] { FreeFormatReader in(missing.string() + "  "); });
   EXPECT_EQ(message, "velk: cannot open input file \"" + missing.string() + "\": no such file");
   EXPECT_FALSE(fs::exists(missing));
 }

@@ -1,3 +1,6 @@
 # unit tests of src/io
 list(APPEND VELK_TEST_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/free_format_reader_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/formatted_output_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/console_test.cpp
 )

@@ -1,0 +1,82 @@
+// Tabulation of a pointwise potential's spline on the radial grid and the fitted long-range
+// extension that may replace its outer part.
+//
+// Model of the extension (R in Å, energies in the unit of the pointwise table, cm-1):
+//   V_ext(R) = sum_{j=1..nextpar} extpar[j] * X_j(R),
+//   X_1 = 1,  X_2 = R^alpha * exp(-gamma*R),  X_k = -f_k(R)/R^k  (k = 3..nextpar),
+//   f_k(R) = [1 - exp(-c1*rho*R/k - c2*(rho*R)^2/sqrt(k))]^k when rho > 0, else 1,
+// with c1 and c2 the single-precision values of 2.1 and 0.109. Positive dispersion coefficients
+// give attractive terms.
+//
+// Parameters with a nonzero fit switch are fitted by linear least squares to the spline values at
+// the grid points inside [Rfit1, Rfit2]; the model then replaces the spline from the first grid
+// point beyond Rfit1 where the two cross. When the switches sum to zero nothing is fitted and the
+// model with the given parameters replaces the spline beyond Rfit2. Each such call writes the
+// report potext.out in the working directory.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace velk {
+
+inline constexpr int kExtensionCapacity = 20;
+inline constexpr int kFitPointCapacity = 5000;
+
+// Damping constants of the dispersion terms, held in single precision (2.1 and 0.109).
+inline constexpr double kDampingC1 = 2.0999999046325684;
+inline constexpr double kDampingC2 = 0.10899999737739563;
+
+// The extension block of a pointwise potential file. Arrays are 1-based (slot 0 unused):
+// extpar[1] asymptote, extpar[2] exchange amplitude, extpar[k] (k >= 3) coefficient of R^-k.
+struct LongRangeExtension {
+  char extflag = 'n';  // 'y': splice the extension in
+  double Rfit1 = 0.0, Rfit2 = 0.0;
+  double rho = 0.0;  // damping on when > 0
+  std::array<double, kExtensionCapacity + 1> extpar{};
+  std::array<int32_t, kExtensionCapacity + 1> extfit{};  // nonzero: fitted
+  int32_t nextpar = 0;                                   // parameters in the model, 1..20
+  char exchflag = 'n';                                   // 'y': report the exchange block
+  double alpha = 0.0, gamma = 0.0;
+};
+
+// The cubic spline of a pointwise table: Rpts, Upts, Y2pts hold points 1..Npts (slot 0 unused).
+struct SplineTable {
+  int32_t Npts = 0;
+  std::span<const double> Rpts, Upts, Y2pts;
+};
+
+// Working storage of the fit, allocated once: fit points (5000, 1-based), the 20 x 20 covariance
+// matrix, chi-square and the basis values of one radius.
+struct ExtensionFitStorage {
+  ExtensionFitStorage();
+  std::vector<double> Rfit, Vfit, sigfit;
+  std::vector<double> covar;
+  double chisq = 0.0;
+  std::array<double, kExtensionCapacity + 1> basis{};
+};
+
+// Fills X[1..nextpar] with the basis values at R (the basis routine handed to lfit; alpha, gamma
+// and rho are its three pass-through arguments). X needs nextpar + 1 slots.
+void extension_basis(double R, std::span<double> X, int nextpar, double alpha, double gamma,
+                     double rho);
+
+// V_ext(R) with the parameters in `ext`; X is scratch space of nextpar + 1 slots.
+double extension_value(double R, const LongRangeExtension& ext, std::span<double> X);
+
+// Fills Vgrid[1..N] (point i at R0 + i*h) with the spline's values, the end cubics continued
+// outside the table; then, when ext.extflag is 'y', fits and splices in the extension as described
+// above, overwrites the fitted entries of ext.extpar and writes potext.out.
+//
+// Refused before anything is written, when the extension is asked for: nextpar outside 1..20
+// (std::invalid_argument, a caller's fault); a fit window holding more than 5000 grid points, or
+// a grid point at R <= 0 where the model would be evaluated (StopRun naming potential_file).
+// Too few fit points leave the normal matrix singular, which lfit reports by its pause.
+void extension_fit(std::span<double> Vgrid, double R0, double h, const SplineTable& spline, int N,
+                   LongRangeExtension& ext, ExtensionFitStorage& work,
+                   const std::string& potential_file);
+
+}  // namespace velk

@@ -1,0 +1,35 @@
+#include "pec/potential_builder.h"
+
+#include "io/errors.h"
+#include "pec/analytic.h"
+#include "pec/mlj.h"
+
+namespace velk {
+
+Representation select_representation(std::string_view pectype) {
+  // The selection text is two characters; a shorter one is blank padded.
+  std::string code(pectype.substr(0, 2));
+  code.resize(2, ' ');
+  if (code == "AN") return Representation::analytic;
+  if (code == "ML") return Representation::mlj;
+  return Representation::pointwise;
+}
+
+double PotentialBuilder::build(const std::string& potential_file, std::string_view pectype,
+                               std::span<double> Vgrid, double R0, double h, int N) {
+  if (N < 2) {
+    throw StopRun(input_message(
+        potential_file, "the radial grid needs at least 2 points, N = " + std::to_string(N)));
+  }
+  switch (select_representation(pectype)) {
+    case Representation::analytic:
+      return pec_analytic(potential_file, Vgrid, R0, h, N);
+    case Representation::mlj:
+      return pec_mlj(potential_file, Vgrid, R0, h, N);
+    case Representation::pointwise:
+      break;
+  }
+  return pec_pointwise(potential_file, Vgrid, R0, h, N, pointwise_, fit_);
+}
+
+}  // namespace velk

@@ -1,0 +1,41 @@
+// Selection of a potential file's representation and tabulation of its curve on the radial grid.
+//
+// pectype (the first two characters of header line 8) decides, case-sensitively: "AN" the
+// analytic form (analytic.h), "ML" the MLJ form (mlj.h), anything else, blanks included, the
+// pointwise table (pointwise.h). Every build reads the whole file again and starts from a clean
+// state, so its result depends only on the file and the grid.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "pec/extension_fit.h"
+#include "pec/pointwise.h"
+#include "pec/potential_header.h"
+
+namespace velk {
+
+enum class Representation { analytic, mlj, pointwise };
+
+Representation select_representation(std::string_view pectype);
+
+// One builder lives for the run and owns the builders' storage (pointwise tables of 500 points,
+// fit storage of 5000 points, 20 x 20 covariance), allocated once.
+class PotentialBuilder {
+ public:
+  PotentialBuilder() = default;
+
+  // Fills Vgrid slots 1..N, point i at R = R0 + x*h with x = 1.0, 2.0, ... (Å), with the curve in
+  // cm-1, and returns its asymptote Uinf, or kUinfUnset when the representation knows none.
+  // Vgrid needs at least N + 1 slots (std::invalid_argument otherwise). A grid of fewer than 2
+  // points stops the run. Each builder prints its name line and stops the run on bad input.
+  double build(const std::string& potential_file, std::string_view pectype, std::span<double> Vgrid,
+               double R0, double h, int N);
+
+ private:
+  PointwiseStorage pointwise_;
+  ExtensionFitStorage fit_;
+};
+
+}  // namespace velk

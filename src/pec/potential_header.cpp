@@ -1,0 +1,76 @@
+#include "pec/potential_header.h"
+
+#include <stdexcept>
+
+#include "io/errors.h"
+
+namespace velk {
+
+PotentialHeader read_potential_header(FreeFormatReader& in) {
+  PotentialHeader header;
+  in.read(header.Npts);
+  auto& m = header.masses;
+  in.read(m[0], m[1], m[2], m[3], m[4]);
+  in.read(header.Lambda);
+  in.read(header.q1);
+  in.read(header.q2);
+  in.skip();
+  in.skip();
+  header.pectype = in.read_text(2);
+  return header;
+}
+
+PotentialHeader read_potential_header(const std::string& potential_file) {
+  FreeFormatReader in(potential_file);
+  return read_potential_header(in);
+}
+
+int32_t skip_potential_header(FreeFormatReader& in, int32_t limit, const std::string& limit_message,
+                              std::string_view counted) {
+  int32_t Npts = 0;
+  in.read(Npts);
+  if (Npts > limit) throw StopRun(limit_message);
+  if (Npts < 0) {
+    throw StopRun(input_message(in.file_name(), "line 1: the number of " + std::string(counted) +
+                                                    " is negative (" + std::to_string(Npts) + ")"));
+  }
+  // The builders do not use these values; they read them so that each reader sees the lines
+  // at the same places as the driver does.
+  double mass = 0.0;
+  in.read(mass);
+  int32_t Lambda = 0;
+  in.read(Lambda);
+  double q = 0.0;
+  in.read(q);
+  in.read(q);
+  in.skip();
+  in.skip();
+  in.skip();
+  return Npts;
+}
+
+void require_grid_slots(std::span<const double> Vgrid, int N, std::string_view builder) {
+  if (N < 0 || Vgrid.size() < static_cast<std::size_t>(N) + 1) {
+    throw std::invalid_argument(std::string(builder) + ": grid array of " +
+                                std::to_string(Vgrid.size()) + " slots cannot hold " +
+                                std::to_string(N) + " points plus the unused slot 0");
+  }
+}
+
+void require_positive_grid(const std::string& potential_file, double R0, double h, int N,
+                           std::string_view representation) {
+  if (N < 1) return;
+  // R0 + x*h is monotonic in x, so the smallest radius is at one of the two ends.
+  const double first = grid_radius(R0, h, 1.0);
+  const double last = grid_radius(R0, h, static_cast<double>(N));
+  if (!(first > 0.0) || !(last > 0.0)) {
+    throw StopRun(input_message(potential_file, "the " + std::string(representation) +
+                                                    " potential needs a radial grid with R > 0"));
+  }
+}
+
+std::string input_message(const std::string& potential_file, std::string_view what) {
+  return "velk: " + trimmed_file_name(potential_file) + ": " + std::string(what);
+}
+
+}  // namespace velk

@@ -1,0 +1,68 @@
+// The potential file's header and the radial grid shared by every representation.
+//
+// A potential file begins with eight lines, the same for every representation:
+//   1  Npts: number of points (pointwise) or coefficient lines (analytic, MLJ) that follow
+//   2  five reduced masses in u (the read takes five values and runs on into line 3 when line 2
+//      holds fewer)
+//   3  Lambda (integer)
+//   4  q1, 5  q2: Lambda-doubling constants
+//   6, 7  free text
+//   8  pectype: its first two characters select the representation ("AN", "ML", else pointwise)
+// Every line is a free-format read: it starts on a new line and ignores the rest of its last line.
+//
+// Radial grid: N points, point i (1 <= i <= N) at R = R0 + x*h with x = i held as a double, in Å.
+// Grid arrays are 1-based, slot 0 unused, so an array for N points has at least N + 1 slots.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "io/free_format_reader.h"
+
+namespace velk {
+
+// The marker a builder returns when it knows no asymptote: -1.234533e-21 held in single precision.
+// It is compared by exact equality.
+constexpr double kUinfUnset = -1.2345330359313862e-21;
+
+struct PotentialHeader {
+  int32_t Npts = 0;
+  std::array<double, 5> masses{};
+  int32_t Lambda = 0;
+  double q1 = 0, q2 = 0;
+  std::string pectype = "  ";
+};
+
+// Reads the eight header lines from the current position (normally the start of the file).
+// No limit is checked here: each reader applies its own. Input errors throw InputError.
+PotentialHeader read_potential_header(FreeFormatReader& in);
+PotentialHeader read_potential_header(const std::string& potential_file);
+
+// What a builder does with the header of its file: reads Npts (line 1), stops with
+// `limit_message` when it exceeds `limit` (the limit itself is accepted) and with a message
+// naming the file when it is negative, reads the first value of lines 2 to 5 and skips lines 6
+// to 8. Returns Npts. `counted` names what Npts counts, for the negative-count message.
+int32_t skip_potential_header(FreeFormatReader& in, int32_t limit, const std::string& limit_message,
+                              std::string_view counted);
+
+// Radius of grid point x (x = 1.0, 2.0, ...): the one expression every builder uses, so that all
+// representations see the same radii to the last bit.
+inline double grid_radius(double R0, double h, double x) {
+  return R0 + x * h;
+}
+
+// Refuses, with std::invalid_argument, a grid array too short for N points (a caller's fault).
+void require_grid_slots(std::span<const double> Vgrid, int N, std::string_view builder);
+
+// Stops the run with a message naming the file when a grid point lies at R <= 0 (or the grid is
+// not a number), for representations that divide by R or take powers and logarithms of it.
+void require_positive_grid(const std::string& potential_file, double R0, double h, int N,
+                           std::string_view representation);
+
+// The message prefix of this subsystem's own input checks: "velk: <file>: ".
+std::string input_message(const std::string& potential_file, std::string_view what);
+
+}  // namespace velk

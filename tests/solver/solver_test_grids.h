@@ -1,0 +1,75 @@
+// Potentials tabulated directly on the radial grid for the solver tests, with the closed forms
+// they are checked against. Units: Å, cm-1, u.
+#pragma once
+
+#include <cmath>
+#include <vector>
+
+namespace velk::testing_grids {
+
+inline constexpr double kHbar2Over2u = 16.85763130530976;  // ħ²/(2 u), cm-1·Å²
+
+// Radial grid as the level driver builds it: point i (1..N) at R0 + i·h, point 1 at Rmin.
+struct Grid {
+  int N;
+  double h;
+  double R0;
+  Grid(double Rmin, double Rmax, int n) : N(n), h((Rmax - Rmin) / (n - 1)), R0(Rmin - h) {}
+  double R(int i) const { return R0 + i * h; }
+};
+
+// Morse curve V = De·(1 - exp(-a(R - Re)))² (minimum 0 at Re), and its exact levels
+// E_v = 2a·sqrt(De·B)·(v + 1/2) - a²·B·(v + 1/2)² with B = ħ²/(2μ).
+struct Morse {
+  double mu = 11.5;   // u
+  double De = 6000;   // cm-1
+  double Re = 3.08;   // Å
+  double a = 0.85;    // Å^-1
+  double operator()(double R) const {
+    const double e = 1 - std::exp(-a * (R - Re));
+    return De * e * e;
+  }
+  double level(int v) const {
+    const double B = kHbar2Over2u / mu;
+    const double x = v + 0.5;
+    return 2 * a * std::sqrt(De * B) * x - a * a * B * x * x;
+  }
+};
+
+// Harmonic well V = c·(R - Re)² with c chosen so that the spacing is omega: E_v = omega·(v + 1/2).
+struct Harmonic {
+  double mu = 11.5;      // u
+  double omega = 500.0;  // cm-1
+  double Re = 3.0;       // Å
+  double c() const { return omega * omega / (4 * kHbar2Over2u / mu); }
+  double operator()(double R) const { return c() * (R - Re) * (R - Re); }
+  double level(int v) const { return omega * (v + 0.5); }
+};
+
+// Tabulates f on the grid in the project's 1-based layout (slot 0 unused).
+template <class F>
+std::vector<double> tabulate(const Grid& g, const F& f) {
+  std::vector<double> V(g.N + 1, 0.0);
+  for (int i = 1; i <= g.N; ++i) V[i] = f(g.R(i));
+  return V;
+}
+
+// The same array in mirrored order (slot 1 = largest radius), as the reversed solver takes it.
+inline std::vector<double> mirrored(const std::vector<double>& V) {
+  const int N = static_cast<int>(V.size()) - 1;
+  std::vector<double> W(V.size(), 0.0);
+  for (int i = 1; i <= N; ++i) W[i] = V[N + 1 - i];
+  return W;
+}
+
+// Start energy and half-width of the first bracket as the level driver forms them from the
+// energy window [Umin, Umax] and the offset toadd (about a third of the level spacing).
+struct Window {
+  double E;
+  double dE;
+};
+inline Window driver_window(double Umin, double Umax, double toadd) {
+  return {(Umin + Umax + toadd) * 0.5, (Umax - Umin - toadd) * 0.5 - 9.999999974752427e-07};
+}
+
+}  // namespace velk::testing_grids
