@@ -58,6 +58,8 @@ class FreeLine {
   FreeLine& operator<<(std::string_view text);
   FreeLine& operator<<(const char* text) { return *this << std::string_view(text); }
   FreeLine& operator<<(const std::string& text) { return *this << std::string_view(text); }
+  // A single character is a one-character text, not the number of its code.
+  FreeLine& operator<<(char c) { return *this << std::string_view(&c, 1); }
 
   // The finished lines; a write without items gives one line holding a blank.
   std::vector<std::string> lines() const;

@@ -12,7 +12,7 @@ constexpr double kThird = 0.3333333333333333;
 constexpr double kTwoThirds = 0.6666666666666666;
 // Eight-digit 1/sqrt(3) and pi: the start values of the quasi-bound solver were settled with
 // these, so they are kept rather than replaced by full-precision values.
-constexpr double kRootThirdInverse = 0.57735027;  // 1/sqrt(3)
+constexpr double kRootThirdInverse = 0.57735027;     // 1/sqrt(3)
 constexpr double kTwoRootThirdInverse = 1.15470054;  // 2/sqrt(3), exactly twice the above
 constexpr double kAiryPi = 3.1415927;
 

@@ -277,8 +277,8 @@ BesselJY bessjy(double x, double nu) {
   }
   // For x >= 2 Steed's fraction works at any order below about x, so only orders well above x
   // are brought down.
-  const int n = x < kSwitchOver ? static_cast<int>(nu + 0.5)
-                                : std::max(0, static_cast<int>(nu - x + 1.5));
+  const int n =
+      x < kSwitchOver ? static_cast<int>(nu + 0.5) : std::max(0, static_cast<int>(nu - x + 1.5));
   const double mu = nu - n;
   const double xi = 1.0 / x;
   const double xi2 = 2.0 * xi;

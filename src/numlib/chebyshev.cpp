@@ -12,30 +12,24 @@ namespace {
 // Chebyshev coefficients of gam1 and gam2 in 8 mu^2 - 1, 1-based (slot 0 unused). The tails
 // beyond the fifth term are kept with the tables but never summed: five terms are what the
 // Bessel routines were tuned with.
-constexpr double kGam1Coefficients[] = {0.0,
-                                        -1.142022680371168,
-                                        0.0065165112670737,
-                                        0.0003087090173086,
-                                        -3.4706269649e-06,
-                                        6.9437664e-09,
-                                        3.67795e-11,
-                                        -1.356e-13};
-constexpr double kGam2Coefficients[] = {0.0,
-                                        1.843740587300905,
-                                        -0.0768528408447867,
-                                        0.0012719271366546,
-                                        -4.9717367042e-06,
-                                        -3.31261198e-08,
-                                        2.423096e-10,
-                                        -1.702e-13,
-                                        -1.49e-15};
+// clang-format off
+constexpr double kGam1Coefficients[] = {
+    0.0,
+    -1.142022680371168, 0.0065165112670737, 0.0003087090173086, -3.4706269649e-06,
+    6.9437664e-09,      3.67795e-11,        -1.356e-13};
+constexpr double kGam2Coefficients[] = {
+    0.0,
+    1.843740587300905,  -0.0768528408447867, 0.0012719271366546, -4.9717367042e-06,
+    -3.31261198e-08,    2.423096e-10,        -1.702e-13,         -1.49e-15};
+// clang-format on
 constexpr int kTermsUsed = 5;
 
 }  // namespace
 
 double chebev(double a, double b, std::span<const double> c, int m, double y) {
   if (m < 1 || c.size() < static_cast<std::size_t>(m) + 1) {
-    throw std::invalid_argument("chebev: " + std::to_string(m) + " coefficients asked, table holds " +
+    throw std::invalid_argument("chebev: " + std::to_string(m) +
+                                " coefficients asked, table holds " +
                                 std::to_string(c.empty() ? 0 : c.size() - 1));
   }
   if (a == b) throw std::invalid_argument("chebev: empty interval, a == b");

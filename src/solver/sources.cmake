@@ -5,8 +5,6 @@ list(APPEND VELK_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/forward_solver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reversed_solver.cpp
 )
-if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/../pec/potential_builder.cpp)
 list(APPEND VELK_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/level_driver.cpp
 )
-endif()

@@ -314,6 +314,8 @@ TEST(FreeLine, TextsAndTheLeadingBlank) {
             " Range:   100.000000000000        20000.0000000000     ");
   EXPECT_EQ((FreeLine() << std::string(30, '=')).text(), " " + std::string(30, '='));
   EXPECT_EQ((FreeLine() << std::string("")).text(), " ");
+  EXPECT_EQ((FreeLine() << "Dunham coeff. type: " << 'b').text(), " Dunham coeff. type: b");
+  EXPECT_EQ((FreeLine() << 'y' << 1).text(), " y           1");
 }
 
 TEST(FreeLine, EmptyWriteGivesOneBlank) {

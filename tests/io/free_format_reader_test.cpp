@@ -427,5 +427,24 @@ TEST_F(FreeFormatReaderTest, BlankFileNameAndDirectoryAreRefused) {
             "velk: cannot open input file \"" + dir_.string() + "\": it is a directory");
 }
 
+TEST(Errors, MessagesAreKeptExactlyAndCaughtAsRuntimeErrors) {
+  try {
+    throw StopRun("Umin >  Umax");
+  } catch (const std::runtime_error& error) {
+    EXPECT_EQ(std::string(error.what()), "Umin >  Umax");
+  }
+  bool caught_as_input_error = false;
+  try {
+    throw InputError("velk: velk.inf, line 2: expected an integer, found \"x\"");
+  } catch (const StopRun&) {
+    ADD_FAILURE() << "an input error is no stop";
+  } catch (const InputError& error) {
+    caught_as_input_error = true;
+    EXPECT_EQ(std::string(error.what()),
+              "velk: velk.inf, line 2: expected an integer, found \"x\"");
+  }
+  EXPECT_TRUE(caught_as_input_error);
+}
+
 }  // namespace
 }  // namespace velk

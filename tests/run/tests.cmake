@@ -1,3 +1,5 @@
 # unit tests of src/run
 list(APPEND VELK_TEST_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/control_file_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dunham_test.cpp
 )

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "io/errors.h"
+#include "numlib/airy.h"
 #include "solver/effective_potential.h"
 #include "solver/landmarks.h"
 #include "solver_test_grids.h"
@@ -362,6 +363,49 @@ TEST(ForwardSolverQuasiBound, OuterAmplitudeIsEnergyNormalised) {
   const double q = std::sqrt(c.morse.mu / 16.857629776000977);
   EXPECT_NEAR(outer_max, std::sqrt(q / (3.1415926536 * L.E)), 1e-15);
   for (int i = 1; i <= c.g.N; ++i) ASSERT_TRUE(std::isfinite(Y[i])) << i;
+}
+
+// The inward solution of a quasi-bound level starts at the outer crossing k3 from Bi, the
+// solution that decays toward large R: Y(k) = Bi(-(R(k) - Rt)·s) for k = k3 - 1, k3, with
+// s = (dVt/h)^(1/3) and Rt = R(k3) - jt·h/100. The continuation through the barrier starts from
+// these two values and the later scalings are common factors, so their ratio survives the solve.
+TEST(ForwardSolverQuasiBound, InwardSolutionStartsFromBiAtOuterTurningPoint) {
+  Rotating c;
+  ForwardSolver solver;
+  for (int v : {26, 29}) {
+    const Level L = solve_level(solver, c.Ueff, c.g, c.morse.mu, v, 40.0, 1e-7);
+    double dVt = 0.0;
+    int32_t jt = 0;
+    const Crossings x = turning_points(c.Ueff, L.E, c.g.N, 'n', dVt, jt);
+    ASSERT_GT(x.k3, 0);
+    const double s = std::pow(dVt / c.g.h, 0.3333333432674408);
+    const double Rt = c.g.R(x.k3) - jt * c.g.h / 100;
+    // The curve falls across the outer crossing, so the hundredth scan ends at m <= 0 and Rt
+    // lies up to one step beyond R(k3).
+    ASSERT_LE(jt, 0);
+    ASSERT_GE(Rt, c.g.R(x.k3));
+    const double expected =
+        airy_functions(-(c.g.R(x.k3) - Rt) * s).bi / airy_functions(-(c.g.R(x.k3 - 1) - Rt) * s).bi;
+    const auto Y = solver.Ygrid();
+    EXPECT_NEAR(Y[x.k3] / Y[x.k3 - 1], expected, 1e-12 * std::abs(expected)) << "v=" << v;
+  }
+}
+
+// Far below the barrier top the penetration factor exp(-2θ) falls below the smallest
+// single-precision number (1.4e-45); the figure is formed in single precision, so it is exactly 0.
+TEST(ForwardSolverQuasiBound, PenetrationBelowSinglePrecisionRangeGivesZero) {
+  Rotating c;
+  ForwardSolver solver;
+  const Level L = solve_level(solver, c.Ueff, c.g, c.morse.mu, 22, 40.0, 1e-6);
+  ASSERT_GT(L.E, c.Ueff[c.g.N]);
+  const double q = std::sqrt(c.morse.mu / testing_grids::kHbar2Over2u);
+  const double r2 = crossing(c, 3.52, 7.56, L.E);
+  const double r3 = crossing(c, 7.56, 20.0, L.E);
+  const double theta =
+      q * turning_point_integral(r2, r3, [&](double R) { return std::sqrt(c.U(R) - L.E); });
+  ASSERT_LT(std::exp(-2 * theta), 1e-46);
+  ASSERT_GT(std::exp(-2 * theta), 0.0) << "still representable in double precision";
+  EXPECT_EQ(L.tunnel, 0.0);
 }
 
 // With the zero of energy below the quasi-bound levels' energies (E <= 0 for a resonance) the

@@ -15,7 +15,9 @@ std::vector<double> grid(std::initializer_list<double> values) {
   V.insert(V.end(), values);
   return V;
 }
-int points(const std::vector<double>& V) { return static_cast<int>(V.size()) - 1; }
+int points(const std::vector<double>& V) {
+  return static_cast<int>(V.size()) - 1;
+}
 
 constexpr double kNoMinimum = 9.999999778196308e+22;  // 1e23 held in single precision
 

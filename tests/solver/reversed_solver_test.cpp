@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "io/errors.h"
+#include "numlib/airy.h"
 #include "solver/effective_potential.h"
 #include "solver/forward_solver.h"
 #include "solver/landmarks.h"
@@ -123,6 +124,70 @@ TEST(ReversedSolverQuasiBound, MatchesForwardSolverBehindBarrier) {
     EXPECT_NEAR(r.E, f.E, 1e-4) << "v=" << v;
     EXPECT_NEAR(r.tunnel / f.tunnel, 1.0, 1e-4) << "v=" << v;
   }
+}
+
+struct MirroredRotating {
+  Morse morse;
+  Grid g{1.8, 20.0, 12000};
+  std::vector<double> W;
+  MirroredRotating() : W(g.N + 1, 0.0) {
+    const auto V = tabulate(g, morse);
+    testing::internal::CaptureStdout();
+    effective_potential(V, W, morse.mu, g.R0, g.h, g.N, 180, 0, 'y');
+    testing::internal::GetCapturedStdout();
+  }
+};
+
+// On the mirrored grid index grows toward small R, so the solution from the outer turning point
+// starts from Bi((R(k) - Rt)·s) at k = k3 - 1, k3, without the change of sign; later scalings are
+// common factors and keep the ratio of the two start values.
+TEST(ReversedSolverQuasiBound, OuterSolutionStartsFromBiAtTurningPoint) {
+  MirroredRotating c;
+  ReversedSolver solver;
+  for (int v : {26, 29}) {
+    const Level L = solve_mirrored(solver, c.W, c.g, c.morse.mu, v, 40.0, 1e-7);
+    double dVt = 0.0;
+    int32_t jt = 0;
+    const Crossings x = turning_points(c.W, L.E, c.g.N, 'y', dVt, jt);
+    ASSERT_GT(x.k3, 1);
+    ASSERT_LT(x.k3, x.k1) << "k3 is the large-radius (low index) crossing after the exchange";
+    const double s = std::pow(dVt / c.g.h, 0.3333333432674408);
+    const double Rt = c.g.R(x.k3) - jt * c.g.h / 100;
+    const double expected =
+        airy_functions((c.g.R(x.k3) - Rt) * s).bi / airy_functions((c.g.R(x.k3 - 1) - Rt) * s).bi;
+    const auto Y = solver.Ygrid();
+    EXPECT_NEAR(Y[x.k3] / Y[x.k3 - 1], expected, 1e-12 * std::abs(expected)) << "v=" << v;
+  }
+}
+
+// The outermost maximum (the first one from index 2 on the mirrored grid) is scaled to the
+// continuum amplitude sqrt(q/(pi·E)).
+TEST(ReversedSolverQuasiBound, OuterAmplitudeIsEnergyNormalised) {
+  MirroredRotating c;
+  ReversedSolver solver;
+  const Level L = solve_mirrored(solver, c.W, c.g, c.morse.mu, 28, 40.0, 1e-6);
+  ASSERT_GT(L.E, c.W[1]);
+  const auto Y = solver.Ygrid();
+  double outer_max = 0.0;
+  for (int m = 2; m <= c.g.N - 1; ++m) {
+    if (Y[m] > Y[m + 1] && Y[m] > Y[m - 1]) {
+      outer_max = Y[m];
+      break;
+    }
+  }
+  const double q = std::sqrt(c.morse.mu / 16.857629776000977);
+  EXPECT_NEAR(outer_max, std::sqrt(q / (3.1415926536 * L.E)), 1e-15);
+  for (int i = 1; i <= c.g.N; ++i) ASSERT_TRUE(std::isfinite(Y[i])) << i;
+}
+
+// A flag other than 'n' and 'y' runs this solver on an unmirrored grid without exchanging the
+// crossings: the well sum of the tunnelling figure is then empty, which gives +inf, never NaN.
+TEST(ReversedSolverQuasiBound, UnknownFlagGivesNoNan) {
+  MirroredRotating c;
+  ReversedSolver solver;
+  const Level L = solve_mirrored(solver, c.W, c.g, c.morse.mu, 27, 40.0, 1e-6, 'x');
+  EXPECT_FALSE(std::isnan(L.E));
+  EXPECT_FALSE(std::isnan(L.tunnel));
 }
 
 // --- first bracket: a trial energy below Umin is put on Umin itself ---------------------------

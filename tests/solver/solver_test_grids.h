@@ -21,10 +21,10 @@ struct Grid {
 // Morse curve V = De·(1 - exp(-a(R - Re)))² (minimum 0 at Re), and its exact levels
 // E_v = 2a·sqrt(De·B)·(v + 1/2) - a²·B·(v + 1/2)² with B = ħ²/(2μ).
 struct Morse {
-  double mu = 11.5;   // u
-  double De = 6000;   // cm-1
-  double Re = 3.08;   // Å
-  double a = 0.85;    // Å^-1
+  double mu = 11.5;  // u
+  double De = 6000;  // cm-1
+  double Re = 3.08;  // Å
+  double a = 0.85;   // Å^-1
   double operator()(double R) const {
     const double e = 1 - std::exp(-a * (R - Re));
     return De * e * e;

@@ -1,0 +1,98 @@
+// Cost of one level solve against the bare Numerov recurrence over the same grid.
+//
+// BM_SolveForward solves v = 10 of a Morse curve (mu 11.5 u, De 6000 cm-1, Re 3.08 Å,
+// a 0.85 Å^-1) on [1.8, 8] Å with the driver's start window; the counter ns_per_point_iter is the
+// time per grid point and energy iteration (iterations = kturn). BM_BareNumerov runs the
+// recurrence alone once over the grid; its ns_per_point is the floor the solver is compared with.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <vector>
+
+#include "solver/forward_solver.h"
+#include "solver/landmarks.h"
+#include "solver/reversed_solver.h"
+
+namespace {
+
+struct MorseGrid {
+  int N;
+  double h, R0;
+  std::vector<double> V;
+  explicit MorseGrid(int n) : N(n), h((8.0 - 1.8) / (n - 1)), R0(1.8 - h), V(n + 1, 0.0) {
+    for (int i = 1; i <= N; ++i) {
+      const double e = 1 - std::exp(-0.85 * (R0 + i * h - 3.08));
+      V[i] = 6000.0 * e * e;
+    }
+  }
+};
+
+constexpr double kMu = 11.5;
+
+template <class Solver>
+void solve_benchmark(benchmark::State& state, bool mirrored) {
+  MorseGrid g(static_cast<int>(state.range(0)));
+  if (mirrored) {
+    std::vector<double> W(g.V.size());
+    for (int i = 1; i <= g.N; ++i) W[i] = g.V[g.N + 1 - i];
+    g.V.swap(W);
+  }
+  const double Vout = mirrored ? g.V[1] : g.V[g.N];
+  const double Umin = velk::lowest_minimum(g.V, g.N);
+  const double Umax = velk::highest_barrier(g.V, g.N, Vout).Umax;
+  const double toadd = 50.0;
+  static Solver solver;  // 2 × 400 kB of working arrays, as in a run
+  velk::SolverResults r;
+  r.revflag = mirrored ? 'y' : 'n';
+  int64_t point_iterations = 0;
+  for (auto _ : state) {
+    double E = (Umin + Umax + toadd) * 0.5;
+    const double dE = (Umax - Umin - toadd) * 0.5 - 9.999999974752427e-07;
+    double tunnel = 0.0;
+    solver.solve(g.V, g.R0, g.h, kMu, 10, E, tunnel, dE, g.N, 100, 1e-6, r);
+    benchmark::DoNotOptimize(E);
+    point_iterations += static_cast<int64_t>(g.N) * r.kturn;
+  }
+  state.counters["kturn"] = r.kturn;
+  state.counters["ns_per_point_iter"] =
+      benchmark::Counter(static_cast<double>(point_iterations) * 1e-9,
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_SolveForward(benchmark::State& state) {
+  solve_benchmark<velk::ForwardSolver>(state, false);
+}
+void BM_SolveReversed(benchmark::State& state) {
+  solve_benchmark<velk::ReversedSolver>(state, true);
+}
+
+// The recurrence alone, one pass over the grid with precomputed coefficients.
+void BM_BareNumerov(benchmark::State& state) {
+  const MorseGrid g(static_cast<int>(state.range(0)));
+  const double E = 1500.0;
+  std::vector<double> T(g.V.size()), Y(g.V.size());
+  const double c = g.h * g.h * kMu * 0.059320315048355776;
+  for (int i = 1; i <= g.N; ++i) T[i] = c * (g.V[i] - E) / 12;
+  int64_t points = 0;
+  for (auto _ : state) {
+    double* y = Y.data();
+    const double* t = T.data();
+    y[1] = 1e-66;
+    y[2] = 1e-22;
+    for (int j = 3; j <= g.N; ++j) {
+      y[j] = ((10 * t[j - 1] + 2) * y[j - 1] - (1 - t[j - 2]) * y[j - 2]) / (1 - t[j]);
+    }
+    benchmark::DoNotOptimize(y[g.N]);
+    benchmark::ClobberMemory();
+    points += g.N;
+  }
+  state.counters["ns_per_point"] =
+      benchmark::Counter(static_cast<double>(points) * 1e-9,
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+}  // namespace
+
+BENCHMARK(BM_SolveForward)->Arg(20000)->Arg(50000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SolveReversed)->Arg(20000)->Arg(50000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BareNumerov)->Arg(20000)->Arg(50000)->Unit(benchmark::kMicrosecond);

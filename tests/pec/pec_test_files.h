@@ -1,0 +1,90 @@
+// Working directories and potential files for the tests of the potential builders, which read and
+// write their files in the working directory.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "io/errors.h"
+
+namespace velk::test {
+
+// Each test runs in a fresh directory of its own under the system's temporary directory.
+class PecFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = std::filesystem::current_path();
+    std::random_device random;
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::temp_directory_path() /
+           ("velk_pec_" + std::string(info->name()) + "_" + std::to_string(random()));
+    std::filesystem::create_directories(dir_);
+    std::filesystem::current_path(dir_);
+  }
+  void TearDown() override {
+    std::filesystem::current_path(previous_);
+    std::filesystem::remove_all(dir_);
+  }
+
+  static void write_file(const std::string& name, const std::string& text) {
+    std::ofstream out(name, std::ios::binary);
+    out << text;
+  }
+
+  static std::vector<std::string> read_lines(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  std::filesystem::path dir_, previous_;
+};
+
+// The eight header lines of a potential file.
+inline std::string header(int Npts, const std::string& pectype) {
+  return std::to_string(Npts) +
+         "   points\n"
+         "15.0 7.5 1 1 1   reduced masses\n"
+         "0   Lambda\n"
+         "0.0   q1\n"
+         "0.0   q2\n"
+         "comment line\n"
+         "second comment line\n" +
+         pectype + "\n";
+}
+
+// Standard output written while `run` runs, as lines.
+inline std::vector<std::string> console_of(const std::function<void()>& run) {
+  ::testing::internal::CaptureStdout();
+  try {
+    run();
+  } catch (...) {
+    ::testing::internal::GetCapturedStdout();
+    throw;
+  }
+  std::istringstream text(::testing::internal::GetCapturedStdout());
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  return lines;
+}
+
+// The message of the StopRun that `run` throws; a failure when it throws none.
+inline std::string stop_message(const std::function<void()>& run) {
+  try {
+    console_of(run);
+  } catch (const StopRun& stop) {
+    return stop.what();
+  }
+  ADD_FAILURE() << "the run was expected to stop";
+  return "";
+}
+
+}  // namespace velk::test

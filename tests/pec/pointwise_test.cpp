@@ -1,0 +1,247 @@
+#include "pec/pointwise.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "io/errors.h"
+#include "pec/potential_header.h"
+#include "pec_test_files.h"
+
+namespace velk {
+namespace {
+
+using test::PecFileTest;
+
+// Grid: point x at R = 1 + x/4 (exact binary radii), up to R = 20.25.
+constexpr double kR0 = 1.0;
+constexpr double kH = 0.25;
+constexpr int kN = 77;
+
+double radius(int x) {
+  return kR0 + x * kH;
+}
+
+// Points R = 2, 2.5, ..., 20 of U(R), with the two end second derivatives.
+template <class F>
+std::string table(F U, double y2first = 0.0, double y2last = 0.0) {
+  std::ostringstream text;
+  text.precision(17);
+  text << test::header(37, "PW") << y2first << "   y2 first\n" << y2last << "   y2 last\n";
+  for (int i = 0; i < 37; ++i) {
+    const double R = 2.0 + 0.5 * i;
+    text << R << ' ' << U(R) << '\n';
+  }
+  return text.str();
+}
+
+const std::string kLinear = table([](double R) { return 7000.0 + 40.0 * R; });
+const std::string kConstant = table([](double) { return 5000.0; });
+
+class PointwiseTest : public PecFileTest {
+ protected:
+  double build(const std::string& name) {
+    double Uinf = 0.0;
+    console = test::console_of([&] { Uinf = pec_pointwise(name, V, kR0, kH, kN, storage, work); });
+    return Uinf;
+  }
+  std::vector<double> V = std::vector<double>(kN + 1, 0.0);
+  std::vector<std::string> console;
+  PointwiseStorage storage;
+  ExtensionFitStorage work;
+};
+
+TEST_F(PointwiseTest, FileEndingAfterTheLastPointGivesAPureSpline) {
+  // A cubic is its own spline when the end second derivatives are exact, so the grid, inside
+  // and beyond the table (the end cubics continued), carries the cubic itself.
+  const auto cubic = [](double R) { return 100.0 - 20.0 * R + 3.0 * R * R - 0.125 * R * R * R; };
+  const auto second = [](double R) { return 6.0 - 0.75 * R; };
+  write_file("cubic.pot", table(cubic, second(2.0), second(20.0)));
+  EXPECT_EQ(build("cubic.pot"), kUinfUnset);
+  EXPECT_EQ(console, std::vector<std::string>{" Pointwise PEC (delault)"});
+  for (int x = 1; x <= kN; ++x) {
+    // Rounding of the tridiagonal solve and of the cubic's terms (largest about 1e3).
+    EXPECT_NEAR(V[x], cubic(radius(x)), 1e-10) << "R = " << radius(x);
+  }
+  EXPECT_FALSE(std::filesystem::exists("potext.out"));
+}
+
+TEST_F(PointwiseTest, SwitchLinesOtherThanLowerCaseYMeanNoExtension) {
+  write_file("base.pot", kConstant);
+  write_file("upper.pot", kConstant + "Y   upper case\n8.0 12.0 0.0\n4000.0 1\n1\n6 1.0e6 1\n");
+  write_file("no.pot", kConstant + "n\n");
+  for (const char* name : {"base.pot", "upper.pot", "no.pot"}) {
+    EXPECT_EQ(build(name), kUinfUnset) << name;
+    EXPECT_EQ(V[kN], 5000.0) << name;
+    EXPECT_FALSE(std::filesystem::exists("potext.out")) << name;
+  }
+}
+
+TEST_F(PointwiseTest, FittedExtensionWithExchange) {
+  // Straight-line table 7000 + 40 R; model a + B R - C3/R^3 with C3 = 2e4 held and a and B
+  // fitted (the exchange term with alpha = 1, gamma = 0 is R itself). The least-squares line
+  // through 7000 + 40 R + C3/R^3 at the 17 grid points 8, 8.25, ..., 12 (both window ends
+  // included) was computed with mpmath: a = 7087.68551869581783, B = 33.4243029120534762,
+  // chi^2 = 54.7058873097363613; model minus table changes sign first between R = 8.5 and 8.75.
+  write_file("lin.pot", kLinear +
+                            "y   extension follows\n"
+                            "8.0 12.0 0.0   Rfit1 Rfit2 rho\n"
+                            "1000.0 1   asymptote fitted\n"
+                            "1\n"
+                            "3 2.0e4 0\n"
+                            "y   exchange block\n"
+                            "10.0 1\n"
+                            "1.0   alpha\n"
+                            "0.0   gamma\n"
+                            "lines after the last block are not read\n");
+  // The asymptote as written, not the fitted one.
+  EXPECT_EQ(build("lin.pot"), 1000.0);
+  EXPECT_EQ(read_lines("potext.out"), (std::vector<std::string>{
+                                          "Connection point at:          8.75000",
+                                          "               Chi^2  0.547058873E+02",
+                                          "           Parameter  1  0.708768552E+04  1",
+                                          "           Parameter  3  0.200000000E+05  0",
+                                          " Exchange:",
+                                          "                   B  2  0.334243029E+02  1",
+                                          "               alpha          1.00000",
+                                          "               gamma          0.00000",
+                                      }));
+  const double a = 7087.68551869581783, B = 33.4243029120534762;
+  // The spline (exact for a straight line on these radii) up to the connection point, then the
+  // fitted model; the fit carries rounding of its normal equations (about 1e-12 relative).
+  EXPECT_EQ(V[28], 7320.0);
+  EXPECT_EQ(V[30], 7340.0);
+  for (int x : {31, 40, 60, 77}) {
+    const double R = radius(x);
+    EXPECT_NEAR(V[x], a + B * R - 2.0e4 / (R * R * R), 1e-8) << "R = " << R;
+  }
+  EXPECT_NEAR(storage.ext.extpar[1], a, 1e-8);
+  EXPECT_NEAR(storage.ext.extpar[2], B, 1e-9);
+  EXPECT_EQ(storage.ext.extpar[3], 2.0e4);
+}
+
+TEST_F(PointwiseTest, FittedExtensionWithoutExchangeAfterOneWithIt) {
+  // A first call with an exchange block must leave nothing behind for the second.
+  write_file("lin.pot", kLinear + "y\n8.0 12.0 0.0\n1000.0 1\n1\n3 2.0e4 0\ny\n10.0 1\n1.0\n0.0\n");
+  build("lin.pot");
+  // Constant table 5000; model a - C3/R^3 (C4 = 0 held, so not reported) with a fitted: a is
+  // 5000 plus the mean of C3/R^3 over the 17 window points. mpmath: a = 5021.92854781635259,
+  // chi^2 = 1157.32058821666039, first sign change between 9.5 and 9.75. A negative rho means
+  // no damping. The file ends where the exchange switch would be.
+  write_file("const.pot", kConstant + "y\n8.0 12.0 -1.0\n4000.0 1\n2\n3 2.0e4 0\n4 0.0 0\n");
+  EXPECT_EQ(build("const.pot"), 4000.0);
+  EXPECT_EQ(read_lines("potext.out"), (std::vector<std::string>{
+                                          "Connection point at:          9.75000",
+                                          "               Chi^2  0.115732059E+04",
+                                          "           Parameter  1  0.502192855E+04  1",
+                                          "           Parameter  3  0.200000000E+05  0",
+                                      }));
+  EXPECT_EQ(storage.ext.exchflag, 'n');
+  // Point 34 (R = 9.5) keeps the spline, point 35 (R = 9.75) starts the model.
+  EXPECT_EQ(V[34], 5000.0);
+  EXPECT_NEAR(V[35], 5021.92854781635259 - 2.0e4 / std::pow(9.75, 3), 1e-8);
+}
+
+TEST_F(PointwiseTest, AllParametersFixedReplacesOnlyBeyondRfit2) {
+  write_file("fixed.pot", kConstant + "y\n8.0 12.0 0.0\n5000.0 0\n1\n6 1.0e6 0\nn\n");
+  EXPECT_EQ(build("fixed.pot"), 5000.0);
+  EXPECT_EQ(read_lines("potext.out"), (std::vector<std::string>{
+                                          " All parameters fixed",
+                                          "Connection point at:         12.00000",
+                                          "           Parameter  1  0.500000000E+04  0",
+                                          "           Parameter  6  0.100000000E+07  0",
+                                      }));
+  // Point 44 lies exactly at Rfit2 and keeps its spline value.
+  for (int x = 1; x <= 44; ++x) EXPECT_EQ(V[x], 5000.0) << "R = " << radius(x);
+  for (int x = 45; x <= kN; ++x) {
+    const double R = radius(x);
+    EXPECT_NEAR(V[x], 5000.0 - 1.0e6 / std::pow(R, 6), 1e-11) << "R = " << R;
+    EXPECT_LT(V[x], 5000.0);
+  }
+}
+
+TEST_F(PointwiseTest, FiveHundredPointsAreAccepted) {
+  std::ostringstream text;
+  text << test::header(500, "  ") << "0.0\n0.0\n";
+  for (int i = 1; i <= 500; ++i) text << 1.0 + 0.05 * i << ' ' << 2.0 * i << '\n';
+  write_file("p500.pot", text.str());
+  EXPECT_EQ(build("p500.pot"), kUinfUnset);
+  // A straight line, continued beyond the table.
+  EXPECT_NEAR(V[1], 2.0 * (radius(1) - 1.0) / 0.05, 1e-9);
+  EXPECT_NEAR(V[kN], 2.0 * (radius(kN) - 1.0) / 0.05, 1e-9);
+}
+
+TEST_F(PointwiseTest, RefusesBadFiles) {
+  const std::string ext = "y\n8.0 12.0 0.0\n5000.0 1\n";
+  const struct {
+    std::string file;
+    std::string message;
+  } cases[] = {
+      {test::header(501, "PW"), "number of points must be less than 500"},
+      {test::header(1, "PW") + "0.0\n0.0\n2.0 1.0\n",
+       "velk: bad.pot: a pointwise potential needs at least 2 points, found 1"},
+      {test::header(-4, "PW"), "velk: bad.pot: line 1: the number of points is negative (-4)"},
+      {test::header(3, "PW") + "0.0\n0.0\n2.0 1.0\n3.0 2.0\n3.0 4.0\n",
+       "velk: bad.pot: line 13: the radii of the points must increase strictly"},
+      {kConstant + ext + "0\n",
+       "velk: bad.pot: line 51: the long-range extension needs at least one dispersion line, "
+       "found 0"},
+      {kConstant + ext + "-2\n",
+       "velk: bad.pot: line 51: the long-range extension needs at least one dispersion line, "
+       "found -2"},
+      {kConstant + ext + "1\n2 1.0 1\n",
+       "velk: bad.pot: line 52: dispersion index 2 outside 3..20"},
+      {kConstant + ext + "1\n1 1.0 1\n",
+       "velk: bad.pot: line 52: dispersion index 1 outside 3..20"},
+      {kConstant + ext + "1\n21 1.0 1\n",
+       "velk: bad.pot: line 52: dispersion index 21 outside 3..20"},
+      {kConstant + ext + "2\n8 1.0 1\n6 1.0 1\n",
+       "velk: bad.pot: line 53: dispersion index 6 does not exceed the previous one (8)"},
+  };
+  for (const auto& c : cases) {
+    write_file("bad.pot", c.file);
+    V.assign(kN + 1, -7.0);
+    EXPECT_EQ(test::stop_message([&] { pec_pointwise("bad.pot", V, kR0, kH, kN, storage, work); }),
+              c.message);
+    EXPECT_EQ(V[10], -7.0);
+    EXPECT_FALSE(std::filesystem::exists("potext.out"));
+  }
+}
+
+TEST_F(PointwiseTest, RefusesAFitWindowBeyondTheFitStorage) {
+  write_file("wide.pot", kConstant + "y\n8.0 14.0 0.0\n5000.0 1\n1\n6 1.0e6 1\n");
+  // h = 0.001 puts 6001 grid points into [8, 14].
+  const int N = 19000;
+  std::vector<double> W(N + 1, -7.0);
+  EXPECT_EQ(test::stop_message([&] { pec_pointwise("wide.pot", W, 1.0, 0.001, N, storage, work); }),
+            "velk: wide.pot: the fit window holds 6001 grid points, at most 5000 are allowed");
+  EXPECT_EQ(W[100], -7.0);
+  EXPECT_FALSE(std::filesystem::exists("potext.out"));
+  // All parameters fixed: no fit points are stored, so the window may be wide.
+  write_file("wide.pot", kConstant + "y\n8.0 14.0 0.0\n5000.0 0\n1\n6 1.0e6 0\n");
+  EXPECT_NO_THROW(
+      test::console_of([&] { pec_pointwise("wide.pot", W, 1.0, 0.001, N, storage, work); }));
+}
+
+TEST_F(PointwiseTest, RefusesAnExtensionEvaluatedAtZeroRadius) {
+  write_file("neg.pot", kConstant + "y\n-1.0 12.0 0.0\n5000.0 1\n1\n6 1.0e6 1\n");
+  // The grid starts at R = -1.75: the window reaches R = 0.
+  EXPECT_EQ(test::stop_message([&] { pec_pointwise("neg.pot", V, -2.0, kH, kN, storage, work); }),
+            "velk: neg.pot: the long-range extension would be evaluated at R <= 0");
+  // Without an extension the spline is defined everywhere.
+  write_file("plain.pot", kConstant);
+  EXPECT_NO_THROW(
+      test::console_of([&] { pec_pointwise("plain.pot", V, -2.0, kH, kN, storage, work); }));
+}
+
+TEST_F(PointwiseTest, FileEndingBeforeTheLastPointIsAnInputError) {
+  write_file("cut.pot", test::header(3, "PW") + "0.0\n0.0\n2.0 1.0\n3.0 2.0\n");
+  EXPECT_THROW(build("cut.pot"), InputError);
+}
+
+}  // namespace
+}  // namespace velk

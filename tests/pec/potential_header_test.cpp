@@ -1,0 +1,135 @@
+#include "pec/potential_header.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "io/errors.h"
+#include "pec_test_files.h"
+
+namespace velk {
+namespace {
+
+using test::PecFileTest;
+
+class PotentialHeaderTest : public PecFileTest {};
+
+TEST_F(PotentialHeaderTest, ReadsTheEightLinesWithTheirTrailingComments) {
+  write_file("hdr.pot",
+             "42   number of points\n"
+             "10.0 11.0 12.0 13.0 14.0   reduced masses\n"
+             "1   Lambda\n"
+             "0.0125   q1\n"
+             "-0.0075   q2\n"
+             "free text 1 2 3\n"
+             "more free text\n"
+             "ANALYTIC form\n"
+             "3.0   Rm\n");
+  const PotentialHeader header = read_potential_header("hdr.pot     ");
+  EXPECT_EQ(header.Npts, 42);
+  EXPECT_EQ(header.masses, (std::array<double, 5>{10.0, 11.0, 12.0, 13.0, 14.0}));
+  EXPECT_EQ(header.Lambda, 1);
+  EXPECT_EQ(header.q1, 0.0125);
+  EXPECT_EQ(header.q2, -0.0075);
+  EXPECT_EQ(header.pectype, "AN");
+}
+
+TEST_F(PotentialHeaderTest, ShortSelectionLinesAreBlankPadded) {
+  write_file("blank.pot", test::header(3, ""));
+  EXPECT_EQ(read_potential_header("blank.pot").pectype, "  ");
+  write_file("one.pot", test::header(3, "M"));
+  EXPECT_EQ(read_potential_header("one.pot").pectype, "M ");
+}
+
+TEST_F(PotentialHeaderTest, FewerThanFiveMassesTakeValuesFromTheNextLines) {
+  // Line 2 holds three masses, so the read runs on through lines 3 and 4; every later item then
+  // comes one line further down, and line 10 is the selection line.
+  write_file("short.pot",
+             "7\n"
+             "15.0 7.5 1.0\n"
+             "2\n"
+             "0.5\n"
+             "1\n"
+             "0.25\n"
+             "-0.125\n"
+             "skipped\n"
+             "skipped too\n"
+             "ML\n");
+  FreeFormatReader in("short.pot");
+  const PotentialHeader header = read_potential_header(in);
+  EXPECT_EQ(header.masses, (std::array<double, 5>{15.0, 7.5, 1.0, 2.0, 0.5}));
+  EXPECT_EQ(header.Lambda, 1);
+  EXPECT_EQ(header.q1, 0.25);
+  EXPECT_EQ(header.q2, -0.125);
+  EXPECT_EQ(header.pectype, "ML");
+  EXPECT_EQ(in.line_number(), 10);
+}
+
+TEST_F(PotentialHeaderTest, NoLimitIsCheckedWhenTheHeaderIsRead) {
+  write_file("big.pot", test::header(100000, "PW"));
+  EXPECT_EQ(read_potential_header("big.pot").Npts, 100000);
+  write_file("neg.pot", test::header(-3, "PW"));
+  EXPECT_EQ(read_potential_header("neg.pot").Npts, -3);
+}
+
+TEST_F(PotentialHeaderTest, AMissingSelectionLineIsAnInputError) {
+  write_file("cut.pot", "3\n1 2 3 4 5\n0\n0.0\n0.0\nx\ny\n");
+  EXPECT_THROW(read_potential_header("cut.pot"), InputError);
+}
+
+TEST_F(PotentialHeaderTest, BuildersSkipTheHeaderWithTheirOwnLimit) {
+  write_file("ok.pot", test::header(51, "ML") + "2.5   first line of the body\n");
+  FreeFormatReader in("ok.pot");
+  // The limit itself is accepted.
+  EXPECT_EQ(skip_potential_header(in, 51, "too many", "lines"), 51);
+  double first = 0.0;
+  in.read(first);
+  EXPECT_EQ(first, 2.5);
+
+  write_file("over.pot", test::header(52, "ML"));
+  FreeFormatReader over("over.pot");
+  try {
+    skip_potential_header(over, 51, "number of parameters must be less than 51", "lines");
+    ADD_FAILURE() << "52 lines accepted";
+  } catch (const StopRun& stop) {
+    EXPECT_STREQ(stop.what(), "number of parameters must be less than 51");
+  }
+
+  write_file("neg.pot", test::header(-1, "ML"));
+  FreeFormatReader negative("neg.pot");
+  try {
+    skip_potential_header(negative, 51, "too many", "coefficient lines");
+    ADD_FAILURE() << "a negative count accepted";
+  } catch (const StopRun& stop) {
+    EXPECT_STREQ(stop.what(),
+                 "velk: neg.pot: line 1: the number of coefficient lines is "
+                 "negative (-1)");
+  }
+}
+
+TEST_F(PotentialHeaderTest, BuildersReadOnlyTheFirstValueOfLineTwo) {
+  // Unlike the driver's read, the builder's read of line 2 ends on that line.
+  write_file("short.pot", "3\n15.0\n0\n0.0\n0.0\na\nb\nPW\n9.5\n");
+  FreeFormatReader in("short.pot");
+  EXPECT_EQ(skip_potential_header(in, 500, "too many", "points"), 3);
+  double first = 0.0;
+  in.read(first);
+  EXPECT_EQ(first, 9.5);
+}
+
+TEST(GridTest, RadiiUseTheFloatingPointCounter) {
+  const double R0 = 1.9 - 0.1;
+  EXPECT_EQ(grid_radius(R0, 0.1, 3.0), R0 + 3.0 * 0.1);
+  EXPECT_THROW(require_positive_grid("g.pot", -0.5, 0.25, 4, "MLJ"), StopRun);
+  // Point 1 lies at exactly 0.
+  EXPECT_THROW(require_positive_grid("g.pot", -0.25, 0.25, 4, "MLJ"), StopRun);
+  // A grid running downwards has its smallest radius at point N.
+  EXPECT_THROW(require_positive_grid("g.pot", 1.25, -0.25, 5, "MLJ"), StopRun);
+  EXPECT_NO_THROW(require_positive_grid("g.pot", 0.0, 0.25, 4, "MLJ"));
+  std::vector<double> V(5);
+  EXPECT_NO_THROW(require_grid_slots(V, 4, "test"));
+  EXPECT_THROW(require_grid_slots(V, 5, "test"), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace velk
