@@ -27,7 +27,7 @@ inline constexpr int kExtensionCapacity = 20;
 inline constexpr int kFitPointCapacity = 5000;
 
 // Damping constants of the dispersion terms, held in single precision (2.1 and 0.109).
-inline constexpr double kDampingC1 = 2.1;
+inline constexpr double kDampingC1 = 2.0999999046325684;
 inline constexpr double kDampingC2 = 0.10899999737739563;
 
 // The extension block of a pointwise potential file. Arrays are 1-based (slot 0 unused):

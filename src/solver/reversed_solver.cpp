@@ -124,7 +124,7 @@ void ReversedSolver::solve(std::span<const double> V, double R0, double h, doubl
       if (Y[i] * Y[i] > kOverflow) divide(Y, i, N, Y[i]);
     }
     double Ymax = 1.0;
-    for (int m = N - 1; m >= 2; --m) {
+    for (int m = 2; m <= N - 1; ++m) {
       if (Y[m] > Y[m + 1] && Y[m] > Y[m - 1]) {
         Ymax = Y[m];
         break;

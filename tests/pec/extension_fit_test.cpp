@@ -121,6 +121,31 @@ TEST_F(ExtensionFitTest, ModelParametersOutsideTheCapacityAreRefused) {
   EXPECT_FALSE(std::filesystem::exists("potext.out"));
 }
 
+TEST_F(ExtensionFitTest, PointAtRfit1IsFittedButNotExaminedForTheConnection) {
+  // Zero table; window of the two grid points 3 and 4; model a - 27/R^3 with a fitted, so
+  // a = (1 + 27/64)/2 = 0.7109375 and the model lies below the table at 3 and above it from 4 on.
+  // The crossing between 3 and 4 does not count: point 3 is not examined, and point 4, the first
+  // examined, has no earlier difference to compare with.
+  const Table table(2, 1.0, 1.0, zero);
+  LongRangeExtension ext;
+  ext.extflag = 'y';
+  ext.Rfit1 = 3.0;
+  ext.Rfit2 = 4.0;
+  ext.nextpar = 3;
+  ext.extfit[1] = 1;
+  ext.extpar[3] = 27.0;
+  std::vector<double> V(9, -1.0);
+  extension_fit(V, 0.0, 1.0, table.spline, 8, ext, work, "t.pot");
+  EXPECT_DOUBLE_EQ(ext.extpar[1], 0.7109375);
+  for (int i = 1; i <= 8; ++i) EXPECT_EQ(V[i], 0.0) << "R = " << i;
+  // chi^2 = 2 * 0.2890625^2 = 0.1671142578125; no connection line.
+  EXPECT_EQ(read_lines("potext.out"), (std::vector<std::string>{
+                                          "               Chi^2  0.167114258E+00",
+                                          "           Parameter  1  0.710937500E+00  1",
+                                          "           Parameter  3  0.270000000E+02  0",
+                                      }));
+}
+
 // The model the fit is meant to recover: 8000 - C6 f6/R^6 - C8 f8/R^8, damped with rho = 0.4,
 // written out here on its own from the definition.
 double damped(double R, int k) {
