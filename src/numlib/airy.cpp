@@ -40,7 +40,6 @@ AiryValues airy_functions(double x) {
     v.bi_prime = -kAiPrime0 / kRootThirdInverse;
     return v;
   }
-  // For x > 0 the K/I form avoids the cancellation J - s3 Y would suffer in the growing region.
   if (x > 0.0) {
     const BesselIK third = bessik(z, kThird);
     v.ai = rootx * kRootThirdInverse * third.k / kAiryPi;

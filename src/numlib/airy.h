@@ -4,6 +4,13 @@
 // The formulas use the stored constants pi = 3.1415927 and 1/sqrt(3) = 0.57735027, so the results
 // differ from full-precision Airy values in about the eighth significant digit. That is kept on
 // purpose: the quasi-bound start values of the radial solvers depend on it.
+//
+// x is dimensionless. For |x| < 1e-15 (x = 0 included) the stored values at 0 are returned:
+// Ai(0) = 0.35502805, Ai'(0) = -0.2588194, and Bi(0), Bi'(0) as Ai(0), -Ai'(0) divided by the
+// stored 1/sqrt(3); the order-2/3 Bessel pair cannot be formed that close to 0. Towards large |x|
+// the Bessel routines' limits show: Ai underflows to 0 and Bi overflows to infinity beyond
+// x = 104; below about x = -600 the first continued fraction of J exceeds its 10000 terms and
+// pauses (the values then lose accuracy).
 #pragma once
 
 namespace velk {
