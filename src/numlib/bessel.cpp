@@ -1,6 +1,5 @@
 #include "numlib/bessel.h"
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -24,6 +23,12 @@ constexpr int kMaxTerms = 10000;
 constexpr double kSwitchOver = 2.0;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Orders whose recurrence count would not fit an int count as bad arguments, as do an infinite
+// or NaN x or nu (written with ! so that NaN fails the test).
+bool bad_arguments(double x, double nu) {
+  return !(x > 0.0 && x <= std::numeric_limits<double>::max()) || !(nu >= 0.0 && nu < 2147483647.0);
+}
 
 // The second solution at the reduced order mu and at mu + 1.
 struct SecondSolution {
@@ -204,8 +209,7 @@ SteedPQ steed_pq(double x, double mu) {
 }  // namespace
 
 BesselIK bessik(double x, double nu) {
-  // Written so that NaN arguments are caught as well.
-  if (!(x > 0.0) || !(nu >= 0.0)) {
+  if (bad_arguments(x, nu)) {
     pause("bad arguments in bessik");
     return {kNaN, kNaN, kNaN, kNaN};
   }
@@ -271,14 +275,15 @@ BesselIK bessik(double x, double nu) {
 }
 
 BesselJY bessjy(double x, double nu) {
-  if (!(x > 0.0) || !(nu >= 0.0)) {
+  if (bad_arguments(x, nu)) {
     pause("bad arguments in bessjy");
     return {kNaN, kNaN, kNaN, kNaN};
   }
   // For x >= 2 Steed's fraction works at any order below about x, so only orders well above x
-  // are brought down.
-  const int n =
-      x < kSwitchOver ? static_cast<int>(nu + 0.5) : std::max(0, static_cast<int>(nu - x + 1.5));
+  // are brought down: n = max(0, int(nu - x + 1.5)), formed without converting a large negative
+  // double to int.
+  const double steps = x < kSwitchOver ? nu + 0.5 : nu - x + 1.5;
+  const int n = steps < 1.0 ? 0 : static_cast<int>(steps);
   const double mu = nu - n;
   const double xi = 1.0 / x;
   const double xi2 = 2.0 * xi;

@@ -8,15 +8,24 @@
 // the continued fraction); the Wronskian fixes the scale of the first solution, and an upward
 // recurrence carries the second solution back to nu.
 //
-// Convergence is to a relative 1e-10 at every step, so the values are good to about 1e-10 relative
-// (1e-10 of the envelope sqrt(J^2 + Y^2) for the oscillating pair near a zero). Each step is
-// limited to 10000 terms: a continued fraction or series that has not converged by then pauses
-// with its message and the routine goes on with the values at hand, which happens only for very
-// large x (the first continued fraction needs about x terms).
+// Every fraction and series is converged to 1e-10 relative. Below x = 2 the gamma factors of
+// Temme's series, five-term Chebyshev sums good to 2.4e-10, limit the accuracy: K and I are off by
+// up to 5.5e-9 relative close to x = 2 (1.9e-9 for orders 1/3 and 2/3), J and Y by up to 8e-10 of
+// their envelope sqrt(J^2 + Y^2). From x = 2 on the values are good to a few parts in 1e10 (of the
+// envelope for J and Y, which is what counts near their zeros). Each step is limited to 10000
+// terms: a fraction or series not converged by then pauses with its message and the routine goes
+// on with the values at hand. That happens only for very large x: the first continued fraction
+// needs about x terms for J (so beyond x = 1e4) and runs out for I beyond about x = 1e7.
 //
-// Bad arguments (x <= 0, nu < 0, or either NaN) pause with "bad arguments in bessik" /
-// "bad arguments in bessjy"; since no value of the function exists there, all four outputs are
-// then NaN rather than numbers that could pass for a result.
+// Bad arguments (x <= 0, nu < 0, either of them infinite or NaN, or nu so large that its number
+// of recurrence steps would not fit an int) pause with "bad arguments in bessik" /
+// "bad arguments in bessjy"; since the routines have no value to give there, all four outputs
+// are then NaN rather than numbers that could pass for a result.
+//
+// Orders with a fractional part of 1/2 or more recur down to a negative reduced order, where the
+// Wronskian step for I and J cancels as x -> 0: I, J and their derivatives keep about 1e-9
+// relative at x = 1e-10, 1e-7 at 1e-14, and overflow below about 1e-24 (K, Y and their
+// derivatives are unaffected).
 #pragma once
 
 namespace velk {

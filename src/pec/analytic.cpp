@@ -88,10 +88,10 @@ double pec_analytic(const std::string& potential_file, std::span<double> Vgrid, 
     int32_t L = 0;
     in.read(L);
     if (L < 0) {
-      throw StopRun(input_message(potential_file, "line " + std::to_string(in.line_number()) +
-                                                      ": the number of long-range lines is "
-                                                      "negative (" +
-                                                      std::to_string(L) + ")"));
+      const std::string where = "line " + std::to_string(in.line_number());
+      throw StopRun(input_message(
+          potential_file,
+          where + ": the number of long-range lines is negative (" + std::to_string(L) + ")"));
     }
     for (int32_t line = 1; line <= L; ++line) {
       int32_t k = 0;
@@ -106,9 +106,8 @@ double pec_analytic(const std::string& potential_file, std::span<double> Vgrid, 
   }
 
   if (!(Ri < Ro)) {
-    throw StopRun(input_message(potential_file,
-                                "the inner connection radius Ri must be smaller "
-                                "than the outer one Ro"));
+    throw StopRun(input_message(
+        potential_file, "the inner connection radius Ri must be smaller than the outer one Ro"));
   }
   // xi has a pole at R = -b*Rm; it must not lie between the connection radii, where P is used.
   const double inner_denominator = Ri + P.bpar * P.Rm;

@@ -82,8 +82,8 @@ void extension_fit(std::span<double> Vgrid, double R0, double h, const SplineTab
       throw std::invalid_argument("extension_fit: nextpar = " + std::to_string(ext.nextpar) +
                                   ", expected 1..20");
     }
-    // A sum of the switch values, as the report has always been made: switches that cancel count
-    // as "all fixed".
+    // The switch values are summed, not counted; a sum of zero or less means that all parameters
+    // are held (the file reader admits no negative switch, so this is all-zero switches there).
     for (int j = 1; j <= ext.nextpar; ++j) nfit += ext.extfit[j];
 
     // Refuse what the fit cannot hold, or where the model has no value, before anything is done.

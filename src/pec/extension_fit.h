@@ -10,9 +10,9 @@
 //
 // Parameters with a nonzero fit switch are fitted by linear least squares to the spline values at
 // the grid points inside [Rfit1, Rfit2]; the model then replaces the spline from the first grid
-// point beyond Rfit1 where the two cross. When the switches sum to zero nothing is fitted and the
-// model with the given parameters replaces the spline beyond Rfit2. Each such call writes the
-// report potext.out in the working directory.
+// point beyond Rfit1 where the two cross. When the switches sum to zero (or less) nothing is
+// fitted and the model with the given parameters replaces the spline beyond Rfit2. Each such call
+// writes the report potext.out in the working directory.
 #pragma once
 
 #include <array>

@@ -23,8 +23,15 @@ void read_extension(FreeFormatReader& in, LongRangeExtension& ext) {
     return StopRun(
         input_message(in.file_name(), "line " + std::to_string(in.line_number()) + ": " + what));
   };
+  // Switches are summed to decide whether anything is fitted, so a negative one could cancel a
+  // positive one (or leave a sum below zero, which means neither fitted nor fixed).
+  const auto check_switch = [&](int32_t fit) {
+    if (fit < 0)
+      throw stop("fit switch " + std::to_string(fit) + " is negative (0 fixed, 1 fitted)");
+  };
   in.read(ext.Rfit1, ext.Rfit2, ext.rho);
   in.read(ext.extpar[1], ext.extfit[1]);
+  check_switch(ext.extfit[1]);
   int32_t m = 0;
   in.read(m);
   // Without a dispersion line the model would hold no parameter at all, not even the asymptote.
@@ -49,6 +56,7 @@ void read_extension(FreeFormatReader& in, LongRangeExtension& ext) {
       throw stop("dispersion index " + std::to_string(k) + " does not exceed the previous one (" +
                  std::to_string(ext.nextpar) + ")");
     }
+    check_switch(fit);
     ext.extpar[k] = C;
     ext.extfit[k] = fit;
     ext.nextpar = k;
@@ -56,6 +64,7 @@ void read_extension(FreeFormatReader& in, LongRangeExtension& ext) {
   ext.exchflag = read_switch(in);
   if (ext.exchflag == 'y') {
     in.read(ext.extpar[2], ext.extfit[2]);
+    check_switch(ext.extfit[2]);
     in.read(ext.alpha);
     in.read(ext.gamma);
   }
@@ -86,10 +95,8 @@ double pec_pointwise(const std::string& potential_file, std::span<double> Vgrid,
     Npts = skip_potential_header(in, kPointwiseCapacity, "number of points must be less than 500",
                                  "points");
     if (Npts < 2) {
-      throw StopRun(input_message(potential_file,
-                                  "a pointwise potential needs at least 2 points, "
-                                  "found " +
-                                      std::to_string(Npts)));
+      const std::string what = "a pointwise potential needs at least 2 points, found ";
+      throw StopRun(input_message(potential_file, what + std::to_string(Npts)));
     }
     in.read(table.y2first);
     in.read(table.y2last);

@@ -5,7 +5,8 @@
 // File body after the header (Npts = number of points, 2..500):
 //   y2first;  y2last;  Npts lines "R U" with strictly increasing R;
 //   extension switch line: its first character 'y' asks for the extension (end of file: none);
-//   extension block: "Rfit1 Rfit2 rho";  "asymptote switch";  m (>= 1);
+//   extension block: "Rfit1 Rfit2 rho";  "asymptote switch";  m (>= 1);  (switches: 0 held,
+//     positive fitted)
 //     m lines "k C_k switch" with k strictly increasing in 3..20 (the last k is the number of
 //     model parameters);
 //   exchange switch line: first character 'y' (end of file: none);
@@ -39,8 +40,8 @@ struct PointwiseStorage {
 // Stops the run (StopRun) with "number of points must be less than 500" when Npts > 500, and with
 // a message naming the file and line for: fewer than 2 points, radii that do not strictly
 // increase, a negative or zero number of dispersion lines, a dispersion index outside 3..20 or
-// not above the previous one; extension_fit adds its own refusals. Unreadable values, or a file
-// that ends before the last point, throw InputError.
+// not above the previous one, a negative fit switch; extension_fit adds its own refusals.
+// Unreadable values, or a file that ends before the last point, throw InputError.
 double pec_pointwise(const std::string& potential_file, std::span<double> Vgrid, double R0,
                      double h, int N, PointwiseStorage& table, ExtensionFitStorage& work);
 

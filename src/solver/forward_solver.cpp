@@ -63,7 +63,8 @@ void ForwardSolver::solve(std::span<const double> V, double R0, double h, double
       Y[n] = 1e-99;
       Y[n - 1] = 1e-66;
     } else {
-      // Bi, the solution that decays toward the barrier, started at the outer turning point.
+      // Bi of the distance into the barrier from the outer turning point: it grows inward
+      // through the barrier, as the solution of a level held in the well does.
       const double s = std::pow(dVt_ / h, kOneThird);
       const double Rn = R0 + n * h;
       const double Rt = Rn - jt_ * h / 100;
@@ -73,32 +74,17 @@ void ForwardSolver::solve(std::span<const double> V, double R0, double h, double
     }
 
     // Inward pass: ends at the first maximum met from outside, which becomes the joint.
-    bool matched = false;
-    for (int i = n - 2; i >= 1; --i) {
-      Y[i] = step_down(T, Y, i);
-      if (Y[i] * Y[i] > kOverflow) divide(Y, i, n, Y[i]);
-      if (Y[i] <= Y[i + 1] && Y[i + 1] > Y[i + 2]) {
-        divide(Y, i + 1, n, Y[i + 1]);
-        kmatch_ = i + 1;
-        matched = true;
-        break;
-      }
+    const int joint = inward_to_maximum(T, Y, n);
+    if (joint > 0) {
+      kmatch_ = joint;
+    } else {
+      console_line(" rigth error");
     }
-    if (!matched) console_line(" rigth error");
 
     // Outward pass: overwrites Y(1 .. kmatch) and counts the nodes up to the joint.
-    node = 0;
     Y[1] = 1e-66;
     Y[2] = 1e-22;
-    for (int j = 3; j <= n; ++j) {
-      Y[j] = step_up(T, Y, j);
-      if (Y[j] * Y[j] > kOverflow) divide(Y, 1, j, Y[j]);
-      if (Y[j] * Y[j - 1] < 0) ++node;
-      if (j == kmatch_) {
-        divide(Y, 1, j, Y[j]);
-        break;
-      }
-    }
+    node = outward_counting_nodes(T, Y, 3, n, 1, kmatch_);
 
     double S = 0.0;
     for (int i = 1; i <= n; ++i) S += Y[i] * Y[i];
@@ -117,10 +103,7 @@ void ForwardSolver::solve(std::span<const double> V, double R0, double h, double
   if (k3_ > 0) {
     // Quasi-bound: carry the outward solution through the barrier to the end of the grid.
     fill_coefficients(T, Vp, k3_ - 1, N, c, E);
-    for (int j = k3_ + 1; j <= N; ++j) {
-      Y[j] = step_up(T, Y, j);
-      if (Y[j] * Y[j] > kOverflow) divide(Y, 1, j, Y[j]);
-    }
+    outward_counting_nodes(T, Y, k3_ + 1, N, 1, 0);
     n = N;
     double Ymax = 1.0;
     for (int m = N - 1; m >= 2; --m) {

@@ -14,7 +14,7 @@ namespace velk::numerov {
 
 // 2μ/ħ² per u, in Å^-2 per cm-1: the reciprocal of ħ²/(2 u) = 16.85763130530976 cm-1·Å².
 inline constexpr double kU0 = 0.059320315048355776;
-// Values at which an unnormalised solution is divided back down, and the start values.
+// A new value whose square exceeds this divides the unnormalised solution back down.
 inline constexpr double kOverflow = 1e40;
 // 1/3 as the single-precision constant of the Airy argument scale.
 inline constexpr double kOneThird = 0.3333333432674408;
@@ -36,14 +36,64 @@ inline double step_down(const double* T, const double* Y, int i) {
   return ((10 * T[i + 1] + 2) * Y[i + 1] - (1 - T[i + 2]) * Y[i + 2]) / (1 - T[i]);
 }
 
-// One Numerov step toward higher index: Y(j) from Y(j-1), Y(j-2).
-inline double step_up(const double* T, const double* Y, int j) {
-  return ((10 * T[j - 1] + 2) * Y[j - 1] - (1 - T[j - 2]) * Y[j - 2]) / (1 - T[j]);
-}
-
 // Divides Y(from .. to) by `by` (a value saved before the loop, so the pivot itself becomes 1).
 inline void divide(double* Y, int from, int to, double by) {
   for (int i = from; i <= to; ++i) Y[i] /= by;
+}
+
+// Numerov recurrence toward lower index from Y(top), Y(top-1), for i = top-2 down to 1. When a new
+// value squared exceeds kOverflow, Y(i .. top) are divided by it. The pass ends at the first
+// maximum met, Y(i) <= Y(i+1) > Y(i+2): Y(i+1 .. top) are divided by Y(i+1) and i+1 is returned.
+// 0 means that the pass reached point 1 without meeting a maximum. The two previous values ride
+// in registers so that the dependency chain does not pass through memory.
+inline int inward_to_maximum(const double* T, double* Y, int top) {
+  double y2 = Y[top];
+  double y1 = Y[top - 1];
+  for (int i = top - 2; i >= 1; --i) {
+    double y = ((10 * T[i + 1] + 2) * y1 - (1 - T[i + 2]) * y2) / (1 - T[i]);
+    Y[i] = y;
+    if (y * y > kOverflow) {
+      divide(Y, i, top, y);
+      y = Y[i];
+      y1 = Y[i + 1];
+      y2 = Y[i + 2];
+    }
+    if (y <= y1 && y1 > y2) {
+      divide(Y, i + 1, top, y1);
+      return i + 1;
+    }
+    y2 = y1;
+    y1 = y;
+  }
+  return 0;
+}
+
+// Numerov recurrence toward higher index for j = first .. last from Y(first-2), Y(first-1). When
+// a new value squared exceeds kOverflow, Y(rescale_from .. j) are divided by it. Sign changes
+// between neighbours are counted and returned. At j = kmatch, Y(rescale_from .. j) are divided by
+// Y(j) and the pass ends; a kmatch outside first .. last lets it run to `last`.
+inline int32_t outward_counting_nodes(const double* T, double* Y, int first, int last,
+                                      int rescale_from, int kmatch) {
+  int32_t node = 0;
+  double y2 = Y[first - 2];
+  double y1 = Y[first - 1];
+  for (int j = first; j <= last; ++j) {
+    double y = ((10 * T[j - 1] + 2) * y1 - (1 - T[j - 2]) * y2) / (1 - T[j]);
+    Y[j] = y;
+    if (y * y > kOverflow) {
+      divide(Y, rescale_from, j, y);
+      y = Y[j];
+      y1 = Y[j - 1];
+    }
+    if (y * y1 < 0) ++node;
+    if (j == kmatch) {
+      divide(Y, rescale_from, j, y);
+      break;
+    }
+    y2 = y1;
+    y1 = y;
+  }
+  return node;
 }
 
 // The first bracket [Elo, Ehi] around the trial energy E of half-width dE. The rules are applied

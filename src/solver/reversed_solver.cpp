@@ -61,18 +61,12 @@ void ReversedSolver::solve(std::span<const double> V, double R0, double h, doubl
     // Pass from the inner wall: ends at the first maximum met, the innermost one.
     Y[N] = 1e-99;
     Y[N - 1] = 1e-66;
-    bool matched = false;
-    for (int i = N - 2; i >= 1; --i) {
-      Y[i] = step_down(T, Y, i);
-      if (Y[i] * Y[i] > kOverflow) divide(Y, i, N, Y[i]);
-      if (Y[i] <= Y[i + 1] && Y[i + 1] > Y[i + 2]) {
-        divide(Y, i + 1, N, Y[i + 1]);
-        kmatch_ = i + 1;
-        matched = true;
-        break;
-      }
+    const int joint = inward_to_maximum(T, Y, N);
+    if (joint > 0) {
+      kmatch_ = joint;
+    } else {
+      console_line(" rigth error");
     }
-    if (!matched) console_line(" rigth error");
 
     // Pass from the outer end (or the outer turning point), counting nodes up to the joint.
     int start = 3;
@@ -91,16 +85,7 @@ void ReversedSolver::solve(std::span<const double> V, double R0, double h, doubl
       start = k3_ + 1;
       m0 = k3_ - 1;
     }
-    node = 0;
-    for (int j = start; j <= N; ++j) {
-      Y[j] = step_up(T, Y, j);
-      if (Y[j] * Y[j] > kOverflow) divide(Y, m0, j, Y[j]);
-      if (Y[j] * Y[j - 1] < 0) ++node;
-      if (j == kmatch_) {
-        divide(Y, m0, j, Y[j]);
-        break;
-      }
-    }
+    node = outward_counting_nodes(T, Y, start, N, m0, kmatch_);
 
     double S = 0.0;
     for (int i = m0; i <= N; ++i) S += Y[i] * Y[i];

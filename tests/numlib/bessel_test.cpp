@@ -229,10 +229,13 @@ TEST(Bessel, WronskiansHoldOverAGrid) {
   }
 }
 
-// No function value exists for these arguments: the pause is given and all outputs are NaN.
+// No usable value exists for these arguments (an order of 3e9 would need 3e9 recurrence steps
+// and does not fit the step count): the pause is given and all outputs are NaN.
 TEST(Bessel, BadArgumentsPauseAndGiveNaN) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double cases[][2] = {{0.0, 0.3}, {-1.0, 0.3}, {1.0, -0.25}, {nan, 0.3}, {1.0, nan}};
+  const double inf = std::numeric_limits<double>::infinity();
+  const double cases[][2] = {{0.0, 0.3}, {-1.0, 0.3}, {1.0, -0.25}, {nan, 0.3},
+                             {1.0, nan}, {inf, 0.3},  {1.0, inf},   {1.0, 3e9}};
   for (const auto& c : cases) {
     {
       ConsoleCapture console;

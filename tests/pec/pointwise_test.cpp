@@ -199,6 +199,12 @@ TEST_F(PointwiseTest, RefusesBadFiles) {
        "velk: bad.pot: line 52: dispersion index 1 outside 3..20"},
       {kConstant + ext + "1\n21 1.0 1\n",
        "velk: bad.pot: line 52: dispersion index 21 outside 3..20"},
+      {kConstant + "y\n8.0 12.0 0.0\n5000.0 -1\n1\n6 1.0 1\n",
+       "velk: bad.pot: line 50: fit switch -1 is negative (0 fixed, 1 fitted)"},
+      {kConstant + ext + "1\n6 1.0 -1\n",
+       "velk: bad.pot: line 52: fit switch -1 is negative (0 fixed, 1 fitted)"},
+      {kConstant + ext + "1\n6 1.0 1\ny\n3.0 -2\n1.0\n1.0\n",
+       "velk: bad.pot: line 54: fit switch -2 is negative (0 fixed, 1 fitted)"},
       {kConstant + ext + "2\n8 1.0 1\n6 1.0 1\n",
        "velk: bad.pot: line 53: dispersion index 6 does not exceed the previous one (8)"},
   };

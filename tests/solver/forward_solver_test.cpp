@@ -60,6 +60,23 @@ TEST(ForwardSolver, HarmonicLevelsAndNodes) {
   }
 }
 
+// Two ångström of forbidden region on either side: both start values (1e-99/1e-66 and 1e-66/1e-22
+// or 1e-99/1e-66) grow by about e^340 across them, so the solutions survive only through the
+// rescaling at Y² > 1e40. Step 5e-4 Å puts the Numerov error of v <= 5 below 1e-5 cm-1.
+TEST(ForwardSolver, WideForbiddenRegionsAreRescaled) {
+  const Harmonic ho;
+  const Grid g(1.0, 5.0, 8001);
+  const auto V = tabulate(g, ho);
+  ForwardSolver solver;
+  for (int v : {0, 5}) {
+    const Level L = solve_level(solver, V, g, ho.mu, v, ho.omega / 3, 1e-7);
+    EXPECT_NEAR(L.E, ho.level(v), 1e-4) << "v=" << v;
+    EXPECT_EQ(L.r.node, v);
+    const auto Y = solver.Ygrid();
+    for (int i = 1; i <= g.N; ++i) ASSERT_TRUE(std::isfinite(Y[i])) << i;
+  }
+}
+
 // Morse levels on 2001 points (h = 3.1e-3 Å): the Numerov error of v = 20 is 1e-3 cm-1 and
 // smaller for lower v; truncating the curve at 1.8 and 8 Å shifts no level by more than 1e-8.
 TEST(ForwardSolver, MorseLevelsAndNodes) {

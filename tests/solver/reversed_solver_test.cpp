@@ -68,6 +68,23 @@ TEST(ReversedSolver, HarmonicLevelsAndNodes) {
   }
 }
 
+// Two ångström of forbidden region on either side: both start values (1e-99/1e-66 and 1e-66/1e-22
+// or 1e-99/1e-66) grow by about e^340 across them, so the solutions survive only through the
+// rescaling at Y² > 1e40. Step 5e-4 Å puts the Numerov error of v <= 5 below 1e-5 cm-1.
+TEST(ReversedSolver, WideForbiddenRegionsAreRescaled) {
+  const Harmonic ho;
+  const Grid g(1.0, 5.0, 8001);
+  const auto V = mirrored(tabulate(g, ho));
+  ReversedSolver solver;
+  for (int v : {0, 5}) {
+    const Level L = solve_mirrored(solver, V, g, ho.mu, v, ho.omega / 3, 1e-7);
+    EXPECT_NEAR(L.E, ho.level(v), 1e-4) << "v=" << v;
+    EXPECT_EQ(L.r.node, v);
+    const auto Y = solver.Ygrid();
+    for (int i = 1; i <= g.N; ++i) ASSERT_TRUE(std::isfinite(Y[i])) << i;
+  }
+}
+
 // Bound Morse levels from the mirrored grid equal those of the forward solver on the same grid to
 // within the convergence tolerance (both stop once |Dcor| <= tol; the second-order remainder of
 // the last correction is far smaller), and both match the closed form to Numerov accuracy.

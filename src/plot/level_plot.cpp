@@ -1,0 +1,488 @@
+#include "plot/level_plot.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+
+#include "io/errors.h"
+#include "io/free_format_reader.h"
+#include "io/level_file.h"
+#include "pec/potential_builder.h"
+#include "pec/potential_header.h"
+#include "plot/plot_files.h"
+#include "plot/svg_writer.h"
+
+namespace velk::plot {
+namespace {
+
+constexpr double kWidth = 960.0;
+constexpr double kHeight = 600.0;
+const Frame kFrame{90.0, 64.0, 600.0, 466.0};
+constexpr double kLegendLeft = 712.0;
+
+const char* const kCurveColour = "black";
+const char* const kLevelColour = "#1f5fbf";
+const char* const kQuasiBoundColour = "#c0392b";
+const char* const kAsymptoteColour = "#7f7f7f";
+const char* const kQuasiBoundDash = "5 3";
+const char* const kAsymptoteDash = "9 4";
+
+// The shortest text that gives a value back to about ten significant digits.
+std::string compact(double value) {
+  char buffer[64];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 10);
+  return result.ec == std::errc() ? std::string(buffer, result.ptr) : std::string("?");
+}
+
+double grid_R(double R0, double h, int i) {
+  return R0 + static_cast<double>(i) * h;
+}
+
+// The centrifugal numerator of a level, cm-1·Å²; the bracket is formed in 32-bit arithmetic as
+// the effective potential of the level solver forms it.
+double centrifugal_of(int32_t J, const PotentialCurve& curve) {
+  const int32_t bracket = rotational_product(J) - curve.Lambda * curve.Lambda;
+  if (bracket == 0) return 0.0;
+  if (!(curve.mu > 0.0)) {
+    throw InputError("velk-plot: the reduced mass chosen for the state is not positive (" +
+                     compact(curve.mu) + " u); the centrifugal term of J = " + std::to_string(J) +
+                     " cannot be formed");
+  }
+  return kCentrifugalConstant * static_cast<double>(bracket) / curve.mu;
+}
+
+// The index of the lowest strict interior minimum of V, or of the lowest value when there is none.
+int well_bottom(std::span<const double> V, int N) {
+  int best = 0;
+  for (int i = 2; i < N; ++i) {
+    if (V[i] < V[i - 1] && V[i] < V[i + 1] && (best == 0 || V[i] < V[best])) best = i;
+  }
+  if (best != 0) return best;
+  best = 1;
+  for (int i = 2; i <= N; ++i) {
+    if (V[i] < V[best]) best = i;
+  }
+  return best;
+}
+
+std::string level_tooltip(const LevelRecord& level) {
+  return "v = " + std::to_string(level.v) + ", J = " + std::to_string(level.J) +
+         ", p = " + std::to_string(level.p) + ", E = " + fixed(level.E, 5) + " cm-1" +
+         (level.quasi_bound ? " (quasi-bound)" : "");
+}
+
+struct Span {
+  int lo = 0, hi = 0;
+};
+
+Span v_span(const std::vector<LevelRecord>& levels) {
+  Span s{levels.front().v, levels.front().v};
+  for (const auto& level : levels) {
+    s.lo = std::min(s.lo, level.v);
+    s.hi = std::max(s.hi, level.v);
+  }
+  return s;
+}
+
+Span J_span(const std::vector<LevelRecord>& levels) {
+  Span s{levels.front().J, levels.front().J};
+  for (const auto& level : levels) {
+    s.lo = std::min(s.lo, level.J);
+    s.hi = std::max(s.hi, level.J);
+  }
+  return s;
+}
+
+std::string range_text(std::string_view name, Span s) {
+  std::string text = std::string(name) + " = " + std::to_string(s.lo);
+  if (s.hi != s.lo) text += ".." + std::to_string(s.hi);
+  return text;
+}
+
+// "198 levels, v = 0..65, J = 0..2"
+std::string levels_summary(const std::vector<LevelRecord>& levels) {
+  const std::string count =
+      std::to_string(levels.size()) + (levels.size() == 1 ? " level" : " levels");
+  return count + ", " + range_text("v", v_span(levels)) + ", " + range_text("J", J_span(levels));
+}
+
+int count_quasi_bound(const std::vector<LevelRecord>& levels) {
+  return static_cast<int>(std::count_if(levels.begin(), levels.end(),
+                                        [](const LevelRecord& l) { return l.quasi_bound; }));
+}
+
+// Data range of the energies with room above and below, so that neither the lowest level nor the
+// asymptote sits on the frame.
+struct Range {
+  double lo = 0.0, hi = 0.0;
+};
+
+Range padded(double lo, double hi, double below, double above) {
+  if (!(hi > lo)) {
+    const double half = std::max(1.0, std::abs(lo) * 0.01);
+    return {lo - half, hi + half};
+  }
+  const double span = hi - lo;
+  return {lo - below * span, hi + above * span};
+}
+
+void draw_titles(SvgWriter& svg, const std::string& title, const std::string& subtitle) {
+  svg.text({kWidth / 2.0, 26.0}, title, TextStyle{17.0, "middle", "black", 0.0, true}, "title");
+  svg.text({kWidth / 2.0, 46.0}, subtitle, TextStyle{12.0, "middle", "#333333", 0.0, false},
+           "subtitle");
+}
+
+Stroke level_stroke(bool quasi_bound) {
+  return quasi_bound ? Stroke{kQuasiBoundColour, 1.2, kQuasiBoundDash}
+                     : Stroke{kLevelColour, 1.2, ""};
+}
+
+std::string state_words(char letter) {
+  return std::string("state ") + letter;
+}
+
+std::string potential_plot(const LevelPlotInput& input) {
+  const PotentialCurve& curve = *input.curve;
+  const std::vector<LevelRecord>& levels = input.levels->levels;
+  const std::span<const double> V(curve.V);
+  const int N = curve.N;
+
+  struct Placed {
+    const LevelRecord* level;
+    TurningPoints points;
+  };
+  std::vector<Placed> placed;
+  placed.reserve(levels.size());
+  bool any_centrifugal = false;
+  for (const LevelRecord& level : levels) {
+    const double c = centrifugal_of(level.J, curve);
+    any_centrifugal = any_centrifugal || c != 0.0;
+    placed.push_back({&level, classical_turning_points(V, curve.R0, curve.h, N, level.E, c)});
+  }
+
+  // Energies: from the bottom of the well (or the lowest level) to the asymptote (or the highest
+  // level), with the repulsive wall running off the top.
+  const int bottom = well_bottom(V, N);
+  double e_lo = V[bottom];
+  double e_hi = curve.asymptote;
+  for (const LevelRecord& level : levels) {
+    e_lo = std::min(e_lo, level.E);
+    e_hi = std::max(e_hi, level.E);
+  }
+  const Range energy = padded(e_lo, e_hi, 0.05, 0.08);
+
+  // Radii: from where the inner wall leaves the top of the picture to the outermost turning
+  // point, or the whole grid when there are no levels.
+  const double R_first = grid_R(curve.R0, curve.h, 1);
+  const double R_last = grid_R(curve.R0, curve.h, N);
+  const double R_wall =
+      classical_turning_points(V, curve.R0, curve.h, N, energy.hi, 0.0).inner;
+  double R_out = levels.empty() ? R_last : grid_R(curve.R0, curve.h, bottom);
+  for (const Placed& p : placed) R_out = std::max(R_out, p.points.outer);
+  Range radius{R_wall, R_out};
+  if (!(radius.hi > radius.lo)) radius = {R_first, R_last};
+  const double r_span = radius.hi - radius.lo;
+  radius.lo = std::max(R_first, radius.lo - 0.03 * r_span);
+  radius.hi = std::min(R_last, radius.hi + 0.05 * r_span);
+  if (!(radius.hi > radius.lo)) radius = {R_first, R_last};
+
+  const LinearMap x(radius.lo, radius.hi, kFrame.left, kFrame.right());
+  const LinearMap y(energy.lo, energy.hi, kFrame.bottom(), kFrame.top);
+
+  const std::string& name = input.data_file;
+  SvgWriter svg(kWidth, kHeight, name);
+  draw_titles(svg, name,
+              state_words(input.state_letter) + ": potential curve and the levels of " +
+                  input.levels->file_name);
+  svg.clip_rectangle("plot-area", kFrame);
+  draw_axes(svg, kFrame, x, y, nice_ticks(radius.lo, radius.hi, 8),
+            nice_ticks(energy.lo, energy.hi, 8), {"R (\xC3\x85)", "energy (cm-1)"});
+
+  svg.open_group({{"class", "data"}, {"clip-path", "url(#plot-area)"}});
+
+  // The curve, thinned to points at least a pixel apart; values far off the picture are held just
+  // outside the frame, where the clip hides them.
+  std::vector<Point> points;
+  const double y_top = kFrame.top - 20.0;
+  const double y_bottom = kFrame.bottom() + 20.0;
+  Point candidate;
+  bool candidate_kept = true;
+  for (int i = 1; i <= N; ++i) {
+    const double R = grid_R(curve.R0, curve.h, i);
+    if (R < radius.lo - curve.h || R > radius.hi + curve.h || !std::isfinite(V[i])) continue;
+    candidate = {x(R), std::clamp(y(V[i]), y_top, y_bottom)};
+    candidate_kept = points.empty() || std::hypot(candidate.x - points.back().x,
+                                                  candidate.y - points.back().y) >= 1.0;
+    if (candidate_kept) points.push_back(candidate);
+  }
+  if (!candidate_kept) points.push_back(candidate);
+  svg.polyline(points, Stroke{kCurveColour, 1.6, ""}, "curve");
+
+  const double y_asymptote = y(curve.asymptote);
+  svg.line({kFrame.left, y_asymptote}, {kFrame.right(), y_asymptote},
+           Stroke{kAsymptoteColour, 1.2, kAsymptoteDash}, "asymptote",
+           {{"data-E", compact(curve.asymptote)}});
+
+  for (const Placed& p : placed) {
+    const LevelRecord& level = *p.level;
+    const double y_level = y(level.E);
+    svg.line({x(p.points.inner), y_level}, {x(p.points.outer), y_level},
+             level_stroke(level.quasi_bound), level.quasi_bound ? "level quasi-bound" : "level",
+             {{"data-v", std::to_string(level.v)},
+              {"data-J", std::to_string(level.J)},
+              {"data-p", std::to_string(level.p)}},
+             level_tooltip(level));
+  }
+  svg.close_group();
+
+  std::vector<LegendEntry> legend;
+  legend.push_back({Stroke{kCurveColour, 1.6, ""}, {"potential V(R)", "(the J = 0 curve)"}, true});
+  if (levels.empty()) {
+    legend.push_back({Stroke{}, {"no levels in " + input.levels->file_name}, false});
+  } else {
+    std::vector<std::string> lines{"levels of " + input.levels->file_name, levels_summary(levels)};
+    if (any_centrifugal) {
+      lines.push_back("each between the turning points");
+      lines.push_back("of V + centrifugal term of its J");
+    } else {
+      lines.push_back("between the turning points of V");
+    }
+    legend.push_back({level_stroke(false), lines, true});
+    const int quasi = count_quasi_bound(levels);
+    if (quasi > 0) {
+      legend.push_back({level_stroke(true),
+                        {"quasi-bound levels (res.): " + std::to_string(quasi),
+                         "above the asymptote, behind", "the barrier"},
+                        true});
+    }
+  }
+  legend.push_back(
+      {Stroke{kAsymptoteColour, 1.2, kAsymptoteDash},
+       {"asymptote " + compact(curve.asymptote) + " cm-1",
+        curve.asymptote_is_uinf ? "(Uinf of the potential file)"
+                                : "(V at the grid end, R = " + compact(R_last) + " \xC3\x85)"},
+       true});
+  legend.push_back({Stroke{},
+                    {"grid " + compact(R_first) + " to " + compact(R_last) + " \xC3\x85, " +
+                     std::to_string(N) + " points"},
+                    false});
+  if (input.levels->unreadable > 0) {
+    legend.push_back({Stroke{},
+                      {std::to_string(input.levels->unreadable) + " level lines with ****",
+                       "values left out"},
+                      false});
+  }
+  draw_legend(svg, {kLegendLeft, kFrame.top + 14.0}, legend);
+  return svg.finish();
+}
+
+std::string dunham_plot(const LevelPlotInput& input) {
+  const std::vector<LevelRecord>& levels = input.levels->levels;
+  if (levels.empty()) {
+    throw InputError("velk-plot: " + input.levels->file_name +
+                     ": no level lines; a Dunham state has no curve to draw without them");
+  }
+  double e_lo = levels.front().E, e_hi = levels.front().E;
+  for (const LevelRecord& level : levels) {
+    e_lo = std::min(e_lo, level.E);
+    e_hi = std::max(e_hi, level.E);
+  }
+  const Range energy = padded(e_lo, e_hi, 0.05, 0.05);
+  const Span J = J_span(levels);
+  const Range rotation{J.lo - 1.0, J.hi + 1.0};
+
+  const LinearMap x(rotation.lo, rotation.hi, kFrame.left, kFrame.right());
+  const LinearMap y(energy.lo, energy.hi, kFrame.bottom(), kFrame.top);
+
+  const std::string& name = input.data_file;
+  SvgWriter svg(kWidth, kHeight, name);
+  draw_titles(svg, name,
+              state_words(input.state_letter) + " (Dunham coefficients): the levels of " +
+                  input.levels->file_name);
+  svg.clip_rectangle("plot-area", kFrame);
+  draw_axes(svg, kFrame, x, y, nice_ticks(rotation.lo, rotation.hi, 10, 1.0),
+            nice_ticks(energy.lo, energy.hi, 8), {"J", "energy (cm-1)"});
+  svg.open_group({{"class", "data"}, {"clip-path", "url(#plot-area)"}});
+  constexpr double kHalfBar = 0.3;
+  for (const LevelRecord& level : levels) {
+    const double y_level = y(level.E);
+    svg.line({x(level.J - kHalfBar), y_level}, {x(level.J + kHalfBar), y_level},
+             level_stroke(level.quasi_bound), level.quasi_bound ? "level quasi-bound" : "level",
+             {{"data-v", std::to_string(level.v)},
+              {"data-J", std::to_string(level.J)},
+              {"data-p", std::to_string(level.p)}},
+             level_tooltip(level));
+  }
+  svg.close_group();
+
+  std::vector<LegendEntry> legend;
+  legend.push_back({level_stroke(false),
+                    {"levels of " + input.levels->file_name, levels_summary(levels),
+                     "each drawn at its J"},
+                    true});
+  legend.push_back(
+      {Stroke{},
+       {"Dunham state: term values only,", "no potential curve and no", "turning points to show"},
+       false});
+  if (input.levels->unreadable > 0) {
+    legend.push_back({Stroke{},
+                      {std::to_string(input.levels->unreadable) + " level lines with ****",
+                       "values left out"},
+                      false});
+  }
+  draw_legend(svg, {kLegendLeft, kFrame.top + 14.0}, legend);
+  return svg.finish();
+}
+
+}  // namespace
+
+LevelFileData read_level_file(const std::string& path) {
+  std::ifstream in = open_run_file(path);
+  LevelFileData data;
+  data.file_name = path;
+  std::string line;
+  int line_number = 0;
+  for (int k = 1; k <= 6; ++k) {
+    if (!std::getline(in, line)) {
+      throw InputError("velk-plot: " + path + ": line " + std::to_string(line_number + 1) +
+                       ": the file ends within its six header lines");
+    }
+    ++line_number;
+    if (k == 2) {
+      const auto colon = line.find(':');
+      if (colon != std::string::npos) data.data_file = trim(line.substr(colon + 1));
+    }
+  }
+  while (std::getline(in, line)) {
+    ++line_number;
+    const std::vector<std::string_view> values = split_values(line, 5);
+    if (values.empty()) continue;
+    const bool overflowed = std::any_of(values.begin(), values.end(), [](std::string_view v) {
+      return v.find('*') != std::string_view::npos;
+    });
+    if (overflowed) {
+      ++data.unreadable;
+      continue;
+    }
+    LevelRecord level;
+    std::optional<int32_t> iline, v, J, p;
+    std::optional<double> E;
+    if (values.size() == 5) {
+      iline = parse_integer(values[0]);
+      v = parse_integer(values[1]);
+      J = parse_integer(values[2]);
+      E = parse_real(values[3]);
+      p = parse_integer(values[4]);
+    }
+    if (!iline || !v || !J || !E || !p) {
+      throw InputError("velk-plot: " + path + ": line " + std::to_string(line_number) +
+                       ": expected a level line beginning with iline, v, J, E and p, found \"" +
+                       trim(line) + "\"");
+    }
+    level.iline = *iline;
+    level.v = *v;
+    level.J = *J;
+    level.E = *E;
+    level.p = *p;
+    level.quasi_bound = line.find("res.") != std::string::npos;
+    data.levels.push_back(level);
+  }
+  if (in.bad()) throw InputError("velk-plot: " + path + ": reading the file failed");
+  return data;
+}
+
+TurningPoints classical_turning_points(std::span<const double> V, double R0, double h, int N,
+                                       double E, double centrifugal) {
+  if (N < 1 || V.size() < static_cast<std::size_t>(N) + 1) {
+    throw std::invalid_argument("velk-plot: the curve array cannot hold " + std::to_string(N) +
+                                " points");
+  }
+  // U is formed point by point; the term is left out entirely when it is zero, so that a grid
+  // point at R = 0 does not turn V into 0/0.
+  const auto U = [&](int i) {
+    if (centrifugal == 0.0) return V[i];
+    const double R = grid_R(R0, h, i);
+    return V[i] + centrifugal / (R * R);
+  };
+  int bottom = 0;
+  for (int i = 2; i < N; ++i) {
+    const double u = U(i);
+    if (u < U(i - 1) && u < U(i + 1) && (bottom == 0 || u < U(bottom))) bottom = i;
+  }
+  if (bottom == 0) {
+    bottom = 1;
+    for (int i = 2; i <= N; ++i) {
+      if (U(i) < U(bottom)) bottom = i;
+    }
+  }
+  TurningPoints points;
+  const double U_bottom = U(bottom);
+  if (!(E > U_bottom)) {
+    points.inner = points.outer = grid_R(R0, h, bottom);
+    return points;
+  }
+  int i = bottom;
+  while (i > 1 && U(i - 1) < E) --i;
+  if (i == 1) {
+    points.inner = grid_R(R0, h, 1);
+  } else {
+    const double above = U(i - 1), below = U(i);
+    points.inner = grid_R(R0, h, i - 1) + h * (above - E) / (above - below);
+    points.inner_found = true;
+  }
+  i = bottom;
+  while (i < N && U(i + 1) < E) ++i;
+  if (i == N) {
+    points.outer = grid_R(R0, h, N);
+  } else {
+    const double below = U(i), above = U(i + 1);
+    points.outer = grid_R(R0, h, i) + h * (E - below) / (above - below);
+    points.outer_found = true;
+  }
+  return points;
+}
+
+PotentialCurve build_potential_curve(const StateInput& state) {
+  const std::string file = trimmed_file_name(state.file);
+  if (state.N > kMaxGridPoints) throw StopRun("number of points must be less than 50000");
+  if (state.N < 2) {
+    throw InputError("velk-plot: velk.inf: the grid of the state with data file " + file +
+                     " needs at least 2 points, N = " + std::to_string(state.N));
+  }
+  if (state.mass_index < 1 || state.mass_index > 5) {
+    throw InputError("velk-plot: velk.inf: the mass index of the state with data file " + file +
+                     " is " + std::to_string(state.mass_index) + "; it must be 1 to 5");
+  }
+  if (!std::isfinite(state.Rmin) || !std::isfinite(state.Rmax) || !(state.Rmax > state.Rmin)) {
+    throw InputError("velk-plot: velk.inf: the grid of the state with data file " + file +
+                     " needs Rmax > Rmin, found " + compact(state.Rmin) + " to " +
+                     compact(state.Rmax));
+  }
+  require_run_file(file, "the potential file named in velk.inf");
+  const PotentialHeader header = read_potential_header(file);
+
+  PotentialCurve curve;
+  curve.N = state.N;
+  curve.h = (state.Rmax - state.Rmin) / (state.N - 1);
+  curve.R0 = state.Rmin - curve.h;
+  curve.Lambda = header.Lambda;
+  curve.mu = header.masses[static_cast<std::size_t>(state.mass_index - 1)];
+  curve.V.assign(static_cast<std::size_t>(state.N) + 1, 0.0);
+  PotentialBuilder builder;
+  const double Uinf = builder.build(file, header.pectype, curve.V, curve.R0, curve.h, curve.N);
+  curve.asymptote_is_uinf = Uinf != kUinfUnset;
+  curve.asymptote = curve.asymptote_is_uinf ? Uinf : curve.V[static_cast<std::size_t>(curve.N)];
+  return curve;
+}
+
+std::string level_plot_svg(const LevelPlotInput& input) {
+  if (input.levels == nullptr) throw std::invalid_argument("velk-plot: no level file given");
+  return input.curve == nullptr ? dunham_plot(input) : potential_plot(input);
+}
+
+}  // namespace velk::plot

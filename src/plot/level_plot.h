@@ -1,0 +1,91 @@
+// The picture of one state: its potential curve on the run's grid with the computed levels of its
+// level file drawn as horizontal lines between their classical turning points.
+//
+// Radii are in Å, energies in cm-1, masses in u. The curve is built by the program's own builders
+// on the grid of velk.inf (N points, h = (Rmax - Rmin)/(N - 1), point i at R0 + i·h with
+// R0 = Rmin - h; arrays 1-based, slot 0 unused), so the picture shows exactly the curve the
+// levels were computed on. A level of rotational quantum number J sits in the effective curve
+//
+//   U(R) = V(R) + 16.85763130530976·(J(J+1) - Lambda²)/(mu·R²),
+//
+// with mu the reduced mass chosen by the state's mass index and Lambda from the potential file;
+// its line runs between the crossings of U with its energy. The curve drawn is V itself (J = 0).
+// A state given by Dunham coefficients has no curve: its levels are drawn as a term diagram
+// against J instead.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "run/control_file.h"
+
+namespace velk::plot {
+
+// ħ²/(2 u) in cm-1·Å².
+constexpr double kCentrifugalConstant = 16.85763130530976;
+
+struct LevelRecord {
+  int32_t iline = 0, v = 0, J = 0;
+  double E = 0.0;  // cm-1
+  int32_t p = 0;
+  bool quasi_bound = false;  // written in the layout with "res.": above the asymptote
+};
+
+struct LevelFileData {
+  std::string file_name;
+  std::string data_file;  // the name on header line 2, empty when there is none
+  std::vector<LevelRecord> levels;
+  int32_t unreadable = 0;  // level lines left out because a value overflowed its columns (****)
+};
+
+// Reads a level file of either producer: six header lines, then one line per level beginning
+// with iline, v, J, E and p (blanks, tabs or commas between them); anything after those five
+// values is ignored except the marker "res." of a quasi-bound level. Blank lines are skipped. A
+// missing file, a file shorter than its header or a level line whose first five values are not
+// of those types throws InputError naming the file and the line.
+LevelFileData read_level_file(const std::string& path);
+
+// Classical turning points of energy E in U(R) = V(R) + centrifugal/R² (centrifugal in cm-1·Å²).
+// The classically allowed region is the one around the lowest interior minimum of U (the lowest
+// grid value when U has no interior minimum); each end is the crossing of U with E interpolated
+// linearly between the two grid points that enclose it. An end without a crossing before the
+// grid ends is reported at the grid end with its `found` flag false; a level at or below the
+// bottom of U has both ends at the bottom, both flags false.
+struct TurningPoints {
+  double inner = 0.0, outer = 0.0;  // Å
+  bool inner_found = false, outer_found = false;
+};
+TurningPoints classical_turning_points(std::span<const double> V, double R0, double h, int N,
+                                       double E, double centrifugal);
+
+// A state's curve on its grid.
+struct PotentialCurve {
+  std::vector<double> V;  // slots 1..N
+  double R0 = 0.0, h = 0.0;
+  int N = 0;
+  double asymptote = 0.0;         // cm-1
+  bool asymptote_is_uinf = true;  // false: the builder knew none and V(N) stands in for it
+  int32_t Lambda = 0;
+  double mu = 0.0;  // u, the mass chosen by the state's mass index
+};
+
+// Reads the potential file's header and builds the curve with the program's builders (they print
+// their name lines on standard output; a pointwise file with an extension writes potext.out,
+// as every build does). A grid with Rmax <= Rmin, a mass index outside 1..5 or a missing file
+// throws InputError; more than 50000 points and the builders' own stops throw StopRun.
+PotentialCurve build_potential_curve(const StateInput& state);
+
+struct LevelPlotInput {
+  char state_letter = 'A';
+  std::string data_file;                  // as velk.inf names it, trailing blanks removed
+  const LevelFileData* levels = nullptr;  // required
+  const PotentialCurve* curve = nullptr;  // nullptr: a Dunham state, drawn against J
+};
+
+// The whole SVG picture. A potential state with a centrifugal term to add needs mu > 0
+// (InputError otherwise); a Dunham state without levels has nothing to draw (InputError).
+std::string level_plot_svg(const LevelPlotInput& input);
+
+}  // namespace velk::plot
