@@ -60,11 +60,12 @@ TEST(ForwardSolver, HarmonicLevelsAndNodes) {
   }
 }
 
-// Two ångström of forbidden region on either side: both start values (1e-99/1e-66 and 1e-66/1e-22
-// or 1e-99/1e-66) grow by about e^340 across them, so the solutions survive only through the
-// rescaling at Y² > 1e40. Step 5e-4 Å puts the Numerov error of v <= 5 below 1e-5 cm-1.
+// Two ångström of forbidden region on either side of a stiff well (2000 cm-1): the start values
+// grow by about e^1360 across them, far beyond the double range, so the solutions survive only
+// through the rescaling at Y² > 1e40. Step 5e-4 Å keeps the Numerov error of v <= 5 below 1e-4.
 TEST(ForwardSolver, WideForbiddenRegionsAreRescaled) {
-  const Harmonic ho;
+  Harmonic ho;
+  ho.omega = 2000.0;
   const Grid g(1.0, 5.0, 8001);
   const auto V = tabulate(g, ho);
   ForwardSolver solver;

@@ -1,0 +1,10 @@
+// velk-plot: SVG pictures of a velk run, drawn in the run's working directory.
+#include <string>
+#include <vector>
+
+#include "plot/plot_command.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  return velk::plot::run_velk_plot(arguments);
+}
