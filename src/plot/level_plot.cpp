@@ -27,9 +27,11 @@ constexpr double kLegendLeft = 712.0;
 const char* const kCurveColour = "black";
 const char* const kLevelColour = "#1f5fbf";
 const char* const kQuasiBoundColour = "#c0392b";
-const char* const kAsymptoteColour = "#7f7f7f";
+const char* const kAsymptoteColour = "#555555";
 const char* const kQuasiBoundDash = "5 3";
-const char* const kAsymptoteDash = "9 4";
+const Stroke kAsymptoteStroke{kAsymptoteColour, 1.4, "9 4"};
+// Levels bound by less than this share of the well depth may reach past the right edge.
+constexpr double kNearAsymptoteShare = 0.02;
 
 // The shortest text that gives a value back to about ten significant digits.
 std::string compact(double value) {
@@ -177,19 +179,37 @@ std::string potential_plot(const LevelPlotInput& input) {
   const Range energy = padded(e_lo, e_hi, 0.05, 0.08);
 
   // Radii: from where the inner wall leaves the top of the picture to the outermost turning
-  // point, or the whole grid when there are no levels.
+  // point of the levels that are bound by more than a small share of the well depth, or the
+  // whole grid when there are no levels. The last few levels below the asymptote reach far out
+  // (to 25 Å and more for an alkali dimer); taking them in would squeeze the well into a corner,
+  // so they run on past the right edge, and the legend says how far.
   const double R_first = grid_R(curve.R0, curve.h, 1);
   const double R_last = grid_R(curve.R0, curve.h, N);
   const double R_wall =
       classical_turning_points(V, curve.R0, curve.h, N, energy.hi, 0.0).inner;
+  const double depth = curve.asymptote - V[bottom];
+  const double near_asymptote = curve.asymptote - kNearAsymptoteShare * depth;
+  const auto reaches_far = [&](const LevelRecord& level) {
+    return depth > 0.0 && level.E > near_asymptote && level.E <= curve.asymptote;
+  };
+  const bool all_far = std::all_of(levels.begin(), levels.end(), reaches_far);
   double R_out = levels.empty() ? R_last : grid_R(curve.R0, curve.h, bottom);
-  for (const Placed& p : placed) R_out = std::max(R_out, p.points.outer);
+  double R_farthest = R_out;
+  int cut = 0;
+  for (const Placed& p : placed) {
+    R_farthest = std::max(R_farthest, p.points.outer);
+    if (!all_far && reaches_far(*p.level)) continue;
+    R_out = std::max(R_out, p.points.outer);
+  }
   Range radius{R_wall, R_out};
   if (!(radius.hi > radius.lo)) radius = {R_first, R_last};
   const double r_span = radius.hi - radius.lo;
   radius.lo = std::max(R_first, radius.lo - 0.03 * r_span);
   radius.hi = std::min(R_last, radius.hi + 0.05 * r_span);
   if (!(radius.hi > radius.lo)) radius = {R_first, R_last};
+  for (const Placed& p : placed) {
+    if (p.points.outer > radius.hi) ++cut;
+  }
 
   const LinearMap x(radius.lo, radius.hi, kFrame.left, kFrame.right());
   const LinearMap y(energy.lo, energy.hi, kFrame.bottom(), kFrame.top);
@@ -223,11 +243,6 @@ std::string potential_plot(const LevelPlotInput& input) {
   if (!candidate_kept) points.push_back(candidate);
   svg.polyline(points, Stroke{kCurveColour, 1.6, ""}, "curve");
 
-  const double y_asymptote = y(curve.asymptote);
-  svg.line({kFrame.left, y_asymptote}, {kFrame.right(), y_asymptote},
-           Stroke{kAsymptoteColour, 1.2, kAsymptoteDash}, "asymptote",
-           {{"data-E", compact(curve.asymptote)}});
-
   for (const Placed& p : placed) {
     const LevelRecord& level = *p.level;
     const double y_level = y(level.E);
@@ -238,7 +253,18 @@ std::string potential_plot(const LevelPlotInput& input) {
               {"data-p", std::to_string(level.p)}},
              level_tooltip(level));
   }
+  const double y_asymptote = y(curve.asymptote);
+  svg.line({kFrame.left, y_asymptote}, {kFrame.right(), y_asymptote},
+           kAsymptoteStroke, "asymptote",
+           {{"data-E", compact(curve.asymptote)}});
+
   svg.close_group();
+  // Drawn last and named on the picture itself, so that it shows above the crowd of the highest
+  // levels.
+  if (y_asymptote > kFrame.top + 16.0 && y_asymptote <= kFrame.bottom()) {
+    svg.text({kFrame.right() - 6.0, y_asymptote - 5.0}, "asymptote",
+             TextStyle{12.0, "end", kAsymptoteColour, 0.0, false}, "asymptote-label");
+  }
 
   std::vector<LegendEntry> legend;
   legend.push_back({Stroke{kCurveColour, 1.6, ""}, {"potential V(R)", "(the J = 0 curve)"}, true});
@@ -252,6 +278,11 @@ std::string potential_plot(const LevelPlotInput& input) {
     } else {
       lines.push_back("between the turning points of V");
     }
+    if (cut > 0) {
+      lines.push_back(std::to_string(cut) + (cut == 1 ? " level reaches" : " levels reach") +
+                      " past the right edge");
+      lines.push_back("(outer turning points up to " + fixed(R_farthest, 1) + " \xC3\x85)");
+    }
     legend.push_back({level_stroke(false), lines, true});
     const int quasi = count_quasi_bound(levels);
     if (quasi > 0) {
@@ -262,7 +293,7 @@ std::string potential_plot(const LevelPlotInput& input) {
     }
   }
   legend.push_back(
-      {Stroke{kAsymptoteColour, 1.2, kAsymptoteDash},
+      {kAsymptoteStroke,
        {"asymptote " + compact(curve.asymptote) + " cm-1",
         curve.asymptote_is_uinf ? "(Uinf of the potential file)"
                                 : "(V at the grid end, R = " + compact(R_last) + " \xC3\x85)"},

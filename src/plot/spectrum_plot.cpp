@@ -47,6 +47,13 @@ std::string transition_tooltip(const TransitionRecord& line) {
          ", J' = " + std::to_string(line.J_upper) + ", " + fixed(line.nu, 6) + " cm-1";
 }
 
+// velk writes a header's label and value back to back ("A state data file:na2x.pot").
+std::string spaced(const std::string& text) {
+  const auto colon = text.find(':');
+  if (colon == std::string::npos || colon + 1 >= text.size() || text[colon + 1] == ' ') return text;
+  return text.substr(0, colon + 1) + " " + text.substr(colon + 1);
+}
+
 }  // namespace
 
 Branch branch_of(int32_t J_lower, int32_t J_upper) {
@@ -156,7 +163,7 @@ std::string spectrum_plot_svg(const TransitionFileData& data) {
   svg.text({kWidth / 2.0, 26.0}, data.file_name + ": transition wavenumbers",
            TextStyle{17.0, "middle", "black", 0.0, true}, "title");
   std::string subtitle;
-  for (const std::string& text : data.header) subtitle += (subtitle.empty() ? "" : "   ") + text;
+  for (const std::string& text : data.header) subtitle += (subtitle.empty() ? "" : "  |  ") + spaced(text);
   svg.text({kWidth / 2.0, 46.0}, subtitle, TextStyle{12.0, "middle", "#333333", 0.0, false},
            "subtitle");
   svg.clip_rectangle("plot-area", kFrame);
@@ -170,7 +177,7 @@ std::string spectrum_plot_svg(const TransitionFileData& data) {
     const double bottom = line.v_upper - kHalfRow + part[slot(branch)] * share;
     const double px = x(line.nu);
     svg.line({px, y(bottom)}, {px, y(bottom + share)},
-             Stroke{kBranchColours[slot(branch)], 1.4, ""},
+             Stroke{kBranchColours[slot(branch)], 2.4, ""},
              std::string("stick ") + branch_letter(branch),
              {{"data-index", std::to_string(line.index)}}, transition_tooltip(line));
   }
@@ -193,7 +200,7 @@ std::string spectrum_plot_svg(const TransitionFileData& data) {
     notes.push_back("from several lower levels");
   }
   notes.push_back("one row per v'");
-  if (parts > 1) notes.push_back("P at the bottom of a row, R at the top");
+  if (parts > 1) notes.push_back("P lowest in a row, R highest");
   legend.push_back({Stroke{}, notes, false});
   if (data.unreadable > 0) {
     legend.push_back({Stroke{},
