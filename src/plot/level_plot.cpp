@@ -185,8 +185,7 @@ std::string potential_plot(const LevelPlotInput& input) {
   // so they run on past the right edge, and the legend says how far.
   const double R_first = grid_R(curve.R0, curve.h, 1);
   const double R_last = grid_R(curve.R0, curve.h, N);
-  const double R_wall =
-      classical_turning_points(V, curve.R0, curve.h, N, energy.hi, 0.0).inner;
+  const double R_wall = classical_turning_points(V, curve.R0, curve.h, N, energy.hi, 0.0).inner;
   const double depth = curve.asymptote - V[bottom];
   const double near_asymptote = curve.asymptote - kNearAsymptoteShare * depth;
   const auto reaches_far = [&](const LevelRecord& level) {
@@ -254,8 +253,7 @@ std::string potential_plot(const LevelPlotInput& input) {
              level_tooltip(level));
   }
   const double y_asymptote = y(curve.asymptote);
-  svg.line({kFrame.left, y_asymptote}, {kFrame.right(), y_asymptote},
-           kAsymptoteStroke, "asymptote",
+  svg.line({kFrame.left, y_asymptote}, {kFrame.right(), y_asymptote}, kAsymptoteStroke, "asymptote",
            {{"data-E", compact(curve.asymptote)}});
 
   svg.close_group();
@@ -303,10 +301,10 @@ std::string potential_plot(const LevelPlotInput& input) {
                      std::to_string(N) + " points"},
                     false});
   if (input.levels->unreadable > 0) {
-    legend.push_back({Stroke{},
-                      {std::to_string(input.levels->unreadable) + " level lines with ****",
-                       "values left out"},
-                      false});
+    legend.push_back(
+        {Stroke{},
+         {std::to_string(input.levels->unreadable) + " level lines with ****", "values left out"},
+         false});
   }
   draw_legend(svg, {kLegendLeft, kFrame.top + 14.0}, legend);
   return svg.finish();
@@ -352,19 +350,19 @@ std::string dunham_plot(const LevelPlotInput& input) {
   svg.close_group();
 
   std::vector<LegendEntry> legend;
-  legend.push_back({level_stroke(false),
-                    {"levels of " + input.levels->file_name, levels_summary(levels),
-                     "each drawn at its J"},
-                    true});
+  legend.push_back(
+      {level_stroke(false),
+       {"levels of " + input.levels->file_name, levels_summary(levels), "each drawn at its J"},
+       true});
   legend.push_back(
       {Stroke{},
        {"Dunham state: term values only,", "no potential curve and no", "turning points to show"},
        false});
   if (input.levels->unreadable > 0) {
-    legend.push_back({Stroke{},
-                      {std::to_string(input.levels->unreadable) + " level lines with ****",
-                       "values left out"},
-                      false});
+    legend.push_back(
+        {Stroke{},
+         {std::to_string(input.levels->unreadable) + " level lines with ****", "values left out"},
+         false});
   }
   draw_legend(svg, {kLegendLeft, kFrame.top + 14.0}, legend);
   return svg.finish();

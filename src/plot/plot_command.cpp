@@ -22,8 +22,10 @@ constexpr std::string_view kPrefix = "velk-plot: ";
 void print_usage() {
   console_line("usage: velk-plot A | B | transitions");
   console_line("  run in the working directory of a finished velk run:");
-  console_line("  velk-plot A            curve of state A with the levels of Astate.dat -> plot_A.svg");
-  console_line("  velk-plot B            curve of state B with the levels of Bstate.dat -> plot_B.svg");
+  console_line(
+      "  velk-plot A            curve of state A with the levels of Astate.dat -> plot_A.svg");
+  console_line(
+      "  velk-plot B            curve of state B with the levels of Bstate.dat -> plot_B.svg");
   console_line(
       "  velk-plot transitions  the lines of vel_tran.out as a stick spectrum -> "
       "plot_transitions.svg");

@@ -33,8 +33,7 @@ std::size_t slot(Branch branch) {
 struct Field {
   std::size_t start, width;
 };
-constexpr std::array<Field, 6> kFields{
-    {{0, 5}, {5, 5}, {10, 4}, {14, 4}, {18, 4}, {22, 15}}};
+constexpr std::array<Field, 6> kFields{{{0, 5}, {5, 5}, {10, 4}, {14, 4}, {18, 4}, {22, 15}}};
 
 bool is_separator_line(const std::string& text) {
   return text.size() >= 5 && text.find_first_not_of('=') == std::string::npos;
@@ -113,8 +112,8 @@ TransitionFileData read_transition_file(const std::string& path) {
                            [](const std::optional<int32_t>& i) { return !i; })) {
       throw bad_line();
     }
-    data.lines.push_back({*integers[0], *integers[1], *integers[2], *integers[3], *integers[4],
-                          *nu});
+    data.lines.push_back(
+        {*integers[0], *integers[1], *integers[2], *integers[3], *integers[4], *nu});
   }
   if (in.bad()) throw InputError("velk-plot: " + path + ": reading the file failed");
   return data;
@@ -135,8 +134,8 @@ std::string spectrum_plot_svg(const TransitionFileData& data) {
     nu_hi = std::max(nu_hi, line.nu);
     v_lo = std::min(v_lo, line.v_upper);
     v_hi = std::max(v_hi, line.v_upper);
-    one_lower = one_lower && line.v_lower == lines.front().v_lower &&
-                line.J_lower == lines.front().J_lower;
+    one_lower =
+        one_lower && line.v_lower == lines.front().v_lower && line.J_lower == lines.front().J_lower;
   }
   if (nu_hi > nu_lo) {
     const double margin = 0.03 * (nu_hi - nu_lo);
@@ -163,7 +162,8 @@ std::string spectrum_plot_svg(const TransitionFileData& data) {
   svg.text({kWidth / 2.0, 26.0}, data.file_name + ": transition wavenumbers",
            TextStyle{17.0, "middle", "black", 0.0, true}, "title");
   std::string subtitle;
-  for (const std::string& text : data.header) subtitle += (subtitle.empty() ? "" : "  |  ") + spaced(text);
+  for (const std::string& text : data.header)
+    subtitle += (subtitle.empty() ? "" : "  |  ") + spaced(text);
   svg.text({kWidth / 2.0, 46.0}, subtitle, TextStyle{12.0, "middle", "#333333", 0.0, false},
            "subtitle");
   svg.clip_rectangle("plot-area", kFrame);

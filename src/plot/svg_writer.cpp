@@ -224,8 +224,8 @@ void SvgWriter::text(Point at, std::string_view content, const TextStyle& style,
   attribute("fill", style.colour);
   if (style.bold) attribute("font-weight", "bold");
   if (style.rotate != 0.0) {
-    attribute("transform",
-              "rotate(" + tick_label(style.rotate, 1) + " " + pixel(at.x) + " " + pixel(at.y) + ")");
+    attribute("transform", "rotate(" + tick_label(style.rotate, 1) + " " + pixel(at.x) + " " +
+                               pixel(at.y) + ")");
   }
   out_ += '>';
   out_ += xml_escape(content);

@@ -57,7 +57,6 @@ void ForwardSolver::solve(std::span<const double> V, double R0, double h, double
       k3_ = x.k3;
     }
     n = k3_ > 0 ? k3_ : N;
-    fill_coefficients(T, Vp, 1, n, c, E);
 
     if (k3_ == 0) {
       Y[n] = 1e-99;
@@ -74,7 +73,8 @@ void ForwardSolver::solve(std::span<const double> V, double R0, double h, double
     }
 
     // Inward pass: ends at the first maximum met from outside, which becomes the joint.
-    const int joint = inward_to_maximum(T, Y, n);
+    int t_low = n;
+    const int joint = inward_to_maximum_filling(T, Vp, c, E, Y, n, &t_low);
     if (joint > 0) {
       kmatch_ = joint;
     } else {
@@ -82,6 +82,8 @@ void ForwardSolver::solve(std::span<const double> V, double R0, double h, double
     }
 
     // Outward pass: overwrites Y(1 .. kmatch) and counts the nodes up to the joint.
+    // The inward pass formed T down to t_low; the rest of 1 .. n comes here, before it is used.
+    if (t_low > 1) fill_coefficients(T, Vp, 1, t_low - 1, c, E);
     Y[1] = 1e-66;
     Y[2] = 1e-22;
     node = outward_counting_nodes(T, Y, 3, n, 1, kmatch_);

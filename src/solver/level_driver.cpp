@@ -132,6 +132,9 @@ void LevelDriver::compute_levels(const std::string& potential_file, double Rmin,
             reversed_.solve(Ueff_, R0, h, mu, static_cast<int>(v), E, tunnel, half_width, N, maxit,
                             tol, results_);
           }
+          ++statistics_.solves;
+          statistics_.iterations += results_.kturn;
+          statistics_.point_iterations += int64_t{results_.kturn} * N;
         };
         solve(delE);
         if (std::fabs(results_.Dcor) > tol) {

@@ -22,6 +22,13 @@
 
 namespace velk {
 
+// Work done by the solvers since the driver was made: for timing the solver per grid point.
+struct SolveStatistics {
+  int64_t solves = 0;
+  int64_t iterations = 0;        // energy iterations (kturn) summed over the solves
+  int64_t point_iterations = 0;  // grid points integrated per iteration, summed
+};
+
 class LevelDriver {
  public:
   // revflag: 'n' solves on a forward grid, 'y' on a reversed one; other values are refused when a
@@ -36,6 +43,7 @@ class LevelDriver {
   double compute_toadd(const std::string& potential_file, double Rmin, double Rmax, int32_t N);
 
   const SolverResults& results() const { return results_; }
+  const SolveStatistics& statistics() const { return statistics_; }
 
  private:
   char revflag_;
@@ -43,6 +51,7 @@ class LevelDriver {
   ForwardSolver forward_;
   ReversedSolver reversed_;
   SolverResults results_;
+  SolveStatistics statistics_;
   std::vector<double> Vgrid_, Ueff_, Vtoadd_, Ueff_toadd_;
 };
 

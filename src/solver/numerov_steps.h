@@ -68,6 +68,38 @@ inline int inward_to_maximum(const double* T, double* Y, int top) {
   return 0;
 }
 
+// The inward pass above with the coefficients formed as it goes: T(i) is computed just before the
+// step that first needs it, off the recurrence's dependency chain, so that it costs nothing beside
+// the division the recurrence waits on. The values are those fill_coefficients would give. On
+// return *t_low is the lowest index whose coefficient has been formed.
+inline int inward_to_maximum_filling(double* T, const double* V, double c, double E, double* Y,
+                                     int top, int* t_low) {
+  T[top] = c * (V[top] - E) / 12;
+  T[top - 1] = c * (V[top - 1] - E) / 12;
+  double y2 = Y[top];
+  double y1 = Y[top - 1];
+  for (int i = top - 2; i >= 1; --i) {
+    T[i] = c * (V[i] - E) / 12;
+    double y = ((10 * T[i + 1] + 2) * y1 - (1 - T[i + 2]) * y2) / (1 - T[i]);
+    Y[i] = y;
+    if (y * y > kOverflow) {
+      divide(Y, i, top, y);
+      y = Y[i];
+      y1 = Y[i + 1];
+      y2 = Y[i + 2];
+    }
+    if (y <= y1 && y1 > y2) {
+      divide(Y, i + 1, top, y1);
+      *t_low = i;
+      return i + 1;
+    }
+    y2 = y1;
+    y1 = y;
+  }
+  *t_low = top - 2 >= 1 ? 1 : top - 1;
+  return 0;
+}
+
 // Numerov recurrence toward higher index for j = first .. last from Y(first-2), Y(first-1). When
 // a new value squared exceeds kOverflow, Y(rescale_from .. j) are divided by it. Sign changes
 // between neighbours are counted and returned. At j = kmatch, Y(rescale_from .. j) are divided by

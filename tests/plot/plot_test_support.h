@@ -87,8 +87,9 @@ class XmlParser {
   std::string name() {
     if (i_ >= s_.size() || !name_start(s_[i_])) fail("expected a name");
     const std::size_t start = i_;
-    while (i_ < s_.size() && (name_start(s_[i_]) || std::isdigit(static_cast<unsigned char>(s_[i_])) ||
-                              s_[i_] == '-' || s_[i_] == '.'))
+    while (i_ < s_.size() &&
+           (name_start(s_[i_]) || std::isdigit(static_cast<unsigned char>(s_[i_])) ||
+            s_[i_] == '-' || s_[i_] == '.'))
       ++i_;
     return std::string(s_.substr(start, i_ - start));
   }
@@ -191,7 +192,8 @@ inline void collect(const XmlElement& root, const std::function<bool(const XmlEl
 
 inline std::vector<const XmlElement*> with_class(const XmlElement& root, std::string_view name) {
   std::vector<const XmlElement*> found;
-  collect(root, [&](const XmlElement& e) { return e.has_class(name); }, found);
+  collect(
+      root, [&](const XmlElement& e) { return e.has_class(name); }, found);
   return found;
 }
 

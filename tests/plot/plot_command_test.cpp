@@ -1,0 +1,148 @@
+#include "plot/plot_command.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "plot_test_support.h"
+
+namespace velk::plot {
+namespace {
+
+class PlotCommandTest : public test::PlotDirTest {
+ protected:
+  // Runs the command in this process and keeps what it printed.
+  int run(const std::vector<std::string>& arguments) {
+    ::testing::internal::CaptureStdout();
+    const int status = run_velk_plot(arguments);
+    output = ::testing::internal::GetCapturedStdout();
+    return status;
+  }
+  std::string last_line() const {
+    const auto end = output.find_last_not_of('\n');
+    const auto start = output.rfind('\n', end);
+    return output.substr(start == std::string::npos ? 0 : start + 1, end - start);
+  }
+  void write_state_run() {
+    write_file("model.pot", test::kratzer_file());
+    write_file("velk.inf", test::control_file("model.pot", 'p', "b.dun", 'd', 2001));
+    write_file("Astate.dat", test::level_file("model.pot", {{0, 0, 900.0}, {1, 0, 2500.0}}));
+  }
+  std::string output;
+};
+
+TEST_F(PlotCommandTest, BadArgumentsPrintTheUsage) {
+  for (const auto& arguments : std::vector<std::vector<std::string>>{
+           {}, {"C"}, {"a"}, {"A", "B"}, {"transition"}, {"--rmax"}}) {
+    EXPECT_EQ(run(arguments), 2);
+    EXPECT_EQ(output.rfind("usage: velk-plot A | B | transitions\n", 0), 0u) << output;
+  }
+  EXPECT_EQ(run({"--help"}), 0);
+  EXPECT_EQ(output.rfind("usage: velk-plot A | B | transitions\n", 0), 0u);
+  EXPECT_TRUE(std::filesystem::is_empty(dir_));
+}
+
+TEST_F(PlotCommandTest, MissingFilesGiveOneClearLine) {
+  EXPECT_EQ(run({"A"}), 2);
+  EXPECT_EQ(output, "velk-plot: Astate.dat: no such file; run velk first\n");
+  EXPECT_EQ(run({"B"}), 2);
+  EXPECT_EQ(output, "velk-plot: Bstate.dat: no such file; run velk first\n");
+  EXPECT_EQ(run({"transitions"}), 2);
+  EXPECT_EQ(output, "velk-plot: vel_tran.out: no such file; run velk first\n");
+  write_file("Astate.dat", test::level_file("model.pot", {{0, 0, 900.0}}));
+  EXPECT_EQ(run({"A"}), 2);
+  EXPECT_EQ(output,
+            "velk-plot: velk.inf: no such file; run velk-plot in the working directory of a velk "
+            "run\n");
+  write_file("velk.inf", test::control_file("model.pot", 'p', "b.dun", 'd'));
+  EXPECT_EQ(run({"A"}), 2);
+  EXPECT_EQ(output, "velk-plot: model.pot: no such file; the potential file named in velk.inf\n");
+  EXPECT_FALSE(std::filesystem::exists("plot_A.svg"));
+}
+
+TEST_F(PlotCommandTest, WritesThePictureOfAPotentialState) {
+  write_state_run();
+  EXPECT_EQ(run({"A"}), 0);
+  EXPECT_EQ(output,
+            " Analytic PEC (Tiemann)\n"
+            " Polynomial extension at short range.\n"
+            "velk-plot: wrote plot_A.svg\n");
+  const test::XmlElement root = test::parse_xml(test::read_text_file("plot_A.svg"));
+  EXPECT_EQ(test::with_class(root, "level").size(), 2u);
+}
+
+TEST_F(PlotCommandTest, WritesTheTermDiagramOfADunhamState) {
+  write_state_run();
+  write_file("Bstate.dat", test::level_file("b.dun", {{0, 9, 14749.1}, {1, 9, 14865.7}}));
+  EXPECT_EQ(run({"B"}), 0);
+  EXPECT_EQ(output,
+            "velk-plot: wrote plot_B.svg (Dunham state: levels against J, no potential curve)\n");
+  const test::XmlElement root = test::parse_xml(test::read_text_file("plot_B.svg"));
+  EXPECT_EQ(test::with_class(root, "level").size(), 2u);
+  EXPECT_TRUE(test::with_class(root, "curve").empty());
+}
+
+TEST_F(PlotCommandTest, NotesALevelFileComputedFromAnotherPotential) {
+  write_state_run();
+  write_file("Astate.dat", test::level_file("old.pot", {{0, 0, 900.0}}));
+  EXPECT_EQ(run({"A"}), 0);
+  EXPECT_EQ(output.rfind("velk-plot: note: Astate.dat was computed from old.pot, while velk.inf "
+                         "now names model.pot\n",
+                         0),
+            0u)
+      << output;
+}
+
+TEST_F(PlotCommandTest, StopsOfTheBuildersAndInputErrorsSpeakForVelkPlot) {
+  write_state_run();
+  std::string broken = test::kratzer_file();
+  broken.replace(broken.find("1   short-range type"), 1, "3");
+  write_file("model.pot", broken);
+  EXPECT_EQ(run({"A"}), 1);
+  EXPECT_EQ(last_line(), "velk-plot: Specify the short range type!");
+
+  write_file("model.pot", "3\n7.5 7.5\n");  // the header ends early
+  EXPECT_EQ(run({"A"}), 2);
+  EXPECT_EQ(last_line().rfind("velk-plot: ", 0), 0u) << last_line();
+  EXPECT_EQ(last_line().find("velk: "), std::string::npos) << last_line();
+}
+
+TEST_F(PlotCommandTest, WritesTheSpectrum) {
+  write_file("vel_tran.out",
+             " A state data file:a.pot       \n B state data file:b.dun       \n"
+             " ==============================\n \n"
+             "    1    0  10   0   9   14652.782070\n"
+             "    2    0  10   0  10   14654.990709 -14654.990709\n");
+  EXPECT_EQ(run({"transitions"}), 0);
+  EXPECT_EQ(output, "velk-plot: wrote plot_transitions.svg\n");
+  const test::XmlElement root = test::parse_xml(test::read_text_file("plot_transitions.svg"));
+  EXPECT_EQ(test::with_class(root, "stick").size(), 2u);
+}
+
+#ifdef VELK_PLOT_BINARY
+// The built program itself, run by the shell in an empty directory.
+TEST_F(PlotCommandTest, BuiltProgramReportsAMissingLevelFileWithStatusTwo) {
+  const std::string command =
+      std::string("'") + VELK_PLOT_BINARY + "' A > console.txt 2> errors.txt < /dev/null";
+  const int raw = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 2);
+  EXPECT_EQ(test::read_text_file("console.txt"),
+            "velk-plot: Astate.dat: no such file; run velk first\n");
+  EXPECT_EQ(test::read_text_file("errors.txt"), "");
+  EXPECT_FALSE(std::filesystem::exists("plot_A.svg"));
+
+  const std::string usage = std::string("'") + VELK_PLOT_BINARY + "' > usage.txt";
+  const int raw_usage = std::system(usage.c_str());
+  ASSERT_TRUE(WIFEXITED(raw_usage));
+  EXPECT_EQ(WEXITSTATUS(raw_usage), 2);
+  EXPECT_EQ(test::read_text_file("usage.txt").rfind("usage: velk-plot", 0), 0u);
+}
+#endif
+
+}  // namespace
+}  // namespace velk::plot
