@@ -74,7 +74,7 @@ void ForwardSolver::solve(std::span<const double> V, double R0, double h, double
 
     // Inward pass: ends at the first maximum met from outside, which becomes the joint.
     int t_low = n;
-    const int joint = inward_to_maximum_filling(T, Vp, c, E, Y, n, &t_low);
+    const int joint = inward_to_maximum(T, Vp, c, E, Y, n, &t_low);
     if (joint > 0) {
       kmatch_ = joint;
     } else {

@@ -46,34 +46,13 @@ inline void divide(double* Y, int from, int to, double by) {
 // maximum met, Y(i) <= Y(i+1) > Y(i+2): Y(i+1 .. top) are divided by Y(i+1) and i+1 is returned.
 // 0 means that the pass reached point 1 without meeting a maximum. The two previous values ride
 // in registers so that the dependency chain does not pass through memory.
-inline int inward_to_maximum(const double* T, double* Y, int top) {
-  double y2 = Y[top];
-  double y1 = Y[top - 1];
-  for (int i = top - 2; i >= 1; --i) {
-    double y = ((10 * T[i + 1] + 2) * y1 - (1 - T[i + 2]) * y2) / (1 - T[i]);
-    Y[i] = y;
-    if (y * y > kOverflow) {
-      divide(Y, i, top, y);
-      y = Y[i];
-      y1 = Y[i + 1];
-      y2 = Y[i + 2];
-    }
-    if (y <= y1 && y1 > y2) {
-      divide(Y, i + 1, top, y1);
-      return i + 1;
-    }
-    y2 = y1;
-    y1 = y;
-  }
-  return 0;
-}
-
-// The inward pass above with the coefficients formed as it goes: T(i) is computed just before the
-// step that first needs it, off the recurrence's dependency chain, so that it costs nothing beside
-// the division the recurrence waits on. The values are those fill_coefficients would give. On
-// return *t_low is the lowest index whose coefficient has been formed.
-inline int inward_to_maximum_filling(double* T, const double* V, double c, double E, double* Y,
-                                     int top, int* t_low) {
+//
+// The coefficients T(i) = c·(V(i) - E)/12 are formed as the pass goes, just before the step that
+// first needs them: off the recurrence's dependency chain they cost little beside the division the
+// recurrence waits on. On return *t_low is the lowest index whose coefficient has been formed; the
+// caller forms the rest.
+inline int inward_to_maximum(double* T, const double* V, double c, double E, double* Y, int top,
+                             int* t_low) {
   T[top] = c * (V[top] - E) / 12;
   T[top - 1] = c * (V[top - 1] - E) / 12;
   double y2 = Y[top];

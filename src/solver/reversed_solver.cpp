@@ -56,17 +56,18 @@ void ReversedSolver::solve(std::span<const double> V, double R0, double h, doubl
       k2_ = x.k2;
       k3_ = x.k3;
     }
-    fill_coefficients(T, Vp, 1, N, c, E);
-
-    // Pass from the inner wall: ends at the first maximum met, the innermost one.
+    // Pass from the inner wall: ends at the first maximum met, the innermost one. It forms the
+    // coefficients down to t_low; the rest of the grid gets them just after.
     Y[N] = 1e-99;
     Y[N - 1] = 1e-66;
-    const int joint = inward_to_maximum(T, Y, N);
+    int t_low = N;
+    const int joint = inward_to_maximum(T, Vp, c, E, Y, N, &t_low);
     if (joint > 0) {
       kmatch_ = joint;
     } else {
       console_line(" rigth error");
     }
+    if (t_low > 1) fill_coefficients(T, Vp, 1, t_low - 1, c, E);
 
     // Pass from the outer end (or the outer turning point), counting nodes up to the joint.
     int start = 3;
