@@ -11,28 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "support/console_capture.h"
+
 namespace velk {
 namespace {
 
 // Captures standard output and gives the pause an empty standard input, so that every pause
 // continues at once and its message can be inspected.
-class ConsoleCapture {
- public:
-  ConsoleCapture()
-      : old_out_(std::cout.rdbuf(out_.rdbuf())), old_in_(std::cin.rdbuf(in_.rdbuf())) {}
-  ~ConsoleCapture() {
-    std::cout.rdbuf(old_out_);
-    std::cin.rdbuf(old_in_);
-    std::cin.clear();
-  }
-  std::string text() const { return out_.str(); }
-
- private:
-  std::ostringstream out_;
-  std::istringstream in_;
-  std::streambuf* old_out_;
-  std::streambuf* old_in_;
-};
+using test::ConsoleCapture;
 
 int count_of(const std::string& text, const std::string& line) {
   int count = 0;
