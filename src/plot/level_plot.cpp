@@ -19,7 +19,7 @@
 namespace velk::plot {
 namespace {
 
-constexpr double kWidth = 960.0;
+constexpr double kWidth = 1000.0;
 constexpr double kHeight = 600.0;
 const Frame kFrame{90.0, 64.0, 600.0, 466.0};
 constexpr double kLegendLeft = 712.0;
@@ -176,6 +176,10 @@ std::string potential_plot(const LevelPlotInput& input) {
     e_lo = std::min(e_lo, level.E);
     e_hi = std::max(e_hi, level.E);
   }
+  if (!std::isfinite(e_lo) || !std::isfinite(e_hi)) {
+    throw InputError("velk-plot: " + input.data_file +
+                     ": the curve or its asymptote is not a finite number on the grid");
+  }
   const Range energy = padded(e_lo, e_hi, 0.05, 0.08);
 
   // Radii: from where the inner wall leaves the top of the picture to the outermost turning
@@ -193,6 +197,11 @@ std::string potential_plot(const LevelPlotInput& input) {
   };
   const bool all_far = std::all_of(levels.begin(), levels.end(), reaches_far);
   double R_out = levels.empty() ? R_last : grid_R(curve.R0, curve.h, bottom);
+  // The well is shown at least up to half the height of the picture, so that a few low levels
+  // (a single one from a transition run) do not reduce the curve to its bottom.
+  const TurningPoints half_height =
+      classical_turning_points(V, curve.R0, curve.h, N, 0.5 * (energy.lo + energy.hi), 0.0);
+  if (half_height.outer_found) R_out = std::max(R_out, half_height.outer);
   double R_farthest = R_out;
   int cut = 0;
   for (const Placed& p : placed) {
@@ -252,13 +261,13 @@ std::string potential_plot(const LevelPlotInput& input) {
               {"data-p", std::to_string(level.p)}},
              level_tooltip(level));
   }
+  // The asymptote goes over the levels, so that it shows above the crowd of the highest ones,
+  // and its name stands on the picture itself.
   const double y_asymptote = y(curve.asymptote);
   svg.line({kFrame.left, y_asymptote}, {kFrame.right(), y_asymptote}, kAsymptoteStroke, "asymptote",
            {{"data-E", compact(curve.asymptote)}});
 
   svg.close_group();
-  // Drawn last and named on the picture itself, so that it shows above the crowd of the highest
-  // levels.
   if (y_asymptote > kFrame.top + 16.0 && y_asymptote <= kFrame.bottom()) {
     svg.text({kFrame.right() - 6.0, y_asymptote - 5.0}, "asymptote",
              TextStyle{12.0, "end", kAsymptoteColour, 0.0, false}, "asymptote-label");

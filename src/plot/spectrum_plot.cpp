@@ -13,7 +13,7 @@
 namespace velk::plot {
 namespace {
 
-constexpr double kWidth = 960.0;
+constexpr double kWidth = 1000.0;
 constexpr double kHeight = 600.0;
 const Frame kFrame{90.0, 64.0, 600.0, 466.0};
 constexpr double kLegendLeft = 712.0;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -315,6 +317,21 @@ TEST_F(LevelPictureTest, LevelsNearTheAsymptoteRunPastTheRightEdge) {
   // The line itself still runs to the grid end; the clip hides the rest.
   EXPECT_NEAR(x.value(lines[2]->number("x2")), 20.0, 2.0 * x.hundredth());
   EXPECT_NE(svg.find("1 level reaches past the right edge"), std::string::npos);
+}
+
+TEST_F(LevelPictureTest, ALowLevelAloneStillShowsTheWellUpToHalfHeight) {
+  const XmlElement root = picture({{0, 0, 900.0}});
+  const AxisMap x = test::axis_from_ticks(root, "xtick");
+  const AxisMap y = test::axis_from_ticks(root, "ytick");
+  // The energy axis runs from 5 % of the range below the well bottom (0) to 8 % above the
+  // asymptote; the curve crosses its middle E at xi = sqrt(E/De), R = Rm/(1 - xi). The wall
+  // leaves the picture below the grid start (R = 1), so the R axis starts there and ends 5 % of
+  // its span beyond that crossing.
+  const double middle = 0.5 * (y.value(530.0) + y.value(64.0));
+  EXPECT_NEAR(middle, 0.5 * (-0.05 * test::kDe + 1.08 * test::kDe), 2.0 * y.hundredth());
+  const double crossing = test::kRm / (1.0 - std::sqrt(middle / test::kDe));
+  EXPECT_NEAR(x.value(90.0), 1.0, 2.0 * x.hundredth());
+  EXPECT_NEAR(x.value(690.0), crossing + 0.05 * (crossing - 1.0), 0.01);
 }
 
 TEST_F(LevelPictureTest, WithoutLevelsTheCurveAndAsymptoteAreStillDrawn) {
