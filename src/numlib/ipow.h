@@ -5,13 +5,14 @@
 namespace velk {
 
 inline double ipow(double x, int n) {
-  if (n < 0) return 1.0 / ipow(x, -n);
-  double y = (n & 1) ? x : 1.0;
-  while (n >>= 1) {
+  // The magnitude of n in unsigned arithmetic: -n has no int value for the most negative n.
+  unsigned int m = n < 0 ? 0u - static_cast<unsigned int>(n) : static_cast<unsigned int>(n);
+  double y = (m & 1u) ? x : 1.0;
+  while (m >>= 1) {
     x *= x;
-    if (n & 1) y *= x;
+    if (m & 1u) y *= x;
   }
-  return y;
+  return n < 0 ? 1.0 / y : y;
 }
 
 }  // namespace velk

@@ -29,7 +29,8 @@ class PotentialBuilder {
   // Fills Vgrid slots 1..N, point i at R = R0 + x*h with x = 1.0, 2.0, ... (Å), with the curve in
   // cm-1, and returns its asymptote Uinf, or kUinfUnset when the representation knows none.
   // Vgrid needs at least N + 1 slots (std::invalid_argument otherwise). A grid of fewer than 2
-  // points stops the run. Each builder prints its name line and stops the run on bad input.
+  // points stops the run, and so does a curve that is not a finite number at some grid point.
+  // Each builder prints its name line and stops the run on bad input.
   double build(const std::string& potential_file, std::string_view pectype, std::span<double> Vgrid,
                double R0, double h, int N);
 

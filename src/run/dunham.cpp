@@ -1,5 +1,7 @@
 #include "run/dunham.h"
 
+#include <cmath>
+
 #include "io/errors.h"
 #include "io/formatted_output.h"
 #include "io/free_format_reader.h"
@@ -132,6 +134,13 @@ void dunham_levels(const std::string& file, int32_t vmin, int32_t vmax, int32_t 
       for (int64_t p = pmin; p <= pmax; ++p) {
         const double E = dunham_term(c, static_cast<int32_t>(v), static_cast<int32_t>(J),
                                      static_cast<int32_t>(p));
+        // Coefficients or a mass ratio large enough to overflow the sum would leave NaN in the
+        // level file, which the transition runs cannot read back.
+        if (!std::isfinite(E)) {
+          throw StopRun("velk: " + trimmed_file_name(file) + ": the term value of v = " +
+                        std::to_string(v) + ", J = " + std::to_string(J) +
+                        ", p = " + std::to_string(p) + " is not a finite number");
+        }
         out.line(
             format_line("(I5,I4,I4,F15.6,I3,I3,I3)", {iline, v, J, E, p, int64_t{10}, int64_t{1}}));
         ++iline;

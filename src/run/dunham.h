@@ -33,6 +33,8 @@ DunhamCoefficients read_dunham_file(const std::string& file);
 double dunham_term(const DunhamCoefficients& coefficients, int32_t v, int32_t J, int32_t p);
 
 // Reads `file` and writes the level file of the requested ranges (J outermost, then v, then p).
+// A term value that overflows to infinity or NaN stops the run (StopRun naming `file`) at that
+// level, the level file ending after the levels before it.
 void dunham_levels(const std::string& file, int32_t vmin, int32_t vmax, int32_t Jmin, int32_t Jmax,
                    int32_t pmin, int32_t pmax, const std::string& levelfile);
 

@@ -1,9 +1,12 @@
 #include "run/transitions.h"
 
 #include <cmath>
+#include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 
+#include "io/errors.h"
 #include "io/formatted_output.h"
 #include "io/free_format_reader.h"
 #include "io/level_file.h"
@@ -57,6 +60,18 @@ int64_t progression_length(int32_t vbmin, int32_t vbmax) {
   return vbmax < vbmin ? 0 : int64_t{vbmax} - vbmin + 1;
 }
 
+// J'' + step for the P and R branches. A J' beyond the 32-bit integers is refused rather than
+// wrapped round to a J of the opposite sign.
+int32_t shifted_J(int32_t J, int64_t step) {
+  const int64_t shifted = int64_t{J} + step;
+  if (shifted < INT32_MIN || shifted > INT32_MAX) {
+    throw StopRun("velk: velk.inf: the rotational quantum number " + std::to_string(J) +
+                  (step < 0 ? " - " : " + ") + std::to_string(step < 0 ? -step : step) +
+                  " lies outside the 32-bit integers");
+  }
+  return static_cast<int32_t>(shifted);
+}
+
 LevelRanges single_level(int32_t vmin, int32_t vmax, int32_t J, int32_t p) {
   return LevelRanges{vmin, vmax, J, J, p, p};
 }
@@ -101,9 +116,11 @@ void run_one_level_transitions(const RunControl& control, StateLevels& levels) {
     out.close();
   } else if (block.branch == 2) {
     levels.compute_state_levels(
-        control.B, single_level(block.vbmin, block.vbmax, block.J - 1, block.p), "BstateP.dat");
+        control.B, single_level(block.vbmin, block.vbmax, shifted_J(block.J, -1), block.p),
+        "BstateP.dat");
     levels.compute_state_levels(
-        control.B, single_level(block.vbmin, block.vbmax, block.J + 1, block.p), "BstateR.dat");
+        control.B, single_level(block.vbmin, block.vbmax, shifted_J(block.J, 1), block.p),
+        "BstateR.dat");
     LevelReader p_file("BstateP.dat");
     LevelReader r_file("BstateR.dat");
     OutputFile out(kTransitionFile);
@@ -122,12 +139,13 @@ void run_one_level_transitions(const RunControl& control, StateLevels& levels) {
     }
     out.close();
   } else {
-    levels.compute_state_levels(control.B,
-                                single_level(block.vbmin, block.vbmax, block.J - block.dJ, block.p),
-                                "BstateP.dat");
-    levels.compute_state_levels(control.B,
-                                single_level(block.vbmin, block.vbmax, block.J + block.dJ, block.p),
-                                "BstateR.dat");
+    levels.compute_state_levels(
+        control.B,
+        single_level(block.vbmin, block.vbmax, shifted_J(block.J, -int64_t{block.dJ}), block.p),
+        "BstateP.dat");
+    levels.compute_state_levels(
+        control.B, single_level(block.vbmin, block.vbmax, shifted_J(block.J, block.dJ), block.p),
+        "BstateR.dat");
     levels.compute_state_levels(
         control.B, single_level(block.vbmin, block.vbmax, block.J, parity_q), "BstateQ.dat");
     LevelReader p_file("BstateP.dat");
@@ -183,9 +201,11 @@ void run_known_level_transitions(const RunControl& control, StateLevels& levels)
     out.close();
   } else if (block.branch == 2) {
     levels.compute_state_levels(
-        selected, single_level(block.vbmin, block.vbmax, block.J - 1, block.p), "BstateP.dat");
+        selected, single_level(block.vbmin, block.vbmax, shifted_J(block.J, -1), block.p),
+        "BstateP.dat");
     levels.compute_state_levels(
-        selected, single_level(block.vbmin, block.vbmax, block.J + 1, block.p), "BstateR.dat");
+        selected, single_level(block.vbmin, block.vbmax, shifted_J(block.J, 1), block.p),
+        "BstateR.dat");
     LevelReader p_file("BstateP.dat");
     LevelReader r_file("BstateR.dat");
     OutputFile out(kTransitionFile);
@@ -200,12 +220,13 @@ void run_known_level_transitions(const RunControl& control, StateLevels& levels)
     }
     out.close();
   } else {
-    levels.compute_state_levels(selected,
-                                single_level(block.vbmin, block.vbmax, block.J - block.dJ, block.p),
-                                "BstateP.dat");
-    levels.compute_state_levels(selected,
-                                single_level(block.vbmin, block.vbmax, block.J + block.dJ, block.p),
-                                "BstateR.dat");
+    levels.compute_state_levels(
+        selected,
+        single_level(block.vbmin, block.vbmax, shifted_J(block.J, -int64_t{block.dJ}), block.p),
+        "BstateP.dat");
+    levels.compute_state_levels(
+        selected, single_level(block.vbmin, block.vbmax, shifted_J(block.J, block.dJ), block.p),
+        "BstateR.dat");
     levels.compute_state_levels(
         selected, single_level(block.vbmin, block.vbmax, block.J, opposite_parity(block.p)),
         "BstateQ.dat");
@@ -271,9 +292,11 @@ void run_window_transitions(const RunControl& control, StateLevels& levels) {
     } else if (block.branch == 2) {
       if (!fresh) {
         levels.compute_state_levels(
-            control.B, single_level(block.vbmin, block.vbmax, low.J - 1, low.p), "BstateP.dat");
+            control.B, single_level(block.vbmin, block.vbmax, shifted_J(low.J, -1), low.p),
+            "BstateP.dat");
         levels.compute_state_levels(
-            control.B, single_level(block.vbmin, block.vbmax, low.J + 1, low.p), "BstateR.dat");
+            control.B, single_level(block.vbmin, block.vbmax, shifted_J(low.J, 1), low.p),
+            "BstateR.dat");
       }
       LevelReader p_file("BstateP.dat");
       LevelReader r_file("BstateR.dat");
@@ -286,9 +309,11 @@ void run_window_transitions(const RunControl& control, StateLevels& levels) {
     } else {
       if (!fresh) {
         levels.compute_state_levels(
-            control.B, single_level(block.vbmin, block.vbmax, low.J - 1, low.p), "BstateP.dat");
+            control.B, single_level(block.vbmin, block.vbmax, shifted_J(low.J, -1), low.p),
+            "BstateP.dat");
         levels.compute_state_levels(
-            control.B, single_level(block.vbmin, block.vbmax, low.J + 1, low.p), "BstateR.dat");
+            control.B, single_level(block.vbmin, block.vbmax, shifted_J(low.J, 1), low.p),
+            "BstateR.dat");
         levels.compute_state_levels(
             control.B, single_level(block.vbmin, block.vbmax, low.J, opposite_parity(low.p)),
             "BstateQ.dat");

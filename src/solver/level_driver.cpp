@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <optional>
+#include <sstream>
 
 #include "io/console.h"
 #include "io/errors.h"
@@ -42,6 +43,16 @@ PotentialHeader read_checked_header(const std::string& potential_file) {
   return header;
 }
 
+// Stops the run unless reduced mass `index` (1..5) of the header is positive: the centrifugal term
+// and the Numerov step divide by it or scale with it, and a mass of zero or below has no levels.
+void require_positive_mass(const std::string& name, const PotentialHeader& header, int32_t index) {
+  const double mu = header.masses[static_cast<std::size_t>(index - 1)];
+  if (mu > 0.0) return;
+  std::ostringstream text;
+  text << "velk: " << name << ": reduced mass " << index << " must be positive, found " << mu;
+  throw StopRun(text.str());
+}
+
 }  // namespace
 
 LevelDriver::LevelDriver(char revflag)
@@ -78,6 +89,7 @@ void LevelDriver::compute_levels(const std::string& potential_file, double Rmin,
   console_line(FreeLine() << "OK");
   console_line(format_line("(A8,A12)", {std::string("reading"), padded_name(potential_file)}));
   const PotentialHeader header = read_checked_header(potential_file);
+  require_positive_mass(name, header, mass_index);
 
   const double toadd = compute_toadd(potential_file, Rmin, Rmax, N);
   console_line(FreeLine() << "OK");
@@ -137,7 +149,7 @@ void LevelDriver::compute_levels(const std::string& potential_file, double Rmin,
           statistics_.point_iterations += int64_t{results_.kturn} * N;
         };
         solve(delE);
-        if (std::fabs(results_.Dcor) > tol) {
+        if (!(std::fabs(results_.Dcor) <= tol)) {
           console_line(format_line("('Epr-',F13.5,'   Dcor-',E10.2,'  iter-',I3)",
                                    {E, results_.Dcor, int64_t{results_.kturn}}));
           console_line(FreeLine() << "perhaps better...");
@@ -148,7 +160,7 @@ void LevelDriver::compute_levels(const std::string& potential_file, double Rmin,
           const double q = static_cast<double>(Par == 1 ? q1 : q2);
           E = E + q * static_cast<double>(J) * static_cast<double>(J + 1);
         }
-        if (std::fabs(results_.Dcor) > 10.0 * tol) ++badcount;
+        if (!(std::fabs(results_.Dcor) <= 10.0 * tol)) ++badcount;
         if (badcount > kMaxBadLevels) continue;
         if (E <= Ulim) {
           out.line(format_line("(I5,I4,I4,F13.5,I2,F11.4,I3,F13.5,E10.2,I5,I7,I3,I4)",
@@ -172,6 +184,7 @@ void LevelDriver::compute_levels(const std::string& potential_file, double Rmin,
 double LevelDriver::compute_toadd(const std::string& potential_file, double Rmin, double Rmax,
                                   int32_t N) {
   const PotentialHeader header = read_checked_header(potential_file);
+  require_positive_mass(trimmed_file_name(potential_file), header, 1);
   const double mu1 = header.masses[0];
   const double h = (Rmax - Rmin) / (N - 1);
   const double R0 = Rmin - h;

@@ -1,0 +1,10 @@
+# Scripts of tools/ and the examples of examples/, run against the real binary.
+add_test(NAME tools/run_parallel
+         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/run_parallel_test.sh $<TARGET_FILE:velk>)
+set_tests_properties(tools/run_parallel PROPERTIES TIMEOUT 600)
+
+# Every example runs in full: about 15 s in an optimised build, a few minutes under the
+# sanitizers.
+add_test(NAME tools/examples_run
+         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/examples_run_test.sh $<TARGET_FILE:velk>)
+set_tests_properties(tools/examples_run PROPERTIES TIMEOUT 1800)
