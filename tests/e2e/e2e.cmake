@@ -8,3 +8,11 @@ foreach(expected_dir ${velk_e2e_cases})
   add_test(NAME e2e/${case_name}
            COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_case.sh $<TARGET_FILE:velk> ${case_dir})
 endforeach()
+
+# Inputs cut short at every record and line, and outputs that cannot be written.
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
+foreach(mode truncations unwritable)
+  add_test(NAME e2e/hostile_${mode}
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tools/check_hostile_inputs.py
+                   $<TARGET_FILE:velk> ${mode})
+endforeach()

@@ -574,7 +574,6 @@ def extend(V, R, ext, name):
         for x, v in pts:
             chi2 += (v - ext_value(x, ext)) ** 2
         ext.chi2 = chi2
-        ext.fitted = True
         d_prev = 0.0
         connected = False
         for i in range(1, len(R)):

@@ -396,6 +396,14 @@ refusal("dunham_term_overflow", dict(dunham_files(),
         "A mass ratio of 1e300: the scaled powers overflow and the first term value is not a "
         "number. Refused at that level, after the six header lines of Astate.dat, instead of "
         "writing NaN energies.")
+refusal("mlj_mass_overflow_not_converged",
+        mlj_files(pot=replace_line(MLJ_A, 2, "1e308 11.0 12.0 13.0 14.0"), r17="0 3 0 0 1 1"), 0,
+        " perhaps better...",
+        "A reduced mass of 1e308 u: the Numerov coefficients overflow and the solver's last "
+        "correction Dcor is NaN for every level. NaN is not taken for convergence: each level is "
+        "retried (the Epr- and perhaps better... lines), counts as not converged, and from the "
+        "third such level of the J on no line is written, so Astate.dat holds v = 0 and 1 with "
+        "their Dcor shown as NaN.")
 refusal("one_level_dj_overflow", dunham_files(r15="n", r19="y", r21="0 2 3 2147483647"), 1,
         "velk: velk.inf: the rotational quantum number 1 + 2147483647 lies outside the 32-bit "
         "integers",

@@ -1,0 +1,243 @@
+#!/usr/bin/env python3
+"""Whole runs on inputs cut short and on working directories where an output cannot be written.
+
+    check_hostile_inputs.py PATH/TO/velk truncations
+    check_hostile_inputs.py PATH/TO/velk unwritable
+
+truncations: velk.inf cut after every one of its 33 records, and after the first item of every
+free-format record of several items; each data file form (Dunham, MLJ, analytic, pointwise with an
+extension block) cut after every one of its lines. A cut where a record is still due must end the
+run with status 2 and, as the last console line, the input error naming the file, the line that
+is missing and what was expected there. A cut where the rest is optional (velk.inf after record
+31, a pointwise file after its points or its dispersion lines) must run normally. The messages
+are worked out here from the record layout, not taken from the program.
+
+unwritable: an output name that is taken by a directory, or that leads to a full device, and an
+input name that is a directory. The run must end with status 2 and a message naming the file,
+leave the directory as it was and create no input file.
+
+The inputs are those of make_bad_cases.py beside this script. Standard library only. Prints one
+line per failure and "N passed, N failed" at the end; the exit status is 1 on any failure.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import make_bad_cases as cases  # noqa: E402
+
+INTEGER = "an integer"
+REAL = "a real number"
+LINE = "a line"
+TEXT = "a line of text"
+
+
+def items(*kinds):
+    """The descriptions of the items of one free-format read, as the input errors word them."""
+    if len(kinds) == 1:
+        return [kinds[0]]
+    return ["%s (item %d of %d)" % (kind, i + 1, len(kinds)) for i, kind in enumerate(kinds)]
+
+
+# What each record of velk.inf reads: one description per item ([LINE] for a skip, [TEXT] for a
+# text read).
+CONTROL_RECORDS = {
+    1: [LINE], 2: [TEXT], 3: [TEXT], 4: items(INTEGER), 5: [TEXT], 6: [TEXT], 7: items(INTEGER),
+    8: [LINE], 9: items(REAL, REAL, INTEGER), 10: items(REAL, REAL, INTEGER), 11: items(INTEGER),
+    12: items(REAL), 13: [TEXT], 14: [LINE], 15: [TEXT], 16: items(INTEGER),
+    17: items(*[INTEGER] * 6), 18: [LINE], 19: [TEXT], 20: items(*[INTEGER] * 3),
+    21: items(*[INTEGER] * 4), 22: [LINE], 23: [TEXT], 24: items(INTEGER),
+    25: items(INTEGER, INTEGER, INTEGER, REAL), 26: items(*[INTEGER] * 4), 27: [LINE], 28: [TEXT],
+    29: items(REAL, REAL), 30: items(*[INTEGER] * 6), 31: items(*[INTEGER] * 3),
+}
+
+
+class Checker:
+    def __init__(self, binary):
+        self.binary = binary
+        self.passed = 0
+        self.failed = 0
+
+    def run(self, files, prepare=None):
+        """Runs the binary in a fresh directory holding `files`; returns (status, console lines,
+        directory listing after the run). `prepare` may add things to the directory first."""
+        with tempfile.TemporaryDirectory() as work:
+            cases.write_files(work, files)
+            if prepare:
+                prepare(work)
+            result = subprocess.run([self.binary], cwd=work, stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300)
+            lines = result.stdout.decode("latin-1").rstrip("\n").split("\n")
+            listing = {}
+            for name in os.listdir(work):
+                path = os.path.join(work, name)
+                listing[name] = "dir" if os.path.isdir(path) and not os.path.islink(path) else \
+                    ("link" if os.path.islink(path) else "file")
+            return result.returncode, lines, result.stderr.decode("latin-1"), listing
+
+    def expect(self, label, ok, detail):
+        if ok:
+            self.passed += 1
+        else:
+            self.failed += 1
+            print("FAIL %s: %s" % (label, detail))
+
+    def expect_error(self, label, files, status, message, prepare=None, check_listing=None):
+        got_status, lines, stderr, listing = self.run(files, prepare)
+        ok = got_status == status and lines[-1] == message and not stderr
+        detail = "status %d, last line %r%s (expected %d, %r)" % (
+            got_status, lines[-1], ", stderr " + stderr[:200] if stderr else "", status, message)
+        if ok and check_listing:
+            problem = check_listing(listing)
+            ok, detail = problem is None, problem
+        self.expect(label, ok, detail)
+
+    def expect_normal_run(self, label, files, level_file):
+        status, lines, stderr, listing = self.run(files)
+        self.expect(label, status == 0 and level_file in listing and not stderr,
+                    "status %d, last line %r, files %s" % (status, lines[-1], sorted(listing)))
+
+
+def eof_message(name, line, what):
+    return "velk: %s, line %d: expected %s, found the end of the file" % (name, line, what)
+
+
+def cut(content, lines):
+    """The first `lines` lines of `content`, each with its line end."""
+    return "".join(content.splitlines(keepends=True)[:lines])
+
+
+def check_truncations(checker):
+    records = cases.control()
+    full = cases.text(records)
+    others = {"dunA.dat": cases.DUN_A, "dunB.dat": cases.DUN_B}
+
+    # velk.inf cut at every record boundary.
+    for kept in range(0, 34):
+        files = dict(others, **{"velk.inf": cut(full, kept)})
+        label = "velk.inf after %d records" % kept
+        if kept >= 31:
+            checker.expect_normal_run(label, files, "Astate.dat")
+        else:
+            what = CONTROL_RECORDS[kept + 1][0]
+            checker.expect_error(label, files, 2, eof_message("velk.inf", kept + 1, what))
+
+    # A record of several items cut after its first item: the read runs on to the next line,
+    # which is not there.
+    for record, descriptions in CONTROL_RECORDS.items():
+        if len(descriptions) < 2:
+            continue
+        first_item = records[record - 1].split()[0]
+        content = cut(full, record - 1) + first_item + "\n"
+        checker.expect_error("velk.inf record %d cut after one item" % record,
+                             dict(others, **{"velk.inf": content}), 2,
+                             eof_message("velk.inf", record + 1, descriptions[1]))
+
+    # Each data file cut after every line. Every read is a free-format read of numbers, except
+    # the text reads listed, so only the file and the line are checked in the message, plus the
+    # kind of the expected item where the line is a text read.
+    data_files = [
+        ("dunA.dat", cases.DUN_A, cases.dunham_files(), {1: TEXT}, set()),
+        ("mljA.pot", cases.MLJ_A, cases.mlj_files(), {6: LINE, 7: LINE, 8: TEXT}, set()),
+        ("anA.pot", cases.AN_A, cases.an_files(), {6: LINE, 7: LINE, 8: TEXT}, set()),
+        # After the last point the extension switch may be missing, and after the dispersion
+        # lines the exchange switch: both cuts leave a complete file.
+        ("pwA.pot", cases.PW_A, cases.pw_files(), {6: LINE, 7: LINE, 8: TEXT}, {51, 57}),
+    ]
+    for name, content, files, texts, complete in data_files:
+        total = len(content.splitlines())
+        for kept in range(0, total):
+            label = "%s after %d lines" % (name, kept)
+            truncated = dict(files, **{name: cut(content, kept)})
+            if kept in complete:
+                checker.expect_normal_run(label, truncated, "Astate.dat")
+                continue
+            status, lines, stderr, listing = checker.run(truncated)
+            prefix = "velk: %s, line %d: expected " % (name, kept + 1)
+            what = texts.get(kept + 1)
+            ok = (status == 2 and lines[-1].startswith(prefix) and
+                  lines[-1].endswith(", found the end of the file") and not stderr and
+                  (what is None or lines[-1] == eof_message(name, kept + 1, what)) and
+                  "Astate.dat" not in listing)
+            checker.expect(label, ok, "status %d, last line %r, files %s" %
+                           (status, lines[-1], sorted(listing)))
+
+
+def check_unwritable(checker):
+    def directory(name):
+        def prepare(work):
+            os.mkdir(os.path.join(work, name))
+            with open(os.path.join(work, name, "keep"), "w") as f:
+                f.write("untouched\n")
+        return prepare
+
+    def full_device(name):
+        return lambda work: os.symlink("/dev/full", os.path.join(work, name))
+
+    def directory_kept(name):
+        def check(listing):
+            return None if listing.get(name) == "dir" else "%s is no longer a directory" % name
+        return check
+
+    dunham_table = cases.dunham_files()
+    one_level = cases.dunham_files(r15="n", r19="y")
+    pointwise = cases.pw_files()
+
+    checker.expect_error("Astate.dat is a directory", dunham_table, 2,
+                         'velk: cannot write output file "Astate.dat"', directory("Astate.dat"),
+                         directory_kept("Astate.dat"))
+    checker.expect_error("vel_tran.out is a directory", one_level, 2,
+                         'velk: cannot write output file "vel_tran.out"',
+                         directory("vel_tran.out"), directory_kept("vel_tran.out"))
+    checker.expect_error("BstateQ.dat is a directory", one_level, 2,
+                         'velk: cannot write output file "BstateQ.dat"', directory("BstateQ.dat"),
+                         directory_kept("BstateQ.dat"))
+    checker.expect_error("potext.out is a directory", pointwise, 2,
+                         'velk: cannot write output file "potext.out"', directory("potext.out"),
+                         directory_kept("potext.out"))
+    if os.path.exists("/dev/full"):
+        # Writes fail with "no space left": the failure shows when the file is flushed at the
+        # latest, and the run must not end as if the file were complete.
+        checker.expect_error("Astate.dat on a full device", dunham_table, 2,
+                             'velk: writing output file "Astate.dat" failed',
+                             full_device("Astate.dat"))
+        checker.expect_error("vel_tran.out on a full device", one_level, 2,
+                             'velk: writing output file "vel_tran.out" failed',
+                             full_device("vel_tran.out"))
+        checker.expect_error("potext.out on a full device", pointwise, 2,
+                             'velk: writing output file "potext.out" failed',
+                             full_device("potext.out"))
+
+    without_control = {k: v for k, v in dunham_table.items() if k != "velk.inf"}
+    checker.expect_error("velk.inf is a directory", without_control, 2,
+                         'velk: cannot open input file "velk.inf": it is a directory',
+                         directory("velk.inf"), directory_kept("velk.inf"))
+    without_dunham = {k: v for k, v in dunham_table.items() if k != "dunA.dat"}
+    checker.expect_error("a Dunham file is a directory", without_dunham, 2,
+                         'velk: cannot open input file "dunA.dat": it is a directory',
+                         directory("dunA.dat"), directory_kept("dunA.dat"))
+    without_potential = {k: v for k, v in pointwise.items() if k != "pwA.pot"}
+    checker.expect_error("a missing potential file is not created", without_potential, 2,
+                         'velk: cannot open input file "pwA.pot": no such file', None,
+                         lambda listing: None if "pwA.pot" not in listing
+                         else "pwA.pot was created")
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[2] not in ("truncations", "unwritable"):
+        raise SystemExit("usage: check_hostile_inputs.py PATH/TO/velk truncations|unwritable")
+    checker = Checker(os.path.abspath(sys.argv[1]))
+    if sys.argv[2] == "truncations":
+        check_truncations(checker)
+    else:
+        check_unwritable(checker)
+    print("%d passed, %d failed" % (checker.passed, checker.failed))
+    sys.exit(1 if checker.failed else 0)
+
+
+if __name__ == "__main__":
+    main()
