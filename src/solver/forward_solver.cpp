@@ -74,7 +74,8 @@ void ForwardSolver::solve(std::span<const double> V, double R0, double h, double
 
     // Inward pass: ends at the first maximum met from outside, which becomes the joint.
     int t_low = n;
-    const int joint = inward_to_maximum(T, Vp, c, E, Y, n, &t_low);
+    double inward_match_value = 1.0;
+    const int joint = inward_to_maximum(T, Vp, c, E, Y, n, &t_low, &inward_match_value);
     if (joint > 0) {
       kmatch_ = joint;
     } else {
@@ -86,10 +87,10 @@ void ForwardSolver::solve(std::span<const double> V, double R0, double h, double
     if (t_low > 1) fill_coefficients(T, Vp, 1, t_low - 1, c, E);
     Y[1] = 1e-66;
     Y[2] = 1e-22;
-    node = outward_counting_nodes(T, Y, 3, n, 1, kmatch_);
+    const OutwardPass outward = outward_counting_nodes(T, Y, 3, n, 1, kmatch_);
+    node = outward.node;
 
-    double S = 0.0;
-    for (int i = 1; i <= n; ++i) S += Y[i] * Y[i];
+    const double S = normalize_and_sum(Y, 1, n, outward, joint, inward_match_value);
     const int k = std::min(std::max(static_cast<int>(kmatch_), 2), n - 1);
     Dcor = correction(T, Y, k, S, h, mu);
 

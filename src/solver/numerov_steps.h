@@ -43,16 +43,17 @@ inline void divide(double* Y, int from, int to, double by) {
 
 // Numerov recurrence toward lower index from Y(top), Y(top-1), for i = top-2 down to 1. When a new
 // value squared exceeds kOverflow, Y(i .. top) are divided by it. The pass ends at the first
-// maximum met, Y(i) <= Y(i+1) > Y(i+2): Y(i+1 .. top) are divided by Y(i+1) and i+1 is returned.
-// 0 means that the pass reached point 1 without meeting a maximum. The two previous values ride
-// in registers so that the dependency chain does not pass through memory.
+// maximum met, Y(i) <= Y(i+1) > Y(i+2): i+1 is returned and *match_value = Y(i+1), by which
+// Y(i+1 .. top) are to be divided; normalize_and_sum does that division later, in the same sweep
+// as the norm. 0 means that the pass reached point 1 without meeting a maximum. The two previous
+// values ride in registers so that the dependency chain does not pass through memory.
 //
 // The coefficients T(i) = c·(V(i) - E)/12 are formed as the pass goes, just before the step that
 // first needs them: off the recurrence's dependency chain they cost little beside the division the
 // recurrence waits on. On return *t_low is the lowest index whose coefficient has been formed; the
 // caller forms the rest.
 inline int inward_to_maximum(double* T, const double* V, double c, double E, double* Y, int top,
-                             int* t_low) {
+                             int* t_low, double* match_value) {
   T[top] = c * (V[top] - E) / 12;
   T[top - 1] = c * (V[top - 1] - E) / 12;
   double y2 = Y[top];
@@ -68,7 +69,7 @@ inline int inward_to_maximum(double* T, const double* V, double c, double E, dou
       y2 = Y[i + 2];
     }
     if (y <= y1 && y1 > y2) {
-      divide(Y, i + 1, top, y1);
+      *match_value = y1;
       *t_low = i;
       return i + 1;
     }
@@ -79,12 +80,22 @@ inline int inward_to_maximum(double* T, const double* V, double c, double E, dou
   return 0;
 }
 
+struct OutwardPass {
+  int32_t node = 0;
+  int end = 0;               // last index written
+  bool met_match = false;    // the pass ended at kmatch
+  double match_value = 0.0;  // Y(kmatch), by which Y(rescale_from .. kmatch) are to be divided
+};
+
 // Numerov recurrence toward higher index for j = first .. last from Y(first-2), Y(first-1). When
 // a new value squared exceeds kOverflow, Y(rescale_from .. j) are divided by it. Sign changes
-// between neighbours are counted and returned. At j = kmatch, Y(rescale_from .. j) are divided by
-// Y(j) and the pass ends; a kmatch outside first .. last lets it run to `last`.
-inline int32_t outward_counting_nodes(const double* T, double* Y, int first, int last,
-                                      int rescale_from, int kmatch) {
+// between neighbours are counted. At j = kmatch the pass ends; the division of Y(rescale_from ..
+// kmatch) by Y(kmatch) is left to normalize_and_sum. A kmatch outside first .. last lets the pass
+// run to `last`.
+inline OutwardPass outward_counting_nodes(const double* T, double* Y, int first, int last,
+                                          int rescale_from, int kmatch) {
+  OutwardPass pass;
+  pass.end = first - 1;
   int32_t node = 0;
   double y2 = Y[first - 2];
   double y1 = Y[first - 1];
@@ -97,14 +108,46 @@ inline int32_t outward_counting_nodes(const double* T, double* Y, int first, int
       y1 = Y[j - 1];
     }
     if (y * y1 < 0) ++node;
+    pass.end = j;
     if (j == kmatch) {
-      divide(Y, rescale_from, j, y);
+      pass.met_match = true;
+      pass.match_value = y;
       break;
     }
     y2 = y1;
     y1 = y;
   }
-  return node;
+  pass.node = node;
+  return pass;
+}
+
+// Brings both passes to Y(kmatch) = 1 and returns S = sum of Y(i)^2 over i = from .. n, in that
+// order. The outward part from .. outward.end is divided by Y(kmatch) of the outward pass when
+// that pass met kmatch; the inward part beyond it by the inward pass's value at its maximum, when
+// the inward pass found one (inward_joint > 0). Each value is divided before it is squared and
+// added, exactly as if the divisions had come first: the division and the sum share one sweep.
+inline double normalize_and_sum(double* Y, int from, int n, const OutwardPass& outward,
+                                int inward_joint, double inward_match_value) {
+  double S = 0.0;
+  if (outward.met_match) {
+    const double by = outward.match_value;
+    for (int i = from; i <= outward.end; ++i) {
+      Y[i] /= by;
+      S += Y[i] * Y[i];
+    }
+  } else {
+    for (int i = from; i <= outward.end; ++i) S += Y[i] * Y[i];
+  }
+  if (inward_joint > 0) {
+    const double by = inward_match_value;
+    for (int i = outward.end + 1; i <= n; ++i) {
+      Y[i] /= by;
+      S += Y[i] * Y[i];
+    }
+  } else {
+    for (int i = outward.end + 1; i <= n; ++i) S += Y[i] * Y[i];
+  }
+  return S;
 }
 
 // The first bracket [Elo, Ehi] around the trial energy E of half-width dE. The rules are applied

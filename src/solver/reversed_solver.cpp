@@ -61,7 +61,8 @@ void ReversedSolver::solve(std::span<const double> V, double R0, double h, doubl
     Y[N] = 1e-99;
     Y[N - 1] = 1e-66;
     int t_low = N;
-    const int joint = inward_to_maximum(T, Vp, c, E, Y, N, &t_low);
+    double inward_match_value = 1.0;
+    const int joint = inward_to_maximum(T, Vp, c, E, Y, N, &t_low, &inward_match_value);
     if (joint > 0) {
       kmatch_ = joint;
     } else {
@@ -86,10 +87,10 @@ void ReversedSolver::solve(std::span<const double> V, double R0, double h, doubl
       start = k3_ + 1;
       m0 = k3_ - 1;
     }
-    node = outward_counting_nodes(T, Y, start, N, m0, kmatch_);
+    const OutwardPass outward = outward_counting_nodes(T, Y, start, N, m0, kmatch_);
+    node = outward.node;
 
-    double S = 0.0;
-    for (int i = m0; i <= N; ++i) S += Y[i] * Y[i];
+    const double S = normalize_and_sum(Y, m0, N, outward, joint, inward_match_value);
     const int k = std::min(std::max(static_cast<int>(kmatch_), 2), N - 1);
     Dcor = correction(T, Y, k, S, h, mu);
 
