@@ -108,6 +108,8 @@ void extension_fit(std::span<double> Vgrid, double R0, double h, const SplineTab
     Vgrid[i] = spline_value(R, 1, spline.Npts, spline.Rpts, spline.Upts, spline.Y2pts);
   }
   if (!extend) return;
+  // A spline that overflows would only be fitted into NaN parameters and reported as such.
+  require_finite_curve(potential_file, Vgrid, R0, h, N);
 
   OutputFile out("potext.out");
   std::span<double> X(work.basis);

@@ -73,7 +73,8 @@ double extension_value(double R, const LongRangeExtension& ext, std::span<double
 //
 // Refused before anything is written, when the extension is asked for: nextpar outside 1..20
 // (std::invalid_argument, a caller's fault); a fit window holding more than 5000 grid points, or
-// a grid point at R <= 0 where the model would be evaluated (StopRun naming potential_file).
+// a grid point at R <= 0 where the model would be evaluated, or spline values that are not finite
+// numbers (StopRun naming potential_file).
 // Too few fit points leave the normal matrix singular, which lfit reports by its pause.
 void extension_fit(std::span<double> Vgrid, double R0, double h, const SplineTable& spline, int N,
                    LongRangeExtension& ext, ExtensionFitStorage& work,

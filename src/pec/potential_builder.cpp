@@ -1,8 +1,5 @@
 #include "pec/potential_builder.h"
 
-#include <cmath>
-#include <sstream>
-
 #include "io/errors.h"
 #include "pec/analytic.h"
 #include "pec/mlj.h"
@@ -17,23 +14,6 @@ Representation select_representation(std::string_view pectype) {
   if (code == "ML") return Representation::mlj;
   return Representation::pointwise;
 }
-
-namespace {
-
-// A curve that overflows somewhere on the grid (a huge coefficient, a power of a large radius)
-// would only turn every level into NaN; it is refused where it first fails.
-void require_finite_curve(const std::string& potential_file, std::span<const double> Vgrid,
-                          double R0, double h, int N) {
-  for (int i = 1; i <= N; ++i) {
-    if (std::isfinite(Vgrid[i])) continue;
-    std::ostringstream what;
-    what << "the potential is not a finite number at grid point " << i
-         << ", R = " << grid_radius(R0, h, static_cast<double>(i));
-    throw StopRun(input_message(potential_file, what.str()));
-  }
-}
-
-}  // namespace
 
 double PotentialBuilder::build(const std::string& potential_file, std::string_view pectype,
                                std::span<double> Vgrid, double R0, double h, int N) {

@@ -1,5 +1,7 @@
 #include "pec/potential_header.h"
 
+#include <cmath>
+#include <sstream>
 #include <stdexcept>
 
 #include "io/errors.h"
@@ -66,6 +68,17 @@ void require_positive_grid(const std::string& potential_file, double R0, double 
   if (!(first > 0.0) || !(last > 0.0)) {
     throw StopRun(input_message(potential_file, "the " + std::string(representation) +
                                                     " potential needs a radial grid with R > 0"));
+  }
+}
+
+void require_finite_curve(const std::string& potential_file, std::span<const double> Vgrid,
+                          double R0, double h, int N) {
+  for (int i = 1; i <= N; ++i) {
+    if (std::isfinite(Vgrid[i])) continue;
+    std::ostringstream what;
+    what << "the potential is not a finite number at grid point " << i
+         << ", R = " << grid_radius(R0, h, static_cast<double>(i));
+    throw StopRun(input_message(potential_file, what.str()));
   }
 }
 

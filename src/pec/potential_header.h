@@ -62,6 +62,12 @@ void require_grid_slots(std::span<const double> Vgrid, int N, std::string_view b
 void require_positive_grid(const std::string& potential_file, double R0, double h, int N,
                            std::string_view representation);
 
+// Stops the run with a message naming the file, the first grid point and its radius where the
+// curve in Vgrid[1..N] is not a finite number: a curve that overflows somewhere (a huge
+// coefficient, a power of a large radius) would only turn every level into NaN.
+void require_finite_curve(const std::string& potential_file, std::span<const double> Vgrid,
+                          double R0, double h, int N);
+
 // The message prefix of this subsystem's own input checks: "velk: <file>: ".
 std::string input_message(const std::string& potential_file, std::string_view what);
 

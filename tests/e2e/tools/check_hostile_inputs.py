@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Whole runs on inputs cut short and on working directories where an output cannot be written.
+"""Whole runs on inputs cut short, in working directories where an output cannot be written, and
+over a large block whose open files and memory must stay bounded.
 
     check_hostile_inputs.py PATH/TO/velk truncations
     check_hostile_inputs.py PATH/TO/velk unwritable
+    check_hostile_inputs.py PATH/TO/velk bounded
 
 truncations: velk.inf cut after every one of its 33 records, and after the first item of every
 free-format record of several items; each data file form (Dunham, MLJ, analytic, pointwise with an
@@ -16,15 +18,24 @@ unwritable: an output name that is taken by a directory, or that leads to a full
 input name that is a directory. The run must end with status 2 and a message naming the file,
 leave the directory as it was and create no input file.
 
+bounded: the energy-window run over a block of 50 v by 100 J of a Dunham state A, with branch 3
+to five v' of a Dunham state B, so that the upper-state files are requested and read back 100
+times. It runs with at most 16 open files allowed, which a file left open per request would
+exhaust, and must write every one of its 75000 transitions. Outside the sanitizer build its peak
+resident memory is compared with that of a block of 50 v by 10 J: it must not grow with the
+block.
+(The sanitizer build keeps freed memory in quarantine, so there only the files are checked.)
+
 The inputs are those of make_bad_cases.py beside this script. Standard library only. Prints one
 line per failure and "N passed, N failed" at the end; the exit status is 1 on any failure.
 """
 
 import os
-import shutil
+import resource
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -227,14 +238,73 @@ def check_unwritable(checker):
                          else "pwA.pot was created")
 
 
+def run_limited(binary, files, max_open_files):
+    """Runs the binary on `files` with a limit on open files; returns (status, peak resident
+    memory in kB as last seen in /proc, lines of vel_tran.out, last console line). The peak is
+    read while the run goes on (VmHWM only grows), since the resource usage of a child would
+    include the copy of this interpreter it was forked from."""
+    def limit():
+        resource.setrlimit(resource.RLIMIT_NOFILE, (max_open_files, max_open_files))
+
+    with tempfile.TemporaryDirectory() as work:
+        cases.write_files(work, files)
+        peak = 0
+        with open(os.path.join(work, "stdout.txt"), "wb") as out:
+            child = subprocess.Popen([binary], cwd=work, stdin=subprocess.DEVNULL, stdout=out,
+                                     stderr=subprocess.DEVNULL, preexec_fn=limit)
+            while child.poll() is None:
+                try:
+                    with open("/proc/%d/status" % child.pid) as status_file:
+                        for line in status_file:
+                            if line.startswith("VmHWM:") and os.path.realpath(
+                                    "/proc/%d/exe" % child.pid) == os.path.realpath(binary):
+                                peak = max(peak, int(line.split()[1]))
+                except OSError:
+                    pass
+                time.sleep(0.002)
+        with open(os.path.join(work, "stdout.txt"), "rb") as f:
+            last = f.read().decode("latin-1").rstrip("\n").split("\n")[-1]
+        path = os.path.join(work, "vel_tran.out")
+        lines = 0
+        if os.path.exists(path):
+            with open(path, "rb") as f:
+                lines = f.read().count(b"\n")
+        return child.returncode, peak, lines, last
+
+
+def check_bounded(checker):
+    def window(block):
+        return cases.dunham_files(r15="n", r28="y", r29="0.0 1.0e6", r30=block, r31="0 4 3")
+
+    # Four header lines, then 5 v' in the P, Q and R branches for every lower level; every
+    # wavenumber (about 50000 cm-1) lies inside the window.
+    small = run_limited(checker.binary, window("0 49 0 9 1 1"), 16)
+    large = run_limited(checker.binary, window("0 49 0 99 1 1"), 16)
+    checker.expect("small block", small[0] == 0 and small[2] == 4 + 500 * 15,
+                   "status %d, %d lines of vel_tran.out, last line %r" %
+                   (small[0], small[2], small[3]))
+    checker.expect("large block with at most 16 open files", large[0] == 0 and
+                   large[2] == 4 + 5000 * 15, "status %d, %d lines of vel_tran.out, last line %r"
+                   % (large[0], large[2], large[3]))
+    with open(checker.binary, "rb") as f:
+        sanitized = b"__asan_init" in f.read()
+    growth = large[1] - small[1]
+    print("peak resident memory: %d kB for 500 lower levels, %d kB for 5000%s" %
+          (small[1], large[1], " (sanitizer build, not compared)" if sanitized else ""))
+    if not sanitized:
+        checker.expect("memory was measured", small[1] > 0 and large[1] > 0,
+                       "no VmHWM read from /proc")
+        checker.expect("memory does not grow with the block", growth < 1024,
+                       "%d kB more for 5000 lower levels than for 500" % growth)
+
+
 def main():
-    if len(sys.argv) != 3 or sys.argv[2] not in ("truncations", "unwritable"):
-        raise SystemExit("usage: check_hostile_inputs.py PATH/TO/velk truncations|unwritable")
+    modes = {"truncations": check_truncations, "unwritable": check_unwritable,
+             "bounded": check_bounded}
+    if len(sys.argv) != 3 or sys.argv[2] not in modes:
+        raise SystemExit("usage: check_hostile_inputs.py PATH/TO/velk " + "|".join(modes))
     checker = Checker(os.path.abspath(sys.argv[1]))
-    if sys.argv[2] == "truncations":
-        check_truncations(checker)
-    else:
-        check_unwritable(checker)
+    modes[sys.argv[2]](checker)
     print("%d passed, %d failed" % (checker.passed, checker.failed))
     sys.exit(1 if checker.failed else 0)
 

@@ -130,8 +130,9 @@ def morse_points():
         R = 1.9 + 0.25 * i
         U = 8000.0 * (1.0 - math.exp(-1.5 * (R - 2.5))) ** 2
         lines.append("%.6f %.8f" % (R, U))
-    lines += ["y   extension follows", "7.0 10.0 0.5   Rfit1 Rfit2 rho", "8000.0 0   asymptote fixed",
-              "2   dispersion lines", "6 1.0e6 1", "8 1.0e7 1", "n   no exchange block"]
+    lines += ["y   extension follows", "7.0 10.0 0.5   Rfit1 Rfit2 rho",
+              "8000.0 0   asymptote fixed", "2   dispersion lines", "6 1.0e6 1", "8 1.0e7 1",
+              "n   no exchange block"]
     return "\n".join(lines) + "\n"
 
 
@@ -384,7 +385,8 @@ refusal("mlj_power_most_negative", mlj_files(pot=replace_line(MLJ_A, 14, "-21474
 refusal("pointwise_value_overflow", pw_files(pot=replace_line(PW_A, 11, "1.90 1.7e308")), 1,
         "velk: pwA.pot: the potential is not a finite number at grid point 1, R = 1.9",
         "A potential value of 1.7e308 (a double, but the spline through it overflows): refused "
-        "after the curve is tabulated, naming the first grid point where it is not finite, "
+        "after the spline is tabulated and before the extension is fitted (no potext.out), naming "
+        "the first grid point where it is not finite, "
         "instead of levels of NaN.")
 refusal("analytic_exchange_overflow", an_files(pot=replace_line(AN_A, 19, "1.0 1e300 0.0")), 1,
         "velk: anA.pot: the potential is not a finite number at grid point 848, R = 6.00112",
@@ -419,7 +421,8 @@ refusal("known_level_j_overflow",
 # --- binary bytes --------------------------------------------------------------------------------
 refusal("binary_byte_in_value", dunham_files(r9="1.0\x00 5.0 1000"), 2,
         'velk: velk.inf, line 9: expected a real number (item 1 of 3), found "1.0?"',
-        "A NUL byte glued to the first radius: a conversion error; the message shows the byte as ?.")
+        "A NUL byte glued to the first radius: a conversion error; the message shows the byte "
+        "as ?.")
 refusal("binary_potential_file",
         dict(mlj_files(), **{"mljA.pot": bytes((i * 37 + 11) % 256 for i in range(2048))}), 2,
         'velk: mljA.pot, line 1: expected an integer, found '

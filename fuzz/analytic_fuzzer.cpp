@@ -1,0 +1,11 @@
+#include "pec/analytic.h"
+#include "potential_fuzzer.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  velk::fuzz::set_up();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return velk::fuzz::build_potential(data, size, velk::pec_analytic);
+}

@@ -1,0 +1,17 @@
+// The pointwise form with its long-range extension: spline, fit and potext.out.
+#include "pec/pointwise.h"
+#include "potential_fuzzer.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  velk::fuzz::set_up();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static velk::PointwiseStorage table;
+  static velk::ExtensionFitStorage work;
+  return velk::fuzz::build_potential(
+      data, size, [](const std::string& file, std::span<double> Vgrid, double R0, double h, int N) {
+        velk::pec_pointwise(file, Vgrid, R0, h, N, table, work);
+      });
+}

@@ -1,0 +1,35 @@
+// One harness per potential form: the bytes are a potential file; the header is read as the level
+// driver reads it, then the form's builder tabulates the curve on a small grid (200 points from
+// 1 to 12 Å, so that each execution is quick).
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "pec/potential_header.h"
+
+namespace velk::fuzz {
+
+inline constexpr int kGridPoints = 200;
+inline constexpr double kRmin = 1.0;
+inline constexpr double kRmax = 12.0;
+
+// Builds with `build(file, Vgrid, R0, h, N)` and checks that a curve it returns is a number
+// wherever the builder filled the grid without refusing.
+template <class Build>
+int build_potential(const uint8_t* data, size_t size, Build&& build) {
+  static std::vector<double> Vgrid(kGridPoints + 1);
+  write_input("pot.dat", data, size);
+  run_guarded([&] {
+    read_potential_header(std::string("pot.dat"));
+    const double h = (kRmax - kRmin) / (kGridPoints - 1);
+    const double R0 = kRmin - h;
+    build(std::string("pot.dat"), std::span<double>(Vgrid), R0, h, kGridPoints);
+  });
+  return 0;
+}
+
+}  // namespace velk::fuzz

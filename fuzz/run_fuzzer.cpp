@@ -1,0 +1,65 @@
+// A whole run on an arbitrary velk.inf, with two Dunham files at hand (dunA.dat, dunB.dat), so
+// that every job, the transition runs included, works on the fuzzed ranges, branches and J steps.
+// Requests for more levels than a quick execution allows are passed over: their size is the
+// user's choice, not a fault. A run that ends in an internal error (status 3) is a finding.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "fuzz_support.h"
+#include "run/control_file.h"
+#include "run/run_sequence.h"
+
+namespace {
+
+constexpr int64_t kMaxLevels = 2000;
+
+const char* const kDunhamA =
+    "d\n1.0\n0.0\n3\n0.0\n1580.193\n-11.981\n0\n2\n1.44563\n-0.0159\n1\n-4.839D-6\n0\n0\n0\n0\n";
+const char* const kBandB =
+    "b\n1.0\n1.0\n2\n0 49793.28 0.81902 4.55E-6 0 0 0\n1 50490.0 0.80696 4.6E-6 0 0 0\n"
+    "2\n0.0123456\n-0.000654321\n";
+
+int64_t span(int32_t first, int32_t last) {
+  return last < first ? 0 : int64_t{last} - first + 1;
+}
+
+// The number of levels the switched-on jobs would ask for, roughly.
+int64_t levels_requested(const velk::RunControl& c) {
+  int64_t total = 0;
+  const auto& t = c.level_table;
+  if (t.switch_flag == 'y')
+    total += span(t.vmin, t.vmax) * span(t.Jmin, t.Jmax) * span(t.pmin, t.pmax);
+  if (c.one_level.switch_flag == 'y') total += 1 + 3 * span(c.one_level.vbmin, c.one_level.vbmax);
+  if (c.known_level.switch_flag == 'y') total += 3 * span(c.known_level.vbmin, c.known_level.vbmax);
+  const auto& w = c.window;
+  if (w.switch_flag == 'y') {
+    const int64_t low = span(w.vmin, w.vmax) * span(w.Jmin, w.Jmax) * span(w.pmin, w.pmax);
+    total += low + low * 3 * std::max<int64_t>(1, span(w.vbmin, w.vbmax));
+  }
+  return total;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  velk::fuzz::set_up();
+  velk::fuzz::write_input("dunA.dat", reinterpret_cast<const uint8_t*>(kDunhamA),
+                          std::char_traits<char>::length(kDunhamA));
+  velk::fuzz::write_input("dunB.dat", reinterpret_cast<const uint8_t*>(kBandB),
+                          std::char_traits<char>::length(kBandB));
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  velk::fuzz::write_input("velk.inf", data, size);
+  bool small = false;
+  velk::fuzz::run_guarded([&] {
+    const int64_t n = levels_requested(velk::read_control_file("velk.inf"));
+    small = n >= 0 && n <= kMaxLevels;
+  });
+  if (!small) return 0;
+  if (velk::run_velk() == 3) __builtin_trap();
+  return 0;
+}
