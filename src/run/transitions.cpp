@@ -76,6 +76,29 @@ LevelRanges single_level(int32_t vmin, int32_t vmax, int32_t J, int32_t p) {
   return LevelRanges{vmin, vmax, J, J, p, p};
 }
 
+// Requests the upper-state level files that a branch reads, for a lower (or known) level of
+// rotational quantum number J and parity p, each over vbmin .. vbmax: BstateQ.dat (J, |1 - p|) for
+// branch 1; BstateP.dat (J - 1, p) and BstateR.dat (J + 1, p) for branch 2; BstateP.dat
+// (J - step, p), BstateR.dat (J + step, p) and BstateQ.dat (J, |1 - p|) for branch 3, in that
+// order.
+void request_branch_files(StateLevels& levels, const StateInput& state, int32_t vbmin,
+                          int32_t vbmax, int32_t branch, int32_t J, int32_t p, int32_t step) {
+  if (branch == 1) {
+    levels.compute_state_levels(state, single_level(vbmin, vbmax, J, opposite_parity(p)),
+                                "BstateQ.dat");
+    return;
+  }
+  const int64_t shift = branch == 2 ? 1 : step;
+  levels.compute_state_levels(state, single_level(vbmin, vbmax, shifted_J(J, -shift), p),
+                              "BstateP.dat");
+  levels.compute_state_levels(state, single_level(vbmin, vbmax, shifted_J(J, shift), p),
+                              "BstateR.dat");
+  if (branch == 3) {
+    levels.compute_state_levels(state, single_level(vbmin, vbmax, J, opposite_parity(p)),
+                                "BstateQ.dat");
+  }
+}
+
 void one_level_header(OutputFile& out, const RunControl& control) {
   out.line(FreeLine() << "A state data file:" << control.A.file);
   out.line(FreeLine() << "B state data file:" << control.B.file);
@@ -98,11 +121,9 @@ void run_one_level_transitions(const RunControl& control, StateLevels& levels) {
   }
   if (block.branch < 1 || block.branch > 3) return;
   const int64_t n = progression_length(block.vbmin, block.vbmax);
-  const int32_t parity_q = opposite_parity(block.p);
-
+  request_branch_files(levels, control.B, block.vbmin, block.vbmax, block.branch, block.J, block.p,
+                       block.dJ);
   if (block.branch == 1) {
-    levels.compute_state_levels(
-        control.B, single_level(block.vbmin, block.vbmax, block.J, parity_q), "BstateQ.dat");
     OutputFile out(kTransitionFile);
     one_level_header(out, control);
     LevelReader q_file("BstateQ.dat");
@@ -115,12 +136,6 @@ void run_one_level_transitions(const RunControl& control, StateLevels& levels) {
     }
     out.close();
   } else if (block.branch == 2) {
-    levels.compute_state_levels(
-        control.B, single_level(block.vbmin, block.vbmax, shifted_J(block.J, -1), block.p),
-        "BstateP.dat");
-    levels.compute_state_levels(
-        control.B, single_level(block.vbmin, block.vbmax, shifted_J(block.J, 1), block.p),
-        "BstateR.dat");
     LevelReader p_file("BstateP.dat");
     LevelReader r_file("BstateR.dat");
     OutputFile out(kTransitionFile);
@@ -139,15 +154,6 @@ void run_one_level_transitions(const RunControl& control, StateLevels& levels) {
     }
     out.close();
   } else {
-    levels.compute_state_levels(
-        control.B,
-        single_level(block.vbmin, block.vbmax, shifted_J(block.J, -int64_t{block.dJ}), block.p),
-        "BstateP.dat");
-    levels.compute_state_levels(
-        control.B, single_level(block.vbmin, block.vbmax, shifted_J(block.J, block.dJ), block.p),
-        "BstateR.dat");
-    levels.compute_state_levels(
-        control.B, single_level(block.vbmin, block.vbmax, block.J, parity_q), "BstateQ.dat");
     LevelReader p_file("BstateP.dat");
     LevelReader q_file("BstateQ.dat");
     LevelReader r_file("BstateR.dat");
@@ -187,10 +193,9 @@ void run_known_level_transitions(const RunControl& control, StateLevels& levels)
   // the difference into a sum, which is not a transition wavenumber.
   const double E_known = block.E;
 
+  request_branch_files(levels, selected, block.vbmin, block.vbmax, block.branch, block.J, block.p,
+                       block.dJ);
   if (block.branch == 1) {
-    levels.compute_state_levels(
-        selected, single_level(block.vbmin, block.vbmax, block.J, opposite_parity(block.p)),
-        "BstateQ.dat");
     OutputFile out(kTransitionFile);
     header(out);
     LevelReader q_file("BstateQ.dat");
@@ -200,12 +205,6 @@ void run_known_level_transitions(const RunControl& control, StateLevels& levels)
     }
     out.close();
   } else if (block.branch == 2) {
-    levels.compute_state_levels(
-        selected, single_level(block.vbmin, block.vbmax, shifted_J(block.J, -1), block.p),
-        "BstateP.dat");
-    levels.compute_state_levels(
-        selected, single_level(block.vbmin, block.vbmax, shifted_J(block.J, 1), block.p),
-        "BstateR.dat");
     LevelReader p_file("BstateP.dat");
     LevelReader r_file("BstateR.dat");
     OutputFile out(kTransitionFile);
@@ -220,16 +219,6 @@ void run_known_level_transitions(const RunControl& control, StateLevels& levels)
     }
     out.close();
   } else {
-    levels.compute_state_levels(
-        selected,
-        single_level(block.vbmin, block.vbmax, shifted_J(block.J, -int64_t{block.dJ}), block.p),
-        "BstateP.dat");
-    levels.compute_state_levels(
-        selected, single_level(block.vbmin, block.vbmax, shifted_J(block.J, block.dJ), block.p),
-        "BstateR.dat");
-    levels.compute_state_levels(
-        selected, single_level(block.vbmin, block.vbmax, block.J, opposite_parity(block.p)),
-        "BstateQ.dat");
     LevelReader p_file("BstateP.dat");
     LevelReader q_file("BstateQ.dat");
     LevelReader r_file("BstateR.dat");
@@ -278,26 +267,17 @@ void run_window_transitions(const RunControl& control, StateLevels& levels) {
       if (in_window(nu)) write_transition(out, count++, low.v, low.J, v_up, up.J, nu);
     };
 
+    if (!fresh) {
+      request_branch_files(levels, control.B, block.vbmin, block.vbmax, block.branch, low.J, low.p,
+                           1);
+    }
     if (block.branch == 1) {
-      if (!fresh) {
-        levels.compute_state_levels(
-            control.B, single_level(block.vbmin, block.vbmax, low.J, opposite_parity(low.p)),
-            "BstateQ.dat");
-      }
       LevelReader q_file("BstateQ.dat");
       for (int64_t i = 0; i < n; ++i) {
         const LevelLine up = q_file.next();
         write_if_inside(up, up.v);
       }
     } else if (block.branch == 2) {
-      if (!fresh) {
-        levels.compute_state_levels(
-            control.B, single_level(block.vbmin, block.vbmax, shifted_J(low.J, -1), low.p),
-            "BstateP.dat");
-        levels.compute_state_levels(
-            control.B, single_level(block.vbmin, block.vbmax, shifted_J(low.J, 1), low.p),
-            "BstateR.dat");
-      }
       LevelReader p_file("BstateP.dat");
       LevelReader r_file("BstateR.dat");
       for (int64_t i = 0; i < n; ++i) {
@@ -307,17 +287,6 @@ void run_window_transitions(const RunControl& control, StateLevels& levels) {
         write_if_inside(up_r, up_r.v);
       }
     } else {
-      if (!fresh) {
-        levels.compute_state_levels(
-            control.B, single_level(block.vbmin, block.vbmax, shifted_J(low.J, -1), low.p),
-            "BstateP.dat");
-        levels.compute_state_levels(
-            control.B, single_level(block.vbmin, block.vbmax, shifted_J(low.J, 1), low.p),
-            "BstateR.dat");
-        levels.compute_state_levels(
-            control.B, single_level(block.vbmin, block.vbmax, low.J, opposite_parity(low.p)),
-            "BstateQ.dat");
-      }
       LevelReader p_file("BstateP.dat");
       LevelReader q_file("BstateQ.dat");
       LevelReader r_file("BstateR.dat");
