@@ -8,9 +8,12 @@
 
 namespace velk {
 
-PotentialHeader read_potential_header(FreeFormatReader& in) {
+PotentialHeader read_potential_header(FreeFormatReader& in, std::optional<int32_t> npts_limit) {
   PotentialHeader header;
   in.read(header.Npts);
+  if (npts_limit && header.Npts > *npts_limit) {
+    throw StopRun("number of points must be less than " + std::to_string(*npts_limit));
+  }
   auto& m = header.masses;
   in.read(m[0], m[1], m[2], m[3], m[4]);
   in.read(header.Lambda);

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -38,7 +39,10 @@ struct PotentialHeader {
 
 // Reads the eight header lines from the current position (normally the start of the file).
 // No limit is checked here: each reader applies its own. Input errors throw InputError.
-PotentialHeader read_potential_header(FreeFormatReader& in);
+// With `npts_limit`, an Npts above it stops the run with "number of points must be less than
+// <limit>" as soon as line 1 is read (the limit itself is accepted).
+PotentialHeader read_potential_header(FreeFormatReader& in,
+                                      std::optional<int32_t> npts_limit = std::nullopt);
 PotentialHeader read_potential_header(const std::string& potential_file);
 
 // What a builder does with the header of its file: reads Npts (line 1), stops with

@@ -29,18 +29,7 @@ constexpr int32_t kMaxBadLevels = 2;
 // The header as the driver reads it: the point count is checked before the rest is read.
 PotentialHeader read_checked_header(const std::string& potential_file) {
   FreeFormatReader in(potential_file);
-  PotentialHeader header;
-  in.read(header.Npts);
-  if (header.Npts > kMaxHeaderPoints) throw StopRun("number of points must be less than 500");
-  auto& m = header.masses;
-  in.read(m[0], m[1], m[2], m[3], m[4]);
-  in.read(header.Lambda);
-  in.read(header.q1);
-  in.read(header.q2);
-  in.skip();
-  in.skip();
-  header.pectype = in.read_text(2);
-  return header;
+  return read_potential_header(in, kMaxHeaderPoints);
 }
 
 // Stops the run unless reduced mass `index` (1..5) of the header is positive: the centrifugal term

@@ -8,7 +8,10 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 
 namespace velk::numerov {
 
@@ -24,6 +27,15 @@ inline constexpr double kCentrifugalSingle = 16.857629776000977;
 inline constexpr double kPi = 3.1415926536;
 // Slope below which a step of the scaled wave function counts as flat (per Å).
 inline constexpr double kFlatSlope = 0.001;
+
+// A solve needs N + 1 slots of V (slot 0 unused) and fits at most `capacity` points in its
+// working arrays; anything else is a caller's mistake.
+inline void require_grid_fits(const char* solver, std::size_t slots, int N, int capacity) {
+  if (N < 1 || N > capacity || static_cast<std::size_t>(N) >= slots) {
+    throw std::invalid_argument(std::string(solver) + ": " + std::to_string(N) +
+                                " grid points do not fit the working arrays");
+  }
+}
 
 // T(i) = h²·μ·u0·(V(i) - E)/12 for i = from .. to, where c = h²·μ·u0 (the same left-to-right
 // prefix, so the values are identical to evaluating the whole product per point).

@@ -28,10 +28,7 @@ ReversedSolver::ReversedSolver() : Tgrid_(kCapacity + 1, 0.0), Ygrid_(kCapacity 
 void ReversedSolver::solve(std::span<const double> V, double R0, double h, double mu, int v,
                            double& E, double& tunnel, double dE, int N, int maxit, double tol,
                            SolverResults& results) {
-  if (N < 1 || N > kCapacity || static_cast<size_t>(N) >= V.size()) {
-    throw std::invalid_argument("solve_reversed: " + std::to_string(N) +
-                                " grid points do not fit the working arrays");
-  }
+  require_grid_fits("solve_reversed", V.size(), N, kCapacity);
   const double* Vp = V.data();
   double* T = Tgrid_.data();
   double* Y = Ygrid_.data();
