@@ -105,7 +105,8 @@ double dunham_term(const DunhamCoefficients& c, int32_t v, int32_t J, int32_t p)
           static_cast<float>(static_cast<double>(qv) +
                              static_cast<double>(c.qtab[static_cast<std::size_t>(i)]) * ipow(u, i));
     }
-    E = E + static_cast<double>(static_cast<float>(JJ1) * qv);
+    // qv alone is single precision; J(J+1) × qv is formed in double from it.
+    E = E + static_cast<double>(JJ1) * static_cast<double>(qv);
   }
   return E;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "io/errors.h"
+#include "io/formatted_output.h"
 
 namespace velk {
 namespace {
@@ -190,14 +191,31 @@ TEST_F(DunhamTest, ParityTermOnlyForParityOtherThanOne) {
   }
 }
 
-TEST_F(DunhamTest, ParityTermIsFormedInSinglePrecision) {
+TEST_F(DunhamTest, ParitySumIsSinglePrecisionAndItsProductDouble) {
   // Only a parity term: q(0) = 0.1, q(1) = -0.003, J = 100. Reference values from Python with
-  // struct 'f' rounding: f32(f32(10100) * f32(f32(f32(0.1)) + f32(-0.003) * u)). In double the
-  // term would be 994.85 and 903.95; the single-precision values differ in the fifth decimal.
+  // struct 'f' rounding of each partial sum only: 10100 * f32(f32(f32(0.1)) + f32(-0.003) * u),
+  // the product in double. Rounding the product to single precision too would give
+  // 994.8499755859375 and 903.9500122070312.
   const auto c = read("d\n1.0\n0.0\n0\n0\n2\n0.1\n-0.003\n");
   EXPECT_EQ(dunham_term(c, 0, 100, 1), 0.0);
-  EXPECT_EQ(dunham_term(c, 0, 100, 0), 994.8499755859375);
-  EXPECT_EQ(dunham_term(c, 3, 100, 2), 903.9500122070312);
+  EXPECT_EQ(dunham_term(c, 0, 100, 0), 994.8499843478203);
+  EXPECT_EQ(dunham_term(c, 3, 100, 2), 903.9500258862972);
+}
+
+TEST_F(DunhamTest, LargeParityTermKeepsItsSixthDecimal) {
+  // q(0) = 0.0123 alone, v = 0, J = 28: 812 × f32(0.0123) = 812 × 0.012299999594688416 =
+  // 9.98759967… in double, printed 9.987600; a single-precision product gives 9.98759937…,
+  // printed 9.987599.
+  const auto c = read("d\n1.0\n0.0\n0\n0\n1\n0.0123\n");
+  EXPECT_EQ(dunham_term(c, 0, 28, 0), 812 * 0.012299999594688416);
+  EXPECT_EQ(format_line("(F13.6)", {dunham_term(c, 0, 28, 0)}), "     9.987600");
+}
+
+TEST_F(DunhamTest, SmallParityTermIsUnchangedByThePrecisionOfTheProduct) {
+  // q(0) = 0.25 is exact in single precision and J(J+1) × 0.25 for J = 4 is 5 exactly, well below
+  // the size where single and double products part: both give the same term.
+  const auto c = read("d\n1.0\n0.0\n0\n0\n1\n0.25\n");
+  EXPECT_EQ(dunham_term(c, 0, 4, 0), 5.0);
 }
 
 TEST_F(DunhamTest, MassRatioScalesTheParityArgumentInTheBandForm) {

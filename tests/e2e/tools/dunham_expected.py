@@ -14,8 +14,8 @@ or every case whose README.md names this script:
     python3 tests/e2e/tools/dunham_expected.py --all
 
 Standard library only. Numerics follow the program's conventions: 64-bit sums in the order of the
-closed form, integer powers by square-and-multiply, the parity partial sums and the product
-J(J+1) qv rounded to single precision, wavenumbers formed from the energies as they stand in the
+closed form, integer powers by square-and-multiply, the parity partial sums rounded to single
+precision and their product with J(J+1) formed in double, wavenumbers formed from the energies as they stand in the
 level files (six decimals), which is what the transition runs read back.
 
 The texts of input errors (a missing file, a value that cannot be read, a limit of the Dunham
@@ -386,7 +386,7 @@ def dunham_term(d, v, J, p):
         qv = 0.0
         for i in range(10):
             qv = f32(qv + d.q[i] * ipow(u, i))
-        E = E + f32(f32(float(JJ1)) * qv)
+        E = E + float(JJ1) * qv
     return E
 
 
