@@ -62,7 +62,17 @@ void BM_LevelTable(benchmark::State& state) {
   constexpr int N = 20000;
   std::ostringstream discard;
   std::streambuf* console = std::cout.rdbuf(discard.rdbuf());
-  velk::LevelDriver driver('n');
+  velk::LevelDriver driver(velk::DriverOptions{});
+  velk::LevelRequest request;
+  request.potential_file = "na2x.pot    ";
+  request.grid = velk::RadialGrid(2.2, 12.0, N);
+  request.tol = 1e-5;
+  request.maxit = 60;
+  request.v = {0, 30};
+  request.J = {0, 50};
+  request.Par = {1, 1};
+  request.mass_index = 1;
+  request.levelfile = "Astate.dat  ";
   int64_t levels = 0;
   double seconds = 0.0;
   double best_table = 1e300;
@@ -70,8 +80,7 @@ void BM_LevelTable(benchmark::State& state) {
   int64_t points_per_table = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    driver.compute_levels("na2x.pot    ", 2.2, 12.0, N, 1e-5, 60, 0, 30, 0, 50, 1, 1,
-                          "Astate.dat  ", 1);
+    driver.compute_levels(request);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     seconds += elapsed.count();
     best_table = std::min(best_table, elapsed.count());

@@ -11,17 +11,17 @@
 #include <cmath>
 #include <vector>
 
-#include "solver/forward_solver.h"
 #include "solver/landmarks.h"
-#include "solver/reversed_solver.h"
+#include "solver/radial_solver.h"
 
 namespace {
 
 struct MorseGrid {
+  velk::RadialGrid grid;
   int N;
   double h, R0;
   std::vector<double> V;
-  explicit MorseGrid(int n) : N(n), h((8.0 - 1.8) / (n - 1)), R0(1.8 - h), V(n + 1, 0.0) {
+  explicit MorseGrid(int n) : grid(1.8, 8.0, n), N(n), h(grid.h), R0(grid.R0), V(n + 1, 0.0) {
     for (int i = 1; i <= N; ++i) {
       const double e = 1 - std::exp(-0.85 * (R0 + i * h - 3.08));
       V[i] = 6000.0 * e * e;
@@ -31,7 +31,6 @@ struct MorseGrid {
 
 constexpr double kMu = 11.5;
 
-template <class Solver>
 void solve_benchmark(benchmark::State& state, bool mirrored) {
   MorseGrid g(static_cast<int>(state.range(0)));
   if (mirrored) {
@@ -43,16 +42,18 @@ void solve_benchmark(benchmark::State& state, bool mirrored) {
   const double Umin = velk::lowest_minimum(g.V, g.N);
   const double Umax = velk::highest_barrier(g.V, g.N, Vout).Umax;
   const double toadd = 50.0;
-  static Solver solver;  // 2 × 400 kB of working arrays, as in a run
+  // 2 × 400 kB of working arrays, as in a run.
+  velk::RadialSolver solver(
+      mirrored ? velk::GridOrientation::reversed : velk::GridOrientation::forward,
+      velk::throw_on_numerical_failure);
   velk::SolverResults r;
-  r.revflag = mirrored ? 'y' : 'n';
   int64_t point_iterations = 0;
   for (auto _ : state) {
-    double E = (Umin + Umax + toadd) * 0.5;
+    const double E = (Umin + Umax + toadd) * 0.5;
     const double dE = (Umax - Umin - toadd) * 0.5 - 9.999999974752427e-07;
-    double tunnel = 0.0;
-    solver.solve(g.V, g.R0, g.h, kMu, 10, E, tunnel, dE, g.N, 100, 1e-6, r);
-    benchmark::DoNotOptimize(E);
+    const velk::LevelSolution solution = solver.solve(g.V, g.grid, kMu, {10, E, dE, 100, 1e-6});
+    r = solution.results;
+    benchmark::DoNotOptimize(solution.E);
     point_iterations += static_cast<int64_t>(g.N) * r.kturn;
   }
   state.counters["kturn"] = r.kturn;
@@ -62,10 +63,10 @@ void solve_benchmark(benchmark::State& state, bool mirrored) {
 }
 
 void BM_SolveForward(benchmark::State& state) {
-  solve_benchmark<velk::ForwardSolver>(state, false);
+  solve_benchmark(state, false);
 }
 void BM_SolveReversed(benchmark::State& state) {
-  solve_benchmark<velk::ReversedSolver>(state, true);
+  solve_benchmark(state, true);
 }
 
 // The recurrence alone, one pass over the grid with precomputed coefficients, the two previous

@@ -13,13 +13,24 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static velk::LevelDriver forward('n');
-  static velk::LevelDriver reversed('y');
+  static velk::LevelDriver forward(velk::DriverOptions{velk::GridOrientation::forward});
+  static velk::LevelDriver reversed(velk::DriverOptions{velk::GridOrientation::reversed});
+  static const velk::LevelRequest request = [] {
+    velk::LevelRequest r;
+    r.potential_file = "pot.dat";
+    r.grid = velk::RadialGrid(1.0, 12.0, 200);
+    r.tol = 1e-4;
+    r.maxit = 20;
+    r.v = {0, 2};
+    r.J = {0, 1};
+    r.Par = {0, 1};
+    r.mass_index = 1;
+    r.levelfile = "Astate.dat";
+    return r;
+  }();
   if (size < 1) return 0;
   velk::LevelDriver& driver = (data[0] & 1) ? reversed : forward;
   velk::fuzz::write_input("pot.dat", data + 1, size - 1);
-  velk::fuzz::run_guarded([&] {
-    driver.compute_levels("pot.dat", 1.0, 12.0, 200, 1e-4, 20, 0, 2, 0, 1, 0, 1, "Astate.dat", 1);
-  });
+  velk::fuzz::run_guarded([&] { driver.compute_levels(request); });
   return 0;
 }

@@ -2,12 +2,54 @@
 
 #include <string>
 
+#include "io/console.h"
 #include "io/errors.h"
 #include "io/free_format_reader.h"
+#include "pec/radial_grid.h"
 #include "run/dunham.h"
 #include "solver/level_driver.h"
 
 namespace velk {
+namespace {
+
+// The grid and mass of a potential state and the run's direction flag, checked when the state is
+// first used, before anything of its level file is computed.
+LevelRequest checked_request(const StateInput& state, const RunControl& control,
+                             const LevelRanges& r, const std::string& levelfile) {
+  const std::string name = trimmed_file_name(state.file);
+  switch (check_grid(state.Rmin, state.Rmax, state.N)) {
+    case GridProblem::too_many_points:
+      throw StopRun("number of points must be less than 50000");
+    case GridProblem::too_few_points:
+      throw StopRun("velk: " + name +
+                    ": the radial grid needs at least 2 points, N = " + std::to_string(state.N));
+    case GridProblem::bad_limits:
+      throw StopRun("velk: " + name + ": the radial grid needs 0 < Rmin < Rmax");
+    case GridProblem::none:
+      break;
+  }
+  if (state.mass_index < 1 || state.mass_index > 5) {
+    throw StopRun("velk: " + name + ": the mass index must lie in 1..5, found " +
+                  std::to_string(state.mass_index));
+  }
+  if (control.revflag != 'n' && control.revflag != 'y') {
+    throw StopRun(std::string("velk: velk.inf: the solver direction flag must be n or y, found '") +
+                  control.revflag + "'");
+  }
+  LevelRequest request;
+  request.potential_file = state.file;
+  request.grid = RadialGrid(state.Rmin, state.Rmax, state.N);
+  request.tol = control.tol;
+  request.maxit = control.maxit;
+  request.v = {r.vmin, r.vmax};
+  request.J = {r.Jmin, r.Jmax};
+  request.Par = {r.pmin, r.pmax};
+  request.mass_index = state.mass_index;
+  request.levelfile = levelfile;
+  return request;
+}
+
+}  // namespace
 
 StateLevels::StateLevels(const RunControl& control) : control_(control) {}
 StateLevels::~StateLevels() = default;
@@ -23,10 +65,15 @@ void StateLevels::compute_state_levels(const StateInput& state, const LevelRange
     dunham_levels(state.file, r.vmin, r.vmax, r.Jmin, r.Jmax, r.pmin, r.pmax, levelfile);
     return;
   }
-  if (!driver_) driver_ = std::make_unique<LevelDriver>(control_.revflag);
-  driver_->compute_levels(state.file, state.Rmin, state.Rmax, state.N, control_.tol, control_.maxit,
-                          r.vmin, r.vmax, r.Jmin, r.Jmax, r.pmin, r.pmax, levelfile,
-                          state.mass_index);
+  const LevelRequest request = checked_request(state, control_, r, levelfile);
+  if (!driver_) {
+    DriverOptions options;
+    options.orientation =
+        control_.revflag == 'n' ? GridOrientation::forward : GridOrientation::reversed;
+    options.on_failure = [](std::string_view message) { pause(message); };
+    driver_ = std::make_unique<LevelDriver>(std::move(options));
+  }
+  driver_->compute_levels(request);
 }
 
 }  // namespace velk

@@ -9,22 +9,19 @@
 #include "io/formatted_output.h"
 #include "io/free_format_reader.h"
 #include "io/level_file.h"
-#include "io/output_file.h"
+#include "numlib/constants.h"
 #include "pec/potential_header.h"
 #include "solver/effective_potential.h"
 #include "solver/landmarks.h"
+#include "solver/level_file_writer.h"
 
 namespace velk {
 namespace {
 
-constexpr int32_t kMaxPoints = 50000;
 constexpr int32_t kMaxHeaderPoints = 500;
-// Constants held in single precision, used with their exact double values.
-constexpr double kWindowMargin = 9.999999974752427e-07;  // 1e-6
-constexpr double kToaddWindow = 0.9990000128746033;      // 0.999
+// The two solves behind toadd need only a rough energy.
 constexpr int32_t kToaddMaxit = 20;
 constexpr double kToaddTol = 0.1;
-constexpr int32_t kMaxBadLevels = 2;
 
 // The header as the driver reads it: the point count is checked before the rest is read.
 PotentialHeader read_checked_header(const std::string& potential_file) {
@@ -44,161 +41,132 @@ void require_positive_mass(const std::string& name, const PotentialHeader& heade
 
 }  // namespace
 
-LevelDriver::LevelDriver(char revflag)
-    : revflag_(revflag),
-      Vgrid_(kMaxPoints + 1),
-      Ueff_(kMaxPoints + 1),
-      Vtoadd_(kMaxPoints + 1),
-      Ueff_toadd_(kMaxPoints + 1) {
-  results_.revflag = revflag;
+LevelDriver::LevelDriver(DriverOptions options)
+    : options_(std::move(options)),
+      forward_(GridOrientation::forward, options_.on_failure),
+      reversed_(GridOrientation::reversed, options_.on_failure),
+      Vgrid_(RadialGrid::kSlots),
+      Ueff_(RadialGrid::kSlots),
+      Vtoadd_(RadialGrid::kSlots),
+      Ueff_toadd_(RadialGrid::kSlots) {}
+
+void LevelDriver::compute_levels(const LevelRequest& request) {
+  LevelFileWriter file;
+  compute_levels(request, file);
 }
 
-void LevelDriver::compute_levels(const std::string& potential_file, double Rmin, double Rmax,
-                                 int32_t N, double tol, int32_t maxit, int32_t vmin, int32_t vmax,
-                                 int32_t Jmin, int32_t Jmax, int32_t pmin, int32_t pmax,
-                                 const std::string& levelfile, int32_t mass_index) {
-  const std::string name = trimmed_file_name(potential_file);
-  if (N > kMaxPoints) throw StopRun("number of points must be less than 50000");
-  if (N < 2) {
-    throw StopRun("velk: " + name +
-                  ": the radial grid needs at least 2 points, N = " + std::to_string(N));
-  }
-  if (!(Rmin > 0.0) || !(Rmax > Rmin)) {
-    throw StopRun("velk: " + name + ": the radial grid needs 0 < Rmin < Rmax");
-  }
-  if (mass_index < 1 || mass_index > 5) {
-    throw StopRun("velk: " + name + ": the mass index must lie in 1..5, found " +
-                  std::to_string(mass_index));
-  }
-  if (revflag_ != 'n' && revflag_ != 'y') {
-    throw StopRun(std::string("velk: velk.inf: the solver direction flag must be n or y, found '") +
-                  revflag_ + "'");
-  }
-
+void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
+  const std::string& potential_file = request.potential_file;
+  const RadialGrid& grid = request.grid;
   console_line(FreeLine() << "OK");
   console_line(format_line("(A8,A12)", {std::string("reading"), padded_name(potential_file)}));
   const PotentialHeader header = read_checked_header(potential_file);
-  require_positive_mass(name, header, mass_index);
+  require_positive_mass(trimmed_file_name(potential_file), header, request.mass_index);
 
-  const double toadd = compute_toadd(potential_file, Rmin, Rmax, N);
+  const double toadd = compute_toadd(potential_file, grid);
   console_line(FreeLine() << "OK");
   console_line(FreeLine());
 
-  const double h = (Rmax - Rmin) / (N - 1);
-  const double R0 = Rmin - h;
-  const double mu = header.masses[static_cast<std::size_t>(mass_index - 1)];
+  const double mu = header.masses[static_cast<std::size_t>(request.mass_index - 1)];
   const int32_t Lambda = header.Lambda;
   const float q1 = static_cast<float>(header.q1);
   const float q2 = static_cast<float>(header.q2);
-  const double Uinf = builder_.build(potential_file, header.pectype, Vgrid_, R0, h, N);
+  const double Uinf =
+      builder_.build(potential_file, header.pectype, Vgrid_, grid.R0, grid.h, grid.N);
+  const bool forward = options_.orientation == GridOrientation::forward;
+  const char revflag = forward ? 'n' : 'y';
 
-  OutputFile out(levelfile);
-  out.line(
-      format_line("(I5,' !number of levels')", {level_count(vmin, vmax, Jmin, Jmax, pmin, pmax)}));
-  out.line(FreeLine() << "Potential File:  " << padded_name(potential_file));
-  out.line(FreeLine() << "Energ. data:     " << padded_name(levelfile));
-  out.line(FreeLine() << std::string(45, '-'));
-  out.line(FreeLine() << "iline,nv,Jline,Eout,Par,delE,ic,Ein,Dcor,kleft-krigth,kturn,node");
-  out.line(format_line("(5I3,' !levels to be used')",
-                       {int64_t{1}, int64_t{1}, int64_t{1}, int64_t{1}, int64_t{1}}));
-
+  sink.begin(request);
   int64_t iline = 1;
-  double tunnel = 0.0;
-  // The J for which Ueff and the window were built; none at the start of a call.
-  std::optional<int64_t> lastJ;
-  double Ulim = 0.0, Umin = 0.0, Umax = 0.0;
-  const bool forward = revflag_ == 'n';
-  for (int64_t J = Jmin; J <= Jmax; ++J) {
+  // A quasi-bound level is listed with the tunnelling figure of the last solve that had one.
+  std::optional<double> tunnel;
+  PoorLevelCount poor(request.tol);
+  for (int64_t J = request.J.first; J <= request.J.last; ++J) {
     console_line(format_line("(A3,I5)", {std::string("J="), J}));
-    int32_t badcount = 0;
-    for (int64_t v = vmin; v <= vmax; ++v) {
-      for (int64_t Par = pmin; Par <= pmax; ++Par) {
-        if (lastJ != J) {
-          lastJ = J;
-          effective_potential(Vgrid_, Ueff_, mu, R0, h, N, static_cast<int>(J), Lambda, revflag_);
-          Ulim = forward ? Ueff_[static_cast<std::size_t>(N)] : Ueff_[1];
-          if (Uinf != kUinfUnset) Ulim = Uinf;
-          Umax = highest_barrier(Ueff_, N, Ulim).Umax;
-          Umin = lowest_minimum(Ueff_, N);
-          if (Umax < Umin) throw StopRun("Umin >  Umax");
+    poor.start_J();
+    // The effective potential and its window are built once per J, before its first level.
+    std::optional<Window> window;
+    for (int64_t v = request.v.first; v <= request.v.last; ++v) {
+      for (int64_t Par = request.Par.first; Par <= request.Par.last; ++Par) {
+        if (!window) {
+          effective_potential(Vgrid_, Ueff_, mu, grid.R0, grid.h, grid.N, static_cast<int>(J),
+                              Lambda, revflag);
+          Window w;
+          w.Ulim = forward ? Ueff_[static_cast<std::size_t>(grid.N)] : Ueff_[1];
+          if (Uinf != kUinfUnset) w.Ulim = Uinf;
+          w.Umax = highest_barrier(Ueff_, grid.N, w.Ulim).Umax;
+          w.Umin = lowest_minimum(Ueff_, grid.N);
+          if (w.Umax < w.Umin) throw StopRun("Umin >  Umax");
+          window = w;
         }
-        double E = (Umin + Umax + toadd) * 0.5;
-        const double Ein = E;
-        const double delE = (Umax - Umin - toadd) * 0.5 - kWindowMargin;
-        auto solve = [&](double half_width) {
-          if (forward) {
-            forward_.solve(Ueff_, R0, h, mu, static_cast<int>(v), E, tunnel, half_width, N, maxit,
-                           tol, results_);
-          } else {
-            reversed_.solve(Ueff_, R0, h, mu, static_cast<int>(v), E, tunnel, half_width, N, maxit,
-                            tol, results_);
-          }
-          ++statistics_.solves;
-          statistics_.iterations += results_.kturn;
-          statistics_.point_iterations += int64_t{results_.kturn} * N;
-        };
-        solve(delE);
-        if (!(std::fabs(results_.Dcor) <= tol)) {
-          console_line(format_line("('Epr-',F13.5,'   Dcor-',E10.2,'  iter-',I3)",
-                                   {E, results_.Dcor, int64_t{results_.kturn}}));
-          console_line(FreeLine() << "perhaps better...");
-          const double narrower = delE / 10.0;
-          solve(narrower);
-        }
+        LevelRecord level =
+            solve_level(request, mu, *window, toadd, static_cast<int32_t>(v), tunnel);
         if (Lambda == 1) {
           const double q = static_cast<double>(Par == 1 ? q1 : q2);
-          E = E + q * static_cast<double>(J) * static_cast<double>(J + 1);
+          level.E = level.E + q * static_cast<double>(J) * static_cast<double>(J + 1);
         }
-        if (!(std::fabs(results_.Dcor) <= 10.0 * tol)) ++badcount;
-        if (badcount > kMaxBadLevels) continue;
-        if (E <= Ulim) {
-          out.line(format_line("(I5,I4,I4,F13.5,I2,F11.4,I3,F13.5,E10.2,I5,I7,I3,I4)",
-                               {iline, v, J, E, Par, delE, int64_t{10} * mass_index, Ein,
-                                results_.Dcor, int64_t{results_.kleft}, int64_t{results_.krigth},
-                                int64_t{results_.kturn}, int64_t{results_.node}}));
-        } else {
-          out.line(format_line(
-              "(I5,I4,I4,F13.5,I2,F11.4,I3,F13.5,E10.2,I5,'   res.',I3,I4,E10.2,F13.5,F13.5)",
-              {iline, v, J, E, Par, delE, int64_t{10} * mass_index, Ein, results_.Dcor,
-               int64_t{results_.kleft}, int64_t{results_.kturn}, int64_t{results_.node}, tunnel,
-               Umax, Ulim}));
-        }
-        ++iline;
+        if (!poor.admit(level.results)) continue;
+        level.iline = iline++;
+        level.J = static_cast<int32_t>(J);
+        level.Par = static_cast<int32_t>(Par);
+        level.quasi_bound = level.E > window->Ulim;
+        level.tunnel = tunnel.value_or(0.0);
+        level.Umax = window->Umax;
+        level.Ulim = window->Ulim;
+        sink.level(level);
       }
     }
   }
-  out.close();
+  sink.end();
 }
 
-double LevelDriver::compute_toadd(const std::string& potential_file, double Rmin, double Rmax,
-                                  int32_t N) {
+LevelRecord LevelDriver::solve_level(const LevelRequest& request, double mu, const Window& window,
+                                     double toadd, int32_t v, std::optional<double>& tunnel) {
+  RadialSolver& solver = options_.orientation == GridOrientation::forward ? forward_ : reversed_;
+  LevelRecord level;
+  level.v = v;
+  // The window [Umin + toadd + 1e-6, Umax - 1e-6], entered at its middle.
+  level.Ein = (window.Umin + window.Umax + toadd) * 0.5;
+  level.delE = (window.Umax - window.Umin - toadd) * 0.5 - constants::kWindowMargin;
+  SolveRequest solve{v, level.Ein, level.delE, request.maxit, request.tol};
+  auto run = [&] {
+    const LevelSolution solution = solver.solve(Ueff_, request.grid, mu, solve);
+    if (solution.tunnel) tunnel = solution.tunnel;
+    level.E = solution.E;
+    level.results = solution.results;
+    ++statistics_.solves;
+    statistics_.iterations += solution.results.kturn;
+    statistics_.point_iterations += int64_t{solution.results.kturn} * request.grid.N;
+  };
+  run();
+  if (!(std::fabs(level.results.Dcor) <= request.tol)) {
+    console_line(format_line("('Epr-',F13.5,'   Dcor-',E10.2,'  iter-',I3)",
+                             {level.E, level.results.Dcor, int64_t{level.results.kturn}}));
+    console_line(FreeLine() << "perhaps better...");
+    // Once more from where the first solve ended, in a tenth of its window; delE keeps the first.
+    solve.E = level.E;
+    solve.dE = level.delE / 10.0;
+    run();
+  }
+  return level;
+}
+
+double LevelDriver::compute_toadd(const std::string& potential_file, const RadialGrid& grid) {
   const PotentialHeader header = read_checked_header(potential_file);
   require_positive_mass(trimmed_file_name(potential_file), header, 1);
   const double mu1 = header.masses[0];
-  const double h = (Rmax - Rmin) / (N - 1);
-  const double R0 = Rmin - h;
-  builder_.build(potential_file, header.pectype, Vtoadd_, R0, h, N);
+  builder_.build(potential_file, header.pectype, Vtoadd_, grid.R0, grid.h, grid.N);
 
-  // toadd is always found on the forward grid, whatever the run's direction flag.
-  SolverResults forward_results = results_;
-  forward_results.revflag = 'n';
-  effective_potential(Vtoadd_, Ueff_toadd_, mu1, R0, h, N, 0, header.Lambda, 'n');
-  const double limit = Ueff_toadd_[static_cast<std::size_t>(N)];
-  const double Umax = highest_barrier(Ueff_toadd_, N, limit).Umax;
-  const double Umin = lowest_minimum(Ueff_toadd_, N);
+  effective_potential(Vtoadd_, Ueff_toadd_, mu1, grid.R0, grid.h, grid.N, 0, header.Lambda, 'n');
+  const double limit = Ueff_toadd_[static_cast<std::size_t>(grid.N)];
+  const double Umax = highest_barrier(Ueff_toadd_, grid.N, limit).Umax;
+  const double Umin = lowest_minimum(Ueff_toadd_, grid.N);
   const double E0 = (Umin + Umax) * 0.5;
-  const double dE = (Umax - Umin) * kToaddWindow * 0.5;
-  double tunnel = 0.0;
-  double E1 = E0;
-  forward_.solve(Ueff_toadd_, R0, h, mu1, 1, E1, tunnel, dE, N, kToaddMaxit, kToaddTol,
-                 forward_results);
-  double E2 = E0;
-  forward_.solve(Ueff_toadd_, R0, h, mu1, 2, E2, tunnel, dE, N, kToaddMaxit, kToaddTol,
-                 forward_results);
+  const double dE = (Umax - Umin) * constants::kToaddWindow * 0.5;
+  const double E1 = forward_.solve(Ueff_toadd_, grid, mu1, {1, E0, dE, kToaddMaxit, kToaddTol}).E;
+  const double E2 = forward_.solve(Ueff_toadd_, grid, mu1, {2, E0, dE, kToaddMaxit, kToaddTol}).E;
   const double toadd = (E2 - E1) / 3.0;
   console_line(FreeLine() << E1 << E2 << " toadd ");
-  forward_results.revflag = results_.revflag;
-  results_ = forward_results;
   return toadd;
 }
 

@@ -2,25 +2,42 @@
 //
 // compute_levels reads the potential file's header, computes the energy offset toadd from the two
 // lowest vibrational levels at J = 0, tabulates the curve on the radial grid and then, for each J
-// (outer), v and parity index Par (inner), solves the radial equation and writes one line per level
-// to the level file. Radii in Å, energies in cm-1, masses in u.
+// (outer), v and parity index Par (inner), solves the radial equation (once more with a tenth of
+// the window when the correction is still too large), adds the Lambda-doubling term and hands the
+// level to a sink: the level file, or a test's recorder. Radii in Å, energies in cm-1, masses in u.
 //
-// One driver lives for the run: it owns the grid arrays (potential and effective potential, twice:
-// once for the driver, once for toadd), the potential builders and both solvers, all allocated
-// once.
+// The console receives "OK", the "reading" line, the builders' lines, the E1 E2 " toadd " line,
+// "OK" and an empty line, then per J the " J=" line with the effective potential's and the
+// solver's lines. The two "OK" lines and the name "toadd" are the program's established progress
+// report; they stay as they are.
+//
+// Stops: "number of points must be less than 500" for a header with more than 500 points, a
+// reduced mass that is not positive, the builders' own stops, and "Umin >  Umax" for a J whose
+// effective potential has no well (the levels handed on before stay written).
+//
+// One driver lives for the run: it owns the grid arrays (potential and effective potential,
+// twice: once for the levels, once for toadd), the potential builders and the solvers, all
+// allocated once. toadd is always found on a forward grid, by the same solver that solves the
+// levels of a forward run, so that the joint it remembers carries over as the run has it.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "numlib/failure_policy.h"
 #include "pec/potential_builder.h"
-#include "solver/forward_solver.h"
-#include "solver/reversed_solver.h"
-#include "solver/solver_results.h"
+#include "solver/level_record.h"
+#include "solver/level_request.h"
+#include "solver/radial_solver.h"
 
 namespace velk {
+
+struct DriverOptions {
+  GridOrientation orientation = GridOrientation::forward;
+  // Where the numerical routines report a failure (the run pauses).
+  NumericalFailureHandler on_failure = throw_on_numerical_failure;
+};
 
 // Work done by the solvers since the driver was made: for timing the solver per grid point.
 struct SolveStatistics {
@@ -31,26 +48,30 @@ struct SolveStatistics {
 
 class LevelDriver {
  public:
-  // revflag: 'n' solves on a forward grid, 'y' on a reversed one; other values are refused when a
-  // potential state is first used.
-  explicit LevelDriver(char revflag);
+  explicit LevelDriver(DriverOptions options);
 
-  void compute_levels(const std::string& potential_file, double Rmin, double Rmax, int32_t N,
-                      double tol, int32_t maxit, int32_t vmin, int32_t vmax, int32_t Jmin,
-                      int32_t Jmax, int32_t pmin, int32_t pmax, const std::string& levelfile,
-                      int32_t mass_index);
+  // Computes the levels of `request` and writes its level file.
+  void compute_levels(const LevelRequest& request);
+  // Computes the levels of `request` and hands them to `sink`.
+  void compute_levels(const LevelRequest& request, LevelSink& sink);
 
-  double compute_toadd(const std::string& potential_file, double Rmin, double Rmax, int32_t N);
+  // (E2 - E1)/3 of the levels v = 1 and 2 at J = 0 with the first reduced mass, on a forward grid.
+  double compute_toadd(const std::string& potential_file, const RadialGrid& grid);
 
-  const SolverResults& results() const { return results_; }
   const SolveStatistics& statistics() const { return statistics_; }
 
  private:
-  char revflag_;
+  // One level: the solve and its retry; the record's listing fields are left to the caller.
+  struct Window {
+    double Umin = 0.0, Umax = 0.0, Ulim = 0.0;
+  };
+  LevelRecord solve_level(const LevelRequest& request, double mu, const Window& window,
+                          double toadd, int32_t v, std::optional<double>& tunnel);
+
+  DriverOptions options_;
   PotentialBuilder builder_;
-  ForwardSolver forward_;
-  ReversedSolver reversed_;
-  SolverResults results_;
+  RadialSolver forward_;
+  RadialSolver reversed_;
   SolveStatistics statistics_;
   std::vector<double> Vgrid_, Ueff_, Vtoadd_, Ueff_toadd_;
 };

@@ -3,20 +3,47 @@
 #pragma once
 
 #include <cmath>
+#include <span>
 #include <vector>
+
+#include "numlib/constants.h"
+#include "numlib/failure_policy.h"
+#include "pec/radial_grid.h"
+#include "solver/radial_solver.h"
 
 namespace velk::testing_grids {
 
-inline constexpr double kHbar2Over2u = 16.85763130530976;  // ħ²/(2 u), cm-1·Å²
+inline constexpr double kHbar2Over2u = constants::kHbar2Over2u;
 
 // Radial grid as the level driver builds it: point i (1..N) at R0 + i·h, point 1 at Rmin.
-struct Grid {
-  int N;
-  double h;
-  double R0;
-  Grid(double Rmin, double Rmax, int n) : N(n), h((Rmax - Rmin) / (n - 1)), R0(Rmin - h) {}
-  double R(int i) const { return R0 + i * h; }
-};
+using Grid = RadialGrid;
+
+// A grid given by its origin and step rather than its ends.
+inline RadialGrid grid_from_origin(double R0, double h, int N) {
+  RadialGrid g;
+  g.N = N;
+  g.h = h;
+  g.R0 = R0;
+  g.Rmin = R0 + h;
+  g.Rmax = R0 + N * h;
+  return g;
+}
+
+// Solvers as the tests use them: a numerical failure throws.
+inline RadialSolver forward_solver() {
+  return RadialSolver(GridOrientation::forward, throw_on_numerical_failure);
+}
+inline RadialSolver reversed_solver() {
+  return RadialSolver(GridOrientation::reversed, throw_on_numerical_failure);
+}
+
+// Copies a solution into the variables of a test: E always, tunnel only when the final energy has
+// a third turning point (otherwise it keeps the test's value), the results.
+inline void take(const LevelSolution& s, double& E, double& tunnel, SolverResults& r) {
+  E = s.E;
+  if (s.tunnel) tunnel = *s.tunnel;
+  r = s.results;
+}
 
 // Morse curve V = De·(1 - exp(-a(R - Re)))² (minimum 0 at Re), and its exact levels
 // E_v = 2a·sqrt(De·B)·(v + 1/2) - a²·B·(v + 1/2)² with B = ħ²/(2μ).

@@ -1,5 +1,3 @@
-#include "solver/reversed_solver.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,19 +8,22 @@
 #include "io/errors.h"
 #include "numlib/airy.h"
 #include "solver/effective_potential.h"
-#include "solver/forward_solver.h"
 #include "solver/landmarks.h"
+#include "solver/radial_solver.h"
 #include "solver_test_grids.h"
 
 namespace velk {
 namespace {
 
 using testing_grids::driver_window;
+using testing_grids::forward_solver;
 using testing_grids::Grid;
 using testing_grids::Harmonic;
 using testing_grids::mirrored;
 using testing_grids::Morse;
+using testing_grids::reversed_solver;
 using testing_grids::tabulate;
+using testing_grids::take;
 
 struct Level {
   double E;
@@ -31,24 +32,23 @@ struct Level {
 };
 
 // Solves level v on a mirrored array with the driver's window; the asymptotic end is slot 1.
-Level solve_mirrored(ReversedSolver& solver, const std::vector<double>& W, const Grid& g, double mu,
-                     int v, double toadd, double tol, char revflag = 'y', int maxit = 100) {
+Level solve_mirrored(RadialSolver& solver, const std::vector<double>& W, const Grid& g, double mu,
+                     int v, double toadd, double tol, int maxit = 100) {
   const double Umin = lowest_minimum(W, g.N);
   const double Umax = highest_barrier(W, g.N, W[1]).Umax;
   const auto w = driver_window(Umin, Umax, toadd);
   Level level{w.E, -1.0, {}};
-  level.r.revflag = revflag;
-  solver.solve(W, g.R0, g.h, mu, v, level.E, level.tunnel, w.dE, g.N, maxit, tol, level.r);
+  take(solver.solve(W, g, mu, {v, level.E, w.dE, maxit, tol}), level.E, level.tunnel, level.r);
   return level;
 }
 
-Level solve_forward(ForwardSolver& solver, const std::vector<double>& V, const Grid& g, double mu,
+Level solve_forward(RadialSolver& solver, const std::vector<double>& V, const Grid& g, double mu,
                     int v, double toadd, double tol, int maxit = 100) {
   const double Umin = lowest_minimum(V, g.N);
   const double Umax = highest_barrier(V, g.N, V[g.N]).Umax;
   const auto w = driver_window(Umin, Umax, toadd);
   Level level{w.E, -1.0, {}};
-  solver.solve(V, g.R0, g.h, mu, v, level.E, level.tunnel, w.dE, g.N, maxit, tol, level.r);
+  take(solver.solve(V, g, mu, {v, level.E, w.dE, maxit, tol}), level.E, level.tunnel, level.r);
   return level;
 }
 
@@ -58,7 +58,7 @@ TEST(ReversedSolver, HarmonicLevelsAndNodes) {
   const Harmonic ho;
   const Grid g(2.0, 4.0, 4001);
   const auto W = mirrored(tabulate(g, ho));
-  ReversedSolver solver;
+  RadialSolver solver = reversed_solver();
   for (int v = 0; v <= 20; ++v) {
     const Level L = solve_mirrored(solver, W, g, ho.mu, v, ho.omega / 3, 1e-6);
     EXPECT_NEAR(L.E, ho.level(v), 5e-4) << "v=" << v;
@@ -76,7 +76,7 @@ TEST(ReversedSolver, WideForbiddenRegionsAreRescaled) {
   ho.omega = 2000.0;
   const Grid g(1.0, 5.0, 8001);
   const auto V = mirrored(tabulate(g, ho));
-  ReversedSolver solver;
+  RadialSolver solver = reversed_solver();
   for (int v : {0, 5}) {
     const Level L = solve_mirrored(solver, V, g, ho.mu, v, ho.omega / 3, 1e-7);
     EXPECT_NEAR(L.E, ho.level(v), 1e-4) << "v=" << v;
@@ -100,8 +100,8 @@ TEST(ReversedSolver, AgreesWithForwardSolverOnBoundLevels) {
   testing::internal::GetCapturedStdout();
   const double toadd = (morse.level(2) - morse.level(1)) / 3;
   const double tol = 1e-5;
-  ForwardSolver forward;
-  ReversedSolver reversed;
+  RadialSolver forward = forward_solver();
+  RadialSolver reversed = reversed_solver();
   for (int v = 0; v <= 20; ++v) {
     const Level f = solve_forward(forward, U, g, morse.mu, v, toadd, tol);
     const Level r = solve_mirrored(reversed, W, g, morse.mu, v, toadd, tol);
@@ -127,8 +127,8 @@ TEST(ReversedSolverQuasiBound, MatchesForwardSolverBehindBarrier) {
   effective_potential(V, U, morse.mu, g.R0, g.h, g.N, 180, 0, 'n');
   effective_potential(V, W, morse.mu, g.R0, g.h, g.N, 180, 0, 'y');
   testing::internal::GetCapturedStdout();
-  ForwardSolver forward;
-  ReversedSolver reversed;
+  RadialSolver forward = forward_solver();
+  RadialSolver reversed = reversed_solver();
   for (int v : {24, 27, 29}) {
     const Level f = solve_forward(forward, U, g, morse.mu, v, 40.0, 1e-6);
     const Level r = solve_mirrored(reversed, W, g, morse.mu, v, 40.0, 1e-6);
@@ -161,7 +161,7 @@ struct MirroredRotating {
 // common factors and keep the ratio of the two start values.
 TEST(ReversedSolverQuasiBound, OuterSolutionStartsFromBiAtTurningPoint) {
   MirroredRotating c;
-  ReversedSolver solver;
+  RadialSolver solver = reversed_solver();
   for (int v : {26, 29}) {
     const Level L = solve_mirrored(solver, c.W, c.g, c.morse.mu, v, 40.0, 1e-7);
     double dVt = 0.0;
@@ -182,7 +182,7 @@ TEST(ReversedSolverQuasiBound, OuterSolutionStartsFromBiAtTurningPoint) {
 // continuum amplitude sqrt(q/(pi·E)).
 TEST(ReversedSolverQuasiBound, OuterAmplitudeIsEnergyNormalised) {
   MirroredRotating c;
-  ReversedSolver solver;
+  RadialSolver solver = reversed_solver();
   const Level L = solve_mirrored(solver, c.W, c.g, c.morse.mu, 28, 40.0, 1e-6);
   ASSERT_GT(L.E, c.W[1]);
   const auto Y = solver.Ygrid();
@@ -198,16 +198,6 @@ TEST(ReversedSolverQuasiBound, OuterAmplitudeIsEnergyNormalised) {
   for (int i = 1; i <= c.g.N; ++i) ASSERT_TRUE(std::isfinite(Y[i])) << i;
 }
 
-// A flag other than 'n' and 'y' runs this solver on an unmirrored grid without exchanging the
-// crossings: the well sum of the tunnelling figure is then empty, which gives +inf, never NaN.
-TEST(ReversedSolverQuasiBound, UnknownFlagGivesNoNan) {
-  MirroredRotating c;
-  ReversedSolver solver;
-  const Level L = solve_mirrored(solver, c.W, c.g, c.morse.mu, 27, 40.0, 1e-6, 'x');
-  EXPECT_FALSE(std::isnan(L.E));
-  EXPECT_FALSE(std::isnan(L.tunnel));
-}
-
 // --- first bracket: a trial energy below Umin is put on Umin itself ---------------------------
 
 TEST(ReversedSolverBracket, TrialBelowUminMovesOntoIt) {
@@ -217,11 +207,10 @@ TEST(ReversedSolverBracket, TrialBelowUminMovesOntoIt) {
   const double Umin = lowest_minimum(W, g.N);
   const double dE = 100.0;
   for (int v : {1000, -1}) {
-    ReversedSolver solver;
+    RadialSolver solver = reversed_solver();
     double E = Umin - 10, tunnel = 0.0;
     SolverResults r;
-    r.revflag = 'y';
-    solver.solve(W, g.R0, g.h, morse.mu, v, E, tunnel, dE, g.N, 1, 1e-12, r);
+    take(solver.solve(W, g, morse.mu, {v, E, dE, 1, 1e-12}), E, tunnel, r);
     EXPECT_EQ(r.kturn, 1);
     // Bracket [Umin, Umin + dE] around E = Umin: one bisection up, or none to be had downward.
     EXPECT_DOUBLE_EQ(E, v > 0 ? (Umin + (Umin + dE)) / 2 : (Umin + Umin) / 2);
@@ -234,11 +223,10 @@ TEST(ReversedSolverBracket, TrialAboveEmaxMovesBelowIt) {
   const auto W = mirrored(tabulate(g, morse));
   const double Emax = std::max(highest_barrier(W, g.N, W[1]).Umax, W[1]);
   const double dE = 100.0, E0 = Emax - dE;
-  ReversedSolver solver;
+  RadialSolver solver = reversed_solver();
   double E = Emax + 50, tunnel = 0.0;
   SolverResults r;
-  r.revflag = 'y';
-  solver.solve(W, g.R0, g.h, morse.mu, 1000, E, tunnel, dE, g.N, 1, 1e-12, r);
+  take(solver.solve(W, g, morse.mu, {1000, E, dE, 1, 1e-12}), E, tunnel, r);
   EXPECT_DOUBLE_EQ(E, (E0 + (E0 + dE)) / 2);
 }
 
@@ -247,12 +235,11 @@ TEST(ReversedSolverBracket, TrialAboveEmaxMovesBelowIt) {
 TEST(ReversedSolver, CurveWithoutWellStops) {
   const Grid g(1.0, 5.0, 200);
   const auto W = mirrored(tabulate(g, [](double R) { return 1000.0 / R; }));
-  ReversedSolver solver;
+  RadialSolver solver = reversed_solver();
   double E = 100.0, tunnel = 0.0;
   SolverResults r;
-  r.revflag = 'y';
   try {
-    solver.solve(W, g.R0, g.h, 10.0, 0, E, tunnel, 50.0, g.N, 50, 1e-6, r);
+    take(solver.solve(W, g, 10.0, {0, E, 50.0, 50, 1e-6}), E, tunnel, r);
     FAIL() << "expected a stop";
   } catch (const StopRun& stop) {
     EXPECT_EQ(std::string(stop.what()), "Umin >  Umax");
@@ -263,7 +250,7 @@ TEST(ReversedSolver, InwardPassWithoutMaximumReportsRigthError) {
   const Morse morse;
   const Grid g(1.8, 8.0, 2001);
   const auto W = mirrored(tabulate(g, morse));
-  ReversedSolver solver;
+  RadialSolver solver = reversed_solver();
   solve_mirrored(solver, W, g, morse.mu, 3, 50.0, 1e-5);
   const int32_t kmatch = solver.kmatch();
   ASSERT_GT(kmatch, 2);
@@ -271,9 +258,8 @@ TEST(ReversedSolver, InwardPassWithoutMaximumReportsRigthError) {
   const double Umin = lowest_minimum(W, g.N);
   double E = Umin - 5.0, tunnel = -1.0;
   SolverResults r;
-  r.revflag = 'y';
   testing::internal::CaptureStdout();
-  solver.solve(W, g.R0, g.h, morse.mu, 0, E, tunnel, 1e-3, g.N, 30, 1e-6, r);
+  take(solver.solve(W, g, morse.mu, {0, E, 1e-3, 30, 1e-6}), E, tunnel, r);
   EXPECT_NE(testing::internal::GetCapturedStdout().find(" rigth error\n"), std::string::npos);
   EXPECT_EQ(solver.kmatch(), kmatch);
   EXPECT_TRUE(std::isfinite(E));
@@ -286,14 +272,133 @@ TEST(ReversedSolver, NanCorrectionEndsAtIterationLimit) {
   const Grid g(1.8, 8.0, 1001);
   auto W = mirrored(tabulate(g, morse));
   W[500] = std::nan("");
-  ReversedSolver solver;
+  RadialSolver solver = reversed_solver();
   double E = 3000.0, tunnel = 0.0;
   SolverResults r;
-  r.revflag = 'y';
   testing::internal::CaptureStdout();
-  solver.solve(W, g.R0, g.h, morse.mu, 5, E, tunnel, 2900.0, g.N, 30, 1e-6, r);
+  take(solver.solve(W, g, morse.mu, {5, E, 2900.0, 30, 1e-6}), E, tunnel, r);
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(r.kturn, 30);
+}
+
+// --- the joint of a quasi-bound level behind the outer turning point
+// ------------------------------ An MLJ curve (De = 3000 cm-1, Re = 1.5 Å, beta0 = 2, C6 tail) with
+// J = 24 and mu = 1 u: the well bottom lies above the asymptote, so every trial energy has a third
+// turning point. On the mirrored grid the pass from the outer turning point starts above the joint
+// (the innermost maximum), and the values that survive from the pass from the inner wall lie below
+// it.
+
+struct MirroredResonance {
+  Grid g{0.9, 8.0, 1500};
+  double mu = 1.0;
+  std::vector<double> W;
+  MirroredResonance() : W(g.N + 1, 0.0) {
+    const double De = 3000.0, Re = 1.5, beta0 = 2.0, C6 = 3e5, delta = 1.0, Rx = 4.0;
+    const double Re6 = Re * Re * Re * Re * Re * Re;
+    const double beta_inf = std::log(2 * De * Re6 / C6);
+    const auto V = tabulate(g, [&](double R) {
+      const double y = (R - Re) / (R + Re);
+      const double f = 1 / (1 + std::exp(delta * (R - Rx)));
+      const double beta = (beta0 - beta_inf) * f + beta_inf;
+      const double x = Re / R;
+      const double u = x * x * x * x * x * x;
+      const double e = 1 - u * std::exp(-beta * y);
+      return De * e * e;
+    });
+    testing::internal::CaptureStdout();
+    effective_potential(V, W, mu, g.R0, g.h, g.N, 24, 0, 'y');
+    testing::internal::GetCapturedStdout();
+  }
+};
+
+// The first correction written out step by step from the description of the method, without the
+// solver's fused sweeps: T over the whole grid, the pass from the inner wall divided by its maximum
+// at once, the pass from the outer turning point (Bi start) with its own rescaling, the norm from
+// k3 - 1 up, and the residual at the joint.
+struct FirstCorrection {
+  double Dcor = 0.0;
+  int kmatch = 0, k3 = 0;
+};
+FirstCorrection reference_first_correction(const MirroredResonance& c, double E) {
+  const Grid& g = c.g;
+  const int N = g.N;
+  const double cc = g.h * g.h * c.mu * 0.059320315048355776;
+  std::vector<double> T(N + 1), Y(N + 1);
+  for (int i = 1; i <= N; ++i) T[i] = cc * (c.W[i] - E) / 12;
+  double dVt = 0.0;
+  int32_t jt = 0;
+  const Crossings x = turning_points(c.W, E, N, 'y', dVt, jt);
+  FirstCorrection out;
+  out.k3 = x.k3;
+  Y[N] = 1e-99;
+  Y[N - 1] = 1e-66;
+  for (int i = N - 2; i >= 1; --i) {
+    Y[i] = ((10 * T[i + 1] + 2) * Y[i + 1] - (1 - T[i + 2]) * Y[i + 2]) / (1 - T[i]);
+    if (Y[i] * Y[i] > 1e40) {
+      const double by = Y[i];
+      for (int j = i; j <= N; ++j) Y[j] /= by;
+    }
+    if (Y[i] <= Y[i + 1] && Y[i + 1] > Y[i + 2]) {
+      const double by = Y[i + 1];
+      for (int j = i + 1; j <= N; ++j) Y[j] /= by;
+      out.kmatch = i + 1;
+      break;
+    }
+  }
+  const int k3 = x.k3;
+  const double s = std::pow(dVt / g.h, 0.3333333432674408);
+  const double Rt = g.R(k3) - jt * g.h / 100;
+  Y[k3] = airy_functions((g.R(k3) - Rt) * s).bi;
+  Y[k3 - 1] = airy_functions((g.R(k3 - 1) - Rt) * s).bi;
+  for (int j = k3 + 1; j <= N; ++j) {
+    Y[j] = ((10 * T[j - 1] + 2) * Y[j - 1] - (1 - T[j - 2]) * Y[j - 2]) / (1 - T[j]);
+    if (Y[j] * Y[j] > 1e40) {
+      const double by = Y[j];
+      for (int i = k3 - 1; i <= j; ++i) Y[i] /= by;
+    }
+  }
+  double S = 0.0;
+  for (int i = k3 - 1; i <= N; ++i) S += Y[i] * Y[i];
+  const int k = out.kmatch;
+  out.Dcor = ((10 * T[k] + 2) - (1 - T[k - 1]) * Y[k - 1] - (1 - T[k + 1]) * Y[k + 1]) /
+             (S * (g.h * g.h)) / (2 * c.mu * 0.059320315048355776);
+  return out;
+}
+
+TEST(ReversedSolverQuasiBound, JointBelowTheOuterTurningPointIsScaledToOne) {
+  MirroredResonance c;
+  const double Umin = lowest_minimum(c.W, c.g.N);
+  const double Umax = highest_barrier(c.W, c.g.N, c.W[1]).Umax;
+  const double E = (Umin + Umax) * 0.5;
+  const FirstCorrection expected = reference_first_correction(c, E);
+  ASSERT_GT(expected.k3, 0) << "the trial energy must have a third turning point";
+  ASSERT_LT(expected.kmatch, expected.k3 - 1) << "the joint must lie below the second pass";
+
+  RadialSolver solver = reversed_solver();
+  const LevelSolution first = solver.solve(c.W, c.g, c.mu, {0, E, (Umax - Umin) * 0.25, 1, 0.0});
+  EXPECT_EQ(solver.kmatch(), expected.kmatch);
+  EXPECT_EQ(first.results.kturn, 1);
+  // The same operations in the same order: equal to the last bit.
+  EXPECT_EQ(first.results.Dcor, expected.Dcor);
+}
+
+// On a forward grid the pass from index 1 always reaches the joint: the first correction of a
+// bound level is the reference's with the pass from the top scaled at the joint.
+TEST(ForwardAndReversedSolver, BoundLevelsOfTheSameCurveAgreeAfterTheJointFix) {
+  const Morse morse;
+  const Grid g(1.8, 8.0, 3001);
+  const auto V = tabulate(g, morse);
+  const auto W = mirrored(V);
+  RadialSolver forward = forward_solver();
+  RadialSolver reversed = reversed_solver();
+  for (int v : {0, 7, 15}) {
+    const Level f = solve_forward(forward, V, g, morse.mu, v, 50.0, 1e-8);
+    const Level r = solve_mirrored(reversed, W, g, morse.mu, v, 50.0, 1e-8);
+    // Both converge to 1e-8 on the same grid; the Numerov eigenvalue does not depend on the
+    // direction of integration beyond rounding.
+    EXPECT_NEAR(f.E, r.E, 1e-7) << v;
+    EXPECT_NEAR(f.E, morse.level(v), 2e-3) << v;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,3 @@
-#include "solver/forward_solver.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,16 +11,20 @@
 #include "numlib/airy.h"
 #include "solver/effective_potential.h"
 #include "solver/landmarks.h"
+#include "solver/radial_solver.h"
 #include "solver_test_grids.h"
 
 namespace velk {
 namespace {
 
 using testing_grids::driver_window;
+using testing_grids::forward_solver;
 using testing_grids::Grid;
 using testing_grids::Harmonic;
 using testing_grids::Morse;
+using testing_grids::reversed_solver;
 using testing_grids::tabulate;
+using testing_grids::take;
 
 struct Level {
   double E;
@@ -31,13 +33,13 @@ struct Level {
 };
 
 // Solves level v with the driver's window over [lowest minimum, highest barrier] of V.
-Level solve_level(ForwardSolver& solver, const std::vector<double>& V, const Grid& g, double mu,
+Level solve_level(RadialSolver& solver, const std::vector<double>& V, const Grid& g, double mu,
                   int v, double toadd, double tol, int maxit = 100) {
   const double Umin = lowest_minimum(V, g.N);
   const double Umax = highest_barrier(V, g.N, V[g.N]).Umax;
   const auto w = driver_window(Umin, Umax, toadd);
   Level level{w.E, -1.0, {}};
-  solver.solve(V, g.R0, g.h, mu, v, level.E, level.tunnel, w.dE, g.N, maxit, tol, level.r);
+  take(solver.solve(V, g, mu, {v, level.E, w.dE, maxit, tol}), level.E, level.tunnel, level.r);
   return level;
 }
 
@@ -49,7 +51,7 @@ TEST(ForwardSolver, HarmonicLevelsAndNodes) {
   const Harmonic ho;
   const Grid g(2.0, 4.0, 4001);
   const auto V = tabulate(g, ho);
-  ForwardSolver solver;
+  RadialSolver solver = forward_solver();
   for (int v = 0; v <= 20; ++v) {
     const Level L = solve_level(solver, V, g, ho.mu, v, ho.omega / 3, 1e-6);
     EXPECT_NEAR(L.E, ho.level(v), 5e-4) << "v=" << v;
@@ -68,7 +70,7 @@ TEST(ForwardSolver, WideForbiddenRegionsAreRescaled) {
   ho.omega = 2000.0;
   const Grid g(1.0, 5.0, 8001);
   const auto V = tabulate(g, ho);
-  ForwardSolver solver;
+  RadialSolver solver = forward_solver();
   for (int v : {0, 5}) {
     const Level L = solve_level(solver, V, g, ho.mu, v, ho.omega / 3, 1e-7);
     EXPECT_NEAR(L.E, ho.level(v), 1e-4) << "v=" << v;
@@ -84,7 +86,7 @@ TEST(ForwardSolver, MorseLevelsAndNodes) {
   const Morse morse;
   const Grid g(1.8, 8.0, 2001);
   const auto V = tabulate(g, morse);
-  ForwardSolver solver;
+  RadialSolver solver = forward_solver();
   const double toadd = (morse.level(2) - morse.level(1)) / 3;
   for (int v = 0; v <= 20; ++v) {
     const Level L = solve_level(solver, V, g, morse.mu, v, toadd, 1e-5, 60);
@@ -106,7 +108,7 @@ TEST(ForwardSolver, ErrorFallsAsFourthPowerOfStep) {
     for (int N : {501, 1001, 2001, 4001}) {
       const Grid g(1.8, 8.0, N);
       const auto V = tabulate(g, morse);
-      ForwardSolver solver;
+      RadialSolver solver = forward_solver();
       const Level L = solve_level(solver, V, g, morse.mu, v, toadd, 1e-9);
       ASSERT_LE(std::abs(L.r.Dcor), 1e-9);
       error.push_back(L.E - morse.level(v));
@@ -128,10 +130,10 @@ struct BracketCase {
   double Umin = lowest_minimum(V, g.N);
   double Emax = std::max(highest_barrier(V, g.N, V[g.N]).Umax, V[g.N]);
   double first_step(double E, double dE, int v) {
-    ForwardSolver solver;
+    RadialSolver solver = forward_solver();
     double tunnel = 0.0;
     SolverResults r;
-    solver.solve(V, g.R0, g.h, morse.mu, v, E, tunnel, dE, g.N, 1, 1e-12, r);
+    take(solver.solve(V, g, morse.mu, {v, E, dE, 1, 1e-12}), E, tunnel, r);
     EXPECT_EQ(r.kturn, 1);
     return E;
   }
@@ -163,10 +165,10 @@ TEST(ForwardSolverBracket, WindowReachingEmaxIsCutThere) {
 // Emax, never past it, until the iteration limit.
 TEST(ForwardSolver, UnreachableVibrationalNumberStopsAtIterationLimit) {
   BracketCase c;
-  ForwardSolver solver;
+  RadialSolver solver = forward_solver();
   double E = 3000.0, tunnel = 0.0;
   SolverResults r;
-  solver.solve(c.V, c.g.R0, c.g.h, c.morse.mu, 200, E, tunnel, 2900.0, c.g.N, 40, 1e-6, r);
+  take(solver.solve(c.V, c.g, c.morse.mu, {200, E, 2900.0, 40, 1e-6}), E, tunnel, r);
   EXPECT_EQ(r.kturn, 40);
   EXPECT_LT(r.node, 200);
   EXPECT_LE(E, c.Emax);
@@ -178,11 +180,11 @@ TEST(ForwardSolver, UnreachableVibrationalNumberStopsAtIterationLimit) {
 TEST(ForwardSolver, CurveWithoutWellStops) {
   const Grid g(1.0, 5.0, 200);
   const auto V = tabulate(g, [](double R) { return 1000.0 / R; });  // no interior minimum
-  ForwardSolver solver;
+  RadialSolver solver = forward_solver();
   double E = 100.0, tunnel = 0.0;
   SolverResults r;
   try {
-    solver.solve(V, g.R0, g.h, 10.0, 0, E, tunnel, 50.0, g.N, 50, 1e-6, r);
+    take(solver.solve(V, g, 10.0, {0, E, 50.0, 50, 1e-6}), E, tunnel, r);
     FAIL() << "expected a stop";
   } catch (const StopRun& stop) {
     EXPECT_EQ(std::string(stop.what()), "Umin >  Umax");
@@ -191,21 +193,23 @@ TEST(ForwardSolver, CurveWithoutWellStops) {
 
 TEST(ForwardSolver, TooFewPointsStop) {
   const std::vector<double> V{0.0, 5.0, 1.0};
-  ForwardSolver solver;
-  double E = 2.0, tunnel = 0.0;
-  SolverResults r;
-  EXPECT_THROW(solver.solve(V, 0.0, 0.1, 10.0, 0, E, tunnel, 1.0, 2, 50, 1e-6, r), StopRun);
+  RadialSolver solver = forward_solver();
+  const double E = 2.0;
+  EXPECT_THROW(
+      solver.solve(V, testing_grids::grid_from_origin(0.0, 0.1, 2), 10.0, {0, E, 1.0, 50, 1e-6}),
+      StopRun);
 }
 
 TEST(ForwardSolver, RejectsGridBeyondArray) {
   const std::vector<double> V(11, 0.0);
-  ForwardSolver solver;
-  double E = 2.0, tunnel = 0.0;
-  SolverResults r;
-  EXPECT_THROW(solver.solve(V, 0.0, 0.1, 10.0, 0, E, tunnel, 1.0, 11, 50, 1e-6, r),
-               std::invalid_argument);
-  EXPECT_THROW(solver.solve(V, 0.0, 0.1, 10.0, 0, E, tunnel, 1.0, 0, 50, 1e-6, r),
-               std::invalid_argument);
+  RadialSolver solver = forward_solver();
+  const double E = 2.0;
+  EXPECT_THROW(
+      solver.solve(V, testing_grids::grid_from_origin(0.0, 0.1, 11), 10.0, {0, E, 1.0, 50, 1e-6}),
+      std::invalid_argument);
+  EXPECT_THROW(
+      solver.solve(V, testing_grids::grid_from_origin(0.0, 0.1, 0), 10.0, {0, E, 1.0, 50, 1e-6}),
+      std::invalid_argument);
 }
 
 // Just above the well bottom the whole grid is classically forbidden: the inward solution grows
@@ -215,7 +219,7 @@ TEST(ForwardSolver, InwardPassWithoutMaximumReportsRigthError) {
   const Morse morse;
   const Grid g(1.8, 8.0, 2001);
   const auto V = tabulate(g, morse);
-  ForwardSolver solver;
+  RadialSolver solver = forward_solver();
   solve_level(solver, V, g, morse.mu, 3, 50.0, 1e-5);
   const int32_t kmatch = solver.kmatch();
   ASSERT_GT(kmatch, 2);
@@ -224,7 +228,7 @@ TEST(ForwardSolver, InwardPassWithoutMaximumReportsRigthError) {
   double E = Umin - 5.0, tunnel = -1.0;
   SolverResults r;
   testing::internal::CaptureStdout();
-  solver.solve(V, g.R0, g.h, morse.mu, 0, E, tunnel, 1e-3, g.N, 30, 1e-6, r);
+  take(solver.solve(V, g, morse.mu, {0, E, 1e-3, 30, 1e-6}), E, tunnel, r);
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find(" rigth error\n"), std::string::npos);
   EXPECT_EQ(solver.kmatch(), kmatch);
@@ -241,12 +245,12 @@ TEST(ForwardSolver, FirstSolveWithoutMaximumStaysInsideGrid) {
   const Morse morse;
   const Grid g(1.8, 8.0, 1001);
   const auto V = tabulate(g, morse);
-  ForwardSolver solver;
+  RadialSolver solver = forward_solver();
   const double Umin = lowest_minimum(V, g.N);
   double E = Umin - 5.0, tunnel = -1.0;
   SolverResults r;
   testing::internal::CaptureStdout();
-  solver.solve(V, g.R0, g.h, morse.mu, 0, E, tunnel, 1e-3, g.N, 30, 1e-6, r);
+  take(solver.solve(V, g, morse.mu, {0, E, 1e-3, 30, 1e-6}), E, tunnel, r);
   EXPECT_NE(testing::internal::GetCapturedStdout().find(" rigth error"), std::string::npos);
   EXPECT_EQ(solver.kmatch(), 0);
   EXPECT_TRUE(std::isfinite(E));
@@ -260,11 +264,11 @@ TEST(ForwardSolver, NanCorrectionEndsAtIterationLimit) {
   const Grid g(1.8, 8.0, 1001);
   auto V = tabulate(g, morse);
   V[500] = std::numeric_limits<double>::quiet_NaN();
-  ForwardSolver solver;
+  RadialSolver solver = forward_solver();
   double E = 3000.0, tunnel = 0.0;
   SolverResults r;
   testing::internal::CaptureStdout();
-  solver.solve(V, g.R0, g.h, morse.mu, 5, E, tunnel, 2900.0, g.N, 30, 1e-6, r);
+  take(solver.solve(V, g, morse.mu, {5, E, 2900.0, 30, 1e-6}), E, tunnel, r);
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(r.kturn, 30);
   EXPECT_TRUE(std::isnan(r.Dcor));
@@ -320,7 +324,7 @@ double turning_point_integral(double r1, double r2, const std::function<double(d
 
 TEST(ForwardSolverQuasiBound, LevelsBehindBarrierGetTunnellingFigure) {
   Rotating c;
-  ForwardSolver solver;
+  RadialSolver solver = forward_solver();
   const double q = std::sqrt(c.morse.mu / testing_grids::kHbar2Over2u);
   for (int v : {24, 26, 28, 29}) {
     const Level L = solve_level(solver, c.Ueff, c.g, c.morse.mu, v, 40.0, 1e-6);
@@ -349,14 +353,14 @@ TEST(ForwardSolverQuasiBound, LevelsBehindBarrierGetTunnellingFigure) {
 // at the barrier top turns it into a bound level with (to about 1e-5 cm-1) the same energy.
 TEST(ForwardSolverQuasiBound, DeepResonanceMatchesLevelOfTruncatedGrid) {
   Rotating c;
-  ForwardSolver solver;
+  RadialSolver solver = forward_solver();
   const Level qb = solve_level(solver, c.Ueff, c.g, c.morse.mu, 25, 40.0, 1e-7);
   ASSERT_GT(qb.E, c.Ueff[c.g.N]);
 
   const Grid cut(1.8, 7.563, 4000);
   std::vector<double> U(cut.N + 1);
   for (int i = 1; i <= cut.N; ++i) U[i] = c.U(cut.R(i));
-  ForwardSolver bound_solver;
+  RadialSolver bound_solver = forward_solver();
   const Level b = solve_level(bound_solver, U, cut, c.morse.mu, 25, 40.0, 1e-7);
   ASSERT_LT(b.E, U[cut.N]);
   EXPECT_EQ(b.tunnel, -1.0);
@@ -368,7 +372,7 @@ TEST(ForwardSolverQuasiBound, DeepResonanceMatchesLevelOfTruncatedGrid) {
 // sqrt(q/(pi·E)), the amplitude of an energy-normalised continuum function.
 TEST(ForwardSolverQuasiBound, OuterAmplitudeIsEnergyNormalised) {
   Rotating c;
-  ForwardSolver solver;
+  RadialSolver solver = forward_solver();
   const Level L = solve_level(solver, c.Ueff, c.g, c.morse.mu, 28, 40.0, 1e-6);
   const auto Y = solver.Ygrid();
   double outer_max = 0.0;
@@ -389,7 +393,7 @@ TEST(ForwardSolverQuasiBound, OuterAmplitudeIsEnergyNormalised) {
 // these two values and the later scalings are common factors, so their ratio survives the solve.
 TEST(ForwardSolverQuasiBound, InwardSolutionStartsFromBiAtOuterTurningPoint) {
   Rotating c;
-  ForwardSolver solver;
+  RadialSolver solver = forward_solver();
   for (int v : {26, 29}) {
     const Level L = solve_level(solver, c.Ueff, c.g, c.morse.mu, v, 40.0, 1e-7);
     double dVt = 0.0;
@@ -413,7 +417,7 @@ TEST(ForwardSolverQuasiBound, InwardSolutionStartsFromBiAtOuterTurningPoint) {
 // single-precision number (1.4e-45); the figure is formed in single precision, so it is exactly 0.
 TEST(ForwardSolverQuasiBound, PenetrationBelowSinglePrecisionRangeGivesZero) {
   Rotating c;
-  ForwardSolver solver;
+  RadialSolver solver = forward_solver();
   const Level L = solve_level(solver, c.Ueff, c.g, c.morse.mu, 22, 40.0, 1e-6);
   ASSERT_GT(L.E, c.Ueff[c.g.N]);
   const double q = std::sqrt(c.morse.mu / testing_grids::kHbar2Over2u);
@@ -434,7 +438,7 @@ TEST(ForwardSolverQuasiBound, NonPositiveEnergyKeepsResultsFinite) {
   const double shift = 7000.0;
   std::vector<double> lowered(c.Ueff);
   for (int i = 1; i <= c.g.N; ++i) lowered[i] -= shift;
-  ForwardSolver solver;
+  RadialSolver solver = forward_solver();
   const Level up = solve_level(solver, c.Ueff, c.g, c.morse.mu, 27, 40.0, 1e-7);
   const Level down = solve_level(solver, lowered, c.g, c.morse.mu, 27, 40.0, 1e-7);
   ASSERT_LT(down.E, 0.0);

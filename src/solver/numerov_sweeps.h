@@ -1,0 +1,162 @@
+// The sweeps of the Numerov shooting method over the radial grid: the coefficients, the pass from
+// the top of the grid to the first maximum, the pass from the bottom that counts nodes, and the
+// normalisation at the joint with the norm sum.
+//
+// These are the hot loops of every level: plain array code without branches on the grid's
+// orientation, bounds checks or allocation. All arrays are raw pointers to 1-based grid arrays
+// (slot i = grid point i); the solver has checked the index ranges. Every formula keeps its
+// operation order, so that printed energies are reproducible to the last digit.
+#pragma once
+
+#include <cstdint>
+
+namespace velk::numerov {
+
+// A new value whose square exceeds this divides the unnormalised solution back down.
+inline constexpr double kOverflow = 1e40;
+
+// T(i) = h²·μ·(2u/ħ²)·(V(i) - E)/12 for i = from .. to, with c = h²·μ·(2u/ħ²) formed once: the
+// same left-to-right prefix, so the values equal the whole product evaluated per point.
+inline void fill_coefficients(double* T, const double* V, int from, int to, double c, double E) {
+  for (int i = from; i <= to; ++i) T[i] = c * (V[i] - E) / 12;
+}
+
+// Divides Y(from .. to) by `by` (a value saved before the loop, so the pivot itself becomes 1).
+inline void divide(double* Y, int from, int to, double by) {
+  for (int i = from; i <= to; ++i) Y[i] /= by;
+}
+
+// Where the pass from the top ended.
+struct InwardPass {
+  int joint = 0;  // the first maximum met, or 0 when the pass reached point 1 without one
+  double joint_value = 1.0;   // Y(joint), by which Y(joint .. top) are to be divided
+  int coefficients_from = 0;  // the lowest index whose coefficient the pass has formed
+};
+
+// Numerov recurrence toward lower index from Y(top), Y(top-1), for i = top-2 down to 1. When a new
+// value squared exceeds kOverflow, Y(i .. top) are divided by it. The pass ends at the first
+// maximum met, Y(i) <= Y(i+1) > Y(i+2); the division of Y(i+1 .. top) by Y(i+1) is left to
+// normalize_and_sum, which does it in the sweep of the norm. The two previous values ride in
+// registers so that the dependency chain does not pass through memory.
+//
+// The coefficients T(i) are formed as the pass goes, just before the step that first needs them:
+// off the recurrence's dependency chain they cost little beside the division the recurrence waits
+// on. The caller forms the ones below coefficients_from.
+inline InwardPass inward_to_maximum(double* T, const double* V, double c, double E, double* Y,
+                                    int top) {
+  InwardPass pass;
+  T[top] = c * (V[top] - E) / 12;
+  T[top - 1] = c * (V[top - 1] - E) / 12;
+  double y2 = Y[top];
+  double y1 = Y[top - 1];
+  for (int i = top - 2; i >= 1; --i) {
+    T[i] = c * (V[i] - E) / 12;
+    double y = ((10 * T[i + 1] + 2) * y1 - (1 - T[i + 2]) * y2) / (1 - T[i]);
+    Y[i] = y;
+    if (y * y > kOverflow) {
+      divide(Y, i, top, y);
+      y = Y[i];
+      y1 = Y[i + 1];
+      y2 = Y[i + 2];
+    }
+    if (y <= y1 && y1 > y2) {
+      pass.joint = i + 1;
+      pass.joint_value = y1;
+      pass.coefficients_from = i;
+      return pass;
+    }
+    y2 = y1;
+    y1 = y;
+  }
+  pass.coefficients_from = top - 2 >= 1 ? 1 : top - 1;
+  return pass;
+}
+
+// Numerov recurrence toward lower index for i = from down to 1, continuing from Y(from+1),
+// Y(from+2); when a new value squared exceeds kOverflow, Y(i .. top) are divided by it. Carries a
+// quasi-bound solution of a reversed grid from its outer turning point out to the grid end.
+inline void inward_to_end(const double* T, double* Y, int from, int top) {
+  for (int i = from; i >= 1; --i) {
+    Y[i] = ((10 * T[i + 1] + 2) * Y[i + 1] - (1 - T[i + 2]) * Y[i + 2]) / (1 - T[i]);
+    if (Y[i] * Y[i] > kOverflow) divide(Y, i, top, Y[i]);
+  }
+}
+
+// Where the pass from the bottom ended.
+struct OutwardPass {
+  int32_t node = 0;
+  int end = 0;               // last index written
+  bool met_joint = false;    // the pass ended at the joint
+  double joint_value = 0.0;  // Y(joint), by which Y(rescale_from .. joint) are to be divided
+};
+
+// Numerov recurrence toward higher index for j = first .. last from Y(first-2), Y(first-1). When
+// a new value squared exceeds kOverflow, Y(rescale_from .. j) are divided by it. Sign changes
+// between neighbours are counted. At j = joint the pass ends; the division of
+// Y(rescale_from .. joint) by Y(joint) is left to normalize_and_sum. A joint outside
+// first .. last lets the pass run to `last`.
+inline OutwardPass outward_counting_nodes(const double* T, double* Y, int first, int last,
+                                          int rescale_from, int joint) {
+  OutwardPass pass;
+  pass.end = first - 1;
+  int32_t node = 0;
+  double y2 = Y[first - 2];
+  double y1 = Y[first - 1];
+  for (int j = first; j <= last; ++j) {
+    double y = ((10 * T[j - 1] + 2) * y1 - (1 - T[j - 2]) * y2) / (1 - T[j]);
+    Y[j] = y;
+    if (y * y > kOverflow) {
+      divide(Y, rescale_from, j, y);
+      y = Y[j];
+      y1 = Y[j - 1];
+    }
+    if (y * y1 < 0) ++node;
+    pass.end = j;
+    if (j == joint) {
+      pass.met_joint = true;
+      pass.joint_value = y;
+      break;
+    }
+    y2 = y1;
+    y1 = y;
+  }
+  pass.node = node;
+  return pass;
+}
+
+// Brings both passes to Y(joint) = 1 and returns S = sum of Y(i)² over i = from .. top, in that
+// order, where `from` is the lowest index of the pass from the bottom.
+//
+// The values of the pass from the bottom (from .. outward.end) are divided by its Y(joint) when it
+// met the joint. Every value that survives from the pass from the top is divided by that pass's
+// Y(joint) when it found one: those above the pass from the bottom (outward.end+1 .. top) and,
+// when the pass from the bottom started above the joint (the outer turning point of a reversed
+// grid), those below it (joint .. from-1), which lie outside the norm. Inside the norm each value
+// is divided just before it is squared and added, exactly as if the divisions had come first: the
+// division and the sum share one sweep.
+inline double normalize_and_sum(double* Y, int from, int top, const OutwardPass& outward,
+                                const InwardPass& inward) {
+  double S = 0.0;
+  if (outward.met_joint) {
+    const double by = outward.joint_value;
+    for (int i = from; i <= outward.end; ++i) {
+      Y[i] /= by;
+      S += Y[i] * Y[i];
+    }
+  } else {
+    for (int i = from; i <= outward.end; ++i) S += Y[i] * Y[i];
+  }
+  if (inward.joint > 0) {
+    const double by = inward.joint_value;
+    divide(Y, inward.joint, from - 1, by);
+    for (int i = outward.end + 1; i <= top; ++i) {
+      Y[i] /= by;
+      S += Y[i] * Y[i];
+    }
+  } else {
+    for (int i = outward.end + 1; i <= top; ++i) S += Y[i] * Y[i];
+  }
+  return S;
+}
+
+}  // namespace velk::numerov

@@ -1,0 +1,205 @@
+#include "solver/radial_solver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "io/console.h"
+#include "io/errors.h"
+#include "numlib/airy.h"
+#include "solver/energy_search.h"
+#include "solver/landmarks.h"
+#include "solver/numerov_sweeps.h"
+#include "solver/solution_figures.h"
+
+namespace velk {
+
+using namespace numerov;
+
+namespace {
+
+template <GridOrientation O>
+constexpr const SolverConfig& config_of() {
+  if constexpr (O == GridOrientation::forward) {
+    return kForwardConfig;
+  } else {
+    return kReversedConfig;
+  }
+}
+
+// A solve needs N + 1 slots of V (slot 0 unused) and fits at most RadialGrid::kCapacity points in
+// its working arrays; anything else is a caller's mistake.
+void require_grid_fits(std::size_t slots, int N) {
+  if (N < 1 || N > RadialGrid::kCapacity || static_cast<std::size_t>(N) >= slots) {
+    throw std::invalid_argument("radial solver: " + std::to_string(N) +
+                                " grid points do not fit the working arrays");
+  }
+}
+
+// The crossings of V with E, and where the third one lies (valid when k3 > 0).
+struct TurningPoints {
+  Crossings x;
+  double dVt = 0.0;
+  int32_t jt = 0;
+};
+
+TurningPoints find_turning_points(std::span<const double> V, double E, int N, char flag) {
+  TurningPoints t;
+  t.x = turning_points(V, E, N, flag, t.dVt, t.jt);
+  return t;
+}
+
+// Bi at the two points `at` and `at - 1` next to the outer turning point Rt = R(k3) - jt·h/100,
+// its argument scaled by s = (dVt/h)^(1/3) and signed so that it grows into the barrier.
+void airy_start(double* Y, const RadialGrid& grid, const TurningPoints& t, int at, double sign) {
+  const double h = grid.h;
+  const double s = std::pow(t.dVt / h, constants::kOneThirdSingle);
+  const double Rat = grid.R0 + at * h;
+  const double Rt = Rat - t.jt * h / 100;
+  const double Rbelow = grid.R0 + (at - 1) * h;
+  Y[at] = airy_functions(sign * (Rat - Rt) * s).bi;
+  Y[at - 1] = airy_functions(sign * (Rbelow - Rt) * s).bi;
+}
+
+}  // namespace
+
+RadialSolver::RadialSolver(GridOrientation orientation, NumericalFailureHandler on_failure)
+    : orientation_(orientation),
+      on_failure_(std::move(on_failure)),
+      Tgrid_(RadialGrid::kSlots, 0.0),
+      Ygrid_(RadialGrid::kSlots, 0.0) {}
+
+LevelSolution RadialSolver::solve(std::span<const double> V, const RadialGrid& grid, double mu,
+                                  const SolveRequest& request) {
+  if (orientation_ == GridOrientation::forward) {
+    return solve_oriented<GridOrientation::forward>(V, grid, mu, request);
+  }
+  return solve_oriented<GridOrientation::reversed>(V, grid, mu, request);
+}
+
+template <GridOrientation O>
+LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const RadialGrid& grid,
+                                           double mu, const SolveRequest& request) {
+  constexpr const SolverConfig& config = config_of<O>();
+  constexpr bool forward = O == GridOrientation::forward;
+  const int N = grid.N;
+  require_grid_fits(V.size(), N);
+  const double h = grid.h;
+  const double* Vp = V.data();
+  double* T = Tgrid_.data();
+  double* Y = Ygrid_.data();
+  // The asymptotic end of the grid.
+  const double Vout = forward ? Vp[N] : Vp[1];
+
+  const double Umax = highest_barrier(V, N, Vout).Umax;
+  const double Umin = lowest_minimum(V, N);
+  if (Umax < Umin || N < 3) throw StopRun("Umin >  Umax");
+  const double Emax = std::max(Umax, Vout);
+  double E = request.E;
+  Bracket bracket = first_bracket(E, request.dE, Emax, Umin, config.below_minimum_share);
+
+  const double c = h * h * mu * constants::kTwoUOverHbar2;
+  int top = N;
+  int32_t node = 0;
+  double Dcor = 0.0;
+  int32_t kturn = 0;
+  do {
+    TurningPoints turning;
+    if (E > Vout) turning = find_turning_points(V, E, N, config.crossing_flag);
+    const int32_t k3 = turning.x.k3;
+
+    // Pass from the top: on a forward grid from the outer end or the outer turning point, on a
+    // reversed one always from the inner wall.
+    top = config.airy_start_on_top_pass && k3 > 0 ? k3 : N;
+    if (config.airy_start_on_top_pass && k3 > 0) {
+      airy_start(Y, grid, turning, top, config.airy_argument_sign);
+    } else {
+      Y[top] = 1e-99;
+      Y[top - 1] = 1e-66;
+    }
+    const InwardPass inward = inward_to_maximum(T, Vp, c, E, Y, top);
+    if (inward.joint > 0) {
+      kmatch_ = inward.joint;
+    } else {
+      console_line(" rigth error");
+    }
+    if (inward.coefficients_from > 1)
+      fill_coefficients(T, Vp, 1, inward.coefficients_from - 1, c, E);
+
+    // Pass from index 1, or on a reversed grid from the outer turning point, counting the nodes
+    // up to the joint; its lowest index is `from`.
+    int first = 3;
+    int from = 1;
+    if (!config.airy_start_on_top_pass && k3 > 0) {
+      airy_start(Y, grid, turning, k3, config.airy_argument_sign);
+      first = k3 + 1;
+      from = k3 - 1;
+    } else {
+      Y[1] = config.bottom_start_first;
+      Y[2] = config.bottom_start_second;
+    }
+    const OutwardPass outward = outward_counting_nodes(T, Y, first, top, from, kmatch_);
+    node = outward.node;
+
+    const double S = normalize_and_sum(Y, from, top, outward, inward);
+    const int k = std::min(std::max(static_cast<int>(kmatch_), 2), top - 1);
+    Dcor = correction(T, Y, k, S, h, mu);
+
+    update_energy(node, request.v, Dcor, config.small_correction, Emax, E, bracket);
+    // Counted on every pass, so that a correction that takes no branch (NaN) still ends at maxit.
+    ++kturn;
+  } while (!(Dcor * Dcor <= request.tol * request.tol) && kturn < request.maxit);
+
+  LevelSolution solution;
+  solution.E = E;
+  const TurningPoints turning = find_turning_points(V, E, N, config.crossing_flag);
+  const int32_t k1 = turning.x.k1, k2 = turning.x.k2, k3 = turning.x.k3;
+  if (k3 > 0) {
+    // Quasi-bound: carry the solution from the outer turning point out to the grid end, and scale
+    // it by its outermost maximum.
+    double Ymax = 1.0;
+    if constexpr (forward) {
+      fill_coefficients(T, Vp, k3 - 1, N, c, E);
+      outward_counting_nodes(T, Y, k3 + 1, N, 1, 0);
+      top = N;
+      for (int m = N - 1; m >= 2; --m) {
+        if (Y[m] > Y[m + 1] && Y[m] > Y[m - 1]) {
+          Ymax = Y[m];
+          break;
+        }
+      }
+    } else {
+      fill_coefficients(T, Vp, 1, k3, c, E);
+      inward_to_end(T, Y, k3 - 2, N);
+      for (int m = 2; m <= N - 1; ++m) {
+        if (Y[m] > Y[m + 1] && Y[m] > Y[m - 1]) {
+          Ymax = Y[m];
+          break;
+        }
+      }
+    }
+    scale_quasibound(Y, N, E, mu, Ymax);
+    // The well lies between the inner wall and the barrier, the barrier between the barrier's
+    // inner crossing and the outer turning point; a mirrored grid has them in falling index order.
+    if constexpr (forward) {
+      solution.tunnel = tunnel_figure(Vp, E, h, mu, k1, k2 - 1, k2, k3 - 1);
+    } else {
+      solution.tunnel = tunnel_figure(Vp, E, h, mu, k2, k1 - 1, k3, k2 - 1);
+    }
+  }
+
+  SolverResults& r = solution.results;
+  r.Dcor = Dcor;
+  r.kturn = kturn;
+  r.node = node;
+  int32_t first_end = flat_steps_from_first(Y, top, h);
+  int32_t last_end = flat_steps_from_last(Y, top, h);
+  if (config.exchange_flat_counts) std::swap(first_end, last_end);
+  r.kleft = first_end;
+  r.krigth = last_end;
+  return solution;
+}
+
+}  // namespace velk
