@@ -1,0 +1,293 @@
+#include "solver/level_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "io/errors.h"
+#include "numlib/constants.h"
+#include "solver/level_file_writer.h"
+#include "support/console_capture.h"
+
+namespace velk {
+namespace {
+
+// An MLJ curve, De = 3000 cm-1 at Re = 1.5 Å with a C6 tail, reduced mass 1 u: about a dozen bound
+// levels at J = 0, spaced by some 200 cm-1 at the bottom.
+std::string mlj_file(int Lambda, double q1, double q2) {
+  return "1\n1.0 2.0 1.0 1.0 1.0\n" + std::to_string(Lambda) + "\n" + std::to_string(q1) + "\n" +
+         std::to_string(q2) + "\ncomment\ncomment\nML\n1.5\n0 2.0\n3000.0\n6 3e5\n1.0\n4.0\n";
+}
+
+// Each test runs in a directory of its own, where the driver reads its potential file.
+class LevelDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = std::filesystem::current_path();
+    std::random_device random;
+    dir_ = std::filesystem::temp_directory_path() /
+           ("velk_driver_" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
+            std::to_string(random()));
+    std::filesystem::create_directories(dir_);
+    std::filesystem::current_path(dir_);
+    write("mlj.pot", mlj_file(0, 0.0, 0.0));
+  }
+  void TearDown() override {
+    std::filesystem::current_path(previous_);
+    std::filesystem::remove_all(dir_);
+  }
+  static void write(const std::string& name, const std::string& text) {
+    std::ofstream(name, std::ios::binary) << text;
+  }
+
+  static LevelRequest request(QuantumRange v, QuantumRange J, QuantumRange Par) {
+    LevelRequest r;
+    r.potential_file = "mlj.pot     ";
+    r.grid = RadialGrid(0.9, 8.0, 1500);
+    r.tol = 1e-6;
+    r.maxit = 60;
+    r.v = v;
+    r.J = J;
+    r.Par = Par;
+    r.mass_index = 1;
+    r.levelfile = "Astate.dat  ";
+    return r;
+  }
+
+  std::filesystem::path dir_, previous_;
+};
+
+// Keeps what the driver hands on.
+class Recorder : public LevelSink {
+ public:
+  void begin(const LevelRequest&) override { ++begun; }
+  void level(const LevelRecord& record) override { levels.push_back(record); }
+  void end() override { ++ended; }
+  int begun = 0, ended = 0;
+  std::vector<LevelRecord> levels;
+};
+
+struct DriverRun {
+  Recorder recorder;
+  std::string console;
+};
+
+DriverRun run(const LevelRequest& r, GridOrientation orientation = GridOrientation::forward) {
+  DriverRun out;
+  test::ConsoleCapture capture;
+  LevelDriver driver(DriverOptions{orientation, throw_on_numerical_failure});
+  driver.compute_levels(r, out.recorder);
+  out.console = capture.text();
+  return out;
+}
+
+TEST_F(LevelDriverTest, LevelsComeInLoopOrderWithRunningLineNumbers) {
+  const DriverRun out = run(request({0, 2}, {3, 4}, {0, 1}));
+  ASSERT_EQ(out.recorder.levels.size(), 12u);
+  EXPECT_EQ(out.recorder.begun, 1);
+  EXPECT_EQ(out.recorder.ended, 1);
+  std::size_t n = 0;
+  for (int J = 3; J <= 4; ++J) {
+    for (int v = 0; v <= 2; ++v) {
+      for (int Par = 0; Par <= 1; ++Par) {
+        const LevelRecord& l = out.recorder.levels[n++];
+        EXPECT_EQ(l.iline, static_cast<int64_t>(n));
+        EXPECT_EQ(l.J, J);
+        EXPECT_EQ(l.v, v);
+        EXPECT_EQ(l.Par, Par);
+        EXPECT_EQ(l.results.node, v);
+        EXPECT_LE(std::fabs(l.results.Dcor), 1e-6);
+        EXPECT_FALSE(l.quasi_bound);
+      }
+    }
+  }
+  // Levels rise with v, and with J for the same v.
+  EXPECT_LT(out.recorder.levels[0].E, out.recorder.levels[2].E);
+  EXPECT_LT(out.recorder.levels[0].E, out.recorder.levels[6].E);
+  // The effective potential is built once per J, before the first level of that J.
+  std::size_t builds = 0;
+  for (std::size_t at = 0; (at = out.console.find(" UYeff OK", at)) != std::string::npos; ++at) {
+    ++builds;
+  }
+  EXPECT_EQ(builds, 1u + 2u) << "toadd's J = 0, then J = 3 and J = 4";
+}
+
+// The window of every level is [Umin + toadd + 1e-6, Umax - 1e-6] of its J (1e-6 in single
+// precision), entered at its middle, and toadd is a third of the spacing of v = 1 and v = 2 at
+// J = 0 as solved with the toadd tolerance of 0.1 cm-1.
+TEST_F(LevelDriverTest, WindowSpansTheWellAboveToaddBelowTheBarrier) {
+  const DriverRun out = run(request({0, 3}, {0, 0}, {1, 1}));
+  ASSERT_EQ(out.recorder.levels.size(), 4u);
+  const double spacing = out.recorder.levels[2].E - out.recorder.levels[1].E;
+  for (const LevelRecord& l : out.recorder.levels) {
+    EXPECT_NEAR(l.Ein + l.delE, l.Umax - constants::kWindowMargin, 1e-9);
+    // Ein - delE = Umin + toadd + 1e-6 lies below the lowest level (about half a spacing above
+    // the well's bottom).
+    const double bottom = l.Ein - l.delE;
+    EXPECT_LT(bottom, out.recorder.levels[0].E);
+    EXPECT_EQ(l.Ein, out.recorder.levels[0].Ein) << "one window per J";
+  }
+  // toadd itself: its solves stop at 0.1 cm-1, hence the tolerance against the converged spacing.
+  LevelDriver driver(DriverOptions{});
+  test::ConsoleCapture capture;
+  const double toadd = driver.compute_toadd("mlj.pot     ", RadialGrid(0.9, 8.0, 1500));
+  EXPECT_NEAR(toadd, spacing / 3, 0.1);
+  EXPECT_NE(capture.text().find(" toadd \n"), std::string::npos);
+}
+
+// A solve that ends with |Dcor| > tol is announced and repeated once from where it ended with a
+// tenth of the window; the listed half-width stays the first one, the counts are the retry's.
+TEST_F(LevelDriverTest, UnconvergedLevelIsRetriedOnceInANarrowerWindow) {
+  LevelRequest r = request({2, 2}, {0, 0}, {1, 1});
+  r.maxit = 4;
+  const DriverRun out = run(r);
+  ASSERT_EQ(out.recorder.levels.size(), 1u);
+  const LevelRecord& l = out.recorder.levels[0];
+  const std::size_t epr = out.console.find("Epr-");
+  ASSERT_NE(epr, std::string::npos);
+  EXPECT_EQ(out.console.find("Epr-", epr + 1), std::string::npos) << "one retry only";
+  EXPECT_NE(out.console.find(" perhaps better...\n", epr), std::string::npos);
+  EXPECT_LE(l.results.kturn, 4);
+
+  // The same level without an iteration limit: no retry, and the same first window.
+  const DriverRun converged = run(request({2, 2}, {0, 0}, {1, 1}));
+  EXPECT_EQ(converged.console.find("Epr-"), std::string::npos);
+  EXPECT_EQ(converged.recorder.levels[0].delE, l.delE);
+  EXPECT_EQ(converged.recorder.levels[0].Ein, l.Ein);
+}
+
+// With one iteration per solve no level converges: in each J the first two poor levels are
+// listed, the third and all later ones are not (their solves still run), and the line numbers stay
+// consecutive over the listed levels.
+TEST_F(LevelDriverTest, ThirdPoorLevelOfAJEndsTheListingOfThatJ) {
+  LevelRequest r = request({0, 4}, {0, 1}, {1, 1});
+  r.maxit = 1;
+  r.tol = 1e-12;
+  const DriverRun out = run(r);
+  ASSERT_EQ(out.recorder.levels.size(), 4u);
+  const int expected_J[] = {0, 0, 1, 1}, expected_v[] = {0, 1, 0, 1};
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(out.recorder.levels[i].iline, static_cast<int64_t>(i + 1));
+    EXPECT_EQ(out.recorder.levels[i].J, expected_J[i]);
+    EXPECT_EQ(out.recorder.levels[i].v, expected_v[i]);
+  }
+  // Every level was solved twice (the solve and its retry): ten announcements.
+  std::size_t retries = 0;
+  for (std::size_t at = 0; (at = out.console.find("Epr-", at)) != std::string::npos; ++at) {
+    ++retries;
+  }
+  EXPECT_EQ(retries, 10u);
+}
+
+// Lambda = 1: Par = 1 takes q1·J(J+1), every other Par q2·J(J+1), added after the solve; any other
+// Lambda adds nothing whatever q1 and q2 hold.
+TEST_F(LevelDriverTest, LambdaDoublingShiftsByParity) {
+  write("mlj.pot", mlj_file(1, 0.5, 0.25));
+  const DriverRun doubled = run(request({1, 1}, {0, 3}, {0, 2}));
+  ASSERT_EQ(doubled.recorder.levels.size(), 12u);
+  for (std::size_t i = 0; i < 12; i += 3) {
+    const LevelRecord& p0 = doubled.recorder.levels[i];
+    const LevelRecord& p1 = doubled.recorder.levels[i + 1];
+    const LevelRecord& p2 = doubled.recorder.levels[i + 2];
+    const double JJ1 = p0.J * (p0.J + 1.0);
+    // 0.5 and 0.25 are exact in single precision; the solves of the three parities are the same.
+    EXPECT_NEAR(p1.E - p0.E, (0.5 - 0.25) * JJ1, 1e-9) << "J=" << p0.J;
+    EXPECT_EQ(p2.E, p0.E);
+  }
+  EXPECT_EQ(doubled.recorder.levels[1].E, doubled.recorder.levels[0].E) << "J = 0: no shift";
+
+  write("mlj.pot", mlj_file(2, 0.5, 0.25));
+  const DriverRun plain = run(request({1, 1}, {3, 3}, {0, 1}));
+  ASSERT_EQ(plain.recorder.levels.size(), 2u);
+  EXPECT_EQ(plain.recorder.levels[0].E, plain.recorder.levels[1].E);
+}
+
+// J = 19 lifts the lowest level above the asymptote (3000 cm-1, the curve's Uinf and so Ulim),
+// well below the barrier's top: it is quasi-bound, listed with its tunnelling figure and the
+// window's top, on either grid.
+TEST_F(LevelDriverTest, LevelAboveTheAsymptoteIsQuasiBound) {
+  for (GridOrientation o : {GridOrientation::forward, GridOrientation::reversed}) {
+    const DriverRun out = run(request({0, 0}, {19, 19}, {1, 1}), o);
+    ASSERT_EQ(out.recorder.levels.size(), 1u);
+    const LevelRecord& l = out.recorder.levels[0];
+    EXPECT_EQ(l.Ulim, 3000.0);
+    EXPECT_GT(l.E, l.Ulim);
+    EXPECT_TRUE(l.quasi_bound);
+    EXPECT_GT(l.tunnel, 0.0);
+    EXPECT_GT(l.Umax, l.E);
+    EXPECT_LE(std::fabs(l.results.Dcor), 1e-6);
+  }
+}
+
+// At J = 60 the centrifugal term swamps the well (about 27000 cm-1 at Re): no interior minimum is
+// left and the run stops there, the levels of the lower J already handed on.
+TEST_F(LevelDriverTest, JWithoutWellStopsTheRun) {
+  test::ConsoleCapture capture;
+  LevelDriver driver(DriverOptions{});
+  Recorder recorder;
+  try {
+    driver.compute_levels(request({0, 0}, {18, 60}, {1, 1}), recorder);
+    FAIL() << "expected a stop";
+  } catch (const StopRun& stop) {
+    EXPECT_EQ(std::string(stop.what()), "Umin >  Umax");
+  }
+  ASSERT_FALSE(recorder.levels.empty());
+  EXPECT_EQ(recorder.levels.front().J, 18);
+  EXPECT_LT(recorder.levels.back().J, 60);
+  EXPECT_EQ(recorder.ended, 0);
+}
+
+// --- the level file
+// ------------------------------------------------------------------------------- Expected lines
+// written out by hand from the layouts (I5,I4,I4,F13.5,I2,F11.4,I3,F13.5,E10.2,I5, I7,I3,I4) and
+// its quasi-bound variant with "   res." in place of krigth.
+
+TEST_F(LevelDriverTest, LevelFileHasItsHeaderAndBothLayouts) {
+  LevelRequest r = request({0, 1}, {0, 2}, {1, 1});
+  r.mass_index = 2;
+  LevelFileWriter file;
+  file.begin(r);
+  LevelRecord a;
+  a.iline = 1;
+  a.v = 3;
+  a.J = 12;
+  a.Par = 1;
+  a.E = 1234.567891;
+  a.delE = 98.76543;
+  a.Ein = 1200.5;
+  a.results = {1.5e-7, 7, 3, 12, 345};  // Dcor, kturn, node, kleft, krigth
+  file.level(a);
+  LevelRecord b = a;
+  b.iline = 2;
+  b.quasi_bound = true;
+  b.results.Dcor = -2.5e-5;
+  b.tunnel = 3.26e-4;
+  b.Umax = 4752.12235;
+  b.Ulim = 3000.0;
+  file.level(b);
+  file.end();
+
+  std::ifstream in("Astate.dat");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  const std::vector<std::string> expected{
+      "    6 !number of levels",
+      " Potential File:  mlj.pot     ",
+      " Energ. data:     Astate.dat  ",
+      " ---------------------------------------------",
+      " iline,nv,Jline,Eout,Par,delE,ic,Ein,Dcor,kleft-krigth,kturn,node",
+      "  1  1  1  1  1 !levels to be used",
+      "    1   3  12   1234.56789 1    98.7654 20   1200.50000  0.15E-06   12    345  7   3",
+      "    2   3  12   1234.56789 1    98.7654 20   1200.50000 -0.25E-04   12   res.  7   3  "
+      "0.33E-03   4752.12235   3000.00000"};
+  EXPECT_EQ(lines, expected);
+}
+
+}  // namespace
+}  // namespace velk
