@@ -5,12 +5,11 @@
 #include <string>
 
 #include "io/console.h"
+#include "numlib/constants.h"
 
 namespace velk {
 
 namespace {
-
-constexpr double kCentrifugal = 16.85763130530976;  // ħ²/(2 u) in cm-1·Å²
 
 // J(J+1) - Lambda² with the wrap-around of 32-bit integer arithmetic, formed in unsigned
 // arithmetic so that an absurd J cannot become undefined behaviour.
@@ -22,18 +21,21 @@ int32_t rotational_bracket(int J, int Lambda) {
 
 }  // namespace
 
-void effective_potential(std::span<const double> V, std::span<double> Ueff, double mu, double R0,
-                         double h, int N, int J, int Lambda, char revflag) {
+void effective_potential(std::span<const double> V, std::span<double> Ueff, const RadialGrid& grid,
+                         double mu, int J, int Lambda, GridOrientation orientation) {
+  const int N = grid.N;
+  const double h = grid.h;
+  const double R0 = grid.R0;
   if (N > 0 && (static_cast<size_t>(N) >= V.size() || static_cast<size_t>(N) >= Ueff.size())) {
     throw std::invalid_argument("effective_potential: " + std::to_string(N) +
                                 " grid points do not fit the potential arrays");
   }
-  const double K = static_cast<double>(rotational_bracket(J, Lambda)) * kCentrifugal;
+  const double K = static_cast<double>(rotational_bracket(J, Lambda)) * constants::kHbar2Over2u;
   const double* v = V.data();
   double* u = Ueff.data();
-  if (revflag != 'y') {
-    // The radius is built from a counter stepped by 1.0, not from k converted afresh; both give
-    // the same integers, but the counter is how the tabulated values have always been formed.
+  if (orientation == GridOrientation::forward) {
+    // The radius multiplier is a counter stepped by 1.0 rather than k converted afresh: both give
+    // the same integers, and the counter fixes the operation order of the printed values.
     double kk = 0.0;
     for (int k = 1; k <= N; ++k) {
       kk += 1.0;

@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "numlib/constants.h"
+
 namespace velk {
 
 namespace {
@@ -16,15 +18,12 @@ void check_grid(std::span<const double> V, int N, const char* routine) {
   }
 }
 
-// 1e23 as the single-precision constant it has always been held in.
-constexpr double kNoMinimum = 9.999999778196308e+22;
-
 }  // namespace
 
 double lowest_minimum(std::span<const double> V, int N) {
   check_grid(V, N, "lowest_minimum");
   const double* v = V.data();
-  double Umin = kNoMinimum;
+  double Umin = constants::kNoMinimum;
   for (int i = 2; i <= N - 1; ++i) {
     if (v[i] < v[i - 1] && v[i] < v[i + 1] && v[i] < Umin) Umin = v[i];
   }

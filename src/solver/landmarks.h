@@ -34,8 +34,9 @@ Barrier highest_barrier(std::span<const double> V, int N, double Vref);
 // When k3 > 0 only, dVt = |V(k3) - V(k3-1)| and jt locates the third turning point in hundredths
 // of a grid step: the solvers place it at Rt = R(k3) - jt·h/100. jt comes from a scan of the
 // linear interpolant that starts at m = 100 and steps down; on a falling interval it ends at a
-// negative m, so the point lies beyond R(k3), which is how quasi-bound levels have always been
-// started. With revflag 'y', jt = m - 1. Otherwise dVt and jt keep the caller's values.
+// negative m, so the point lies beyond R(k3); the quasi-bound start values, and so the printed
+// energies, depend on that placement. With revflag 'y', jt = m - 1. Otherwise dVt and jt keep the
+// caller's values.
 struct Crossings {
   int32_t k1 = 0, k2 = 0, k3 = 0;
 };

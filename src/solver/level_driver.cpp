@@ -74,7 +74,6 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
   const double Uinf =
       builder_.build(potential_file, header.pectype, Vgrid_, grid.R0, grid.h, grid.N);
   const bool forward = options_.orientation == GridOrientation::forward;
-  const char revflag = forward ? 'n' : 'y';
 
   sink.begin(request);
   int64_t iline = 1;
@@ -89,8 +88,8 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
     for (int64_t v = request.v.first; v <= request.v.last; ++v) {
       for (int64_t Par = request.Par.first; Par <= request.Par.last; ++Par) {
         if (!window) {
-          effective_potential(Vgrid_, Ueff_, mu, grid.R0, grid.h, grid.N, static_cast<int>(J),
-                              Lambda, revflag);
+          effective_potential(Vgrid_, Ueff_, grid, mu, static_cast<int>(J), Lambda,
+                              options_.orientation);
           Window w;
           w.Ulim = forward ? Ueff_[static_cast<std::size_t>(grid.N)] : Ueff_[1];
           if (Uinf != kUinfUnset) w.Ulim = Uinf;
@@ -157,7 +156,7 @@ double LevelDriver::compute_toadd(const std::string& potential_file, const Radia
   const double mu1 = header.masses[0];
   builder_.build(potential_file, header.pectype, Vtoadd_, grid.R0, grid.h, grid.N);
 
-  effective_potential(Vtoadd_, Ueff_toadd_, mu1, grid.R0, grid.h, grid.N, 0, header.Lambda, 'n');
+  effective_potential(Vtoadd_, Ueff_toadd_, grid, mu1, 0, header.Lambda, GridOrientation::forward);
   const double limit = Ueff_toadd_[static_cast<std::size_t>(grid.N)];
   const double Umax = highest_barrier(Ueff_toadd_, grid.N, limit).Umax;
   const double Umin = lowest_minimum(Ueff_toadd_, grid.N);

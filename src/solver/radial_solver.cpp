@@ -123,6 +123,7 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
     if (inward.joint > 0) {
       kmatch_ = inward.joint;
     } else {
+      // The console text of this failure is spelt as users' scripts match it; it stays.
       console_line(" rigth error");
     }
     if (inward.coefficients_from > 1)

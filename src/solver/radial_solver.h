@@ -33,11 +33,10 @@
 #include "numlib/constants.h"
 #include "numlib/failure_policy.h"
 #include "pec/radial_grid.h"
+#include "solver/grid_orientation.h"
 #include "solver/solver_results.h"
 
 namespace velk {
-
-enum class GridOrientation { forward, reversed };
 
 // What distinguishes the two orientations, beyond which end is the asymptotic one.
 struct SolverConfig {

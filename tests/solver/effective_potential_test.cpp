@@ -15,6 +15,9 @@ constexpr double kCentrifugal = 16.85763130530976;  // ħ²/(2 u), cm-1·Å²
 constexpr double kR0 = 0.5;
 constexpr double kH = 0.25;
 constexpr int kN = 8;
+const RadialGrid kGrid(kR0 + kH, kR0 + kN * kH, kN);
+constexpr auto kForward = GridOrientation::forward;
+constexpr auto kReversed = GridOrientation::reversed;
 
 std::vector<double> sample_potential() {
   std::vector<double> V(kN + 1, 0.0);
@@ -26,7 +29,7 @@ TEST(EffectivePotential, NoRotationCopiesPotential) {
   const auto V = sample_potential();
   std::vector<double> U(kN + 1, -1.0);
   testing::internal::CaptureStdout();
-  effective_potential(V, U, 7.0, kR0, kH, kN, 0, 0, 'n');
+  effective_potential(V, U, kGrid, 7.0, 0, 0, kForward);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), " UYeff OK\n");
   for (int k = 1; k <= kN; ++k) EXPECT_EQ(U[k], V[k]) << k;
   EXPECT_EQ(U[0], -1.0);  // slot 0 is not part of the grid
@@ -37,7 +40,7 @@ TEST(EffectivePotential, AddsCentrifugalTermOverRSquared) {
   std::vector<double> U(kN + 1, 0.0);
   const double mu = 2.0;
   testing::internal::CaptureStdout();
-  effective_potential(V, U, mu, kR0, kH, kN, 3, 1, 'n');  // J(J+1) - Lambda² = 11
+  effective_potential(V, U, kGrid, mu, 3, 1, kForward);  // J(J+1) - Lambda² = 11
   testing::internal::GetCapturedStdout();
   for (int k = 1; k <= kN; ++k) {
     const double R = kR0 + kH * k;
@@ -52,7 +55,7 @@ TEST(EffectivePotential, NegativeBracketIsApplied) {
   const auto V = sample_potential();
   std::vector<double> U(kN + 1, 0.0);
   testing::internal::CaptureStdout();
-  effective_potential(V, U, 1.0, kR0, kH, kN, 0, 1, 'n');
+  effective_potential(V, U, kGrid, 1.0, 0, 1, kForward);
   testing::internal::GetCapturedStdout();
   for (int k = 1; k <= kN; ++k) {
     const double R = kR0 + kH * k;
@@ -65,28 +68,20 @@ TEST(EffectivePotential, MirroredOrderForReversedGrid) {
   const auto V = sample_potential();
   std::vector<double> forward(kN + 1, 0.0), mirrored(kN + 1, 0.0);
   testing::internal::CaptureStdout();
-  effective_potential(V, forward, 3.5, kR0, kH, kN, 5, 0, 'n');
-  effective_potential(V, mirrored, 3.5, kR0, kH, kN, 5, 0, 'y');
+  effective_potential(V, forward, kGrid, 3.5, 5, 0, kForward);
+  effective_potential(V, mirrored, kGrid, 3.5, 5, 0, kReversed);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), " UYeff OK\n UYeff OK\n");
   // Slot 1 of the mirrored array belongs to the largest radius.
   for (int k = 1; k <= kN; ++k) EXPECT_EQ(mirrored[k], forward[kN + 1 - k]) << k;
 }
 
-TEST(EffectivePotential, OtherFlagsKeepForwardOrder) {
-  const auto V = sample_potential();
-  std::vector<double> forward(kN + 1, 0.0), other(kN + 1, 0.0);
-  testing::internal::CaptureStdout();
-  effective_potential(V, forward, 3.5, kR0, kH, kN, 5, 0, 'n');
-  effective_potential(V, other, 3.5, kR0, kH, kN, 5, 0, 'x');
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(other, forward);
-}
-
 TEST(EffectivePotential, EmptyGridStillReports) {
   const auto V = sample_potential();
   std::vector<double> U(kN + 1, 42.0);
+  RadialGrid empty = kGrid;
+  empty.N = 0;
   testing::internal::CaptureStdout();
-  effective_potential(V, U, 1.0, kR0, kH, 0, 7, 0, 'y');
+  effective_potential(V, U, empty, 1.0, 7, 0, kReversed);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), " UYeff OK\n");
   for (double u : U) EXPECT_EQ(u, 42.0);
 }
@@ -94,7 +89,7 @@ TEST(EffectivePotential, EmptyGridStillReports) {
 TEST(EffectivePotential, RejectsGridLargerThanArrays) {
   const auto V = sample_potential();
   std::vector<double> U(kN, 0.0);  // one slot short
-  EXPECT_THROW(effective_potential(V, U, 1.0, kR0, kH, kN, 1, 0, 'n'), std::invalid_argument);
+  EXPECT_THROW(effective_potential(V, U, kGrid, 1.0, 1, 0, kForward), std::invalid_argument);
 }
 
 }  // namespace

@@ -287,7 +287,7 @@ struct Rotating {
   Rotating() : Ueff(g.N + 1, 0.0) {
     const auto V = tabulate(g, morse);
     testing::internal::CaptureStdout();
-    effective_potential(V, Ueff, morse.mu, g.R0, g.h, g.N, kJ, 0, 'n');
+    effective_potential(V, Ueff, g, morse.mu, kJ, 0, GridOrientation::forward);
     testing::internal::GetCapturedStdout();
   }
   double U(double R) const {

@@ -95,8 +95,8 @@ TEST(ReversedSolver, AgreesWithForwardSolverOnBoundLevels) {
   const auto V = tabulate(g, morse);
   std::vector<double> U(g.N + 1), W(g.N + 1);
   testing::internal::CaptureStdout();
-  effective_potential(V, U, morse.mu, g.R0, g.h, g.N, 0, 0, 'n');
-  effective_potential(V, W, morse.mu, g.R0, g.h, g.N, 0, 0, 'y');
+  effective_potential(V, U, g, morse.mu, 0, 0, GridOrientation::forward);
+  effective_potential(V, W, g, morse.mu, 0, 0, GridOrientation::reversed);
   testing::internal::GetCapturedStdout();
   const double toadd = (morse.level(2) - morse.level(1)) / 3;
   const double tol = 1e-5;
@@ -124,8 +124,8 @@ TEST(ReversedSolverQuasiBound, MatchesForwardSolverBehindBarrier) {
   const auto V = tabulate(g, morse);
   std::vector<double> U(g.N + 1), W(g.N + 1);
   testing::internal::CaptureStdout();
-  effective_potential(V, U, morse.mu, g.R0, g.h, g.N, 180, 0, 'n');
-  effective_potential(V, W, morse.mu, g.R0, g.h, g.N, 180, 0, 'y');
+  effective_potential(V, U, g, morse.mu, 180, 0, GridOrientation::forward);
+  effective_potential(V, W, g, morse.mu, 180, 0, GridOrientation::reversed);
   testing::internal::GetCapturedStdout();
   RadialSolver forward = forward_solver();
   RadialSolver reversed = reversed_solver();
@@ -151,7 +151,7 @@ struct MirroredRotating {
   MirroredRotating() : W(g.N + 1, 0.0) {
     const auto V = tabulate(g, morse);
     testing::internal::CaptureStdout();
-    effective_potential(V, W, morse.mu, g.R0, g.h, g.N, 180, 0, 'y');
+    effective_potential(V, W, g, morse.mu, 180, 0, GridOrientation::reversed);
     testing::internal::GetCapturedStdout();
   }
 };
@@ -306,7 +306,7 @@ struct MirroredResonance {
       return De * e * e;
     });
     testing::internal::CaptureStdout();
-    effective_potential(V, W, mu, g.R0, g.h, g.N, 24, 0, 'y');
+    effective_potential(V, W, g, mu, 24, 0, GridOrientation::reversed);
     testing::internal::GetCapturedStdout();
   }
 };
