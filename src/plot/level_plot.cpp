@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
-#include <optional>
 #include <stdexcept>
 #include <string_view>
 

@@ -216,6 +216,9 @@ class TransitionEngine {
       files[k].emplace(branch_file(readings_[k].branch));
       files[k]->skip_header();
     }
+    // A run from one level opens vel_tran.out once its upper files are there, so that a run
+    // stopped by the level producers leaves the previous transition list in place; a run over a
+    // block of levels has its header written before the first lower level is read.
     if (!out_) open_output();
     Position position;
     for (int64_t i = 0; i < n_; ++i) {
