@@ -148,10 +148,15 @@ std::string FreeFormatReader::read_text(int width) {
 
 std::optional<std::string> FreeFormatReader::try_read_text(int width) {
   if (width < 0) throw std::invalid_argument("text read of negative width");
+  auto line = try_read_line();
+  if (line) line->resize(static_cast<std::size_t>(width), ' ');
+  return line;
+}
+
+std::optional<std::string> FreeFormatReader::try_read_line() {
   std::string line;
   if (!next_line(line)) return std::nullopt;
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  line.resize(static_cast<std::size_t>(width), ' ');
   return line;
 }
 

@@ -60,6 +60,8 @@ class FreeFormatReader {
   std::string read_text(int width);
   // A text read that reports the end of the file instead of failing.
   std::optional<std::string> try_read_text(int width);
+  // The next line as it stands, without its line end, or nothing at the end of the file.
+  std::optional<std::string> try_read_line();
 
   const std::string& file_name() const { return name_; }
   // The number of the last line consumed (0 before the first read).

@@ -1,9 +1,18 @@
-// Shared pieces of the level files written by both level producers.
+// The level files written by both level producers and read back by the transition runs and by
+// velk-plot.
+//
+// Layout: six header lines, the first beginning with the number of level lines as an integer
+// ("    3 !number of levels"), the second naming the data file after a colon; then one line per
+// level beginning with five values: the level index iline, v, J, the term energy E (cm-1) and
+// the parity index p. Anything after those five values is the producer's own.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "io/free_format_reader.h"
 
 namespace velk {
 
@@ -19,5 +28,58 @@ inline int32_t rotational_product(int32_t J) {
 
 // A file name as the program writes it: exactly 12 characters, cut or blank padded.
 std::string padded_name(std::string_view name);
+
+inline constexpr int kLevelHeaderLines = 6;
+
+// The five values every level line begins with.
+struct LevelLine {
+  int32_t iline = 0, v = 0, J = 0;
+  double E = 0.0;  // cm-1
+  int32_t p = 0;
+};
+
+// A level line as a listing shows it: a quasi-bound level carries the marker "res.".
+struct ListedLevel : LevelLine {
+  bool quasi_bound = false;
+};
+
+// Every readable level of a file, in file order.
+struct LevelListing {
+  std::string file_name;
+  std::string data_file;  // the name on header line 2, empty when there is none
+  std::vector<ListedLevel> levels;
+  int32_t unreadable = 0;  // level lines left out because a value overflowed its columns (****)
+};
+
+// A level file opened for reading. It serves two readers of the same layout:
+//  - the transition runs, which read the level lines one by one with the program's free-format
+//    reads (a short file or a value of the wrong kind is the input layer's InputError, naming
+//    file and line);
+//  - a listing of the whole file (read_level_listing), which takes each line on its own.
+// A missing file is an InputError of the input layer.
+class LevelFileReader {
+ public:
+  explicit LevelFileReader(std::string_view file_name);
+
+  // Skips the six header lines.
+  void skip_header();
+  // Reads the count at the start of the first header line and skips the other five.
+  int32_t read_count_and_skip_header();
+  // One free-format read of the five values of the next level line.
+  LevelLine next();
+  // The whole file from its first line as a listing (read_level_listing).
+  LevelListing list(std::string_view program);
+
+ private:
+  FreeFormatReader in_;
+};
+
+// Reads a whole level file of either producer: six header lines, then level lines whose first
+// five values are separated by blanks, tabs or commas. Blank lines are passed over, a line with
+// a value written as asterisks is counted in `unreadable`, and a line holding "res." is a
+// quasi-bound level. A file shorter than its header or a level line whose first five values are
+// not iline, v, J, E and p throws InputError naming the file and the line; its message begins
+// with `program` ("velk-plot"), the program that lists the file.
+LevelListing read_level_listing(std::string_view file_name, std::string_view program);
 
 }  // namespace velk

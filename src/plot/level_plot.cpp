@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
-#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -13,6 +11,7 @@
 #include "io/level_file.h"
 #include "pec/potential_builder.h"
 #include "pec/potential_header.h"
+#include "pec/radial_grid.h"
 #include "plot/plot_files.h"
 #include "plot/svg_writer.h"
 
@@ -380,58 +379,8 @@ std::string dunham_plot(const LevelPlotInput& input) {
 }  // namespace
 
 LevelFileData read_level_file(const std::string& path) {
-  std::ifstream in = open_run_file(path);
-  LevelFileData data;
-  data.file_name = path;
-  std::string line;
-  int line_number = 0;
-  for (int k = 1; k <= 6; ++k) {
-    if (!std::getline(in, line)) {
-      throw InputError("velk-plot: " + path + ": line " + std::to_string(line_number + 1) +
-                       ": the file ends within its six header lines");
-    }
-    ++line_number;
-    if (k == 2) {
-      const auto colon = line.find(':');
-      if (colon != std::string::npos) data.data_file = trim(line.substr(colon + 1));
-    }
-  }
-  while (std::getline(in, line)) {
-    ++line_number;
-    const std::vector<std::string_view> values = split_values(line, 5);
-    if (values.empty()) continue;
-    const bool overflowed = std::any_of(values.begin(), values.end(), [](std::string_view v) {
-      return v.find('*') != std::string_view::npos;
-    });
-    if (overflowed) {
-      ++data.unreadable;
-      continue;
-    }
-    LevelRecord level;
-    std::optional<int32_t> iline, v, J, p;
-    std::optional<double> E;
-    if (values.size() == 5) {
-      iline = parse_integer(values[0]);
-      v = parse_integer(values[1]);
-      J = parse_integer(values[2]);
-      E = parse_real(values[3]);
-      p = parse_integer(values[4]);
-    }
-    if (!iline || !v || !J || !E || !p) {
-      throw InputError("velk-plot: " + path + ": line " + std::to_string(line_number) +
-                       ": expected a level line beginning with iline, v, J, E and p, found \"" +
-                       trim(line) + "\"");
-    }
-    level.iline = *iline;
-    level.v = *v;
-    level.J = *J;
-    level.E = *E;
-    level.p = *p;
-    level.quasi_bound = line.find("res.") != std::string::npos;
-    data.levels.push_back(level);
-  }
-  if (in.bad()) throw InputError("velk-plot: " + path + ": reading the file failed");
-  return data;
+  require_run_file(path, "run velk first");
+  return read_level_listing(path, "velk-plot");
 }
 
 TurningPoints classical_turning_points(std::span<const double> V, double R0, double h, int N,
@@ -487,27 +436,30 @@ TurningPoints classical_turning_points(std::span<const double> V, double R0, dou
 
 PotentialCurve build_potential_curve(const StateInput& state) {
   const std::string file = trimmed_file_name(state.file);
-  if (state.N > kMaxGridPoints) throw StopRun("number of points must be less than 50000");
-  if (state.N < 2) {
-    throw InputError("velk-plot: velk.inf: the grid of the state with data file " + file +
-                     " needs at least 2 points, N = " + std::to_string(state.N));
+  const std::string grid_of = "velk-plot: velk.inf: the grid of the state with data file " + file;
+  switch (check_grid(state.Rmin, state.Rmax, state.N)) {
+    case GridProblem::none:
+      break;
+    case GridProblem::too_many_points:
+      throw StopRun("number of points must be less than 50000");
+    case GridProblem::too_few_points:
+      throw InputError(grid_of + " needs at least 2 points, N = " + std::to_string(state.N));
+    case GridProblem::bad_limits:
+      throw InputError(grid_of + " needs 0 < Rmin < Rmax, found " + compact(state.Rmin) + " to " +
+                       compact(state.Rmax));
   }
   if (state.mass_index < 1 || state.mass_index > 5) {
     throw InputError("velk-plot: velk.inf: the mass index of the state with data file " + file +
                      " is " + std::to_string(state.mass_index) + "; it must be 1 to 5");
   }
-  if (!std::isfinite(state.Rmin) || !std::isfinite(state.Rmax) || !(state.Rmax > state.Rmin)) {
-    throw InputError("velk-plot: velk.inf: the grid of the state with data file " + file +
-                     " needs Rmax > Rmin, found " + compact(state.Rmin) + " to " +
-                     compact(state.Rmax));
-  }
   require_run_file(file, "the potential file named in velk.inf");
   const PotentialHeader header = read_potential_header(file);
 
+  const RadialGrid grid(state.Rmin, state.Rmax, state.N);
   PotentialCurve curve;
-  curve.N = state.N;
-  curve.h = (state.Rmax - state.Rmin) / (state.N - 1);
-  curve.R0 = state.Rmin - curve.h;
+  curve.N = grid.N;
+  curve.h = grid.h;
+  curve.R0 = grid.R0;
   curve.Lambda = header.Lambda;
   curve.mu = header.masses[static_cast<std::size_t>(state.mass_index - 1)];
   curve.V.assign(static_cast<std::size_t>(state.N) + 1, 0.0);

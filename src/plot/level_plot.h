@@ -19,26 +19,18 @@
 #include <string>
 #include <vector>
 
-#include "run/control_file.h"
+#include "io/level_file.h"
+#include "io/state_records.h"
+#include "numlib/constants.h"
 
 namespace velk::plot {
 
-// ħ²/(2 u) in cm-1·Å².
-constexpr double kCentrifugalConstant = 16.85763130530976;
+// ħ²/(2 u) in cm-1·Å², the constant of the level solver's centrifugal term.
+inline constexpr double kCentrifugalConstant = constants::kHbar2Over2u;
 
-struct LevelRecord {
-  int32_t iline = 0, v = 0, J = 0;
-  double E = 0.0;  // cm-1
-  int32_t p = 0;
-  bool quasi_bound = false;  // written in the layout with "res.": above the asymptote
-};
-
-struct LevelFileData {
-  std::string file_name;
-  std::string data_file;  // the name on header line 2, empty when there is none
-  std::vector<LevelRecord> levels;
-  int32_t unreadable = 0;  // level lines left out because a value overflowed its columns (****)
-};
+// A level line and a whole level file, as velk's own level-file reader gives them.
+using LevelRecord = ListedLevel;
+using LevelFileData = LevelListing;
 
 // Reads a level file of either producer: six header lines, then one line per level beginning
 // with iline, v, J, E and p (blanks, tabs or commas between them); anything after those five
@@ -73,8 +65,9 @@ struct PotentialCurve {
 
 // Reads the potential file's header and builds the curve with the program's builders (they print
 // their name lines on standard output; a pointwise file with an extension writes potext.out,
-// as every build does). A grid with Rmax <= Rmin, a mass index outside 1..5 or a missing file
-// throws InputError; more than 50000 points and the builders' own stops throw StopRun.
+// as every build does). A grid that is not 0 < Rmin < Rmax with at least 2 points, a mass index
+// outside 1..5 or a missing file throws InputError; more than 50000 points and the builders' own
+// stops throw StopRun.
 PotentialCurve build_potential_curve(const StateInput& state);
 
 struct LevelPlotInput {

@@ -32,19 +32,4 @@ std::string trim(std::string_view text) {
   return std::string(text.substr(first, last - first + 1));
 }
 
-std::vector<std::string_view> split_values(std::string_view line, std::size_t count) {
-  std::vector<std::string_view> values;
-  constexpr std::string_view kSeparators = " \t,\r";
-  std::size_t position = 0;
-  while (values.size() < count) {
-    const auto start = line.find_first_not_of(kSeparators, position);
-    if (start == std::string_view::npos) break;
-    auto end = line.find_first_of(kSeparators, start);
-    if (end == std::string_view::npos) end = line.size();
-    values.push_back(line.substr(start, end - start));
-    position = end;
-  }
-  return values;
-}
-
 }  // namespace velk::plot

@@ -4,7 +4,6 @@
 #include <fstream>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace velk::plot {
 
@@ -17,9 +16,5 @@ std::ifstream open_run_file(const std::string& path);
 
 // The text without leading and trailing blanks, tabs and carriage returns.
 std::string trim(std::string_view text);
-
-// The first `count` values of a free-format line: texts separated by blanks, tabs, commas or a
-// carriage return. Fewer come back when the line holds fewer.
-std::vector<std::string_view> split_values(std::string_view line, std::size_t count);
 
 }  // namespace velk::plot

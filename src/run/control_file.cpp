@@ -4,6 +4,7 @@
 #include "io/errors.h"
 #include "io/formatted_output.h"
 #include "io/free_format_reader.h"
+#include "pec/radial_grid.h"
 
 namespace velk {
 
@@ -12,16 +13,9 @@ RunControl read_control_file(const std::string& path) {
   RunControl control;
   FreeFormatReader in(path);
 
-  in.skip();
-  control.A.file = in.read_text(12);
-  control.A.kind = in.read_text(1)[0];
-  in.read(control.A.mass_index);
-  control.B.file = in.read_text(12);
-  control.B.kind = in.read_text(1)[0];
-  in.read(control.B.mass_index);
-  in.skip();
-  in.read(control.A.Rmin, control.A.Rmax, control.A.N);
-  in.read(control.B.Rmin, control.B.Rmax, control.B.N);
+  const StateRecords states = read_state_records(in);
+  control.A = states.A;
+  control.B = states.B;
   in.read(control.maxit);
   in.read(control.tol);
   control.revflag = in.read_text(1)[0];
@@ -58,7 +52,7 @@ RunControl read_control_file(const std::string& path) {
   }
 
   if (control.lifflag == 'y') throw StopRun("Velk3: LIF simulation not supported.");
-  if (control.A.N > kMaxGridPoints || control.B.N > kMaxGridPoints) {
+  if (control.A.N > RadialGrid::kCapacity || control.B.N > RadialGrid::kCapacity) {
     throw StopRun("number of points must be less than 50000");
   }
   console_line(FreeLine() << "OK" + std::string(1, control.one_level.switch_flag));

@@ -8,16 +8,9 @@
 #include <cstdint>
 #include <string>
 
-namespace velk {
+#include "io/state_records.h"
 
-struct StateInput {
-  std::string file = std::string(12, ' ');  // data file name, exactly 12 characters
-  char kind = ' ';                          // 'd': Dunham coefficients; anything else: potential
-  int32_t mass_index = 0;                   // which of the five reduced masses (1..5)
-  double Rmin = 0.0;                        // first grid radius, Å
-  double Rmax = 0.0;                        // last grid radius, Å
-  int32_t N = 0;                            // number of grid points
-};
+namespace velk {
 
 struct LevelTableBlock {
   char switch_flag = ' ';
@@ -58,8 +51,6 @@ struct RunControl {
   WindowBlock window;
   char lifflag = ' ';
 };
-
-constexpr int32_t kMaxGridPoints = 50000;
 
 // Reads velk.inf from the working directory, prints " reading velk.inf", makes the LIF and
 // point-count checks (StopRun) and prints the OK line.

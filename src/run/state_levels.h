@@ -16,16 +16,25 @@ struct LevelRanges {
   int32_t vmin = 0, vmax = 0, Jmin = 0, Jmax = 0, pmin = 0, pmax = 0;
 };
 
-class StateLevels {
+// What the transition runs ask of the level producers: a complete, closed level file of a state
+// for a block of levels.
+class LevelRequests {
+ public:
+  virtual ~LevelRequests() = default;
+  virtual void compute_state_levels(const StateInput& state, const LevelRanges& ranges,
+                                    const std::string& levelfile) = 0;
+};
+
+class StateLevels final : public LevelRequests {
  public:
   explicit StateLevels(const RunControl& control);
-  ~StateLevels();
+  ~StateLevels() override;
   StateLevels(const StateLevels&) = delete;
   StateLevels& operator=(const StateLevels&) = delete;
 
   // Writes the complete level file `levelfile` for the ranges and closes it.
   void compute_state_levels(const StateInput& state, const LevelRanges& ranges,
-                            const std::string& levelfile);
+                            const std::string& levelfile) override;
 
  private:
   const RunControl& control_;

@@ -1,14 +1,16 @@
 #include "run/transitions.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "io/errors.h"
 #include "io/formatted_output.h"
-#include "io/free_format_reader.h"
 #include "io/level_file.h"
 #include "io/output_file.h"
 
@@ -18,41 +20,63 @@ namespace {
 constexpr const char* kTransitionFile = "vel_tran.out";
 constexpr const char* kLineFormat = "(I5,I5,I4,I4,I4,F15.6,F15.6)";
 
-struct LevelLine {
-  int32_t index = 0, v = 0, J = 0, p = 0;
-  double E = 0.0;
+// The upper-state level file of each branch.
+enum class Branch { P, Q, R };
+
+const char* branch_file(Branch branch) {
+  switch (branch) {
+    case Branch::P:
+      return "BstateP.dat";
+    case Branch::Q:
+      return "BstateQ.dat";
+    case Branch::R:
+      break;
+  }
+  return "BstateR.dat";
+}
+
+std::size_t slot_of(Branch branch) {
+  return static_cast<std::size_t>(branch);
+}
+
+// What the seventh column of a line holds, in the runs that write it.
+enum class Difference {
+  none,
+  previous_v,  // this branch's wavenumber at the previous v' minus this one
+  same_v_p,    // the P wavenumber of the same v' minus this one
 };
 
-// A level file opened for reading, past its six header lines.
-class LevelReader {
- public:
-  explicit LevelReader(const std::string& name) : in_(name) {
-    for (int i = 0; i < 6; ++i) in_.skip();
-  }
-  LevelLine next() {
-    LevelLine level;
-    in_.read(level.index, level.v, level.J, level.E, level.p);
-    return level;
-  }
-
- private:
-  FreeFormatReader in_;
+// One upper-state level file read at each v' position, and how its line is written.
+struct Reading {
+  Branch branch;
+  Difference difference;
+  std::size_t v_from;  // the reading whose v' the line shows
 };
+
+// The readings of a branch code, in the order in which they are read and written; none for a
+// code other than 1, 2 and 3.
+std::span<const Reading> readings_of(int32_t branch_code) {
+  static constexpr Reading kQ[] = {{Branch::Q, Difference::previous_v, 0}};
+  // Both lines of a position show the v' read from BstateR.dat, so the P line waits for it.
+  static constexpr Reading kPR[] = {{Branch::P, Difference::previous_v, 1},
+                                    {Branch::R, Difference::same_v_p, 1}};
+  static constexpr Reading kPQR[] = {{Branch::P, Difference::none, 0},
+                                     {Branch::Q, Difference::previous_v, 1},
+                                     {Branch::R, Difference::same_v_p, 2}};
+  switch (branch_code) {
+    case 1:
+      return kQ;
+    case 2:
+      return kPR;
+    case 3:
+      return kPQR;
+    default:
+      return {};
+  }
+}
 
 int32_t opposite_parity(int32_t p) {
   return static_cast<int32_t>(std::abs(int64_t{1} - p));
-}
-
-void write_transition(OutputFile& out, int64_t index, int32_t v_low, int32_t J_low, int32_t v_up,
-                      int32_t J_up, double nu) {
-  out.line(format_line(kLineFormat,
-                       {index, int64_t{v_low}, int64_t{J_low}, int64_t{v_up}, int64_t{J_up}, nu}));
-}
-
-void write_transition(OutputFile& out, int64_t index, int32_t v_low, int32_t J_low, int32_t v_up,
-                      int32_t J_up, double nu, double difference) {
-  out.line(format_line(kLineFormat, {index, int64_t{v_low}, int64_t{J_low}, int64_t{v_up},
-                                     int64_t{J_up}, nu, difference}));
 }
 
 // Number of level lines a loop over vbmin..vbmax consumes.
@@ -76,229 +100,246 @@ LevelRanges single_level(int32_t vmin, int32_t vmax, int32_t J, int32_t p) {
   return LevelRanges{vmin, vmax, J, J, p, p};
 }
 
-// Requests the upper-state level files that a branch reads, for a lower (or known) level of
-// rotational quantum number J and parity p, each over vbmin .. vbmax: BstateQ.dat (J, |1 - p|) for
-// branch 1; BstateP.dat (J - 1, p) and BstateR.dat (J + 1, p) for branch 2; BstateP.dat
-// (J - step, p), BstateR.dat (J + step, p) and BstateQ.dat (J, |1 - p|) for branch 3, in that
-// order.
-void request_branch_files(StateLevels& levels, const StateInput& state, int32_t vbmin,
-                          int32_t vbmax, int32_t branch, int32_t J, int32_t p, int32_t step) {
-  if (branch == 1) {
-    levels.compute_state_levels(state, single_level(vbmin, vbmax, J, opposite_parity(p)),
-                                "BstateQ.dat");
-    return;
-  }
-  const int64_t shift = branch == 2 ? 1 : step;
-  levels.compute_state_levels(state, single_level(vbmin, vbmax, shifted_J(J, -shift), p),
-                              "BstateP.dat");
-  levels.compute_state_levels(state, single_level(vbmin, vbmax, shifted_J(J, shift), p),
-                              "BstateR.dat");
-  if (branch == 3) {
-    levels.compute_state_levels(state, single_level(vbmin, vbmax, J, opposite_parity(p)),
-                                "BstateQ.dat");
-  }
+// The lower (or known) level of the transitions: v'' and J'' as written, its parity p'' and its
+// term energy E'' (cm-1).
+struct LowerLevel {
+  int32_t v = 0, J = 0, p = 0;
+  double E = 0.0;
+};
+
+enum class LowerSource {
+  one_level,     // one level of state A, computed into Astate.dat and its energy read back
+  known_energy,  // one level given with its energy
+  level_file,    // a block of state-A levels, each read from Astate.dat
+};
+
+struct EnergyWindow {
+  double emin = 0.0, emax = 0.0;  // cm-1, both excluded
+};
+
+// One transition run as data.
+struct TransitionRun {
+  LowerSource source = LowerSource::known_energy;
+  const StateInput* lower_state = nullptr;  // state A: one_level and level_file
+  LowerLevel lower;                         // one_level (E read back) and known_energy
+  LevelRanges lower_block;                  // level_file
+  const StateInput* upper_state = nullptr;  // the state of the progression
+  int32_t vbmin = 0, vbmax = 0, branch = 0;
+  int32_t dJ = 1;  // J' = J'' -/+ dJ of the P and R readings under branch code 3
+  std::vector<std::string> header;
+  bool differences = false;  // the seventh column
+  std::optional<EnergyWindow> window;
+};
+
+void append_lines(std::vector<std::string>& lines, const FreeLine& line) {
+  for (std::string& text : line.lines()) lines.push_back(std::move(text));
 }
 
-void one_level_header(OutputFile& out, const RunControl& control) {
-  out.line(FreeLine() << "A state data file:" << control.A.file);
-  out.line(FreeLine() << "B state data file:" << control.B.file);
-  out.line(FreeLine() << std::string(30, '='));
-  out.line(FreeLine());
-}
+class TransitionEngine {
+ public:
+  TransitionEngine(const TransitionRun& run, LevelRequests& levels)
+      : run_(run),
+        levels_(levels),
+        readings_(readings_of(run.branch)),
+        n_(progression_length(run.vbmin, run.vbmax)) {}
 
-}  // namespace
-
-void run_one_level_transitions(const RunControl& control, StateLevels& levels) {
-  const OneLevelBlock& block = control.one_level;
-  levels.compute_state_levels(control.A, single_level(block.v, block.v, block.J, block.p),
-                              "Astate.dat");
-  double E_low = 0.0;
-  {
-    // The state-A level must be there: a missing or unreadable line is an input error rather than
-    // a silent zero energy that would turn every wavenumber below into a wrong one.
-    LevelReader lower("Astate.dat");
-    E_low = lower.next().E;
-  }
-  if (block.branch < 1 || block.branch > 3) return;
-  const int64_t n = progression_length(block.vbmin, block.vbmax);
-  request_branch_files(levels, control.B, block.vbmin, block.vbmax, block.branch, block.J, block.p,
-                       block.dJ);
-  if (block.branch == 1) {
-    OutputFile out(kTransitionFile);
-    one_level_header(out, control);
-    LevelReader q_file("BstateQ.dat");
-    double previous = 0.0;
-    for (int64_t i = 0; i < n; ++i) {
-      const LevelLine up = q_file.next();
-      const double nu = std::fabs(up.E - E_low);
-      write_transition(out, up.index, block.v, block.J, up.v, up.J, nu, previous - nu);
-      previous = nu;
-    }
-    out.close();
-  } else if (block.branch == 2) {
-    LevelReader p_file("BstateP.dat");
-    LevelReader r_file("BstateR.dat");
-    OutputFile out(kTransitionFile);
-    one_level_header(out, control);
-    double previous_p = 0.0;
-    int64_t k = 1;
-    for (int64_t i = 0; i < n; ++i) {
-      const LevelLine up_p = p_file.next();
-      const LevelLine up_r = r_file.next();
-      const double nu_p = std::fabs(up_p.E - E_low);
-      const double nu_r = std::fabs(up_r.E - E_low);
-      write_transition(out, k, block.v, block.J, up_r.v, up_p.J, nu_p, previous_p - nu_p);
-      write_transition(out, k + 1, block.v, block.J, up_r.v, up_r.J, nu_r, nu_p - nu_r);
-      previous_p = nu_p;
-      k += 2;
-    }
-    out.close();
-  } else {
-    LevelReader p_file("BstateP.dat");
-    LevelReader q_file("BstateQ.dat");
-    LevelReader r_file("BstateR.dat");
-    OutputFile out(kTransitionFile);
-    one_level_header(out, control);
-    double previous_q = 0.0;
-    int64_t count = 0;
-    for (int64_t i = 0; i < n; ++i) {
-      const LevelLine up_p = p_file.next();
-      const double nu_p = std::fabs(up_p.E - E_low);
-      write_transition(out, ++count, block.v, block.J, up_p.v, up_p.J, nu_p);
-      const LevelLine up_q = q_file.next();
-      const double nu_q = std::fabs(up_q.E - E_low);
-      write_transition(out, ++count, block.v, block.J, up_q.v, up_q.J, nu_q, previous_q - nu_q);
-      const LevelLine up_r = r_file.next();
-      const double nu_r = std::fabs(up_r.E - E_low);
-      write_transition(out, ++count, block.v, block.J, up_r.v, up_r.J, nu_r, nu_p - nu_r);
-      previous_q = nu_q;
-    }
-    out.close();
-  }
-}
-
-void run_known_level_transitions(const RunControl& control, StateLevels& levels) {
-  const KnownLevelBlock& block = control.known_level;
-  if (block.branch < 1 || block.branch > 3) return;
-  const StateInput& selected = block.state == 1 ? control.A : control.B;
-  const int64_t n = progression_length(block.vbmin, block.vbmax);
-  auto header = [&](OutputFile& out) {
-    out.line(format_line("(A19,I4,I4,I4,F15.5)", {std::string("Known level:"), int64_t{block.v},
-                                                  int64_t{block.J}, int64_t{block.p}, block.E}));
-    out.line(FreeLine() << "          Data file:" << selected.file);
-    out.line(FreeLine() << std::string(30, '='));
-    out.line(FreeLine());
-  };
-  // Every branch measures from the known energy itself: a reference of -E for state A would turn
-  // the difference into a sum, which is not a transition wavenumber.
-  const double E_known = block.E;
-
-  request_branch_files(levels, selected, block.vbmin, block.vbmax, block.branch, block.J, block.p,
-                       block.dJ);
-  if (block.branch == 1) {
-    OutputFile out(kTransitionFile);
-    header(out);
-    LevelReader q_file("BstateQ.dat");
-    for (int64_t i = 0; i < n; ++i) {
-      const LevelLine up = q_file.next();
-      write_transition(out, up.index, block.v, block.J, up.v, up.J, std::fabs(up.E - E_known));
-    }
-    out.close();
-  } else if (block.branch == 2) {
-    LevelReader p_file("BstateP.dat");
-    LevelReader r_file("BstateR.dat");
-    OutputFile out(kTransitionFile);
-    header(out);
-    int64_t k = 1;
-    for (int64_t i = 0; i < n; ++i) {
-      const LevelLine up_p = p_file.next();
-      const LevelLine up_r = r_file.next();
-      write_transition(out, k, block.v, block.J, up_r.v, up_p.J, std::fabs(up_p.E - E_known));
-      write_transition(out, k + 1, block.v, block.J, up_r.v, up_r.J, std::fabs(up_r.E - E_known));
-      k += 2;
-    }
-    out.close();
-  } else {
-    LevelReader p_file("BstateP.dat");
-    LevelReader q_file("BstateQ.dat");
-    LevelReader r_file("BstateR.dat");
-    OutputFile out(kTransitionFile);
-    header(out);
-    int64_t count = 0;
-    for (int64_t i = 0; i < n; ++i) {
-      for (LevelReader* file : {&p_file, &q_file, &r_file}) {
-        const LevelLine up = file->next();
-        write_transition(out, ++count, block.v, block.J, up.v, up.J, std::fabs(up.E - E_known));
-      }
-    }
-    out.close();
-  }
-}
-
-void run_window_transitions(const RunControl& control, StateLevels& levels) {
-  const WindowBlock& block = control.window;
-  levels.compute_state_levels(
-      control.A,
-      LevelRanges{block.vmin, block.vmax, block.Jmin, block.Jmax, block.pmin, block.pmax},
-      "Astate.dat");
-  OutputFile out(kTransitionFile);
-  out.line(FreeLine() << "A state data file:" << control.A.file);
-  out.line(FreeLine() << "B state data file:" << control.B.file);
-  out.line(FreeLine() << "Range:" << block.emin << block.emax);
-  out.line(FreeLine() << std::string(30, '='));
-
-  FreeFormatReader lower_file("Astate.dat");
-  int32_t nlow = 0;
-  lower_file.read(nlow);
-  for (int i = 0; i < 5; ++i) lower_file.skip();
-
-  const int64_t n = progression_length(block.vbmin, block.vbmax);
-  std::optional<std::pair<int32_t, int32_t>> requested;  // (J'', p'') of the upper files on disk
-  int64_t count = 1;
-  for (int32_t low_index = 0; low_index < nlow; ++low_index) {
-    LevelLine low;
-    lower_file.read(low.index, low.v, low.J, low.E, low.p);
-    if (block.branch < 1 || block.branch > 3) continue;
-    const bool fresh = requested && *requested == std::make_pair(low.J, low.p);
-    requested = std::make_pair(low.J, low.p);
-    auto in_window = [&](double nu) { return block.emin < nu && nu < block.emax; };
-    auto write_if_inside = [&](const LevelLine& up, int32_t v_up) {
-      const double nu = std::fabs(up.E - low.E);
-      if (in_window(nu)) write_transition(out, count++, low.v, low.J, v_up, up.J, nu);
-    };
-
-    if (!fresh) {
-      request_branch_files(levels, control.B, block.vbmin, block.vbmax, block.branch, low.J, low.p,
-                           1);
-    }
-    if (block.branch == 1) {
-      LevelReader q_file("BstateQ.dat");
-      for (int64_t i = 0; i < n; ++i) {
-        const LevelLine up = q_file.next();
-        write_if_inside(up, up.v);
-      }
-    } else if (block.branch == 2) {
-      LevelReader p_file("BstateP.dat");
-      LevelReader r_file("BstateR.dat");
-      for (int64_t i = 0; i < n; ++i) {
-        const LevelLine up_p = p_file.next();
-        const LevelLine up_r = r_file.next();
-        write_if_inside(up_p, up_r.v);
-        write_if_inside(up_r, up_r.v);
-      }
+  void run() {
+    if (run_.source == LowerSource::level_file) {
+      run_block();
     } else {
-      LevelReader p_file("BstateP.dat");
-      LevelReader q_file("BstateQ.dat");
-      LevelReader r_file("BstateR.dat");
-      for (int64_t i = 0; i < n; ++i) {
-        for (LevelReader* file : {&p_file, &q_file, &r_file}) {
-          const LevelLine up = file->next();
-          write_if_inside(up, up.v);
+      run_single();
+    }
+  }
+
+ private:
+  void run_single() {
+    LowerLevel lower = run_.lower;
+    if (run_.source == LowerSource::one_level) {
+      levels_.compute_state_levels(*run_.lower_state,
+                                   single_level(lower.v, lower.v, lower.J, lower.p), "Astate.dat");
+      // The state-A level must be there: a missing or unreadable line is an input error rather
+      // than a silent zero energy that would turn every wavenumber below into a wrong one.
+      LevelFileReader file("Astate.dat");
+      file.skip_header();
+      lower.E = file.next().E;
+    }
+    if (readings_.empty()) return;
+    progression(lower);
+    out_->close();
+  }
+
+  void run_block() {
+    levels_.compute_state_levels(*run_.lower_state, run_.lower_block, "Astate.dat");
+    open_output();
+    LevelFileReader lower_file("Astate.dat");
+    const int32_t nlow = lower_file.read_count_and_skip_header();
+    for (int32_t k = 0; k < nlow; ++k) {
+      const LevelLine level = lower_file.next();
+      if (!readings_.empty()) progression(LowerLevel{level.v, level.J, level.p, level.E});
+    }
+    out_->close();
+  }
+
+  void open_output() {
+    out_.emplace(kTransitionFile);
+    for (const std::string& line : run_.header) out_->line(line);
+  }
+
+  // Requests the upper-state level files of the readings for a lower level of rotational quantum
+  // number J and parity p, each over vbmin .. vbmax: BstateQ.dat (J, |1 - p|) for branch code 1;
+  // BstateP.dat (J - 1, p) and BstateR.dat (J + 1, p) for code 2; BstateP.dat (J - dJ, p),
+  // BstateR.dat (J + dJ, p) and BstateQ.dat (J, |1 - p|) for code 3, in that order. Files on disk
+  // for the same J and p are used again.
+  void request_upper_files(const LowerLevel& lower) {
+    const std::pair<int32_t, int32_t> wanted{lower.J, lower.p};
+    if (requested_ == wanted) return;
+    requested_ = wanted;
+    const auto request = [&](int32_t J, int32_t p, const char* file) {
+      levels_.compute_state_levels(*run_.upper_state, single_level(run_.vbmin, run_.vbmax, J, p),
+                                   file);
+    };
+    if (run_.branch == 1) {
+      request(lower.J, opposite_parity(lower.p), "BstateQ.dat");
+      return;
+    }
+    const int64_t shift = run_.branch == 2 ? 1 : run_.dJ;
+    request(shifted_J(lower.J, -shift), lower.p, "BstateP.dat");
+    request(shifted_J(lower.J, shift), lower.p, "BstateR.dat");
+    if (run_.branch == 3) request(lower.J, opposite_parity(lower.p), "BstateQ.dat");
+  }
+
+  // The transitions from one lower level to the progression of the upper state.
+  void progression(const LowerLevel& lower) {
+    request_upper_files(lower);
+    std::array<std::optional<LevelFileReader>, 3> files;
+    for (std::size_t k = 0; k < readings_.size(); ++k) {
+      files[k].emplace(branch_file(readings_[k].branch));
+      files[k]->skip_header();
+    }
+    // A run from one level opens vel_tran.out once its upper files are there, so that a run
+    // stopped by the level producers leaves the previous transition list in place; a run over a
+    // block of levels has its header written before the first lower level is read.
+    if (!out_) open_output();
+    Position position;
+    for (int64_t i = 0; i < n_; ++i) {
+      std::size_t written = 0;
+      for (std::size_t k = 0; k < readings_.size(); ++k) {
+        position.level[k] = files[k]->next();
+        position.nu[slot_of(readings_[k].branch)] = std::fabs(position.level[k].E - lower.E);
+        while (written <= k && readings_[written].v_from <= k) {
+          write_line(lower, position, written++);
         }
       }
     }
   }
-  out.close();
+
+  // What a v' position has read so far; `previous` carries over from one position to the next.
+  struct Position {
+    std::array<LevelLine, 3> level{};  // by reading
+    std::array<double, 3> nu{};        // by branch, cm-1
+    std::array<double, 3> previous{};  // by branch, cm-1
+  };
+
+  void write_line(const LowerLevel& lower, Position& position, std::size_t k) {
+    const Reading& reading = readings_[k];
+    const LevelLine& upper = position.level[k];
+    const double nu = position.nu[slot_of(reading.branch)];
+    std::optional<double> difference;
+    if (run_.differences && reading.difference == Difference::previous_v) {
+      double& previous = position.previous[slot_of(reading.branch)];
+      difference = previous - nu;
+      previous = nu;
+    } else if (run_.differences && reading.difference == Difference::same_v_p) {
+      difference = position.nu[slot_of(Branch::P)] - nu;
+    }
+    if (run_.window && !(run_.window->emin < nu && nu < run_.window->emax)) return;
+    // A Q list of one lower level numbers its lines by the upper levels' own iline; every other
+    // list counts the lines it writes.
+    const int64_t index = readings_.size() == 1 && !run_.window ? upper.iline : ++written_;
+    const int32_t v_upper = position.level[reading.v_from].v;
+    if (difference) {
+      out_->line(format_line(kLineFormat, {index, int64_t{lower.v}, int64_t{lower.J},
+                                           int64_t{v_upper}, int64_t{upper.J}, nu, *difference}));
+    } else {
+      out_->line(format_line(kLineFormat, {index, int64_t{lower.v}, int64_t{lower.J},
+                                           int64_t{v_upper}, int64_t{upper.J}, nu}));
+    }
+  }
+
+  const TransitionRun& run_;
+  LevelRequests& levels_;
+  const std::span<const Reading> readings_;
+  const int64_t n_;
+  std::optional<OutputFile> out_;
+  std::optional<std::pair<int32_t, int32_t>> requested_;  // (J'', p'') of the files on disk
+  int64_t written_ = 0;
+};
+
+std::vector<std::string> state_files_header(const RunControl& control) {
+  std::vector<std::string> header;
+  append_lines(header, FreeLine() << "A state data file:" << control.A.file);
+  append_lines(header, FreeLine() << "B state data file:" << control.B.file);
+  return header;
+}
+
+}  // namespace
+
+void run_one_level_transitions(const RunControl& control, LevelRequests& levels) {
+  const OneLevelBlock& block = control.one_level;
+  TransitionRun run;
+  run.source = LowerSource::one_level;
+  run.lower_state = &control.A;
+  run.lower = LowerLevel{block.v, block.J, block.p, 0.0};
+  run.upper_state = &control.B;
+  run.vbmin = block.vbmin;
+  run.vbmax = block.vbmax;
+  run.branch = block.branch;
+  run.dJ = block.dJ;
+  run.header = state_files_header(control);
+  append_lines(run.header, FreeLine() << std::string(30, '='));
+  append_lines(run.header, FreeLine());
+  run.differences = true;
+  TransitionEngine(run, levels).run();
+}
+
+void run_known_level_transitions(const RunControl& control, LevelRequests& levels) {
+  const KnownLevelBlock& block = control.known_level;
+  const StateInput& selected = block.state == 1 ? control.A : control.B;
+  TransitionRun run;
+  run.source = LowerSource::known_energy;
+  // Every branch measures from the known energy itself: a reference of -E for state A would turn
+  // the difference into a sum, which is not a transition wavenumber.
+  run.lower = LowerLevel{block.v, block.J, block.p, block.E};
+  run.upper_state = &selected;
+  run.vbmin = block.vbmin;
+  run.vbmax = block.vbmax;
+  run.branch = block.branch;
+  run.dJ = block.dJ;
+  run.header.push_back(
+      format_line("(A19,I4,I4,I4,F15.5)", {std::string("Known level:"), int64_t{block.v},
+                                           int64_t{block.J}, int64_t{block.p}, block.E}));
+  append_lines(run.header, FreeLine() << "          Data file:" << selected.file);
+  append_lines(run.header, FreeLine() << std::string(30, '='));
+  append_lines(run.header, FreeLine());
+  TransitionEngine(run, levels).run();
+}
+
+void run_window_transitions(const RunControl& control, LevelRequests& levels) {
+  const WindowBlock& block = control.window;
+  TransitionRun run;
+  run.source = LowerSource::level_file;
+  run.lower_state = &control.A;
+  run.lower_block =
+      LevelRanges{block.vmin, block.vmax, block.Jmin, block.Jmax, block.pmin, block.pmax};
+  run.upper_state = &control.B;
+  run.vbmin = block.vbmin;
+  run.vbmax = block.vbmax;
+  run.branch = block.branch;
+  run.header = state_files_header(control);
+  append_lines(run.header, FreeLine() << "Range:" << block.emin << block.emax);
+  append_lines(run.header, FreeLine() << std::string(30, '='));
+  run.window = EnergyWindow{block.emin, block.emax};
+  TransitionEngine(run, levels).run();
 }
 
 }  // namespace velk

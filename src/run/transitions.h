@@ -3,7 +3,7 @@
 //
 // Branch codes: 1 = Q (J' = J'', opposite parity |1 - p|), 2 = P and R (J' = J'' - 1 and J'' + 1,
 // same parity), 3 = P, Q and R (with a J step dJ in the one-level and known-level runs). Any other
-// code writes nothing.
+// code writes no transition line.
 #pragma once
 
 #include "run/control_file.h"
@@ -11,8 +11,8 @@
 
 namespace velk {
 
-void run_one_level_transitions(const RunControl& control, StateLevels& levels);
-void run_known_level_transitions(const RunControl& control, StateLevels& levels);
-void run_window_transitions(const RunControl& control, StateLevels& levels);
+void run_one_level_transitions(const RunControl& control, LevelRequests& levels);
+void run_known_level_transitions(const RunControl& control, LevelRequests& levels);
+void run_window_transitions(const RunControl& control, LevelRequests& levels);
 
 }  // namespace velk

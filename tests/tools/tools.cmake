@@ -8,3 +8,7 @@ set_tests_properties(tools/run_parallel PROPERTIES TIMEOUT 600)
 add_test(NAME tools/examples_run
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/examples_run_test.sh $<TARGET_FILE:velk>)
 set_tests_properties(tools/examples_run PROPERTIES TIMEOUT 1800)
+
+# The include graph of the layers, which the per-layer libraries rely on.
+add_test(NAME tools/layers
+         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/layers_test.sh ${PROJECT_SOURCE_DIR})

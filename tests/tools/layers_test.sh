@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The layers include only downwards: velk-plot (src/plot) uses io, numlib and pec but not the run
+# layer or the solvers; nothing below src/run includes it. A wrong include is named with its file.
+# usage: layers_test.sh SOURCE_DIR
+set -u
+src="$1/src"
+status=0
+check() {  # check LAYER FORBIDDEN...
+  local layer=$1
+  shift
+  for forbidden in "$@"; do
+    if grep -rn "#include \"$forbidden/" "$src/$layer"; then
+      echo "src/$layer must not include src/$forbidden"
+      status=1
+    fi
+  done
+}
+check plot run solver
+check solver run plot
+check pec run solver plot
+check numlib run solver pec plot
+check io run solver pec numlib plot
+[ $status -eq 0 ] && echo "layers: every include points downwards"
+exit $status
