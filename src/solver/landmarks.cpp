@@ -44,8 +44,8 @@ Barrier highest_barrier(std::span<const double> V, int N, double Vref) {
   return b;
 }
 
-Crossings turning_points(std::span<const double> V, double E, int N, char revflag, double& dVt,
-                         int32_t& jt) {
+Crossings turning_points(std::span<const double> V, double E, int N, GridOrientation orientation,
+                         double& dVt, int32_t& jt) {
   check_grid(V, N, "turning_points");
   const double* v = V.data();
   Crossings c;
@@ -61,7 +61,7 @@ Crossings turning_points(std::span<const double> V, double E, int N, char revfla
     }
   }
   if (c.k3 == 0) return c;
-  if (revflag == 'y') std::swap(c.k1, c.k3);
+  if (orientation == GridOrientation::reversed) std::swap(c.k1, c.k3);
 
   const double top = v[c.k3];
   const double d = std::abs(top - v[c.k3 - 1]);
@@ -73,7 +73,7 @@ Crossings turning_points(std::span<const double> V, double E, int N, char revfla
   int m = 100;
   while (m > -100 && L(m - 1) * L(m) > 0.0) --m;
   if (m == -100 && !(L(m - 1) * L(m) <= 0.0) && top > v[c.k3 - 1]) m = 100;
-  jt = (revflag == 'y') ? m - 1 : m;
+  jt = orientation == GridOrientation::reversed ? m - 1 : m;
   return c;
 }
 

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <span>
 
+#include "solver/grid_orientation.h"
+
 namespace velk {
 
 // Lowest strict interior local minimum. A curve without one returns the start value 1e23 held in
@@ -28,19 +30,19 @@ Barrier highest_barrier(std::span<const double> V, int N, double Vref);
 // V(i) - E have strictly opposite signs, and it is reported by i. k1 is the first crossing, k2 the
 // second and k3 the last one when there are three or more (0 when absent).
 //
-// For revflag 'y' (V(1) at the largest radius) k1 and k3 are exchanged when k3 > 0, so that k3 is
-// again the crossing on the large-radius side.
+// On a reversed grid (V(1) at the largest radius) k1 and k3 are exchanged when k3 > 0, so that k3
+// is again the crossing on the large-radius side.
 //
 // When k3 > 0 only, dVt = |V(k3) - V(k3-1)| and jt locates the third turning point in hundredths
 // of a grid step: the solvers place it at Rt = R(k3) - jt·h/100. jt comes from a scan of the
 // linear interpolant that starts at m = 100 and steps down; on a falling interval it ends at a
 // negative m, so the point lies beyond R(k3); the quasi-bound start values, and so the printed
-// energies, depend on that placement. With revflag 'y', jt = m - 1. Otherwise dVt and jt keep the
+// energies, depend on that placement. On a reversed grid jt = m - 1. Otherwise dVt and jt keep the
 // caller's values.
 struct Crossings {
   int32_t k1 = 0, k2 = 0, k3 = 0;
 };
-Crossings turning_points(std::span<const double> V, double E, int N, char revflag, double& dVt,
-                         int32_t& jt);
+Crossings turning_points(std::span<const double> V, double E, int N, GridOrientation orientation,
+                         double& dVt, int32_t& jt);
 
 }  // namespace velk

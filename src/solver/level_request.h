@@ -17,7 +17,7 @@ struct QuantumRange {
 };
 
 struct LevelRequest {
-  std::string potential_file;  // name of the state's potential file, as written in velk.inf
+  std::string potential_file;  // name of the state's potential file, as the run names it
   RadialGrid grid;
   double tol = 0.0;        // convergence tolerance of the energy search, cm-1
   int32_t maxit = 0;       // iteration limit of the energy search

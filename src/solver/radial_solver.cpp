@@ -45,9 +45,10 @@ struct TurningPoints {
   int32_t jt = 0;
 };
 
-TurningPoints find_turning_points(std::span<const double> V, double E, int N, char flag) {
+TurningPoints find_turning_points(std::span<const double> V, double E, int N,
+                                  GridOrientation orientation) {
   TurningPoints t;
-  t.x = turning_points(V, E, N, flag, t.dVt, t.jt);
+  t.x = turning_points(V, E, N, orientation, t.dVt, t.jt);
   return t;
 }
 
@@ -107,7 +108,7 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
   int32_t kturn = 0;
   do {
     TurningPoints turning;
-    if (E > Vout) turning = find_turning_points(V, E, N, config.crossing_flag);
+    if (E > Vout) turning = find_turning_points(V, E, N, O);
     const int32_t k3 = turning.x.k3;
 
     // Pass from the top: on a forward grid from the outer end or the outer turning point, on a
@@ -155,7 +156,7 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
 
   LevelSolution solution;
   solution.E = E;
-  const TurningPoints turning = find_turning_points(V, E, N, config.crossing_flag);
+  const TurningPoints turning = find_turning_points(V, E, N, O);
   const int32_t k1 = turning.x.k1, k2 = turning.x.k2, k3 = turning.x.k3;
   if (k3 > 0) {
     // Quasi-bound: carry the solution from the outer turning point out to the grid end, and scale

@@ -40,9 +40,6 @@ namespace velk {
 
 // What distinguishes the two orientations, beyond which end is the asymptotic one.
 struct SolverConfig {
-  // Flag handed to turning_points: 'y' exchanges the first and last crossings so that k3 is on
-  // the large-radius side of a mirrored grid.
-  char crossing_flag;
   // A first trial energy below Umin moves this share of the half-width above Umin.
   double below_minimum_share;
   // Dcor² below this is applied as a correction; above it the bracket is bisected.
@@ -61,7 +58,6 @@ struct SolverConfig {
 // 0.2 and 0.001 in single precision on a forward grid; the reversed grid uses no share and 0.001
 // in double precision. These choices fix printed digits and stay as they are.
 inline constexpr SolverConfig kForwardConfig{
-    .crossing_flag = 'n',
     .below_minimum_share = constants::kBelowMinimumShareSingle,
     .small_correction = constants::kSmallCorrectionSingle,
     .bottom_start_first = 1e-66,
@@ -71,7 +67,6 @@ inline constexpr SolverConfig kForwardConfig{
     .exchange_flat_counts = false,
 };
 inline constexpr SolverConfig kReversedConfig{
-    .crossing_flag = 'y',
     .below_minimum_share = 0.0,
     .small_correction = constants::kSmallCorrectionDouble,
     .bottom_start_first = 1e-99,

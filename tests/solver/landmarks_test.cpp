@@ -83,7 +83,7 @@ TEST(TurningPoints, TwoCrossingsLeaveDvtAndJtAlone) {
   const auto V = grid({30, 5, 0, 5, 30});
   double dVt = -7.0;
   int32_t jt = -7;
-  const Crossings c = turning_points(V, 15.0, points(V), 'n', dVt, jt);
+  const Crossings c = turning_points(V, 15.0, points(V), GridOrientation::forward, dVt, jt);
   EXPECT_EQ(c.k1, 2);
   EXPECT_EQ(c.k2, 5);
   EXPECT_EQ(c.k3, 0);
@@ -96,7 +96,7 @@ TEST(TurningPoints, GridValueEqualToEnergyIsNoCrossing) {
   const auto V = grid({30, 15, 0});
   double dVt = 0.0;
   int32_t jt = 0;
-  const Crossings c = turning_points(V, 15.0, points(V), 'n', dVt, jt);
+  const Crossings c = turning_points(V, 15.0, points(V), GridOrientation::forward, dVt, jt);
   EXPECT_EQ(c.k1, 0);
   EXPECT_EQ(c.k2, 0);
   EXPECT_EQ(c.k3, 0);
@@ -107,7 +107,7 @@ TEST(TurningPoints, FiveCrossingsReportTheFifthAsK3) {
   const auto V = grid({0, 30, 0, 20, 25, 10, 18});
   double dVt = 0.0;
   int32_t jt = 0;
-  const Crossings c = turning_points(V, 15.0, points(V), 'n', dVt, jt);
+  const Crossings c = turning_points(V, 15.0, points(V), GridOrientation::forward, dVt, jt);
   EXPECT_EQ(c.k1, 2);
   EXPECT_EQ(c.k2, 3);
   EXPECT_EQ(c.k3, 7);
@@ -120,7 +120,7 @@ TEST(TurningPoints, RisingIntervalStopsAtHundredthAboveExactZero) {
   const auto V = grid({0, 30, 10, 20});  // crossings at 2, 3, 4; k3 = 4 rises 10 -> 20
   double dVt = 0.0;
   int32_t jt = 0;
-  const Crossings c = turning_points(V, 15.0, points(V), 'n', dVt, jt);
+  const Crossings c = turning_points(V, 15.0, points(V), GridOrientation::forward, dVt, jt);
   EXPECT_EQ(c.k3, 4);
   EXPECT_EQ(dVt, 10.0);
   EXPECT_EQ(jt, 51);
@@ -131,7 +131,7 @@ TEST(TurningPoints, ReversedGridExchangesK1K3AndLowersJt) {
   const auto V = grid({10, 20, 0, 20});  // crossings at 2, 3, 4
   double dVt = 0.0;
   int32_t jt = 0;
-  const Crossings c = turning_points(V, 15.0, points(V), 'y', dVt, jt);
+  const Crossings c = turning_points(V, 15.0, points(V), GridOrientation::reversed, dVt, jt);
   EXPECT_EQ(c.k1, 4);
   EXPECT_EQ(c.k2, 3);
   EXPECT_EQ(c.k3, 2);
@@ -145,21 +145,10 @@ TEST(TurningPoints, FallingIntervalScansBelowZero) {
   const auto V = grid({30, 0, 20, 10});  // crossings at 2, 3, 4; k3 = 4 falls 20 -> 10
   double dVt = 0.0;
   int32_t jt = 0;
-  const Crossings c = turning_points(V, 15.0, points(V), 'n', dVt, jt);
+  const Crossings c = turning_points(V, 15.0, points(V), GridOrientation::forward, dVt, jt);
   EXPECT_EQ(c.k3, 4);
   EXPECT_EQ(dVt, 10.0);
   EXPECT_EQ(jt, -49);
-}
-
-TEST(TurningPoints, OtherFlagsKeepForwardOrder) {
-  const auto V = grid({10, 20, 0, 20});
-  double dVt = 0.0;
-  int32_t jt = 0;
-  const Crossings c = turning_points(V, 15.0, points(V), 'x', dVt, jt);
-  EXPECT_EQ(c.k1, 2);
-  EXPECT_EQ(c.k3, 4);
-  EXPECT_EQ(dVt, 20.0);
-  EXPECT_EQ(jt, 26);  // 20 - 25·20/100 = 15 exactly, so the scan stops one above, at 26
 }
 
 // The hundredth located by the scan agrees with linear interpolation on arbitrary intervals.
@@ -169,7 +158,7 @@ TEST(TurningPoints, JtBracketsInterpolatedCrossing) {
       const auto V = grid({0, 200, 10, top});
       double dVt = 0.0;
       int32_t jt = 0;
-      const Crossings c = turning_points(V, E, points(V), 'n', dVt, jt);
+      const Crossings c = turning_points(V, E, points(V), GridOrientation::forward, dVt, jt);
       ASSERT_EQ(c.k3, 4);
       // Crossing at fraction (top - E)/(top - 10) of a step below point 4, in hundredths.
       const double mstar = 100 * (top - E) / (top - 10);
@@ -183,7 +172,8 @@ TEST(TurningPoints, RejectsCountBeyondArray) {
   const auto V = grid({0, 30, 10, 20});
   double dVt = 0.0;
   int32_t jt = 0;
-  EXPECT_THROW(turning_points(V, 15.0, 5, 'n', dVt, jt), std::invalid_argument);
+  EXPECT_THROW(turning_points(V, 15.0, 5, GridOrientation::forward, dVt, jt),
+               std::invalid_argument);
 }
 
 }  // namespace

@@ -398,7 +398,7 @@ TEST(ForwardSolverQuasiBound, InwardSolutionStartsFromBiAtOuterTurningPoint) {
     const Level L = solve_level(solver, c.Ueff, c.g, c.morse.mu, v, 40.0, 1e-7);
     double dVt = 0.0;
     int32_t jt = 0;
-    const Crossings x = turning_points(c.Ueff, L.E, c.g.N, 'n', dVt, jt);
+    const Crossings x = turning_points(c.Ueff, L.E, c.g.N, GridOrientation::forward, dVt, jt);
     ASSERT_GT(x.k3, 0);
     const double s = std::pow(dVt / c.g.h, 0.3333333432674408);
     const double Rt = c.g.R(x.k3) - jt * c.g.h / 100;

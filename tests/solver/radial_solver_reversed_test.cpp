@@ -166,7 +166,7 @@ TEST(ReversedSolverQuasiBound, OuterSolutionStartsFromBiAtTurningPoint) {
     const Level L = solve_mirrored(solver, c.W, c.g, c.morse.mu, v, 40.0, 1e-7);
     double dVt = 0.0;
     int32_t jt = 0;
-    const Crossings x = turning_points(c.W, L.E, c.g.N, 'y', dVt, jt);
+    const Crossings x = turning_points(c.W, L.E, c.g.N, GridOrientation::reversed, dVt, jt);
     ASSERT_GT(x.k3, 1);
     ASSERT_LT(x.k3, x.k1) << "k3 is the large-radius (low index) crossing after the exchange";
     const double s = std::pow(dVt / c.g.h, 0.3333333432674408);
@@ -327,7 +327,7 @@ FirstCorrection reference_first_correction(const MirroredResonance& c, double E)
   for (int i = 1; i <= N; ++i) T[i] = cc * (c.W[i] - E) / 12;
   double dVt = 0.0;
   int32_t jt = 0;
-  const Crossings x = turning_points(c.W, E, N, 'y', dVt, jt);
+  const Crossings x = turning_points(c.W, E, N, GridOrientation::reversed, dVt, jt);
   FirstCorrection out;
   out.k3 = x.k3;
   Y[N] = 1e-99;
