@@ -62,7 +62,7 @@ void BM_LevelTable(benchmark::State& state) {
   constexpr int N = 20000;
   std::ostringstream discard;
   std::streambuf* console = std::cout.rdbuf(discard.rdbuf());
-  velk::LevelDriver driver('n');
+  velk::LevelDriver driver('n', velk::throw_on_numerical_failure);
   int64_t levels = 0;
   double seconds = 0.0;
   double best_table = 1e300;

@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static velk::LevelDriver forward('n');
-  static velk::LevelDriver reversed('y');
+  static velk::LevelDriver forward('n', velk::fuzz::record_numerical_failure);
+  static velk::LevelDriver reversed('y', velk::fuzz::record_numerical_failure);
   if (size < 1) return 0;
   velk::LevelDriver& driver = (data[0] & 1) ? reversed : forward;
   velk::fuzz::write_input("pot.dat", data + 1, size - 1);

@@ -24,7 +24,7 @@ constexpr double kStoredValuesBelow = 1e-15;
 
 }  // namespace
 
-AiryValues airy_functions(double x) {
+AiryValues airy_functions(double x, const NumericalFailureHandler& on_failure) {
   const double absx = std::fabs(x);
   const double rootx = std::sqrt(absx);
   const double z = kTwoThirds * absx * rootx;
@@ -41,17 +41,17 @@ AiryValues airy_functions(double x) {
     return v;
   }
   if (x > 0.0) {
-    const BesselIK third = bessik(z, kThird);
+    const BesselIK third = bessik(z, kThird, on_failure);
     v.ai = rootx * kRootThirdInverse * third.k / kAiryPi;
     v.bi = rootx * (third.k / kAiryPi + kTwoRootThirdInverse * third.i);
-    const BesselIK two_thirds = bessik(z, kTwoThirds);
+    const BesselIK two_thirds = bessik(z, kTwoThirds, on_failure);
     v.ai_prime = -x * kRootThirdInverse * two_thirds.k / kAiryPi;
     v.bi_prime = x * (two_thirds.k / kAiryPi + kTwoRootThirdInverse * two_thirds.i);
   } else {
-    const BesselJY third = bessjy(z, kThird);
+    const BesselJY third = bessjy(z, kThird, on_failure);
     v.ai = 0.5 * rootx * (third.j - kRootThirdInverse * third.y);
     v.bi = -0.5 * rootx * (third.y + kRootThirdInverse * third.j);
-    const BesselJY two_thirds = bessjy(z, kTwoThirds);
+    const BesselJY two_thirds = bessjy(z, kTwoThirds, on_failure);
     v.ai_prime = 0.5 * absx * (kRootThirdInverse * two_thirds.y + two_thirds.j);
     v.bi_prime = 0.5 * absx * (kRootThirdInverse * two_thirds.j - two_thirds.y);
   }

@@ -73,7 +73,7 @@ double extension_value(double R, const LongRangeExtension& ext, std::span<double
 
 void extension_fit(std::span<double> Vgrid, double R0, double h, const SplineTable& spline, int N,
                    LongRangeExtension& ext, ExtensionFitStorage& work,
-                   const std::string& potential_file) {
+                   const std::string& potential_file, const NumericalFailureHandler& on_failure) {
   require_grid_slots(Vgrid, N, "extension_fit");
   const bool extend = ext.extflag == 'y';
   int64_t nfit = 0;  // wide, so that large switch values cannot overflow the sum
@@ -125,7 +125,7 @@ void extension_fit(std::span<double> Vgrid, double R0, double h, const SplineTab
       }
     }
     lfit(work.Rfit, work.Vfit, work.sigfit, nf, ext.extpar, ext.extfit, ext.nextpar, work.covar,
-         kCovarianceSize, work.chisq, extension_basis, ext.alpha, ext.gamma, ext.rho);
+         kCovarianceSize, work.chisq, extension_basis, ext.alpha, ext.gamma, ext.rho, on_failure);
 
     // The model takes over at its first crossing with the spline beyond Rfit1. d_prev starts at
     // 0, so the first point examined cannot be the crossing.

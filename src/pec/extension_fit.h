@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "numlib/failure_policy.h"
+
 namespace velk {
 
 inline constexpr int kExtensionCapacity = 20;
@@ -75,9 +77,9 @@ double extension_value(double R, const LongRangeExtension& ext, std::span<double
 // (std::invalid_argument, a caller's fault); a fit window holding more than 5000 grid points, or
 // a grid point at R <= 0 where the model would be evaluated, or spline values that are not finite
 // numbers (StopRun naming potential_file).
-// Too few fit points leave the normal matrix singular, which lfit reports by its pause.
+// Too few fit points leave the normal matrix singular, which lfit reports to on_failure.
 void extension_fit(std::span<double> Vgrid, double R0, double h, const SplineTable& spline, int N,
                    LongRangeExtension& ext, ExtensionFitStorage& work,
-                   const std::string& potential_file);
+                   const std::string& potential_file, const NumericalFailureHandler& on_failure);
 
 }  // namespace velk

@@ -76,7 +76,8 @@ PointwiseStorage::PointwiseStorage()
     : Rpts(kPointwiseCapacity + 1), Upts(kPointwiseCapacity + 1), Y2pts(kPointwiseCapacity + 1) {}
 
 double pec_pointwise(const std::string& potential_file, std::span<double> Vgrid, double R0,
-                     double h, int N, PointwiseStorage& table, ExtensionFitStorage& work) {
+                     double h, int N, PointwiseStorage& table, ExtensionFitStorage& work,
+                     const NumericalFailureHandler& on_failure) {
   require_grid_slots(Vgrid, N, "pec_pointwise");
   console_line(FreeLine() << "Pointwise PEC (delault)");
 
@@ -116,7 +117,7 @@ double pec_pointwise(const std::string& potential_file, std::span<double> Vgrid,
   const double Uinf = ext.extflag == 'y' ? ext.extpar[1] : kUinfUnset;
   spline_second_derivatives(Npts, table.Rpts, table.Upts, table.Y2pts, table.y2first, table.y2last);
   const SplineTable spline{Npts, table.Rpts, table.Upts, table.Y2pts};
-  extension_fit(Vgrid, R0, h, spline, N, ext, work, potential_file);
+  extension_fit(Vgrid, R0, h, spline, N, ext, work, potential_file, on_failure);
   return Uinf;
 }
 

@@ -43,6 +43,7 @@ struct PointwiseStorage {
 // not above the previous one, a negative fit switch; extension_fit adds its own refusals.
 // Unreadable values, or a file that ends before the last point, throw InputError.
 double pec_pointwise(const std::string& potential_file, std::span<double> Vgrid, double R0,
-                     double h, int N, PointwiseStorage& table, ExtensionFitStorage& work);
+                     double h, int N, PointwiseStorage& table, ExtensionFitStorage& work,
+                     const NumericalFailureHandler& on_failure);
 
 }  // namespace velk

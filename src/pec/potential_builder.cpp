@@ -16,7 +16,11 @@ Representation select_representation(std::string_view pectype) {
 }
 
 double PotentialBuilder::build(const std::string& potential_file, std::string_view pectype,
-                               std::span<double> Vgrid, double R0, double h, int N) {
+                               std::span<double> Vgrid, const RadialGrid& grid,
+                               const NumericalFailureHandler& on_failure) {
+  const int N = grid.N;
+  const double R0 = grid.R0;
+  const double h = grid.h;
   if (N < 2) {
     throw StopRun(input_message(
         potential_file, "the radial grid needs at least 2 points, N = " + std::to_string(N)));
@@ -30,7 +34,7 @@ double PotentialBuilder::build(const std::string& potential_file, std::string_vi
       Uinf = pec_mlj(potential_file, Vgrid, R0, h, N);
       break;
     case Representation::pointwise:
-      Uinf = pec_pointwise(potential_file, Vgrid, R0, h, N, pointwise_, fit_);
+      Uinf = pec_pointwise(potential_file, Vgrid, R0, h, N, pointwise_, fit_, on_failure);
       break;
   }
   require_finite_curve(potential_file, Vgrid, R0, h, N);

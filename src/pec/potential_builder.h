@@ -10,9 +10,11 @@
 #include <string>
 #include <string_view>
 
+#include "numlib/failure_policy.h"
 #include "pec/extension_fit.h"
 #include "pec/pointwise.h"
 #include "pec/potential_header.h"
+#include "pec/radial_grid.h"
 
 namespace velk {
 
@@ -26,13 +28,14 @@ class PotentialBuilder {
  public:
   PotentialBuilder() = default;
 
-  // Fills Vgrid slots 1..N, point i at R = R0 + x*h with x = 1.0, 2.0, ... (Å), with the curve in
-  // cm-1, and returns its asymptote Uinf, or kUinfUnset when the representation knows none.
-  // Vgrid needs at least N + 1 slots (std::invalid_argument otherwise). A grid of fewer than 2
-  // points stops the run, and so does a curve that is not a finite number at some grid point.
-  // Each builder prints its name line and stops the run on bad input.
+  // Fills Vgrid slots 1..N, point i at grid.R(i) (Å), with the curve in cm-1, and returns its
+  // asymptote Uinf, or kUinfUnset when the representation knows none. Vgrid needs at least N + 1
+  // slots (std::invalid_argument otherwise). A grid of fewer than 2 points stops the run, and so
+  // does a curve that is not a finite number at some grid point. Each builder prints its name
+  // line and stops the run on bad input; numerical failures of the extension fit go to
+  // on_failure.
   double build(const std::string& potential_file, std::string_view pectype, std::span<double> Vgrid,
-               double R0, double h, int N);
+               const RadialGrid& grid, const NumericalFailureHandler& on_failure);
 
  private:
   PointwiseStorage pointwise_;

@@ -1,6 +1,7 @@
 #include "run/state_levels.h"
 
 #include <string>
+#include <utility>
 
 #include "io/errors.h"
 #include "io/free_format_reader.h"
@@ -9,7 +10,8 @@
 
 namespace velk {
 
-StateLevels::StateLevels(const RunControl& control) : control_(control) {}
+StateLevels::StateLevels(const RunControl& control, NumericalFailureHandler on_failure)
+    : control_(control), on_failure_(std::move(on_failure)) {}
 StateLevels::~StateLevels() = default;
 
 void StateLevels::compute_state_levels(const StateInput& state, const LevelRanges& r,
@@ -23,7 +25,7 @@ void StateLevels::compute_state_levels(const StateInput& state, const LevelRange
     dunham_levels(state.file, r.vmin, r.vmax, r.Jmin, r.Jmax, r.pmin, r.pmax, levelfile);
     return;
   }
-  if (!driver_) driver_ = std::make_unique<LevelDriver>(control_.revflag);
+  if (!driver_) driver_ = std::make_unique<LevelDriver>(control_.revflag, on_failure_);
   driver_->compute_levels(state.file, state.Rmin, state.Rmax, state.N, control_.tol, control_.maxit,
                           r.vmin, r.vmax, r.Jmin, r.Jmax, r.pmin, r.pmax, levelfile,
                           state.mass_index);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "io/console.h"
 #include "io/errors.h"
@@ -23,7 +24,8 @@ constexpr double kSmallCorrection = 0.0010000000474974513;
 
 }  // namespace
 
-ForwardSolver::ForwardSolver() : Tgrid_(kCapacity + 1, 0.0), Ygrid_(kCapacity + 1, 0.0) {}
+ForwardSolver::ForwardSolver(NumericalFailureHandler on_failure)
+    : Tgrid_(kCapacity + 1, 0.0), Ygrid_(kCapacity + 1, 0.0), on_failure_(std::move(on_failure)) {}
 
 void ForwardSolver::solve(std::span<const double> V, double R0, double h, double mu, int v,
                           double& E, double& tunnel, double dE, int N, int maxit, double tol,
@@ -65,8 +67,8 @@ void ForwardSolver::solve(std::span<const double> V, double R0, double h, double
       const double Rn = R0 + n * h;
       const double Rt = Rn - jt_ * h / 100;
       const double Rn1 = R0 + (n - 1) * h;
-      Y[n] = airy_functions(-(Rn - Rt) * s).bi;
-      Y[n - 1] = airy_functions(-(Rn1 - Rt) * s).bi;
+      Y[n] = airy_functions(-(Rn - Rt) * s, on_failure_).bi;
+      Y[n - 1] = airy_functions(-(Rn1 - Rt) * s, on_failure_).bi;
     }
 
     // Inward pass: ends at the first maximum met from outside, which becomes the joint.

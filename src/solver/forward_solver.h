@@ -26,6 +26,7 @@
 #include <span>
 #include <vector>
 
+#include "numlib/failure_policy.h"
 #include "solver/solver_results.h"
 
 namespace velk {
@@ -34,7 +35,8 @@ class ForwardSolver {
  public:
   static constexpr int kCapacity = 50000;
 
-  ForwardSolver();
+  // on_failure receives the failures of the Airy functions of a quasi-bound start.
+  explicit ForwardSolver(NumericalFailureHandler on_failure = throw_on_numerical_failure);
 
   // solve_forward. E: trial energy in, eigenvalue out. dE: half-width of the first bracket.
   // tunnel: written only when the final energy has a third turning point. The iteration stops
@@ -55,6 +57,7 @@ class ForwardSolver {
   double dVt_ = 0.0;
   int32_t jt_ = 0;
   int32_t kmatch_ = 0;
+  NumericalFailureHandler on_failure_;
 };
 
 }  // namespace velk

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 #include <sstream>
+#include <utility>
 
 #include "io/console.h"
 #include "io/errors.h"
@@ -44,8 +45,11 @@ void require_positive_mass(const std::string& name, const PotentialHeader& heade
 
 }  // namespace
 
-LevelDriver::LevelDriver(char revflag)
+LevelDriver::LevelDriver(char revflag, NumericalFailureHandler on_failure)
     : revflag_(revflag),
+      on_failure_(std::move(on_failure)),
+      forward_(on_failure_),
+      reversed_(on_failure_),
       Vgrid_(kMaxPoints + 1),
       Ueff_(kMaxPoints + 1),
       Vtoadd_(kMaxPoints + 1),
@@ -90,7 +94,8 @@ void LevelDriver::compute_levels(const std::string& potential_file, double Rmin,
   const int32_t Lambda = header.Lambda;
   const float q1 = static_cast<float>(header.q1);
   const float q2 = static_cast<float>(header.q2);
-  const double Uinf = builder_.build(potential_file, header.pectype, Vgrid_, R0, h, N);
+  const double Uinf = builder_.build(potential_file, header.pectype, Vgrid_,
+                                     RadialGrid(Rmin, Rmax, N), on_failure_);
 
   OutputFile out(levelfile);
   out.line(
@@ -177,7 +182,7 @@ double LevelDriver::compute_toadd(const std::string& potential_file, double Rmin
   const double mu1 = header.masses[0];
   const double h = (Rmax - Rmin) / (N - 1);
   const double R0 = Rmin - h;
-  builder_.build(potential_file, header.pectype, Vtoadd_, R0, h, N);
+  builder_.build(potential_file, header.pectype, Vtoadd_, RadialGrid(Rmin, Rmax, N), on_failure_);
 
   // toadd is always found on the forward grid, whatever the run's direction flag.
   SolverResults forward_results = results_;

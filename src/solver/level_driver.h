@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "numlib/failure_policy.h"
 #include "pec/potential_builder.h"
 #include "solver/forward_solver.h"
 #include "solver/reversed_solver.h"
@@ -32,8 +33,9 @@ struct SolveStatistics {
 class LevelDriver {
  public:
   // revflag: 'n' solves on a forward grid, 'y' on a reversed one; other values are refused when a
-  // potential state is first used.
-  explicit LevelDriver(char revflag);
+  // potential state is first used. on_failure receives the numerical failures of the curve's
+  // extension fit and of the solvers' Airy functions.
+  LevelDriver(char revflag, NumericalFailureHandler on_failure);
 
   void compute_levels(const std::string& potential_file, double Rmin, double Rmax, int32_t N,
                       double tol, int32_t maxit, int32_t vmin, int32_t vmax, int32_t Jmin,
@@ -47,6 +49,7 @@ class LevelDriver {
 
  private:
   char revflag_;
+  NumericalFailureHandler on_failure_;
   PotentialBuilder builder_;
   ForwardSolver forward_;
   ReversedSolver reversed_;

@@ -23,7 +23,8 @@ constexpr double kSmallCorrection = 0.001;
 
 }  // namespace
 
-ReversedSolver::ReversedSolver() : Tgrid_(kCapacity + 1, 0.0), Ygrid_(kCapacity + 1, 0.0) {}
+ReversedSolver::ReversedSolver(NumericalFailureHandler on_failure)
+    : Tgrid_(kCapacity + 1, 0.0), Ygrid_(kCapacity + 1, 0.0), on_failure_(std::move(on_failure)) {}
 
 void ReversedSolver::solve(std::span<const double> V, double R0, double h, double mu, int v,
                            double& E, double& tunnel, double dE, int N, int maxit, double tol,
@@ -79,8 +80,8 @@ void ReversedSolver::solve(std::span<const double> V, double R0, double h, doubl
       const double Rt = Rk - jt_ * h / 100;
       const double Rk1 = R0 + (k3_ - 1) * h;
       // Index grows toward smaller radius here, so the Airy argument keeps its sign.
-      Y[k3_] = airy_functions((Rk - Rt) * s).bi;
-      Y[k3_ - 1] = airy_functions((Rk1 - Rt) * s).bi;
+      Y[k3_] = airy_functions((Rk - Rt) * s, on_failure_).bi;
+      Y[k3_ - 1] = airy_functions((Rk1 - Rt) * s, on_failure_).bi;
       start = k3_ + 1;
       m0 = k3_ - 1;
     }

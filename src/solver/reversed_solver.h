@@ -23,6 +23,7 @@
 #include <span>
 #include <vector>
 
+#include "numlib/failure_policy.h"
 #include "solver/solver_results.h"
 
 namespace velk {
@@ -31,7 +32,8 @@ class ReversedSolver {
  public:
   static constexpr int kCapacity = 50000;
 
-  ReversedSolver();
+  // on_failure receives the failures of the Airy functions of a quasi-bound start.
+  explicit ReversedSolver(NumericalFailureHandler on_failure = throw_on_numerical_failure);
 
   // solve_reversed; arguments as ForwardSolver::solve, with V in mirrored order.
   void solve(std::span<const double> V, double R0, double h, double mu, int v, double& E,
@@ -49,6 +51,7 @@ class ReversedSolver {
   double dVt_ = 0.0;
   int32_t jt_ = 0;
   int32_t kmatch_ = 0;
+  NumericalFailureHandler on_failure_;
 };
 
 }  // namespace velk

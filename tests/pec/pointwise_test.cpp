@@ -46,7 +46,9 @@ class PointwiseTest : public PecFileTest {
  protected:
   double build(const std::string& name) {
     double Uinf = 0.0;
-    console = test::console_of([&] { Uinf = pec_pointwise(name, V, kR0, kH, kN, storage, work); });
+    console = test::console_of([&] {
+      Uinf = pec_pointwise(name, V, kR0, kH, kN, storage, work, throw_on_numerical_failure);
+    });
     return Uinf;
   }
   std::vector<double> V = std::vector<double>(kN + 1, 0.0);
@@ -211,7 +213,9 @@ TEST_F(PointwiseTest, RefusesBadFiles) {
   for (const auto& c : cases) {
     write_file("bad.pot", c.file);
     V.assign(kN + 1, -7.0);
-    EXPECT_EQ(test::stop_message([&] { pec_pointwise("bad.pot", V, kR0, kH, kN, storage, work); }),
+    EXPECT_EQ(test::stop_message([&] {
+                pec_pointwise("bad.pot", V, kR0, kH, kN, storage, work, throw_on_numerical_failure);
+              }),
               c.message);
     EXPECT_EQ(V[10], -7.0);
     EXPECT_FALSE(std::filesystem::exists("potext.out"));
@@ -223,25 +227,32 @@ TEST_F(PointwiseTest, RefusesAFitWindowBeyondTheFitStorage) {
   // h = 0.001 puts 6001 grid points into [8, 14].
   const int N = 19000;
   std::vector<double> W(N + 1, -7.0);
-  EXPECT_EQ(test::stop_message([&] { pec_pointwise("wide.pot", W, 1.0, 0.001, N, storage, work); }),
+  EXPECT_EQ(test::stop_message([&] {
+              pec_pointwise("wide.pot", W, 1.0, 0.001, N, storage, work,
+                            throw_on_numerical_failure);
+            }),
             "velk: wide.pot: the fit window holds 6001 grid points, at most 5000 are allowed");
   EXPECT_EQ(W[100], -7.0);
   EXPECT_FALSE(std::filesystem::exists("potext.out"));
   // All parameters fixed: no fit points are stored, so the window may be wide.
   write_file("wide.pot", kConstant + "y\n8.0 14.0 0.0\n5000.0 0\n1\n6 1.0e6 0\n");
-  EXPECT_NO_THROW(
-      test::console_of([&] { pec_pointwise("wide.pot", W, 1.0, 0.001, N, storage, work); }));
+  EXPECT_NO_THROW(test::console_of([&] {
+    pec_pointwise("wide.pot", W, 1.0, 0.001, N, storage, work, throw_on_numerical_failure);
+  }));
 }
 
 TEST_F(PointwiseTest, RefusesAnExtensionEvaluatedAtZeroRadius) {
   write_file("neg.pot", kConstant + "y\n-1.0 12.0 0.0\n5000.0 1\n1\n6 1.0e6 1\n");
   // The grid starts at R = -1.75: the window reaches R = 0.
-  EXPECT_EQ(test::stop_message([&] { pec_pointwise("neg.pot", V, -2.0, kH, kN, storage, work); }),
+  EXPECT_EQ(test::stop_message([&] {
+              pec_pointwise("neg.pot", V, -2.0, kH, kN, storage, work, throw_on_numerical_failure);
+            }),
             "velk: neg.pot: the long-range extension would be evaluated at R <= 0");
   // Without an extension the spline is defined everywhere.
   write_file("plain.pot", kConstant);
-  EXPECT_NO_THROW(
-      test::console_of([&] { pec_pointwise("plain.pot", V, -2.0, kH, kN, storage, work); }));
+  EXPECT_NO_THROW(test::console_of([&] {
+    pec_pointwise("plain.pot", V, -2.0, kH, kN, storage, work, throw_on_numerical_failure);
+  }));
 }
 
 TEST_F(PointwiseTest, FileEndingBeforeTheLastPointIsAnInputError) {
