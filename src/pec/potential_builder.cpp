@@ -18,26 +18,23 @@ Representation select_representation(std::string_view pectype) {
 double PotentialBuilder::build(const std::string& potential_file, std::string_view pectype,
                                std::span<double> Vgrid, const RadialGrid& grid,
                                const NumericalFailureHandler& on_failure) {
-  const int N = grid.N;
-  const double R0 = grid.R0;
-  const double h = grid.h;
-  if (N < 2) {
+  if (grid.N < 2) {
     throw StopRun(input_message(
-        potential_file, "the radial grid needs at least 2 points, N = " + std::to_string(N)));
+        potential_file, "the radial grid needs at least 2 points, N = " + std::to_string(grid.N)));
   }
   double Uinf = 0.0;
   switch (select_representation(pectype)) {
     case Representation::analytic:
-      Uinf = pec_analytic(potential_file, Vgrid, R0, h, N);
+      Uinf = pec_analytic(potential_file, Vgrid, grid);
       break;
     case Representation::mlj:
-      Uinf = pec_mlj(potential_file, Vgrid, R0, h, N);
+      Uinf = pec_mlj(potential_file, Vgrid, grid);
       break;
     case Representation::pointwise:
-      Uinf = pec_pointwise(potential_file, Vgrid, R0, h, N, pointwise_, fit_, on_failure);
+      Uinf = pec_pointwise(potential_file, Vgrid, grid, fit_, on_failure);
       break;
   }
-  require_finite_curve(potential_file, Vgrid, R0, h, N);
+  require_finite_curve(potential_file, Vgrid, grid);
   return Uinf;
 }
 

@@ -22,8 +22,8 @@ enum class Representation { analytic, mlj, pointwise };
 
 Representation select_representation(std::string_view pectype);
 
-// One builder lives for the run and owns the builders' storage (pointwise tables of 500 points,
-// fit storage of 5000 points, 20 x 20 covariance), allocated once.
+// One builder lives for the run and owns the extension fit's storage (5000 fit points, 20 x 20
+// covariance), allocated once.
 class PotentialBuilder {
  public:
   PotentialBuilder() = default;
@@ -38,7 +38,6 @@ class PotentialBuilder {
                const RadialGrid& grid, const NumericalFailureHandler& on_failure);
 
  private:
-  PointwiseStorage pointwise_;
   ExtensionFitStorage fit_;
 };
 

@@ -47,13 +47,21 @@ class PointwiseTest : public PecFileTest {
   double build(const std::string& name) {
     double Uinf = 0.0;
     console = test::console_of([&] {
-      Uinf = pec_pointwise(name, V, kR0, kH, kN, storage, work, throw_on_numerical_failure);
+      Uinf = pec_pointwise(name, V, test::grid_of(kR0, kH, kN), work, throw_on_numerical_failure);
     });
     return Uinf;
   }
   std::vector<double> V = std::vector<double>(kN + 1, 0.0);
   std::vector<std::string> console;
-  PointwiseStorage storage;
+  // The extension of a file after the fit, from the builder's pure pieces.
+  LongRangeExtension fitted(const std::string& name) {
+    const PointwiseParameters p = read_pointwise(name);
+    const auto Y2pts = pointwise_second_derivatives(p);
+    std::vector<double> W(kN + 1, 0.0);
+    const RadialGrid grid = test::grid_of(kR0, kH, kN);
+    tabulate_spline(W, grid, SplineTable{p.Npts, p.Rpts, p.Upts, Y2pts});
+    return extension_fit(W, grid, pointwise_extension(p), work, throw_on_numerical_failure).ext;
+  }
   ExtensionFitStorage work;
 };
 
@@ -121,9 +129,10 @@ TEST_F(PointwiseTest, FittedExtensionWithExchange) {
     const double R = radius(x);
     EXPECT_NEAR(V[x], a + B * R - 2.0e4 / (R * R * R), 1e-8) << "R = " << R;
   }
-  EXPECT_NEAR(storage.ext.extpar[1], a, 1e-8);
-  EXPECT_NEAR(storage.ext.extpar[2], B, 1e-9);
-  EXPECT_EQ(storage.ext.extpar[3], 2.0e4);
+  const LongRangeExtension ext = fitted("lin.pot");
+  EXPECT_NEAR(ext.extpar[1], a, 1e-8);
+  EXPECT_NEAR(ext.extpar[2], B, 1e-9);
+  EXPECT_EQ(ext.extpar[3], 2.0e4);
 }
 
 TEST_F(PointwiseTest, FittedExtensionWithoutExchangeAfterOneWithIt) {
@@ -142,7 +151,7 @@ TEST_F(PointwiseTest, FittedExtensionWithoutExchangeAfterOneWithIt) {
                                           "           Parameter  1  0.502192855E+04  1",
                                           "           Parameter  3  0.200000000E+05  0",
                                       }));
-  EXPECT_EQ(storage.ext.exchflag, 'n');
+  EXPECT_EQ(fitted("const.pot").exchflag, 'n');
   // Point 34 (R = 9.5) keeps the spline, point 35 (R = 9.75) starts the model.
   EXPECT_EQ(V[34], 5000.0);
   EXPECT_NEAR(V[35], 5021.92854781635259 - 2.0e4 / std::pow(9.75, 3), 1e-8);
@@ -214,7 +223,8 @@ TEST_F(PointwiseTest, RefusesBadFiles) {
     write_file("bad.pot", c.file);
     V.assign(kN + 1, -7.0);
     EXPECT_EQ(test::stop_message([&] {
-                pec_pointwise("bad.pot", V, kR0, kH, kN, storage, work, throw_on_numerical_failure);
+                pec_pointwise("bad.pot", V, test::grid_of(kR0, kH, kN), work,
+                              throw_on_numerical_failure);
               }),
               c.message);
     EXPECT_EQ(V[10], -7.0);
@@ -228,7 +238,7 @@ TEST_F(PointwiseTest, RefusesAFitWindowBeyondTheFitStorage) {
   const int N = 19000;
   std::vector<double> W(N + 1, -7.0);
   EXPECT_EQ(test::stop_message([&] {
-              pec_pointwise("wide.pot", W, 1.0, 0.001, N, storage, work,
+              pec_pointwise("wide.pot", W, test::grid_of(1.0, 0.001, N), work,
                             throw_on_numerical_failure);
             }),
             "velk: wide.pot: the fit window holds 6001 grid points, at most 5000 are allowed");
@@ -237,7 +247,7 @@ TEST_F(PointwiseTest, RefusesAFitWindowBeyondTheFitStorage) {
   // All parameters fixed: no fit points are stored, so the window may be wide.
   write_file("wide.pot", kConstant + "y\n8.0 14.0 0.0\n5000.0 0\n1\n6 1.0e6 0\n");
   EXPECT_NO_THROW(test::console_of([&] {
-    pec_pointwise("wide.pot", W, 1.0, 0.001, N, storage, work, throw_on_numerical_failure);
+    pec_pointwise("wide.pot", W, test::grid_of(1.0, 0.001, N), work, throw_on_numerical_failure);
   }));
 }
 
@@ -245,13 +255,14 @@ TEST_F(PointwiseTest, RefusesAnExtensionEvaluatedAtZeroRadius) {
   write_file("neg.pot", kConstant + "y\n-1.0 12.0 0.0\n5000.0 1\n1\n6 1.0e6 1\n");
   // The grid starts at R = -1.75: the window reaches R = 0.
   EXPECT_EQ(test::stop_message([&] {
-              pec_pointwise("neg.pot", V, -2.0, kH, kN, storage, work, throw_on_numerical_failure);
+              pec_pointwise("neg.pot", V, test::grid_of(-2.0, kH, kN), work,
+                            throw_on_numerical_failure);
             }),
             "velk: neg.pot: the long-range extension would be evaluated at R <= 0");
   // Without an extension the spline is defined everywhere.
   write_file("plain.pot", kConstant);
   EXPECT_NO_THROW(test::console_of([&] {
-    pec_pointwise("plain.pot", V, -2.0, kH, kN, storage, work, throw_on_numerical_failure);
+    pec_pointwise("plain.pot", V, test::grid_of(-2.0, kH, kN), work, throw_on_numerical_failure);
   }));
 }
 
