@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "numlib/bessel.h"
+#include "numlib/constants.h"
 
 namespace velk {
 
@@ -10,11 +11,12 @@ namespace {
 
 constexpr double kThird = 0.3333333333333333;
 constexpr double kTwoThirds = 0.6666666666666666;
-// Eight-digit 1/sqrt(3) and pi: the start values of the quasi-bound solver were settled with
-// these, so they are kept rather than replaced by full-precision values.
+// Eight-digit 1/sqrt(3) and pi (constants::kPiAiry): the quasi-bound start values, and the
+// energies printed from them, depend on these digits, so full-precision values would change the
+// printed results.
 constexpr double kRootThirdInverse = 0.57735027;     // 1/sqrt(3)
 constexpr double kTwoRootThirdInverse = 1.15470054;  // 2/sqrt(3), exactly twice the above
-constexpr double kAiryPi = 3.1415927;
+constexpr double kAiryPi = constants::kPiAiry;
 
 // Values at x = 0; Bi(0) and Bi'(0) are the stored Ai(0) and -Ai'(0) divided by the stored
 // 1/sqrt(3).

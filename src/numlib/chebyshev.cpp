@@ -8,8 +8,9 @@ namespace velk {
 namespace {
 
 // Chebyshev coefficients of gam1 and gam2 in 8 mu^2 - 1, 1-based (slot 0 unused). Only the first
-// five of each are summed, which sets the accuracy of Temme's series (about 2.4e-10 in gam2);
-// the tails stay with the tables as they were stored.
+// five of each are summed, which sets the accuracy of Temme's series (about 2.4e-10 in gam2) and
+// with it printed digits; the further terms are listed so that the tables read as the complete
+// expansions, but summing them would change those digits.
 // clang-format off
 constexpr double kGam1Coefficients[] = {
     0.0,
