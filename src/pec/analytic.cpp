@@ -90,7 +90,7 @@ AnalyticParameters read_analytic(const std::string& potential_file) {
   AnalyticParameters p;
   p.read_failure = read_until_failure([&] {
     FreeFormatReader in(potential_file);
-    p.Npts = read_builder_header(in, kAnalyticCapacity);
+    read_builder_header(in, kAnalyticCapacity, p.Npts);
     if (p.Npts > kAnalyticCapacity) return;
     read_body(in, p);
   });

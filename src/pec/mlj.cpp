@@ -16,7 +16,7 @@ MljParameters read_mlj(const std::string& potential_file) {
   MljParameters p;
   p.read_failure = read_until_failure([&] {
     FreeFormatReader in(potential_file);
-    p.Npts = read_builder_header(in, kMljCapacity);
+    read_builder_header(in, kMljCapacity, p.Npts);
     if (p.Npts > kMljCapacity) return;
     in.read(p.Re);
     for (int32_t line = 1; line <= p.Npts; ++line) {

@@ -51,7 +51,7 @@ PointwiseParameters read_pointwise(const std::string& potential_file) {
   PointwiseParameters p;
   p.read_failure = read_until_failure([&] {
     FreeFormatReader in(potential_file);
-    p.Npts = read_builder_header(in, kPointwiseCapacity);
+    read_builder_header(in, kPointwiseCapacity, p.Npts);
     if (p.Npts > kPointwiseCapacity) return;
     in.read(p.y2first);
     in.read(p.y2last);

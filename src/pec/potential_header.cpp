@@ -30,10 +30,9 @@ PotentialHeader read_potential_header(const std::string& potential_file) {
   return read_potential_header(in);
 }
 
-int32_t read_builder_header(FreeFormatReader& in, int32_t limit) {
-  int32_t Npts = 0;
+void read_builder_header(FreeFormatReader& in, int32_t limit, int32_t& Npts) {
   in.read(Npts);
-  if (Npts > limit) return Npts;
+  if (Npts > limit) return;
   // The builders do not use these values; they read them so that each reader sees the lines
   // at the same places as the driver does.
   double mass = 0.0;
@@ -46,7 +45,6 @@ int32_t read_builder_header(FreeFormatReader& in, int32_t limit) {
   in.skip();
   in.skip();
   in.skip();
-  return Npts;
 }
 
 void check_builder_count(const std::string& potential_file, int32_t Npts, int32_t limit,

@@ -47,11 +47,11 @@ PotentialHeader read_potential_header(FreeFormatReader& in,
                                       std::optional<int32_t> npts_limit = std::nullopt);
 PotentialHeader read_potential_header(const std::string& potential_file);
 
-// What a builder's reader does with the header of its file: reads Npts (line 1) and, when Npts
-// does not exceed `limit` (beyond it the builder could not hold the file's lines and reads no
-// further), the first value of lines 2 to 5, then skips lines 6 to 8. Returns Npts. No stop is
-// made here: check_builder_count judges Npts.
-int32_t read_builder_header(FreeFormatReader& in, int32_t limit);
+// What a builder's reader does with the header of its file: reads Npts (line 1), set at once so
+// that it is kept when a later line fails, and, when Npts does not exceed `limit` (beyond it the
+// builder could not hold the file's lines and reads no further), the first value of lines 2 to
+// 5, then skips lines 6 to 8. No stop is made here: check_builder_count judges Npts.
+void read_builder_header(FreeFormatReader& in, int32_t limit, int32_t& Npts);
 
 // A builder's judgement of Npts: stops with `limit_message` when it exceeds `limit` (the limit
 // itself is accepted) and with a message naming the file when it is negative. `counted` names

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -261,6 +262,61 @@ TEST_F(AnalyticTest, MissingValuesAreInputErrors) {
   write_file("cut.pot", analytic_file("1\n0.0 0.0 8.0\n", "0.0\n2\n6 1.5e6\n"));
   EXPECT_THROW(test::console_of([&] { pec_analytic("cut.pot", V, test::grid_of(kR0, kH, kN)); }),
                InputError);
+}
+
+// Console lines and the stop or input error of a build, as a user sees them.
+struct Outcome {
+  std::vector<std::string> console;
+  std::string ending;  // the stop message, "InputError", or "" when the build succeeded
+};
+
+Outcome outcome_of(const std::string& name, std::span<double> V) {
+  Outcome out;
+  ::testing::internal::CaptureStdout();
+  try {
+    pec_analytic(name, V, test::grid_of(kR0, kH, kN));
+  } catch (const StopRun& stop) {
+    out.ending = stop.what();
+  } catch (const InputError&) {
+    out.ending = "InputError";
+  }
+  std::istringstream text(::testing::internal::GetCapturedStdout());
+  for (std::string line; std::getline(text, line);) out.console.push_back(line);
+  return out;
+}
+
+// Faults come in the order of the file's lines, before an input error further down; the wall's
+// line is printed once its parameters have been read, and not before.
+TEST_F(AnalyticTest, FaultsAndTheWallLineComeInTheOrderOfTheFile) {
+  const std::string name = " Analytic PEC (Tiemann)";
+  const std::string wall = " Polynomial extension at short range.";
+  const struct {
+    std::string file;
+    std::vector<std::string> console;
+    std::string ending;
+  } cases[] = {
+      {"-2\n", {name}, "velk: an.pot: line 1: the number of coefficient lines is negative (-2)"},
+      {"102\n", {name}, "number of points must be less than 101"},
+      {test::header(3, "AN") + "3.0\n0.2\n0 1.0\n101 2.0\n",
+       {name},
+       "velk: an.pot: line 12: index 101 outside 0..100"},
+      {test::header(1, "AN") + "3.0\n0.2\n0 1.0\n", {name}, "InputError"},
+      {test::header(1, "AN") + "3.0\n0.2\n0 1.0\n3\n", {name}, "Specify the short range type!"},
+      {test::header(1, "AN") + "3.0\n0.2\n0 1.0\n1\n", {name}, "InputError"},
+      {test::header(1, "AN") + "3.0\n0.2\n0 1.0\n1\n1.0 2.0 6.0\n", {name, wall}, "InputError"},
+      {test::header(1, "AN") + "3.0\n0.2\n0 1.0\n1\n1.0 2.0 6.0\n5.0\n-1\n",
+       {name, wall},
+       "velk: an.pot: line 15: the number of long-range lines is negative (-1)"},
+      {test::header(1, "AN") + "3.0\n0.2\n0 1.0\n1\n1.0 2.0 6.0\n5.0\n2\n21 1.0\n",
+       {name, wall},
+       "velk: an.pot: line 16: index 21 outside 1..20"},
+  };
+  for (const auto& c : cases) {
+    write_file("an.pot", c.file);
+    const Outcome got = outcome_of("an.pot", V);
+    EXPECT_EQ(got.console, c.console) << c.file;
+    EXPECT_EQ(got.ending, c.ending) << c.file;
+  }
 }
 
 }  // namespace

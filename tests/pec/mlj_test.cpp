@@ -184,5 +184,27 @@ TEST_F(MljTest, MissingValuesAreInputErrors) {
                InputError);
 }
 
+// Faults come in the order of the file's lines, before an input error further down.
+TEST_F(MljTest, FaultsComeBeforeALaterInputError) {
+  const struct {
+    std::string file;
+    std::string message;
+  } cases[] = {
+      {"52\n", "number of parameters must be less than 51"},
+      {"-1\n", "velk: bad.pot: line 1: the number of coefficient lines is negative (-1)"},
+      {mlj_file("0 1.5\n51 0.3\n", 3, ""),
+       "velk: bad.pot: line 11: coefficient index 51 outside 0..50"},
+  };
+  for (const auto& c : cases) {
+    write_file("bad.pot", c.file);
+    EXPECT_EQ(test::stop_message([&] { pec_mlj("bad.pot", V, test::grid_of(kR0, kH, kN)); }),
+              c.message);
+  }
+  // A value check after the read comes only when the whole file could be read.
+  write_file("cut.pot", mlj_file("0 1.5\n", 1, "-5000.0\n6 3.0e5\n1.5\n"));
+  EXPECT_THROW(test::console_of([&] { pec_mlj("cut.pot", V, test::grid_of(kR0, kH, kN)); }),
+               InputError);
+}
+
 }  // namespace
 }  // namespace velk

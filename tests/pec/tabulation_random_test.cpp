@@ -18,11 +18,11 @@ namespace {
 
 constexpr long double kEps = std::numeric_limits<double>::epsilon();
 
-// MLJ: V = De (1 - u e^(-beta y))^2. Every factor is formed with a relative error of a few eps;
-// the exponent beta·y is at most about 10 in magnitude on these grids, so e^(-beta y) carries
-// up to about 10 eps·|beta y| more, and 1 - t loses no more than |t| eps absolutely. So the error
-// is a few eps times De·(1 + t)^2·(1 + |beta y|); 256 units leaves room (measured worst: 9), while
-// a wrong sign, power or switching function is off by far more.
+// MLJ: V = De (1 - t)^2 with t = u e^(-beta y). Every factor is formed with a relative error of a
+// few eps, the exponential turns the rounding of its argument into a relative error of about
+// eps·|beta y|, and 1 - t loses no more than |t| eps absolutely. So the error is a few eps times
+// De·(1 + t)^2·(1 + |beta y|); 256 units leaves room (measured worst: 9), while a wrong sign,
+// power or switching function is off by far more.
 TEST(TabulationRandom, MljAgreesWithItsFormula) {
   std::mt19937_64 random(77);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
