@@ -1,7 +1,6 @@
 #include "pec/analytic.h"
 
 #include <cmath>
-#include <limits>
 
 #include "io/console.h"
 #include "io/errors.h"
@@ -44,18 +43,7 @@ StopRun bad_index(const std::string& potential_file, const BadIndex& bad, std::s
 void read_body(FreeFormatReader& in, AnalyticParameters& p) {
   in.read(p.Rm);
   in.read(p.bpar);
-  for (int32_t line = 1; line <= p.Npts; ++line) {
-    int32_t k = -1;
-    // A read ended by a slash after k leaves the coefficient unchanged.
-    double a = std::numeric_limits<double>::quiet_NaN();
-    in.read(k, a);
-    if (k < 0 || k >= kAnalyticCapacity) {
-      p.bad_coefficient = BadIndex{k, in.line_number()};
-      return;
-    }
-    if (!std::isnan(a)) p.acoef[static_cast<std::size_t>(k)] = a;
-    if (k > p.kmax) p.kmax = k;
-  }
+  if (!read_indexed_lines(in, p.Npts, p.acoef, 0, p.kmax, p.bad_coefficient)) return;
   in.read(p.srtype);
   p.srtype_line = in.line_number();
   if (p.srtype == 1) {
@@ -69,17 +57,8 @@ void read_body(FreeFormatReader& in, AnalyticParameters& p) {
   in.read(p.Uinf);
   in.read(p.L);
   p.L_line = in.line_number();
-  for (int32_t line = 1; line <= p.L; ++line) {
-    int32_t k = 0;
-    double C = std::numeric_limits<double>::quiet_NaN();
-    in.read(k, C);
-    if (k < 1 || k > kLongRangeCapacity) {
-      p.bad_long_range = BadIndex{k, in.line_number()};
-      return;
-    }
-    if (!std::isnan(C)) p.Clr[static_cast<std::size_t>(k)] = C;
-    if (k > p.mlr) p.mlr = k;
-  }
+  // Clr holds C_1 .. C_20; its slot 0 is no index.
+  if (!read_indexed_lines(in, p.L, p.Clr, 1, p.mlr, p.bad_long_range)) return;
   in.read(p.Aex, p.gex, p.bex);
   in.read(p.Ri, p.Ro);
 }
@@ -87,14 +66,7 @@ void read_body(FreeFormatReader& in, AnalyticParameters& p) {
 }  // namespace
 
 AnalyticParameters read_analytic(const std::string& potential_file) {
-  AnalyticParameters p;
-  p.read_failure = read_until_failure([&] {
-    FreeFormatReader in(potential_file);
-    read_builder_header(in, kAnalyticCapacity, p.Npts);
-    if (p.Npts > kAnalyticCapacity) return;
-    read_body(in, p);
-  });
-  return p;
+  return read_builder_file<AnalyticParameters>(potential_file, kAnalyticCapacity, read_body);
 }
 
 void check_analytic_wall(const AnalyticParameters& p, const std::string& potential_file) {

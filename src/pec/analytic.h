@@ -28,18 +28,13 @@
 #include <span>
 #include <string>
 
+#include "pec/potential_header.h"
 #include "pec/radial_grid.h"
 
 namespace velk {
 
 inline constexpr int kAnalyticCapacity = 101;
 inline constexpr int kLongRangeCapacity = 20;
-
-// An index read from the file outside the range its table holds, and the line where it stands.
-struct BadIndex {
-  int32_t k = 0;
-  int line = 0;
-};
 
 // What an analytic file says, as far as it could be read. Reading stops early where the builder
 // could not hold or place what follows (more than 101 coefficient lines, an index outside its

@@ -1,7 +1,6 @@
 #include "pec/mlj.h"
 
 #include <cmath>
-#include <limits>
 
 #include "io/console.h"
 #include "io/errors.h"
@@ -13,31 +12,15 @@
 namespace velk {
 
 MljParameters read_mlj(const std::string& potential_file) {
-  MljParameters p;
-  p.read_failure = read_until_failure([&] {
-    FreeFormatReader in(potential_file);
-    read_builder_header(in, kMljCapacity, p.Npts);
-    if (p.Npts > kMljCapacity) return;
-    in.read(p.Re);
-    for (int32_t line = 1; line <= p.Npts; ++line) {
-      int32_t k = -1;
-      // A read ended by a slash after k leaves the coefficient unchanged.
-      double beta = std::numeric_limits<double>::quiet_NaN();
-      in.read(k, beta);
-      if (k < 0 || k >= kMljCapacity) {
-        p.bad_index = k;
-        p.bad_index_line = in.line_number();
-        return;
-      }
-      if (!std::isnan(beta)) p.betak[static_cast<std::size_t>(k)] = beta;
-      if (k > p.K) p.K = k;
-    }
-    in.read(p.De);
-    in.read(p.pLR, p.Cp);
-    in.read(p.delta);
-    in.read(p.Rx);
-  });
-  return p;
+  return read_builder_file<MljParameters>(
+      potential_file, kMljCapacity, [](FreeFormatReader& in, MljParameters& p) {
+        in.read(p.Re);
+        if (!read_indexed_lines(in, p.Npts, p.betak, 0, p.K, p.bad_index)) return;
+        in.read(p.De);
+        in.read(p.pLR, p.Cp);
+        in.read(p.delta);
+        in.read(p.Rx);
+      });
 }
 
 double mlj_betainf(const MljParameters& p) {
@@ -47,10 +30,10 @@ double mlj_betainf(const MljParameters& p) {
 void check_mlj(const MljParameters& p, const RadialGrid& grid, const std::string& potential_file) {
   check_builder_count(potential_file, p.Npts, kMljCapacity,
                       "number of parameters must be less than 51", "coefficient lines");
-  if (p.bad_index_line > 0) {
+  if (p.bad_index) {
     throw StopRun(
-        line_message(potential_file, p.bad_index_line,
-                     "coefficient index " + std::to_string(p.bad_index) + " outside 0..50"));
+        line_message(potential_file, p.bad_index->line,
+                     "coefficient index " + std::to_string(p.bad_index->k) + " outside 0..50"));
   }
   throw_read_failure(p.read_failure);
   if (!(p.De > 0.0))

@@ -21,6 +21,7 @@
 #include <span>
 #include <string>
 
+#include "pec/potential_header.h"
 #include "pec/radial_grid.h"
 
 namespace velk {
@@ -29,14 +30,13 @@ inline constexpr int kMljCapacity = 51;
 
 // What an MLJ file says, as far as it could be read. Reading stops early where the builder could
 // not hold what follows (more than 51 lines, a coefficient index outside 0..50, kept in
-// bad_index and bad_index_line) or at an input error, kept in read_failure.
+// bad_index) or at an input error, kept in read_failure.
 struct MljParameters {
   int32_t Npts = 0;
   double Re = 0.0;
   std::array<double, kMljCapacity> betak{};  // beta_0 .. beta_50
   int32_t K = 0;                             // largest index read
-  int32_t bad_index = 0;
-  int bad_index_line = 0;  // 0: every index read lies in 0..50
+  std::optional<BadIndex> bad_index;
   double De = 0.0;
   int32_t pLR = 0;
   double Cp = 0.0, delta = 0.0, Rx = 0.0;

@@ -48,22 +48,18 @@ void read_extension(FreeFormatReader& in, PointwiseParameters& p) {
 }  // namespace
 
 PointwiseParameters read_pointwise(const std::string& potential_file) {
-  PointwiseParameters p;
-  p.read_failure = read_until_failure([&] {
-    FreeFormatReader in(potential_file);
-    read_builder_header(in, kPointwiseCapacity, p.Npts);
-    if (p.Npts > kPointwiseCapacity) return;
-    in.read(p.y2first);
-    in.read(p.y2last);
-    for (int32_t i = 1; i <= p.Npts; ++i) {
-      in.read(p.Rpts[i], p.Upts[i]);
-      p.point_line[i] = in.line_number();
-      p.points_read = i;
-    }
-    p.extflag = read_switch(in);
-    if (p.extflag == 'y') read_extension(in, p);
-  });
-  return p;
+  return read_builder_file<PointwiseParameters>(potential_file, kPointwiseCapacity,
+                                                [](FreeFormatReader& in, PointwiseParameters& p) {
+                                                  in.read(p.y2first);
+                                                  in.read(p.y2last);
+                                                  for (int32_t i = 1; i <= p.Npts; ++i) {
+                                                    in.read(p.Rpts[i], p.Upts[i]);
+                                                    p.point_line[i] = in.line_number();
+                                                    p.points_read = i;
+                                                  }
+                                                  p.extflag = read_switch(in);
+                                                  if (p.extflag == 'y') read_extension(in, p);
+                                                });
 }
 
 void check_pointwise(const PointwiseParameters& p, const std::string& potential_file) {

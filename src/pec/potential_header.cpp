@@ -1,6 +1,7 @@
 #include "pec/potential_header.h"
 
 #include <cmath>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
 
@@ -45,6 +46,24 @@ void read_builder_header(FreeFormatReader& in, int32_t limit, int32_t& Npts) {
   in.skip();
   in.skip();
   in.skip();
+}
+
+bool read_indexed_lines(FreeFormatReader& in, int32_t count, std::span<double> table, int32_t first,
+                        int32_t& largest, std::optional<BadIndex>& bad) {
+  const auto last = static_cast<int32_t>(table.size()) - 1;
+  largest = 0;
+  for (int32_t line = 1; line <= count; ++line) {
+    int32_t k = first - 1;
+    double value = std::numeric_limits<double>::quiet_NaN();
+    in.read(k, value);
+    if (k < first || k > last) {
+      bad = BadIndex{k, in.line_number()};
+      return false;
+    }
+    if (!std::isnan(value)) table[static_cast<std::size_t>(k)] = value;
+    if (k > largest) largest = k;
+  }
+  return true;
 }
 
 void check_builder_count(const std::string& potential_file, int32_t Npts, int32_t limit,

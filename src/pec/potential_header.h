@@ -59,6 +59,26 @@ void read_builder_header(FreeFormatReader& in, int32_t limit, int32_t& Npts);
 void check_builder_count(const std::string& potential_file, int32_t Npts, int32_t limit,
                          const std::string& limit_message, std::string_view counted);
 
+// An index read from a file outside the range its table holds, and the line where it stands.
+struct BadIndex {
+  int32_t k = 0;
+  int line = 0;
+};
+
+// Reads `count` lines "k value" into table[k], first <= k <= table.size() - 1, and sets `largest`
+// to the largest index read (0 when none). A later line for the same k replaces the earlier
+// value; a read ended by a slash after k leaves table[k] unchanged, and one ended before k counts
+// as an index outside the table. Stops at the first index outside the table, kept in `bad`, and
+// returns false then.
+bool read_indexed_lines(FreeFormatReader& in, int32_t count, std::span<double> table, int32_t first,
+                        int32_t& largest, std::optional<BadIndex>& bad);
+
+// The frame of every builder's reader: opens the file, reads the header into p.Npts and, when the
+// count is within `limit`, has body(in, p) read the rest; an input error is kept in
+// p.read_failure (see read_until_failure).
+template <class Parameters, class Body>
+Parameters read_builder_file(const std::string& potential_file, int32_t limit, Body&& body);
+
 // Runs a builder's `read`, which fills its parameters from the file. An InputError it throws (a
 // missing file, a value of the wrong kind, the end of the file) is returned as its message
 // instead: the reader keeps what it has read so far, and the builder's checks report the faults
@@ -97,6 +117,18 @@ std::optional<std::string> read_until_failure(Read&& read) {
     return std::string(error.what());
   }
   return std::nullopt;
+}
+
+template <class Parameters, class Body>
+Parameters read_builder_file(const std::string& potential_file, int32_t limit, Body&& body) {
+  Parameters p;
+  p.read_failure = read_until_failure([&] {
+    FreeFormatReader in(potential_file);
+    read_builder_header(in, limit, p.Npts);
+    if (p.Npts > limit) return;
+    body(in, p);
+  });
+  return p;
 }
 
 }  // namespace velk
