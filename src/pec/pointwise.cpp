@@ -31,7 +31,7 @@ void read_extension(FreeFormatReader& in, PointwiseParameters& p) {
     // kept already hold a fault for check_pointwise to report.
     if (p.dispersion_read == PointwiseParameters::kLinesKept) return;
     // Each line starts from the clean state: a read ended early by a slash leaves 0.
-    DispersionLine d;
+    PointwiseParameters::DispersionLine d;
     in.read(d.k, d.C, d.fit);
     d.line = in.line_number();
     p.dispersion[static_cast<std::size_t>(p.dispersion_read++)] = d;
@@ -94,7 +94,7 @@ void check_pointwise(const PointwiseParameters& p, const std::string& potential_
   }
   int32_t previous = 0;
   for (int32_t n = 0; n < p.dispersion_read; ++n) {
-    const DispersionLine& d = p.dispersion[static_cast<std::size_t>(n)];
+    const PointwiseParameters::DispersionLine& d = p.dispersion[static_cast<std::size_t>(n)];
     // 1 and 2 would overwrite the asymptote or the exchange amplitude and cut the model short.
     if (d.k < 3 || d.k > kExtensionCapacity) {
       throw StopRun(line_message(potential_file, d.line,
@@ -125,7 +125,7 @@ LongRangeExtension pointwise_extension(const PointwiseParameters& p) {
   ext.extpar[1] = p.asymptote;
   ext.extfit[1] = p.asymptote_fit;
   for (int32_t n = 0; n < p.dispersion_read; ++n) {
-    const DispersionLine& d = p.dispersion[static_cast<std::size_t>(n)];
+    const PointwiseParameters::DispersionLine& d = p.dispersion[static_cast<std::size_t>(n)];
     ext.extpar[static_cast<std::size_t>(d.k)] = d.C;
     ext.extfit[static_cast<std::size_t>(d.k)] = d.fit;
     ext.nextpar = d.k;

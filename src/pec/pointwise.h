@@ -33,14 +33,6 @@ namespace velk {
 
 inline constexpr int kPointwiseCapacity = 500;
 
-// One dispersion line of the extension block as written: k, C_k and the fit switch.
-struct DispersionLine {
-  int32_t k = 0;
-  double C = 0.0;
-  int32_t fit = 0;
-  int line = 0;  // line of the file where its read ended
-};
-
 // What a pointwise file says, as far as it could be read. Tables are 1-based (slot 0 unused).
 // Reading stops early where the builder could not hold what follows (more than 500 points, more
 // dispersion lines than indices 3..20 allow) or at an input error, kept in read_failure. A line
@@ -59,6 +51,13 @@ struct PointwiseParameters {
   int asymptote_line = 0;
   int32_t m = 0;  // number of dispersion lines
   int m_line = 0;
+  // A dispersion line as written, "k C_k switch", and the line of the file where its read ended.
+  struct DispersionLine {
+    int32_t k = 0;
+    double C = 0.0;
+    int32_t fit = 0;
+    int line = 0;
+  };
   // Strictly increasing indices in 3..20 allow 18 lines; one more is kept to be refused.
   static constexpr int kLinesKept = kExtensionCapacity - 1;
   std::array<DispersionLine, kLinesKept> dispersion{};
