@@ -215,8 +215,8 @@ TEST(Bessel, WronskiansHoldOverAGrid) {
 }
 
 // No usable value exists for these arguments (an order of 3e9 would need 3e9 recurrence steps
-// and does not fit the step count): the pause is given and all outputs are NaN.
-TEST(Bessel, BadArgumentsPauseAndGiveNaN) {
+// and does not fit the step count): the failure is reported and all outputs are NaN.
+TEST(Bessel, BadArgumentsAreReportedAndGiveNaN) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
   const double cases[][2] = {{0.0, 0.3}, {-1.0, 0.3}, {1.0, -0.25}, {nan, 0.3},
@@ -240,8 +240,8 @@ TEST(Bessel, BadArgumentsPauseAndGiveNaN) {
 }
 
 // The first continued fraction runs out of its 10000 terms beyond about x = 1e4 for J and 1e7
-// for I; the routine pauses and goes on with the last value.
-TEST(Bessel, FirstFractionExhaustedPausesAndGoesOn) {
+// for I; the routine reports it and goes on with the last value.
+TEST(Bessel, FirstFractionExhaustedIsReportedAndTheRoutineGoesOn) {
   {
     FailureRecorder failures;
     bessik(1e8, 0.3333333333333333, failures.handler());

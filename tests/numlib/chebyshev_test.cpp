@@ -70,7 +70,7 @@ TEST(Chebev, UsesExactlyTheFirstMCoefficients) {
   EXPECT_NEAR(chebev(-1.0, 1.0, c, 5, 0.37, throw_on_numerical_failure), hand_sum(0.37), 1e-14);
 }
 
-TEST(Chebev, OutsideTheIntervalPausesAndStillSums) {
+TEST(Chebev, OutsideTheIntervalIsReportedAndStillSummed) {
   FailureRecorder failures;
   // t = 2: T0 .. T4 are 1, 2, 7, 26, 97.
   const double expected = 0.7 / 2.0 - 1.3 * 2.0 + 0.25 * 7.0 + 2.0 * 26.0 - 0.5 * 97.0;
@@ -136,8 +136,8 @@ TEST(GammaFactors, SumExactlyFiveTerms) {
   }
 }
 
-// |mu| > 1/2 maps outside [-1, 1]: chebev's pause, once per expansion.
-TEST(GammaFactors, OrderBeyondOneHalfPauses) {
+// |mu| > 1/2 maps outside [-1, 1]: chebev reports it, once per expansion.
+TEST(GammaFactors, OrderBeyondOneHalfIsReported) {
   FailureRecorder failures;
   gamma_factors(0.6, failures.handler());
   EXPECT_EQ(failures.messages(),

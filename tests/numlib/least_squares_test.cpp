@@ -192,7 +192,7 @@ TEST(Lfit, BasisIsCalledTwicePerPointInPointOrderWithArgumentsPassedThrough) {
   }
 }
 
-TEST(Lfit, NothingToFitPausesAndGivesChiSquareOfTheCoefficientsAsGiven) {
+TEST(Lfit, NothingToFitIsReportedAndGivesChiSquareOfTheCoefficientsAsGiven) {
   CallLog::reset();
   constexpr int n = 5;
   std::array<double, n + 1> x{0.0, 1.0, 2.0, 3.0, 4.0, 5.0};
@@ -220,7 +220,7 @@ TEST(Lfit, NothingToFitPausesAndGivesChiSquareOfTheCoefficientsAsGiven) {
   EXPECT_EQ(CallLog::xs.size(), static_cast<std::size_t>(2 * n));
 }
 
-TEST(Lfit, TooFewPointsGiveTheSingularPauseAndTheRunGoesOn) {
+TEST(Lfit, TooFewPointsReportASingularMatrixAndTheFitGoesOn) {
   std::array<double, 2> x{0.0, 2.0};
   std::array<double, 2> y{0.0, 1.0};
   std::array<double, 2> sig{0.0, 1.0};
@@ -376,7 +376,7 @@ TEST(Gaussj, TiedPivotTakesTheCandidateMetLast) {
   EXPECT_EQ(b[1], -inf);
 }
 
-TEST(Gaussj, ZeroPivotPausesAndGoesOnWithAnInfiniteReciprocal) {
+TEST(Gaussj, ZeroPivotIsReportedAndGoesOnWithAnInfiniteReciprocal) {
   std::array<double, 1> a{0.0};
   std::array<double, 1> b{2.0};
   FailureRecorder failures;
