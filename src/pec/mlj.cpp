@@ -11,16 +11,21 @@
 
 namespace velk {
 
+namespace {
+
+void read_body(FreeFormatReader& in, MljParameters& p) {
+  in.read(p.Re);
+  if (!read_indexed_lines(in, p.Npts, p.betak, 0, p.K, p.bad_index)) return;
+  in.read(p.De);
+  in.read(p.pLR, p.Cp);
+  in.read(p.delta);
+  in.read(p.Rx);
+}
+
+}  // namespace
+
 MljParameters read_mlj(const std::string& potential_file) {
-  return read_builder_file<MljParameters>(
-      potential_file, kMljCapacity, [](FreeFormatReader& in, MljParameters& p) {
-        in.read(p.Re);
-        if (!read_indexed_lines(in, p.Npts, p.betak, 0, p.K, p.bad_index)) return;
-        in.read(p.De);
-        in.read(p.pLR, p.Cp);
-        in.read(p.delta);
-        in.read(p.Rx);
-      });
+  return read_builder_file<MljParameters>(potential_file, kMljCapacity, read_body);
 }
 
 double mlj_betainf(const MljParameters& p) {

@@ -45,21 +45,22 @@ void read_extension(FreeFormatReader& in, PointwiseParameters& p) {
   }
 }
 
+void read_body(FreeFormatReader& in, PointwiseParameters& p) {
+  in.read(p.y2first);
+  in.read(p.y2last);
+  for (int32_t i = 1; i <= p.Npts; ++i) {
+    in.read(p.Rpts[i], p.Upts[i]);
+    p.point_line[i] = in.line_number();
+    p.points_read = i;
+  }
+  p.extflag = read_switch(in);
+  if (p.extflag == 'y') read_extension(in, p);
+}
+
 }  // namespace
 
 PointwiseParameters read_pointwise(const std::string& potential_file) {
-  return read_builder_file<PointwiseParameters>(potential_file, kPointwiseCapacity,
-                                                [](FreeFormatReader& in, PointwiseParameters& p) {
-                                                  in.read(p.y2first);
-                                                  in.read(p.y2last);
-                                                  for (int32_t i = 1; i <= p.Npts; ++i) {
-                                                    in.read(p.Rpts[i], p.Upts[i]);
-                                                    p.point_line[i] = in.line_number();
-                                                    p.points_read = i;
-                                                  }
-                                                  p.extflag = read_switch(in);
-                                                  if (p.extflag == 'y') read_extension(in, p);
-                                                });
+  return read_builder_file<PointwiseParameters>(potential_file, kPointwiseCapacity, read_body);
 }
 
 void check_pointwise(const PointwiseParameters& p, const std::string& potential_file) {
