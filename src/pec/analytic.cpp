@@ -65,10 +65,6 @@ void read_body(FreeFormatReader& in, AnalyticParameters& p) {
 
 }  // namespace
 
-AnalyticParameters read_analytic(const std::string& potential_file) {
-  return read_builder_file<AnalyticParameters>(potential_file, kAnalyticCapacity, read_body);
-}
-
 void check_analytic_wall(const AnalyticParameters& p, const std::string& potential_file) {
   check_builder_count(potential_file, p.Npts, kAnalyticCapacity,
                       "number of points must be less than 101", "coefficient lines");
@@ -115,6 +111,10 @@ void check_analytic(const AnalyticParameters& p, const RadialGrid& grid,
   if (derive_asymptote && !(p.Ro > 0.0)) {
     throw StopRun(input_message(potential_file, "the asymptote derived at Ro needs Ro > 0"));
   }
+}
+
+AnalyticParameters read_analytic(const std::string& potential_file) {
+  return read_builder_file<AnalyticParameters>(potential_file, kAnalyticCapacity, read_body);
 }
 
 AnalyticCurve derive_analytic(const AnalyticParameters& checked) {
