@@ -22,6 +22,9 @@ class NullBuffer : public std::streambuf {
 NullBuffer null_buffer;
 std::istringstream empty_input;
 std::filesystem::path work_directory;
+// Kept so that a debugger session on a finding can see the last failure reported.
+std::string last_failure;
+long failures_recorded = 0;
 
 void remove_work_directory() {
   std::error_code ignored;
@@ -42,6 +45,11 @@ void set_up() {
   std::atexit(remove_work_directory);
   std::cout.rdbuf(&null_buffer);
   std::cin.rdbuf(empty_input.rdbuf());
+}
+
+void record_numerical_failure(std::string_view message) {
+  last_failure.assign(message);
+  ++failures_recorded;
 }
 
 void write_input(const std::string& name, const uint8_t* data, size_t size) {

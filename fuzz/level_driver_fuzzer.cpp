@@ -13,8 +13,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static velk::LevelDriver forward(velk::DriverOptions{velk::GridOrientation::forward});
-  static velk::LevelDriver reversed(velk::DriverOptions{velk::GridOrientation::reversed});
+  static velk::LevelDriver forward(
+      velk::DriverOptions{velk::GridOrientation::forward, velk::fuzz::record_numerical_failure});
+  static velk::LevelDriver reversed(
+      velk::DriverOptions{velk::GridOrientation::reversed, velk::fuzz::record_numerical_failure});
   static const velk::LevelRequest request = [] {
     velk::LevelRequest r;
     r.potential_file = "pot.dat";

@@ -8,10 +8,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static velk::PointwiseStorage table;
   static velk::ExtensionFitStorage work;
   return velk::fuzz::build_potential(
-      data, size, [](const std::string& file, std::span<double> Vgrid, double R0, double h, int N) {
-        velk::pec_pointwise(file, Vgrid, R0, h, N, table, work);
+      data, size,
+      [](const std::string& file, std::span<double> Vgrid, const velk::RadialGrid& grid) {
+        velk::pec_pointwise(file, Vgrid, grid, work, velk::fuzz::record_numerical_failure);
       });
 }

@@ -10,6 +10,7 @@
 
 #include "fuzz_support.h"
 #include "pec/potential_header.h"
+#include "pec/radial_grid.h"
 
 namespace velk::fuzz {
 
@@ -17,7 +18,7 @@ inline constexpr int kGridPoints = 200;
 inline constexpr double kRmin = 1.0;
 inline constexpr double kRmax = 12.0;
 
-// Builds with `build(file, Vgrid, R0, h, N)` and checks that a curve it returns is a number
+// Builds with `build(file, Vgrid, grid)` and checks that a curve it returns is a number
 // wherever the builder filled the grid without refusing.
 template <class Build>
 int build_potential(const uint8_t* data, size_t size, Build&& build) {
@@ -25,9 +26,7 @@ int build_potential(const uint8_t* data, size_t size, Build&& build) {
   write_input("pot.dat", data, size);
   run_guarded([&] {
     read_potential_header(std::string("pot.dat"));
-    const double h = (kRmax - kRmin) / (kGridPoints - 1);
-    const double R0 = kRmin - h;
-    build(std::string("pot.dat"), std::span<double>(Vgrid), R0, h, kGridPoints);
+    build(std::string("pot.dat"), std::span<double>(Vgrid), RadialGrid(kRmin, kRmax, kGridPoints));
   });
   return 0;
 }

@@ -60,6 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     small = n >= 0 && n <= kMaxLevels;
   });
   if (!small) return 0;
-  if (velk::run_velk() == 3) __builtin_trap();
+  if (velk::run_velk(velk::fuzz::record_numerical_failure) == 3) __builtin_trap();
   return 0;
 }

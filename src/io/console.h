@@ -1,4 +1,4 @@
-// The console: every progress line, stop message and pause goes to standard output.
+// The console: every progress line and stop message goes to standard output.
 #pragma once
 
 #include <string_view>
@@ -11,11 +11,5 @@ class FreeLine;
 void console_line(std::string_view text);
 // Writes the lines of a free-format write.
 void console_line(const FreeLine& line);
-
-// A numerical routine's pause: the message is written alone on its line, then one line is read
-// from standard input. An empty line (or one holding only blanks, tabs or a carriage return)
-// continues; any other line is handed to the shell and the pause repeats. End of input
-// continues, so a run without a terminal never waits.
-void pause(std::string_view message);
 
 }  // namespace velk

@@ -9,9 +9,11 @@
 // Ai(0) = 0.35502805, Ai'(0) = -0.2588194, and Bi(0), Bi'(0) as Ai(0), -Ai'(0) divided by the
 // stored 1/sqrt(3); the order-2/3 Bessel pair cannot be formed that close to 0. Towards large |x|
 // the Bessel routines' limits show: Ai underflows to 0 and Bi overflows to infinity beyond
-// x = 104; below about x = -600 the first continued fraction of J exceeds its 10000 terms and
-// pauses (the values then lose accuracy).
+// x = 104; below about x = -600 the first continued fraction of J exceeds its 10000 terms, which
+// is reported to on_failure (the values then lose accuracy).
 #pragma once
+
+#include "numlib/failure_policy.h"
 
 namespace velk {
 
@@ -22,6 +24,7 @@ struct AiryValues {
   double bi_prime = 0.0;
 };
 
-AiryValues airy_functions(double x);
+// The Bessel routines report their failures to on_failure.
+AiryValues airy_functions(double x, const NumericalFailureHandler& on_failure);
 
 }  // namespace velk

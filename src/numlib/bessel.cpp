@@ -3,7 +3,6 @@
 #include <cmath>
 #include <limits>
 
-#include "io/console.h"
 #include "numlib/chebyshev.h"
 
 namespace velk {
@@ -37,14 +36,14 @@ struct SecondSolution {
 };
 
 // K_mu and K_mu+1 by Temme's series, x < 2.
-SecondSolution temme_k(double x, double mu) {
+SecondSolution temme_k(double x, double mu, const NumericalFailureHandler& on_failure) {
   const double x2 = 0.5 * x;
   const double pimu = kPi * mu;
   const double fact = std::fabs(pimu) < kTolerance ? 1.0 : pimu / std::sin(pimu);
   double d = -std::log(x2);
   double e = mu * d;
   const double fact2 = std::fabs(e) < kTolerance ? 1.0 : std::sinh(e) / e;
-  const GammaFactors g = gamma_factors(mu);
+  const GammaFactors g = gamma_factors(mu, on_failure);
   double ff = fact * (g.gam1 * std::cosh(e) + g.gam2 * fact2 * d);
   double sum = ff;
   e = std::exp(e);
@@ -69,13 +68,13 @@ SecondSolution temme_k(double x, double mu) {
       break;
     }
   }
-  if (!converged) pause("bessk series failed to converge");
+  if (!converged) on_failure("bessk series failed to converge");
   return {sum, sum1 * (2.0 / x)};
 }
 
 // K_mu and K_mu+1 by Steed's second continued fraction, x >= 2: the fraction gives K_mu+1/K_mu
 // and the accompanying sum S gives K_mu = sqrt(pi/(2x)) e^-x / S.
-SecondSolution steed_k(double x, double mu) {
+SecondSolution steed_k(double x, double mu, const NumericalFailureHandler& on_failure) {
   double b = 2.0 * (1.0 + x);
   double d = 1.0 / b;
   double delh = d;
@@ -106,21 +105,21 @@ SecondSolution steed_k(double x, double mu) {
       break;
     }
   }
-  if (!converged) pause("bessik: failure to converge in cf2");
+  if (!converged) on_failure("bessik: failure to converge in cf2");
   h = a1 * h;
   const double kmu = std::sqrt(kPi / (2.0 * x)) * std::exp(-x) / s;
   return {kmu, kmu * (mu + x + 0.5 - h) * (1.0 / x)};
 }
 
 // Y_mu and Y_mu+1 by Temme's series, x < 2. The caller forms J_mu from the Wronskian.
-SecondSolution temme_y(double x, double mu) {
+SecondSolution temme_y(double x, double mu, const NumericalFailureHandler& on_failure) {
   const double x2 = 0.5 * x;
   const double pimu = kPi * mu;
   const double fact = std::fabs(pimu) < kTolerance ? 1.0 : pimu / std::sin(pimu);
   double d = -std::log(x2);
   double e = mu * d;
   const double fact2 = std::fabs(e) < kTolerance ? 1.0 : std::sinh(e) / e;
-  const GammaFactors g = gamma_factors(mu);
+  const GammaFactors g = gamma_factors(mu, on_failure);
   double ff = kTwoOverPi * fact * (g.gam1 * std::cosh(e) + g.gam2 * fact2 * d);
   e = std::exp(e);
   double p = e / (g.gampl * kPi);
@@ -149,7 +148,7 @@ SecondSolution temme_y(double x, double mu) {
       break;
     }
   }
-  if (!converged) pause("bessy series failed to converge");
+  if (!converged) on_failure("bessy series failed to converge");
   return {-sum, -sum1 * (2.0 / x)};
 }
 
@@ -160,7 +159,7 @@ struct SteedPQ {
   double q = 0.0;
 };
 
-SteedPQ steed_pq(double x, double mu) {
+SteedPQ steed_pq(double x, double mu, const NumericalFailureHandler& on_failure) {
   const double xi = 1.0 / x;
   double a = 0.25 - mu * mu;
   double p = -0.5 * xi;
@@ -202,15 +201,15 @@ SteedPQ steed_pq(double x, double mu) {
       break;
     }
   }
-  if (!converged) pause("cf2 failed in bessjy");
+  if (!converged) on_failure("cf2 failed in bessjy");
   return {p, q};
 }
 
 }  // namespace
 
-BesselIK bessik(double x, double nu) {
+BesselIK bessik(double x, double nu, const NumericalFailureHandler& on_failure) {
   if (bad_arguments(x, nu)) {
-    pause("bad arguments in bessik");
+    on_failure("bad arguments in bessik");
     return {kNaN, kNaN, kNaN, kNaN};
   }
   const int n = static_cast<int>(nu + 0.5);
@@ -236,7 +235,7 @@ BesselIK bessik(double x, double nu) {
       break;
     }
   }
-  if (!converged) pause("x too large in bessik; try asymptotic expansion");
+  if (!converged) on_failure("x too large in bessik; try asymptotic expansion");
 
   // Downward recurrence of an unnormalised I from nu to mu.
   double il = kTiny;
@@ -252,7 +251,8 @@ BesselIK bessik(double x, double nu) {
   }
   const double f = ipl / il;
 
-  const SecondSolution k = x < kSwitchOver ? temme_k(x, mu) : steed_k(x, mu);
+  const SecondSolution k =
+      x < kSwitchOver ? temme_k(x, mu, on_failure) : steed_k(x, mu, on_failure);
   double kmu = k.at_mu;
   double k1 = k.at_mu1;
   const double kmup = mu * xi * kmu - k1;
@@ -274,9 +274,9 @@ BesselIK bessik(double x, double nu) {
   return out;
 }
 
-BesselJY bessjy(double x, double nu) {
+BesselJY bessjy(double x, double nu, const NumericalFailureHandler& on_failure) {
   if (bad_arguments(x, nu)) {
-    pause("bad arguments in bessjy");
+    on_failure("bad arguments in bessjy");
     return {kNaN, kNaN, kNaN, kNaN};
   }
   // For x >= 2 Steed's fraction works at any order below about x, so only orders well above x
@@ -313,7 +313,7 @@ BesselJY bessjy(double x, double nu) {
       break;
     }
   }
-  if (!converged) pause("x too large in bessjy; try asymptotic expansion");
+  if (!converged) on_failure("x too large in bessjy; try asymptotic expansion");
 
   // Downward recurrence of an unnormalised J, with the sign of J_nu, from nu to mu.
   double jl = sign * kTiny;
@@ -334,14 +334,14 @@ BesselJY bessjy(double x, double nu) {
   double ymu = 0.0;
   double y1 = 0.0;
   if (x < kSwitchOver) {
-    const SecondSolution y = temme_y(x, mu);
+    const SecondSolution y = temme_y(x, mu, on_failure);
     ymu = y.at_mu;
     y1 = y.at_mu1;
     const double ymup = mu * xi * ymu - y1;
     // Wronskian J Y' - J' Y = 2/(pi x).
     jmu = w / (ymup - f * ymu);
   } else {
-    const SteedPQ pq = steed_pq(x, mu);
+    const SteedPQ pq = steed_pq(x, mu, on_failure);
     const double gam = (pq.p - f) / pq.q;
     // The recurrence value carries the sign of J_mu: the sign found by the first fraction,
     // brought down unchanged or through the recurrence's own sign changes.

@@ -13,12 +13,13 @@
 // up to 5.5e-9 relative close to x = 2 (1.9e-9 for orders 1/3 and 2/3), J and Y by up to 8e-10 of
 // their envelope sqrt(J^2 + Y^2). From x = 2 on the values are good to a few parts in 1e10 (of the
 // envelope for J and Y, which is what counts near their zeros). Each step is limited to 10000
-// terms: a fraction or series not converged by then pauses with its message and the routine goes
-// on with the values at hand. That happens only for very large x: the first continued fraction
-// needs about x terms for J (so beyond x = 1e4) and runs out for I beyond about x = 1e7.
+// terms: a fraction or series not converged by then is reported to on_failure with its message and
+// the routine goes on with the values at hand. That happens only for very large x: the first
+// continued fraction needs about x terms for J (so beyond x = 1e4) and runs out for I beyond about
+// x = 1e7.
 //
 // Bad arguments (x <= 0, nu < 0, either of them infinite or NaN, or nu so large that its number
-// of recurrence steps would not fit an int) pause with "bad arguments in bessik" /
+// of recurrence steps would not fit an int) are reported as "bad arguments in bessik" /
 // "bad arguments in bessjy"; since the routines have no value to give there, all four outputs
 // are then NaN rather than numbers that could pass for a result.
 //
@@ -27,6 +28,8 @@
 // relative at x = 1e-10, 1e-7 at 1e-14, and overflow below about 1e-24 (K, Y and their
 // derivatives are unaffected).
 #pragma once
+
+#include "numlib/failure_policy.h"
 
 namespace velk {
 
@@ -46,9 +49,9 @@ struct BesselJY {
 
 // Modified Bessel functions I_nu(x), K_nu(x). K underflows to 0 (and I overflows) once x passes
 // about 700.
-BesselIK bessik(double x, double nu);
+BesselIK bessik(double x, double nu, const NumericalFailureHandler& on_failure);
 
 // Ordinary Bessel functions J_nu(x), Y_nu(x).
-BesselJY bessjy(double x, double nu);
+BesselJY bessjy(double x, double nu, const NumericalFailureHandler& on_failure);
 
 }  // namespace velk

@@ -37,4 +37,9 @@ inline constexpr double kBelowMinimumShareSingle = 0.20000000298023224;
 inline constexpr double kSmallCorrectionSingle = 0.0010000000474974513;
 inline constexpr double kSmallCorrectionDouble = 0.001;
 
+// 2.1 and 0.109 in single precision: the damping of the long-range dispersion terms of a
+// pointwise potential's extension, f_k(R) = [1 - exp(-c1·rho·R/k - c2·(rho·R)²/sqrt(k))]^k.
+inline constexpr double kDampingC1 = 2.0999999046325684;
+inline constexpr double kDampingC2 = 0.10899999737739563;
+
 }  // namespace velk::constants

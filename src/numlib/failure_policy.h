@@ -3,9 +3,9 @@
 //
 // The routines of numlib never print, read or exit. They hand a one-line message to the failure
 // handler they were given and, when the handler returns, go on with the values at hand. The layer
-// that owns the console decides what the user sees: the program's run layer pauses as a batch
-// tool always has (the message, then one line read from standard input); tests, fuzzers and
-// velk-plot pass a handler that records the message or throws.
+// that owns the console decides what the user sees: the program's run layer pauses (the message,
+// then one line read from standard input); tests, fuzzers and velk-plot pass a handler that
+// records the message or throws.
 #pragma once
 
 #include <functional>

@@ -1,5 +1,6 @@
-// Integer powers of a real, formed by square-and-multiply as compiled code forms them, so that
-// results agree bit for bit with the reference computations (std::pow rounds differently).
+// Integer powers of a real, formed by square-and-multiply: the order of the multiplications is
+// fixed, so every power, and every digit printed from it, is the same on every run and platform
+// (std::pow rounds differently and not the same everywhere).
 #pragma once
 
 namespace velk {

@@ -7,8 +7,6 @@
 #include <string>
 #include <utility>
 
-#include "io/console.h"
-
 namespace velk {
 
 namespace {
@@ -40,7 +38,8 @@ void require_vector(std::size_t size, int count, const char* what) {
 
 }  // namespace
 
-void gaussj(std::span<double> a, int m, int declared_size, std::span<double> b, int nrhs) {
+void gaussj(std::span<double> a, int m, int declared_size, std::span<double> b, int nrhs,
+            const NumericalFailureHandler& on_failure) {
   require(m >= 0 && m <= kLeastSquaresCapacity, "gaussj: matrix size " + std::to_string(m) +
                                                     " outside 0.." +
                                                     std::to_string(kLeastSquaresCapacity));
@@ -82,7 +81,7 @@ void gaussj(std::span<double> a, int m, int declared_size, std::span<double> b, 
             icol = k;
           }
         } else if (ipiv[k] > 1) {
-          pause(kSingular);
+          on_failure(kSingular);
         }
       }
     }
@@ -93,7 +92,7 @@ void gaussj(std::span<double> a, int m, int declared_size, std::span<double> b, 
     }
     indxr[i] = irow;
     indxc[i] = icol;
-    if (A(icol, icol) == 0.0) pause(kSingular);
+    if (A(icol, icol) == 0.0) on_failure(kSingular);
     // A zero pivot gives an infinite reciprocal (IEEE), which is what the run goes on with.
     const double pivinv = 1.0 / A(icol, icol);
     A(icol, icol) = 1.0;
@@ -117,7 +116,8 @@ void gaussj(std::span<double> a, int m, int declared_size, std::span<double> b, 
 
 void lfit(std::span<const double> x, std::span<const double> y, std::span<const double> sig, int n,
           std::span<double> a, std::span<const int> fit_flags, int M, std::span<double> covar,
-          int declared_size, double& chisq, BasisFunction basis, double p1, double p2, double p3) {
+          int declared_size, double& chisq, BasisFunction basis, double p1, double p2, double p3,
+          const NumericalFailureHandler& on_failure) {
   require(M >= 0 && M <= kLeastSquaresCapacity, "lfit: " + std::to_string(M) +
                                                     " coefficients, capacity is " +
                                                     std::to_string(kLeastSquaresCapacity));
@@ -143,7 +143,7 @@ void lfit(std::span<const double> x, std::span<const double> y, std::span<const 
     require(sig[i] != 0.0, "lfit: standard deviation of point " + std::to_string(i) + " is zero");
   }
 
-  if (F == 0) pause("lfit: no parameters to be fitted");
+  if (F == 0) on_failure("lfit: no parameters to be fitted");
 
   const int d = declared_size;
   auto C = [&](int j, int k) -> double& { return covar[element(j, k, d)]; };
@@ -184,7 +184,7 @@ void lfit(std::span<const double> x, std::span<const double> y, std::span<const 
     for (int k = 1; k < j; ++k) C(k, j) = C(j, k);
   }
 
-  gaussj(covar, F, d, beta, 1);
+  gaussj(covar, F, d, beta, 1, on_failure);
 
   int r = 0;
   for (int l = 1; l <= M; ++l) {

@@ -16,11 +16,13 @@
 // A count above that, a declared size smaller than the block in use, or a span too short for
 // what the routine would touch is refused with std::invalid_argument before anything is written.
 //
-// Numerical failures do not throw: they are reported through velk::pause and the routine goes
+// Numerical failures are handed to the caller's failure handler; when it returns, the routine goes
 // on with the values at hand (see gaussj).
 #pragma once
 
 #include <span>
+
+#include "numlib/failure_policy.h"
 
 namespace velk {
 
@@ -41,27 +43,29 @@ using BasisFunction = void (*)(double x, std::span<double> basis, int M, double 
 //   - chisq = sum over i of ((y[i] - sum over all j of a[j] X_j(x[i])) / sig[i])^2.
 //
 // The basis routine is called exactly 2n times: once per point for the normal equations, then
-// once per point for chi-square. With no coefficient to fit the pause
-// "lfit: no parameters to be fitted" is shown and chi-square is computed for the coefficients
-// as given. A singular normal matrix is reported by gaussj.
+// once per point for chi-square. With no coefficient to fit, on_failure receives
+// "lfit: no parameters to be fitted" and chi-square is computed for the coefficients as given. A
+// singular normal matrix is reported by gaussj.
 //
 // Refused with std::invalid_argument: M outside 0..50, n < 0, a span shorter than its count,
 // a declared size below F (or below 1), a null basis routine, a zero standard deviation.
 void lfit(std::span<const double> x, std::span<const double> y, std::span<const double> sig, int n,
           std::span<double> a, std::span<const int> fit_flags, int M, std::span<double> covar,
-          int declared_size, double& chisq, BasisFunction basis, double p1, double p2, double p3);
+          int declared_size, double& chisq, BasisFunction basis, double p1, double p2, double p3,
+          const NumericalFailureHandler& on_failure);
 
 // Solves A X = B in place for the leading m x m block of a and the first nrhs columns of b
 // (both of leading dimension declared_size): a is replaced by its inverse, b by the solutions.
 //
 // Full pivoting: in each step the largest remaining element is taken; among equal magnitudes the
 // one met last in a row-by-row, column-by-column scan wins. An exactly zero pivot, or a column
-// chosen as pivot a second time (possible only when no element qualifies, e.g. all NaN), gives
-// the pause "singular matrix in gaussj"; elimination then goes on and the results carry no
-// meaning (a zero pivot turns into infinities, as IEEE division makes it).
+// chosen as pivot a second time (possible only when no element qualifies, e.g. all NaN), is
+// reported to on_failure as "singular matrix in gaussj"; elimination then goes on and the results
+// carry no meaning (a zero pivot turns into infinities, as IEEE division makes it).
 //
 // Refused with std::invalid_argument: m outside 0..50, nrhs < 0, declared_size < max(m, 1),
 // a span too short for the leading block.
-void gaussj(std::span<double> a, int m, int declared_size, std::span<double> b, int nrhs);
+void gaussj(std::span<double> a, int m, int declared_size, std::span<double> b, int nrhs,
+            const NumericalFailureHandler& on_failure);
 
 }  // namespace velk

@@ -5,7 +5,7 @@
 
 #include "io/errors.h"
 #include "io/formatted_output.h"
-#include "io/output_file.h"
+#include "numlib/constants.h"
 #include "numlib/ipow.h"
 #include "numlib/least_squares.h"
 #include "pec/potential_header.h"
@@ -16,19 +16,13 @@ namespace {
 
 constexpr int kCovarianceSize = kExtensionCapacity;
 
-void write_parameters(OutputFile& out, const LongRangeExtension& ext) {
-  // All twenty entries whatever nextpar; the exchange amplitude has its own block.
-  for (int k = 1; k <= kExtensionCapacity; ++k) {
-    if (k == 2 || ext.extpar[k] == 0.0) continue;
-    out.line(format_line("(A20,I3,E17.9,I3)", {std::string("Parameter"), int64_t{k}, ext.extpar[k],
-                                               int64_t{ext.extfit[k]}}));
-  }
-  if (ext.exchflag != 'y') return;
-  out.line(FreeLine() << "Exchange:");
-  out.line(format_line("(A20,I3,E17.9,I3)",
-                       {std::string("B"), int64_t{2}, ext.extpar[2], int64_t{ext.extfit[2]}}));
-  out.line(format_line("(A20,F17.5)", {std::string("alpha"), ext.alpha}));
-  out.line(format_line("(A20,F17.5)", {std::string("gamma"), ext.gamma}));
+// The switch values are summed, not counted; a sum of zero or less means that all parameters are
+// held (the file reader admits no negative switch, so this is all-zero switches there). Wide, so
+// that large switch values cannot overflow the sum.
+int64_t switch_sum(const LongRangeExtension& ext) {
+  int64_t nfit = 0;
+  for (int j = 1; j <= ext.nextpar; ++j) nfit += ext.extfit[j];
+  return nfit;
 }
 
 std::string connection_line(double R) {
@@ -45,6 +39,8 @@ ExtensionFitStorage::ExtensionFitStorage()
 
 void extension_basis(double R, std::span<double> X, int nextpar, double alpha, double gamma,
                      double rho) {
+  using constants::kDampingC1;
+  using constants::kDampingC2;
   for (int j = 1; j <= nextpar; ++j) {
     if (j == 1) {
       X[j] = 1.0;
@@ -71,89 +67,110 @@ double extension_value(double R, const LongRangeExtension& ext, std::span<double
   return V;
 }
 
-void extension_fit(std::span<double> Vgrid, double R0, double h, const SplineTable& spline, int N,
-                   LongRangeExtension& ext, ExtensionFitStorage& work,
-                   const std::string& potential_file) {
-  require_grid_slots(Vgrid, N, "extension_fit");
-  const bool extend = ext.extflag == 'y';
-  int64_t nfit = 0;  // wide, so that large switch values cannot overflow the sum
-  if (extend) {
-    if (ext.nextpar < 1 || ext.nextpar > kExtensionCapacity) {
-      throw std::invalid_argument("extension_fit: nextpar = " + std::to_string(ext.nextpar) +
-                                  ", expected 1..20");
-    }
-    // The switch values are summed, not counted; a sum of zero or less means that all parameters
-    // are held (the file reader admits no negative switch, so this is all-zero switches there).
-    for (int j = 1; j <= ext.nextpar; ++j) nfit += ext.extfit[j];
-
-    // Refuse what the fit cannot hold, or where the model has no value, before anything is done.
-    int nf = 0;
-    for (int i = 1; i <= N; ++i) {
-      const double R = grid_radius(R0, h, static_cast<double>(i));
-      const bool evaluated = nfit > 0 ? R >= ext.Rfit1 : R > ext.Rfit2;
-      if (evaluated && !(R > 0.0)) {
-        throw StopRun(
-            input_message(potential_file, "the long-range extension would be evaluated at R <= 0"));
-      }
-      if (nfit > 0 && ext.Rfit1 <= R && R <= ext.Rfit2) ++nf;
-    }
-    if (nf > kFitPointCapacity) {
-      throw StopRun(input_message(potential_file, "the fit window holds " + std::to_string(nf) +
-                                                      " grid points, at most 5000 are allowed"));
-    }
+void check_extension(const LongRangeExtension& ext, const RadialGrid& grid,
+                     const std::string& potential_file) {
+  if (ext.extflag != 'y') return;
+  if (ext.nextpar < 1 || ext.nextpar > kExtensionCapacity) {
+    throw std::invalid_argument("extension_fit: nextpar = " + std::to_string(ext.nextpar) +
+                                ", expected 1..20");
   }
-
-  for (int i = 1; i <= N; ++i) {
-    const double R = grid_radius(R0, h, static_cast<double>(i));
-    Vgrid[i] = spline_value(R, 1, spline.Npts, spline.Rpts, spline.Upts, spline.Y2pts);
+  const bool fitted = switch_sum(ext) > 0;
+  int nf = 0;
+  for (int i = 1; i <= grid.N; ++i) {
+    const double R = grid.R(i);
+    const bool evaluated = fitted ? R >= ext.Rfit1 : R > ext.Rfit2;
+    if (evaluated && !(R > 0.0)) {
+      throw StopRun(
+          input_message(potential_file, "the long-range extension would be evaluated at R <= 0"));
+    }
+    if (fitted && ext.Rfit1 <= R && R <= ext.Rfit2) ++nf;
   }
-  if (!extend) return;
-  // A spline that overflows would only be fitted into NaN parameters and reported as such.
-  require_finite_curve(potential_file, Vgrid, R0, h, N);
+  if (nf > kFitPointCapacity) {
+    throw StopRun(input_message(potential_file, "the fit window holds " + std::to_string(nf) +
+                                                    " grid points, at most 5000 are allowed"));
+  }
+}
 
-  OutputFile out("potext.out");
+void tabulate_spline(std::span<double> Vgrid, const RadialGrid& grid, const SplineTable& spline) {
+  require_grid_slots(Vgrid, grid.N, "extension_fit");
+  for (int i = 1; i <= grid.N; ++i) {
+    Vgrid[i] = spline_value(grid.R(i), 1, spline.Npts, spline.Rpts, spline.Upts, spline.Y2pts);
+  }
+}
+
+ExtensionReport extension_fit(std::span<double> Vgrid, const RadialGrid& grid,
+                              const LongRangeExtension& ext, ExtensionFitStorage& work,
+                              const NumericalFailureHandler& on_failure) {
+  require_grid_slots(Vgrid, grid.N, "extension_fit");
+  ExtensionReport report;
+  report.ext = ext;
+  LongRangeExtension& fit = report.ext;
   std::span<double> X(work.basis);
-  if (nfit > 0) {
+  if (switch_sum(ext) > 0) {
     int nf = 0;
-    for (int i = 1; i <= N; ++i) {
-      const double R = grid_radius(R0, h, static_cast<double>(i));
-      if (ext.Rfit1 <= R && R <= ext.Rfit2) {
+    for (int i = 1; i <= grid.N; ++i) {
+      const double R = grid.R(i);
+      if (fit.Rfit1 <= R && R <= fit.Rfit2) {
         ++nf;
         work.Rfit[nf] = R;
         work.Vfit[nf] = Vgrid[i];
         work.sigfit[nf] = 1.0;
       }
     }
-    lfit(work.Rfit, work.Vfit, work.sigfit, nf, ext.extpar, ext.extfit, ext.nextpar, work.covar,
-         kCovarianceSize, work.chisq, extension_basis, ext.alpha, ext.gamma, ext.rho);
+    lfit(work.Rfit, work.Vfit, work.sigfit, nf, fit.extpar, fit.extfit, fit.nextpar, work.covar,
+         kCovarianceSize, work.chisq, extension_basis, fit.alpha, fit.gamma, fit.rho, on_failure);
 
     // The model takes over at its first crossing with the spline beyond Rfit1. d_prev starts at
     // 0, so the first point examined cannot be the crossing.
     double d_prev = 0.0;
     bool connected = false;
-    for (int i = 1; i <= N; ++i) {
-      const double R = grid_radius(R0, h, static_cast<double>(i));
-      if (R <= ext.Rfit1) continue;
-      const double V = extension_value(R, ext, X);
+    for (int i = 1; i <= grid.N; ++i) {
+      const double R = grid.R(i);
+      if (R <= fit.Rfit1) continue;
+      const double V = extension_value(R, fit, X);
       const double d = V - Vgrid[i];
       if (!connected && d_prev * d < 0.0) {
-        out.line(connection_line(R));
+        report.connection_R = R;
         connected = true;
       }
       if (connected) Vgrid[i] = V;
       d_prev = d;
     }
-    out.line(format_line("(A20,E17.9)", {std::string("Chi^2"), work.chisq}));
+    report.chisq = work.chisq;
   } else {
-    for (int i = 1; i <= N; ++i) {
-      const double R = grid_radius(R0, h, static_cast<double>(i));
-      if (R > ext.Rfit2) Vgrid[i] = extension_value(R, ext, X);
+    for (int i = 1; i <= grid.N; ++i) {
+      const double R = grid.R(i);
+      if (R > fit.Rfit2) Vgrid[i] = extension_value(R, fit, X);
     }
-    out.line(FreeLine() << "All parameters fixed");
-    out.line(connection_line(ext.Rfit2));
+    report.all_fixed = true;
+    report.connection_R = fit.Rfit2;
   }
-  write_parameters(out, ext);
-  out.close();
+  return report;
+}
+
+std::vector<std::string> potext_lines(const ExtensionReport& report) {
+  std::vector<std::string> lines;
+  auto add_free = [&](const FreeLine& line) {
+    for (const auto& text : line.lines()) lines.push_back(text);
+  };
+  if (report.all_fixed) add_free(FreeLine() << "All parameters fixed");
+  if (report.connection_R) lines.push_back(connection_line(*report.connection_R));
+  if (report.chisq)
+    lines.push_back(format_line("(A20,E17.9)", {std::string("Chi^2"), *report.chisq}));
+  const LongRangeExtension& ext = report.ext;
+  // All twenty entries whatever nextpar; the exchange amplitude has its own block.
+  for (int k = 1; k <= kExtensionCapacity; ++k) {
+    if (k == 2 || ext.extpar[k] == 0.0) continue;
+    lines.push_back(format_line("(A20,I3,E17.9,I3)", {std::string("Parameter"), int64_t{k},
+                                                      ext.extpar[k], int64_t{ext.extfit[k]}}));
+  }
+  if (ext.exchflag != 'y') return lines;
+  add_free(FreeLine() << "Exchange:");
+  lines.push_back(format_line(
+      "(A20,I3,E17.9,I3)", {std::string("B"), int64_t{2}, ext.extpar[2], int64_t{ext.extfit[2]}}));
+  lines.push_back(format_line("(A20,F17.5)", {std::string("alpha"), ext.alpha}));
+  lines.push_back(format_line("(A20,F17.5)", {std::string("gamma"), ext.gamma}));
+  return lines;
 }
 
 }  // namespace velk

@@ -5,30 +5,34 @@
 //   V_ext(R) = sum_{j=1..nextpar} extpar[j] * X_j(R),
 //   X_1 = 1,  X_2 = R^alpha * exp(-gamma*R),  X_k = -f_k(R)/R^k  (k = 3..nextpar),
 //   f_k(R) = [1 - exp(-c1*rho*R/k - c2*(rho*R)^2/sqrt(k))]^k when rho > 0, else 1,
-// with c1 and c2 the single-precision values of 2.1 and 0.109. Positive dispersion coefficients
-// give attractive terms.
+// with c1 and c2 the single-precision values of 2.1 and 0.109 (constants.h). Positive dispersion
+// coefficients give attractive terms.
 //
 // Parameters with a nonzero fit switch are fitted by linear least squares to the spline values at
 // the grid points inside [Rfit1, Rfit2]; the model then replaces the spline from the first grid
 // point beyond Rfit1 where the two cross. When the switches sum to zero (or less) nothing is
-// fitted and the model with the given parameters replaces the spline beyond Rfit2. Each such call
-// writes the report potext.out in the working directory.
+// fitted and the model with the given parameters replaces the spline beyond Rfit2. The fit
+// returns its report; the pointwise builder writes it to potext.out.
+//
+// The pieces, in the order the builder uses them: check_extension refuses what cannot be
+// fitted on the grid, tabulate_spline fills the grid with the spline, extension_fit fits and
+// splices the model, potext_lines formats the report. None of them prints or opens a file.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "numlib/failure_policy.h"
+#include "pec/radial_grid.h"
 
 namespace velk {
 
 inline constexpr int kExtensionCapacity = 20;
 inline constexpr int kFitPointCapacity = 5000;
-
-// Damping constants of the dispersion terms, held in single precision (2.1 and 0.109).
-inline constexpr double kDampingC1 = 2.0999999046325684;
-inline constexpr double kDampingC2 = 0.10899999737739563;
 
 // The extension block of a pointwise potential file. Arrays are 1-based (slot 0 unused):
 // extpar[1] asymptote, extpar[2] exchange amplitude, extpar[k] (k >= 3) coefficient of R^-k.
@@ -59,6 +63,14 @@ struct ExtensionFitStorage {
   std::array<double, kExtensionCapacity + 1> basis{};
 };
 
+// What a fit did, as potext.out reports it.
+struct ExtensionReport {
+  bool all_fixed = false;              // no parameter fitted: the model replaces beyond Rfit2
+  std::optional<double> connection_R;  // where the model took over (Rfit2 when all are fixed)
+  std::optional<double> chisq;         // of the fit; none when all are fixed
+  LongRangeExtension ext;              // the parameters after the fit
+};
+
 // Fills X[1..nextpar] with the basis values at R (the basis routine handed to lfit; alpha, gamma
 // and rho are its three pass-through arguments). X needs nextpar + 1 slots.
 void extension_basis(double R, std::span<double> X, int nextpar, double alpha, double gamma,
@@ -67,17 +79,26 @@ void extension_basis(double R, std::span<double> X, int nextpar, double alpha, d
 // V_ext(R) with the parameters in `ext`; X is scratch space of nextpar + 1 slots.
 double extension_value(double R, const LongRangeExtension& ext, std::span<double> X);
 
-// Fills Vgrid[1..N] (point i at R0 + i*h) with the spline's values, the end cubics continued
-// outside the table; then, when ext.extflag is 'y', fits and splices in the extension as described
-// above, overwrites the fitted entries of ext.extpar and writes potext.out.
-//
-// Refused before anything is written, when the extension is asked for: nextpar outside 1..20
+// Refuses an extension (ext.extflag 'y') that cannot be fitted on the grid: nextpar outside 1..20
 // (std::invalid_argument, a caller's fault); a fit window holding more than 5000 grid points, or
-// a grid point at R <= 0 where the model would be evaluated, or spline values that are not finite
-// numbers (StopRun naming potential_file).
-// Too few fit points leave the normal matrix singular, which lfit reports by its pause.
-void extension_fit(std::span<double> Vgrid, double R0, double h, const SplineTable& spline, int N,
-                   LongRangeExtension& ext, ExtensionFitStorage& work,
-                   const std::string& potential_file);
+// a grid point at R <= 0 where the model would be evaluated (StopRun naming potential_file).
+// Nothing is checked when no extension is asked for.
+void check_extension(const LongRangeExtension& ext, const RadialGrid& grid,
+                     const std::string& potential_file);
+
+// Fills Vgrid[1..N] with the spline's values at grid.R(i), the end cubics continued outside the
+// table.
+void tabulate_spline(std::span<double> Vgrid, const RadialGrid& grid, const SplineTable& spline);
+
+// With Vgrid[1..N] holding the spline values, fits the parameters of `ext` whose switches are
+// set and splices the model into Vgrid as described above; returns the report. `ext` must have
+// passed check_extension with extflag 'y'. Too few fit points leave the normal matrix singular,
+// which lfit reports to on_failure; the fit then goes on with the values at hand.
+ExtensionReport extension_fit(std::span<double> Vgrid, const RadialGrid& grid,
+                              const LongRangeExtension& ext, ExtensionFitStorage& work,
+                              const NumericalFailureHandler& on_failure);
+
+// The lines of potext.out for `report`, in their order.
+std::vector<std::string> potext_lines(const ExtensionReport& report);
 
 }  // namespace velk

@@ -1,9 +1,6 @@
 #include "pec/mlj.h"
 
-#include <array>
 #include <cmath>
-#include <cstdint>
-#include <limits>
 
 #include "io/console.h"
 #include "io/errors.h"
@@ -14,65 +11,73 @@
 
 namespace velk {
 
-double pec_mlj(const std::string& potential_file, std::span<double> Vgrid, double R0, double h,
-               int N) {
-  require_grid_slots(Vgrid, N, "pec_mlj");
-  console_line(FreeLine() << "MLJ PEC (Le Roy)");
+namespace {
 
-  std::array<double, kMljCapacity> betak{};  // beta_0 .. beta_50
-  int32_t K = 0;
-  double Re = 0.0, De = 0.0, Cp = 0.0, delta = 0.0, Rx = 0.0;
-  int32_t pLR = 0;
-  {
-    FreeFormatReader in(potential_file);
-    const int32_t Npts = skip_potential_header(
-        in, kMljCapacity, "number of parameters must be less than 51", "coefficient lines");
-    in.read(Re);
-    for (int32_t line = 1; line <= Npts; ++line) {
-      int32_t k = -1;
-      // A read ended by a slash after k leaves the coefficient as it was.
-      double beta = std::numeric_limits<double>::quiet_NaN();
-      in.read(k, beta);
-      if (k < 0 || k >= kMljCapacity) {
-        throw StopRun(input_message(potential_file, "line " + std::to_string(in.line_number()) +
-                                                        ": coefficient index " + std::to_string(k) +
-                                                        " outside 0..50"));
-      }
-      if (!std::isnan(beta)) betak[k] = beta;
-      if (k > K) K = k;
-    }
-    in.read(De);
-    in.read(pLR, Cp);
-    in.read(delta);
-    in.read(Rx);
+void read_body(FreeFormatReader& in, MljParameters& p) {
+  in.read(p.Re);
+  if (!read_indexed_lines(in, p.Npts, p.betak, 0, p.K, p.bad_index)) return;
+  in.read(p.De);
+  in.read(p.pLR, p.Cp);
+  in.read(p.delta);
+  in.read(p.Rx);
+}
+
+}  // namespace
+
+MljParameters read_mlj(const std::string& potential_file) {
+  return read_builder_file<MljParameters>(potential_file, kMljCapacity, read_body);
+}
+
+double mlj_betainf(const MljParameters& p) {
+  return std::log(2.0 * p.De * ipow(p.Re, p.pLR) / p.Cp);
+}
+
+void check_mlj(const MljParameters& p, const RadialGrid& grid, const std::string& potential_file) {
+  check_builder_count(potential_file, p.Npts, kMljCapacity,
+                      "number of parameters must be less than 51", "coefficient lines");
+  if (p.bad_index) {
+    throw StopRun(
+        line_message(potential_file, p.bad_index->line,
+                     "coefficient index " + std::to_string(p.bad_index->k) + " outside 0..50"));
   }
-
-  if (!(De > 0.0))
+  throw_read_failure(p.read_failure);
+  if (!(p.De > 0.0))
     throw StopRun(input_message(potential_file, "the well depth De must be positive"));
-  if (!(Cp > 0.0)) {
+  if (!(p.Cp > 0.0)) {
     throw StopRun(input_message(potential_file, "the long-range coefficient Cp must be positive"));
   }
-  if (!(Re > 0.0)) {
+  if (!(p.Re > 0.0)) {
     throw StopRun(input_message(potential_file, "the equilibrium radius Re must be positive"));
   }
-  const double betainf = std::log(2.0 * De * ipow(Re, pLR) / Cp);
-  if (!std::isfinite(betainf)) {
+  if (!std::isfinite(mlj_betainf(p))) {
     throw StopRun(input_message(potential_file, "ln(2*De*Re^p/Cp) is not a finite number"));
   }
-  require_positive_grid(potential_file, R0, h, N, "MLJ");
+  require_positive_grid(potential_file, grid, "MLJ");
+}
 
-  for (int i = 1; i <= N; ++i) {
-    const double R = grid_radius(R0, h, static_cast<double>(i));
-    const double y = (R - Re) / (R + Re);
-    const double f = 1.0 / (1.0 + std::exp(delta * (R - Rx)));
+void tabulate_mlj(const MljParameters& p, const RadialGrid& grid, std::span<double> Vgrid) {
+  require_grid_slots(Vgrid, grid.N, "pec_mlj");
+  const double betainf = mlj_betainf(p);
+  for (int i = 1; i <= grid.N; ++i) {
+    const double R = grid.R(i);
+    const double y = (R - p.Re) / (R + p.Re);
+    const double f = 1.0 / (1.0 + std::exp(p.delta * (R - p.Rx)));
     double S = 0.0;
-    for (int k = 0; k <= K; ++k) S += betak[k] * ipow(y, k);
+    for (int k = 0; k <= p.K; ++k) S += p.betak[static_cast<std::size_t>(k)] * ipow(y, k);
     const double beta = (S - betainf) * f + betainf;
-    const double u = ipow(Re / R, pLR);
+    const double u = ipow(p.Re / R, p.pLR);
     const double t = 1.0 - u * std::exp(-beta * y);
-    Vgrid[i] = De * (t * t);
+    Vgrid[i] = p.De * (t * t);
   }
-  return De;
+}
+
+double pec_mlj(const std::string& potential_file, std::span<double> Vgrid, const RadialGrid& grid) {
+  require_grid_slots(Vgrid, grid.N, "pec_mlj");
+  console_line(FreeLine() << "MLJ PEC (Le Roy)");
+  const MljParameters p = read_mlj(potential_file);
+  check_mlj(p, grid, potential_file);
+  tabulate_mlj(p, grid, Vgrid);
+  return p.De;
 }
 
 }  // namespace velk

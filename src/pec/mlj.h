@@ -9,23 +9,57 @@
 // File body after the header (Npts = number of coefficient lines, at most 51):
 //   Re;  Npts lines "k beta_k" (k = 0..50, a later line replaces an earlier one);  De;
 //   "p Cp";  delta;  Rx.
+//
+// The builder is three pieces: read_mlj returns what the file says, check_mlj makes the stops and
+// refusals, tabulate_mlj computes the curve on the grid without any input or output. pec_mlj
+// joins them and prints the name line.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+
+#include "pec/potential_header.h"
+#include "pec/radial_grid.h"
 
 namespace velk {
 
 inline constexpr int kMljCapacity = 51;
 
-// Prints " MLJ PEC (Le Roy)", reads the file, fills Vgrid[1..N] (point i at R0 + i*h) and returns
-// De, the asymptote.
-//
-// Stops the run (StopRun) with "number of parameters must be less than 51" when Npts > 51, and
-// with a message naming the file for a negative Npts, an index outside 0..50, De <= 0, Cp <= 0,
-// Re <= 0, a logarithm ln(2 De Re^p/Cp) that is not finite, or a grid point at R <= 0; nothing is
-// tabulated then. Unreadable or missing values throw InputError.
-double pec_mlj(const std::string& potential_file, std::span<double> Vgrid, double R0, double h,
-               int N);
+// What an MLJ file says, as far as it could be read. Reading stops early where the builder could
+// not hold what follows (more than 51 lines, a coefficient index outside 0..50, kept in
+// bad_index) or at an input error, kept in read_failure.
+struct MljParameters {
+  int32_t Npts = 0;
+  double Re = 0.0;
+  std::array<double, kMljCapacity> betak{};  // beta_0 .. beta_50
+  int32_t K = 0;                             // largest index read
+  std::optional<BadIndex> bad_index;
+  double De = 0.0;
+  int32_t pLR = 0;
+  double Cp = 0.0, delta = 0.0, Rx = 0.0;
+  std::optional<std::string> read_failure;
+};
+
+// Reads the file. Never stops the run: faults and input errors are left to check_mlj.
+MljParameters read_mlj(const std::string& potential_file);
+
+// Stops the run, in this order: "number of parameters must be less than 51" when Npts > 51; a
+// negative Npts; an index outside 0..50 (StopRun naming the file); the input error met by the
+// reader (InputError); De <= 0, Cp <= 0, Re <= 0, a logarithm ln(2 De Re^p/Cp) that is not
+// finite, or a grid point at R <= 0 (StopRun naming the file).
+void check_mlj(const MljParameters& p, const RadialGrid& grid, const std::string& potential_file);
+
+// ln(2 De Re^p / Cp), Re^p as an integer power.
+double mlj_betainf(const MljParameters& p);
+
+// Fills Vgrid[1..N] with the curve of checked parameters at grid.R(i).
+void tabulate_mlj(const MljParameters& p, const RadialGrid& grid, std::span<double> Vgrid);
+
+// Prints " MLJ PEC (Le Roy)", reads and checks the file, fills Vgrid[1..N] and returns De, the
+// asymptote.
+double pec_mlj(const std::string& potential_file, std::span<double> Vgrid, const RadialGrid& grid);
 
 }  // namespace velk

@@ -1,16 +1,18 @@
 #include "pec/pointwise.h"
 
-#include <algorithm>
-
 #include "io/console.h"
 #include "io/errors.h"
 #include "io/formatted_output.h"
 #include "io/free_format_reader.h"
+#include "io/output_file.h"
 #include "pec/potential_header.h"
 #include "pec/spline.h"
 
 namespace velk {
 namespace {
+
+// "delault" (sic): users' scripts match the name line as the program prints it, typo included.
+constexpr const char* kPointwiseName = "Pointwise PEC (delault)";
 
 // First character of a switch line; the end of the file means the block is absent.
 char read_switch(FreeFormatReader& in) {
@@ -18,106 +20,162 @@ char read_switch(FreeFormatReader& in) {
   return text ? (*text)[0] : 'n';
 }
 
-void read_extension(FreeFormatReader& in, LongRangeExtension& ext) {
-  const auto stop = [&](const std::string& what) {
-    return StopRun(
-        input_message(in.file_name(), "line " + std::to_string(in.line_number()) + ": " + what));
-  };
-  // Switches are summed to decide whether anything is fitted, so a negative one could cancel a
-  // positive one (or leave a sum below zero, which means neither fitted nor fixed).
-  const auto check_switch = [&](int32_t fit) {
-    if (fit < 0)
-      throw stop("fit switch " + std::to_string(fit) + " is negative (0 fixed, 1 fitted)");
-  };
-  in.read(ext.Rfit1, ext.Rfit2, ext.rho);
-  in.read(ext.extpar[1], ext.extfit[1]);
-  check_switch(ext.extfit[1]);
-  int32_t m = 0;
-  in.read(m);
-  // Without a dispersion line the model would hold no parameter at all, not even the asymptote.
-  if (m < 1) {
-    throw stop("the long-range extension needs at least one dispersion line, found " +
-               std::to_string(m));
+void read_extension(FreeFormatReader& in, PointwiseParameters& p) {
+  in.read(p.Rfit1, p.Rfit2, p.rho);
+  in.read(p.asymptote, p.asymptote_fit);
+  p.asymptote_line = in.line_number();
+  in.read(p.m);
+  p.m_line = in.line_number();
+  for (int32_t line = 1; line <= p.m; ++line) {
+    // Beyond the lines kept the indices can no longer rise strictly inside 3..20, so the lines
+    // kept already hold a fault for check_pointwise to report.
+    if (p.dispersion_read == PointwiseParameters::kLinesKept) return;
+    // Each line starts from the clean state: a read ended early by a slash leaves 0.
+    PointwiseParameters::DispersionLine d;
+    in.read(d.k, d.C, d.fit);
+    d.line = in.line_number();
+    p.dispersion[static_cast<std::size_t>(p.dispersion_read++)] = d;
   }
-  for (int32_t line = 1; line <= m; ++line) {
-    // Indices rise strictly, so every slot is still clean here: a read ended early by a slash
-    // leaves the 0 of the clean state, as it would leave the array entry itself.
-    int32_t k = 0;
-    double C = 0.0;
-    int32_t fit = 0;
-    in.read(k, C, fit);
-    // 1 and 2 would overwrite the asymptote or the exchange amplitude and cut the model short.
-    if (k < 3 || k > kExtensionCapacity) {
-      throw stop("dispersion index " + std::to_string(k) + " outside 3..20");
-    }
-    // The last index sets the size of the model, so a lower one after a higher one would drop
-    // the higher term from the fit while the report still listed it.
-    if (k <= ext.nextpar) {
-      throw stop("dispersion index " + std::to_string(k) + " does not exceed the previous one (" +
-                 std::to_string(ext.nextpar) + ")");
-    }
-    check_switch(fit);
-    ext.extpar[k] = C;
-    ext.extfit[k] = fit;
-    ext.nextpar = k;
+  p.exchflag = read_switch(in);
+  if (p.exchflag == 'y') {
+    in.read(p.amplitude, p.amplitude_fit);
+    p.amplitude_line = in.line_number();
+    in.read(p.alpha);
+    in.read(p.gamma);
   }
-  ext.exchflag = read_switch(in);
-  if (ext.exchflag == 'y') {
-    in.read(ext.extpar[2], ext.extfit[2]);
-    check_switch(ext.extfit[2]);
-    in.read(ext.alpha);
-    in.read(ext.gamma);
+}
+
+void read_body(FreeFormatReader& in, PointwiseParameters& p) {
+  in.read(p.y2first);
+  in.read(p.y2last);
+  for (int32_t i = 1; i <= p.Npts; ++i) {
+    in.read(p.Rpts[i], p.Upts[i]);
+    p.point_line[i] = in.line_number();
+    p.points_read = i;
   }
+  p.extflag = read_switch(in);
+  if (p.extflag == 'y') read_extension(in, p);
 }
 
 }  // namespace
 
-PointwiseStorage::PointwiseStorage()
-    : Rpts(kPointwiseCapacity + 1), Upts(kPointwiseCapacity + 1), Y2pts(kPointwiseCapacity + 1) {}
+PointwiseParameters read_pointwise(const std::string& potential_file) {
+  return read_builder_file<PointwiseParameters>(potential_file, kPointwiseCapacity, read_body);
+}
 
-double pec_pointwise(const std::string& potential_file, std::span<double> Vgrid, double R0,
-                     double h, int N, PointwiseStorage& table, ExtensionFitStorage& work) {
-  require_grid_slots(Vgrid, N, "pec_pointwise");
-  console_line(FreeLine() << "Pointwise PEC (delault)");
-
-  // Nothing of an earlier file may show through, not even a value a short read leaves unchanged.
-  std::fill(table.Rpts.begin(), table.Rpts.end(), 0.0);
-  std::fill(table.Upts.begin(), table.Upts.end(), 0.0);
-  std::fill(table.Y2pts.begin(), table.Y2pts.end(), 0.0);
-  table.y2first = 0.0;
-  table.y2last = 0.0;
-  LongRangeExtension& ext = table.ext;
-  ext = LongRangeExtension{};
-
-  int32_t Npts = 0;
-  {
-    FreeFormatReader in(potential_file);
-    Npts = skip_potential_header(in, kPointwiseCapacity, "number of points must be less than 500",
-                                 "points");
-    if (Npts < 2) {
-      const std::string what = "a pointwise potential needs at least 2 points, found ";
-      throw StopRun(input_message(potential_file, what + std::to_string(Npts)));
-    }
-    in.read(table.y2first);
-    in.read(table.y2last);
-    for (int32_t i = 1; i <= Npts; ++i) {
-      in.read(table.Rpts[i], table.Upts[i]);
-      if (i > 1 && !(table.Rpts[i] > table.Rpts[i - 1])) {
-        throw StopRun(
-            input_message(potential_file, "line " + std::to_string(in.line_number()) +
-                                              ": the radii of the points must increase strictly"));
-      }
-    }
-    ext.extflag = read_switch(in);
-    if (ext.extflag == 'y') read_extension(in, ext);
+void check_pointwise(const PointwiseParameters& p, const std::string& potential_file) {
+  check_builder_count(potential_file, p.Npts, kPointwiseCapacity,
+                      "number of points must be less than 500", "points");
+  if (p.Npts < 2) {
+    const std::string what = "a pointwise potential needs at least 2 points, found ";
+    throw StopRun(input_message(potential_file, what + std::to_string(p.Npts)));
   }
+  for (int32_t i = 2; i <= p.points_read; ++i) {
+    if (!(p.Rpts[i] > p.Rpts[i - 1])) {
+      throw StopRun(line_message(potential_file, p.point_line[i],
+                                 "the radii of the points must increase strictly"));
+    }
+  }
+  // Switches are summed to decide whether anything is fitted, so a negative one could cancel a
+  // positive one (or leave a sum below zero, which means neither fitted nor fixed).
+  const auto check_switch = [&](int32_t fit, int line) {
+    if (fit < 0) {
+      throw StopRun(
+          line_message(potential_file, line,
+                       "fit switch " + std::to_string(fit) + " is negative (0 fixed, 1 fitted)"));
+    }
+  };
+  if (p.asymptote_line > 0) check_switch(p.asymptote_fit, p.asymptote_line);
+  // Without a dispersion line the model would hold no parameter at all, not even the asymptote.
+  if (p.m_line > 0 && p.m < 1) {
+    throw StopRun(line_message(potential_file, p.m_line,
+                               "the long-range extension needs at least one dispersion line, "
+                               "found " +
+                                   std::to_string(p.m)));
+  }
+  int32_t previous = 0;
+  for (int32_t n = 0; n < p.dispersion_read; ++n) {
+    const PointwiseParameters::DispersionLine& d = p.dispersion[static_cast<std::size_t>(n)];
+    // 1 and 2 would overwrite the asymptote or the exchange amplitude and cut the model short.
+    if (d.k < 3 || d.k > kExtensionCapacity) {
+      throw StopRun(line_message(potential_file, d.line,
+                                 "dispersion index " + std::to_string(d.k) + " outside 3..20"));
+    }
+    // The last index sets the size of the model, so a lower one after a higher one would drop
+    // the higher term from the fit while the report still listed it.
+    if (d.k <= previous) {
+      throw StopRun(line_message(potential_file, d.line,
+                                 "dispersion index " + std::to_string(d.k) +
+                                     " does not exceed the previous one (" +
+                                     std::to_string(previous) + ")"));
+    }
+    check_switch(d.fit, d.line);
+    previous = d.k;
+  }
+  if (p.amplitude_line > 0) check_switch(p.amplitude_fit, p.amplitude_line);
+  throw_read_failure(p.read_failure);
+}
 
-  // The asymptote as written in the file, before any fit changes it.
-  const double Uinf = ext.extflag == 'y' ? ext.extpar[1] : kUinfUnset;
-  spline_second_derivatives(Npts, table.Rpts, table.Upts, table.Y2pts, table.y2first, table.y2last);
-  const SplineTable spline{Npts, table.Rpts, table.Upts, table.Y2pts};
-  extension_fit(Vgrid, R0, h, spline, N, ext, work, potential_file);
-  return Uinf;
+LongRangeExtension pointwise_extension(const PointwiseParameters& p) {
+  LongRangeExtension ext;
+  if (p.extflag != 'y') return ext;
+  ext.extflag = 'y';
+  ext.Rfit1 = p.Rfit1;
+  ext.Rfit2 = p.Rfit2;
+  ext.rho = p.rho;
+  ext.extpar[1] = p.asymptote;
+  ext.extfit[1] = p.asymptote_fit;
+  for (int32_t n = 0; n < p.dispersion_read; ++n) {
+    const PointwiseParameters::DispersionLine& d = p.dispersion[static_cast<std::size_t>(n)];
+    ext.extpar[static_cast<std::size_t>(d.k)] = d.C;
+    ext.extfit[static_cast<std::size_t>(d.k)] = d.fit;
+    ext.nextpar = d.k;
+  }
+  ext.exchflag = p.exchflag;
+  if (p.exchflag == 'y') {
+    ext.extpar[2] = p.amplitude;
+    ext.extfit[2] = p.amplitude_fit;
+    ext.alpha = p.alpha;
+    ext.gamma = p.gamma;
+  }
+  return ext;
+}
+
+double pointwise_asymptote(const PointwiseParameters& p) {
+  return p.extflag == 'y' ? p.asymptote : kUinfUnset;
+}
+
+std::array<double, kPointwiseCapacity + 1> pointwise_second_derivatives(
+    const PointwiseParameters& p) {
+  std::array<double, kPointwiseCapacity + 1> Y2pts{};
+  spline_second_derivatives(p.Npts, p.Rpts, p.Upts, Y2pts, p.y2first, p.y2last);
+  return Y2pts;
+}
+
+double pec_pointwise(const std::string& potential_file, std::span<double> Vgrid,
+                     const RadialGrid& grid, ExtensionFitStorage& work,
+                     const NumericalFailureHandler& on_failure) {
+  require_grid_slots(Vgrid, grid.N, "pec_pointwise");
+  console_line(FreeLine() << kPointwiseName);
+  const PointwiseParameters p = read_pointwise(potential_file);
+  check_pointwise(p, potential_file);
+  const LongRangeExtension ext = pointwise_extension(p);
+  check_extension(ext, grid, potential_file);
+
+  const auto Y2pts = pointwise_second_derivatives(p);
+  const SplineTable spline{p.Npts, p.Rpts, p.Upts, Y2pts};
+  tabulate_spline(Vgrid, grid, spline);
+  if (ext.extflag == 'y') {
+    // A spline that overflows would only be fitted into NaN parameters and reported as such.
+    require_finite_curve(potential_file, Vgrid, grid);
+    // Opened before the fit, so that potext.out is already emptied when a failure of the fit is
+    // reported, and closed when the report is written.
+    OutputFile out("potext.out");
+    const ExtensionReport report = extension_fit(Vgrid, grid, ext, work, on_failure);
+    for (const std::string& line : potext_lines(report)) out.line(line);
+    out.close();
+  }
+  return pointwise_asymptote(p);
 }
 
 }  // namespace velk

@@ -16,24 +16,25 @@ Representation select_representation(std::string_view pectype) {
 }
 
 double PotentialBuilder::build(const std::string& potential_file, std::string_view pectype,
-                               std::span<double> Vgrid, double R0, double h, int N) {
-  if (N < 2) {
+                               std::span<double> Vgrid, const RadialGrid& grid,
+                               const NumericalFailureHandler& on_failure) {
+  if (grid.N < 2) {
     throw StopRun(input_message(
-        potential_file, "the radial grid needs at least 2 points, N = " + std::to_string(N)));
+        potential_file, "the radial grid needs at least 2 points, N = " + std::to_string(grid.N)));
   }
   double Uinf = 0.0;
   switch (select_representation(pectype)) {
     case Representation::analytic:
-      Uinf = pec_analytic(potential_file, Vgrid, R0, h, N);
+      Uinf = pec_analytic(potential_file, Vgrid, grid);
       break;
     case Representation::mlj:
-      Uinf = pec_mlj(potential_file, Vgrid, R0, h, N);
+      Uinf = pec_mlj(potential_file, Vgrid, grid);
       break;
     case Representation::pointwise:
-      Uinf = pec_pointwise(potential_file, Vgrid, R0, h, N, pointwise_, fit_);
+      Uinf = pec_pointwise(potential_file, Vgrid, grid, fit_, on_failure);
       break;
   }
-  require_finite_curve(potential_file, Vgrid, R0, h, N);
+  require_finite_curve(potential_file, Vgrid, grid);
   return Uinf;
 }
 

@@ -10,9 +10,11 @@
 #include <string>
 #include <string_view>
 
+#include "numlib/failure_policy.h"
 #include "pec/extension_fit.h"
 #include "pec/pointwise.h"
 #include "pec/potential_header.h"
+#include "pec/radial_grid.h"
 
 namespace velk {
 
@@ -20,22 +22,22 @@ enum class Representation { analytic, mlj, pointwise };
 
 Representation select_representation(std::string_view pectype);
 
-// One builder lives for the run and owns the builders' storage (pointwise tables of 500 points,
-// fit storage of 5000 points, 20 x 20 covariance), allocated once.
+// One builder lives for the run and owns the extension fit's storage (5000 fit points, 20 x 20
+// covariance), allocated once.
 class PotentialBuilder {
  public:
   PotentialBuilder() = default;
 
-  // Fills Vgrid slots 1..N, point i at R = R0 + x*h with x = 1.0, 2.0, ... (Å), with the curve in
-  // cm-1, and returns its asymptote Uinf, or kUinfUnset when the representation knows none.
-  // Vgrid needs at least N + 1 slots (std::invalid_argument otherwise). A grid of fewer than 2
-  // points stops the run, and so does a curve that is not a finite number at some grid point.
-  // Each builder prints its name line and stops the run on bad input.
+  // Fills Vgrid slots 1..N, point i at grid.R(i) (Å), with the curve in cm-1, and returns its
+  // asymptote Uinf, or kUinfUnset when the representation knows none. Vgrid needs at least N + 1
+  // slots (std::invalid_argument otherwise). A grid of fewer than 2 points stops the run, and so
+  // does a curve that is not a finite number at some grid point. Each builder prints its name
+  // line and stops the run on bad input; numerical failures of the extension fit go to
+  // on_failure.
   double build(const std::string& potential_file, std::string_view pectype, std::span<double> Vgrid,
-               double R0, double h, int N);
+               const RadialGrid& grid, const NumericalFailureHandler& on_failure);
 
  private:
-  PointwiseStorage pointwise_;
   ExtensionFitStorage fit_;
 };
 

@@ -1,6 +1,7 @@
 #include "pec/potential_header.h"
 
 #include <cmath>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
 
@@ -30,15 +31,9 @@ PotentialHeader read_potential_header(const std::string& potential_file) {
   return read_potential_header(in);
 }
 
-int32_t skip_potential_header(FreeFormatReader& in, int32_t limit, const std::string& limit_message,
-                              std::string_view counted) {
-  int32_t Npts = 0;
+void read_builder_header(FreeFormatReader& in, int32_t limit, int32_t& Npts) {
   in.read(Npts);
-  if (Npts > limit) throw StopRun(limit_message);
-  if (Npts < 0) {
-    throw StopRun(input_message(in.file_name(), "line 1: the number of " + std::string(counted) +
-                                                    " is negative (" + std::to_string(Npts) + ")"));
-  }
+  if (Npts > limit) return;
   // The builders do not use these values; they read them so that each reader sees the lines
   // at the same places as the driver does.
   double mass = 0.0;
@@ -51,7 +46,38 @@ int32_t skip_potential_header(FreeFormatReader& in, int32_t limit, const std::st
   in.skip();
   in.skip();
   in.skip();
-  return Npts;
+}
+
+bool read_indexed_lines(FreeFormatReader& in, int32_t count, std::span<double> table, int32_t first,
+                        int32_t& largest, std::optional<BadIndex>& bad) {
+  const auto last = static_cast<int32_t>(table.size()) - 1;
+  largest = 0;
+  for (int32_t line = 1; line <= count; ++line) {
+    int32_t k = first - 1;
+    double value = std::numeric_limits<double>::quiet_NaN();
+    in.read(k, value);
+    if (k < first || k > last) {
+      bad = BadIndex{k, in.line_number()};
+      return false;
+    }
+    if (!std::isnan(value)) table[static_cast<std::size_t>(k)] = value;
+    if (k > largest) largest = k;
+  }
+  return true;
+}
+
+void check_builder_count(const std::string& potential_file, int32_t Npts, int32_t limit,
+                         const std::string& limit_message, std::string_view counted) {
+  if (Npts > limit) throw StopRun(limit_message);
+  if (Npts < 0) {
+    throw StopRun(line_message(
+        potential_file, 1,
+        "the number of " + std::string(counted) + " is negative (" + std::to_string(Npts) + ")"));
+  }
+}
+
+void throw_read_failure(const std::optional<std::string>& failure) {
+  if (failure) throw InputError(*failure);
 }
 
 void require_grid_slots(std::span<const double> Vgrid, int N, std::string_view builder) {
@@ -62,12 +88,12 @@ void require_grid_slots(std::span<const double> Vgrid, int N, std::string_view b
   }
 }
 
-void require_positive_grid(const std::string& potential_file, double R0, double h, int N,
+void require_positive_grid(const std::string& potential_file, const RadialGrid& grid,
                            std::string_view representation) {
-  if (N < 1) return;
-  // R0 + x*h is monotonic in x, so the smallest radius is at one of the two ends.
-  const double first = grid_radius(R0, h, 1.0);
-  const double last = grid_radius(R0, h, static_cast<double>(N));
+  if (grid.N < 1) return;
+  // R0 + i*h is monotonic in i, so the smallest radius is at one of the two ends.
+  const double first = grid.R(1);
+  const double last = grid.R(grid.N);
   if (!(first > 0.0) || !(last > 0.0)) {
     throw StopRun(input_message(potential_file, "the " + std::string(representation) +
                                                     " potential needs a radial grid with R > 0"));
@@ -75,18 +101,21 @@ void require_positive_grid(const std::string& potential_file, double R0, double 
 }
 
 void require_finite_curve(const std::string& potential_file, std::span<const double> Vgrid,
-                          double R0, double h, int N) {
-  for (int i = 1; i <= N; ++i) {
+                          const RadialGrid& grid) {
+  for (int i = 1; i <= grid.N; ++i) {
     if (std::isfinite(Vgrid[i])) continue;
     std::ostringstream what;
-    what << "the potential is not a finite number at grid point " << i
-         << ", R = " << grid_radius(R0, h, static_cast<double>(i));
+    what << "the potential is not a finite number at grid point " << i << ", R = " << grid.R(i);
     throw StopRun(input_message(potential_file, what.str()));
   }
 }
 
 std::string input_message(const std::string& potential_file, std::string_view what) {
   return "velk: " + trimmed_file_name(potential_file) + ": " + std::string(what);
+}
+
+std::string line_message(const std::string& potential_file, int line, std::string_view what) {
+  return input_message(potential_file, "line " + std::to_string(line) + ": " + std::string(what));
 }
 
 }  // namespace velk

@@ -10,8 +10,8 @@
 //   8  pectype: its first two characters select the representation ("AN", "ML", else pointwise)
 // Every line is a free-format read: it starts on a new line and ignores the rest of its last line.
 //
-// Radial grid: N points, point i (1 <= i <= N) at R = R0 + x*h with x = i held as a double, in Å.
-// Grid arrays are 1-based, slot 0 unused, so an array for N points has at least N + 1 slots.
+// Grid arrays (radial_grid.h) are 1-based, slot 0 unused, so an array for N points has at least
+// N + 1 slots.
 #pragma once
 
 #include <array>
@@ -21,7 +21,9 @@
 #include <string>
 #include <string_view>
 
+#include "io/errors.h"
 #include "io/free_format_reader.h"
+#include "pec/radial_grid.h"
 
 namespace velk {
 
@@ -45,34 +47,88 @@ PotentialHeader read_potential_header(FreeFormatReader& in,
                                       std::optional<int32_t> npts_limit = std::nullopt);
 PotentialHeader read_potential_header(const std::string& potential_file);
 
-// What a builder does with the header of its file: reads Npts (line 1), stops with
-// `limit_message` when it exceeds `limit` (the limit itself is accepted) and with a message
-// naming the file when it is negative, reads the first value of lines 2 to 5 and skips lines 6
-// to 8. Returns Npts. `counted` names what Npts counts, for the negative-count message.
-int32_t skip_potential_header(FreeFormatReader& in, int32_t limit, const std::string& limit_message,
-                              std::string_view counted);
+// What a builder's reader does with the header of its file: reads Npts (line 1), set at once so
+// that it is kept when a later line fails, and, when Npts does not exceed `limit` (beyond it the
+// builder could not hold the file's lines and reads no further), the first value of lines 2 to
+// 5, then skips lines 6 to 8. No stop is made here: check_builder_count judges Npts.
+void read_builder_header(FreeFormatReader& in, int32_t limit, int32_t& Npts);
 
-// Radius of grid point x (x = 1.0, 2.0, ...): the one expression every builder uses, so that all
-// representations see the same radii to the last bit.
-inline double grid_radius(double R0, double h, double x) {
-  return R0 + x * h;
-}
+// A builder's judgement of Npts: stops with `limit_message` when it exceeds `limit` (the limit
+// itself is accepted) and with a message naming the file when it is negative. `counted` names
+// what Npts counts, for the negative-count message.
+void check_builder_count(const std::string& potential_file, int32_t Npts, int32_t limit,
+                         const std::string& limit_message, std::string_view counted);
+
+// An index read from a file outside the range its table holds, and the line where it stands.
+struct BadIndex {
+  int32_t k = 0;
+  int line = 0;
+};
+
+// Reads `count` lines "k value" into table[k], first <= k <= table.size() - 1, and sets `largest`
+// to the largest index read (0 when none). A later line for the same k replaces the earlier
+// value; a read ended by a slash after k leaves table[k] unchanged, and one ended before k counts
+// as an index outside the table. Stops at the first index outside the table, kept in `bad`, and
+// returns false then.
+bool read_indexed_lines(FreeFormatReader& in, int32_t count, std::span<double> table, int32_t first,
+                        int32_t& largest, std::optional<BadIndex>& bad);
+
+// The frame of every builder's reader: opens the file, reads the header into p.Npts and, when the
+// count is within `limit`, has body(in, p) read the rest; an input error is kept in
+// p.read_failure (see read_until_failure).
+template <class Parameters, class Body>
+Parameters read_builder_file(const std::string& potential_file, int32_t limit, Body&& body);
+
+// Runs a builder's `read`, which fills its parameters from the file. An InputError it throws (a
+// missing file, a value of the wrong kind, the end of the file) is returned as its message
+// instead: the reader keeps what it has read so far, and the builder's checks report the faults
+// met before that point first, as a user reading the file from the top would meet them.
+template <class Read>
+std::optional<std::string> read_until_failure(Read&& read);
+
+// Throws the InputError a reader met, if any.
+void throw_read_failure(const std::optional<std::string>& failure);
 
 // Refuses, with std::invalid_argument, a grid array too short for N points (a caller's fault).
 void require_grid_slots(std::span<const double> Vgrid, int N, std::string_view builder);
 
 // Stops the run with a message naming the file when a grid point lies at R <= 0 (or the grid is
 // not a number), for representations that divide by R or take powers and logarithms of it.
-void require_positive_grid(const std::string& potential_file, double R0, double h, int N,
+void require_positive_grid(const std::string& potential_file, const RadialGrid& grid,
                            std::string_view representation);
 
 // Stops the run with a message naming the file, the first grid point and its radius where the
 // curve in Vgrid[1..N] is not a finite number: a curve that overflows somewhere (a huge
 // coefficient, a power of a large radius) would only turn every level into NaN.
 void require_finite_curve(const std::string& potential_file, std::span<const double> Vgrid,
-                          double R0, double h, int N);
+                          const RadialGrid& grid);
 
 // The message prefix of this subsystem's own input checks: "velk: <file>: ".
 std::string input_message(const std::string& potential_file, std::string_view what);
+
+// The same prefix with the line of the file where the fault stands: "velk: <file>: line <n>: ".
+std::string line_message(const std::string& potential_file, int line, std::string_view what);
+
+template <class Read>
+std::optional<std::string> read_until_failure(Read&& read) {
+  try {
+    read();
+  } catch (const InputError& error) {
+    return std::string(error.what());
+  }
+  return std::nullopt;
+}
+
+template <class Parameters, class Body>
+Parameters read_builder_file(const std::string& potential_file, int32_t limit, Body&& body) {
+  Parameters p;
+  p.read_failure = read_until_failure([&] {
+    FreeFormatReader in(potential_file);
+    read_builder_header(in, limit, p.Npts);
+    if (p.Npts > limit) return;
+    body(in, p);
+  });
+  return p;
+}
 
 }  // namespace velk

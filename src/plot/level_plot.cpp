@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <fstream>
+#include <iostream>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -464,7 +467,13 @@ PotentialCurve build_potential_curve(const StateInput& state) {
   curve.mu = header.masses[static_cast<std::size_t>(state.mass_index - 1)];
   curve.V.assign(static_cast<std::size_t>(state.N) + 1, 0.0);
   PotentialBuilder builder;
-  const double Uinf = builder.build(file, header.pectype, curve.V, curve.R0, curve.h, curve.N);
+  // A failed extension fit is told, as the run's pause tells it, and the curve is drawn with
+  // the values at hand; velk-plot never waits for an answer on standard input.
+  const auto warn = [](std::string_view message) {
+    std::cerr << "velk-plot: warning: " << message << '\n';
+  };
+  const double Uinf = builder.build(file, header.pectype, curve.V,
+                                    RadialGrid(state.Rmin, state.Rmax, state.N), warn);
   curve.asymptote_is_uinf = Uinf != kUinfUnset;
   curve.asymptote = curve.asymptote_is_uinf ? Uinf : curve.V[static_cast<std::size_t>(curve.N)];
   return curve;

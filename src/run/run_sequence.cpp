@@ -8,6 +8,7 @@
 #include "io/errors.h"
 #include "io/formatted_output.h"
 #include "run/control_file.h"
+#include "run/pause.h"
 #include "run/state_levels.h"
 #include "run/transitions.h"
 
@@ -22,10 +23,10 @@ void print_banner() {
   console_line(FreeLine());
 }
 
-void run_jobs() {
+void run_jobs(const NumericalFailureHandler& on_failure) {
   print_banner();
   const RunControl control = read_control_file();
-  StateLevels levels(control);
+  StateLevels levels(control, on_failure);
   const LevelTableBlock& table = control.level_table;
   if (table.switch_flag == 'y') {
     const LevelRanges ranges{table.vmin, table.vmax, table.Jmin,
@@ -44,9 +45,13 @@ void run_jobs() {
 }  // namespace
 
 int run_velk() {
+  return run_velk(run_failure_handler());
+}
+
+int run_velk(const NumericalFailureHandler& on_failure) {
   int status = 0;
   try {
-    run_jobs();
+    run_jobs(on_failure);
   } catch (const StopRun& stop) {
     console_line(stop.what());
     status = 1;

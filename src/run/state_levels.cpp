@@ -1,8 +1,8 @@
 #include "run/state_levels.h"
 
 #include <string>
+#include <utility>
 
-#include "io/console.h"
 #include "io/errors.h"
 #include "io/free_format_reader.h"
 #include "pec/radial_grid.h"
@@ -51,7 +51,8 @@ LevelRequest checked_request(const StateInput& state, const RunControl& control,
 
 }  // namespace
 
-StateLevels::StateLevels(const RunControl& control) : control_(control) {}
+StateLevels::StateLevels(const RunControl& control, NumericalFailureHandler on_failure)
+    : control_(control), on_failure_(std::move(on_failure)) {}
 StateLevels::~StateLevels() = default;
 
 void StateLevels::compute_state_levels(const StateInput& state, const LevelRanges& r,
@@ -70,7 +71,7 @@ void StateLevels::compute_state_levels(const StateInput& state, const LevelRange
     DriverOptions options;
     options.orientation =
         control_.revflag == 'n' ? GridOrientation::forward : GridOrientation::reversed;
-    options.on_failure = [](std::string_view message) { pause(message); };
+    options.on_failure = on_failure_;
     driver_ = std::make_unique<LevelDriver>(std::move(options));
   }
   driver_->compute_levels(request);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "numlib/failure_policy.h"
 #include "run/control_file.h"
 
 namespace velk {
@@ -27,7 +28,8 @@ class LevelRequests {
 
 class StateLevels final : public LevelRequests {
  public:
-  explicit StateLevels(const RunControl& control);
+  // on_failure receives the numerical failures of the level solver's curves and solvers.
+  StateLevels(const RunControl& control, NumericalFailureHandler on_failure);
   ~StateLevels() override;
   StateLevels(const StateLevels&) = delete;
   StateLevels& operator=(const StateLevels&) = delete;
@@ -38,6 +40,7 @@ class StateLevels final : public LevelRequests {
 
  private:
   const RunControl& control_;
+  NumericalFailureHandler on_failure_;
   // The solver's working arrays live for the run; made when a potential state is first used.
   std::unique_ptr<LevelDriver> driver_;
 };

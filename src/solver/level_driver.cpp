@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 #include <sstream>
+#include <utility>
 
 #include "io/console.h"
 #include "io/errors.h"
@@ -72,7 +73,7 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
   const float q1 = static_cast<float>(header.q1);
   const float q2 = static_cast<float>(header.q2);
   const double Uinf =
-      builder_.build(potential_file, header.pectype, Vgrid_, grid.R0, grid.h, grid.N);
+      builder_.build(potential_file, header.pectype, Vgrid_, grid, options_.on_failure);
   const bool forward = options_.orientation == GridOrientation::forward;
 
   sink.begin(request);
@@ -154,7 +155,7 @@ double LevelDriver::compute_toadd(const std::string& potential_file, const Radia
   const PotentialHeader header = read_checked_header(potential_file);
   require_positive_mass(trimmed_file_name(potential_file), header, 1);
   const double mu1 = header.masses[0];
-  builder_.build(potential_file, header.pectype, Vtoadd_, grid.R0, grid.h, grid.N);
+  builder_.build(potential_file, header.pectype, Vtoadd_, grid, options_.on_failure);
 
   effective_potential(Vtoadd_, Ueff_toadd_, grid, mu1, 0, header.Lambda, GridOrientation::forward);
   const double limit = Ueff_toadd_[static_cast<std::size_t>(grid.N)];

@@ -54,14 +54,15 @@ TurningPoints find_turning_points(std::span<const double> V, double E, int N,
 
 // Bi at the two points `at` and `at - 1` next to the outer turning point Rt = R(k3) - jt·h/100,
 // its argument scaled by s = (dVt/h)^(1/3) and signed so that it grows into the barrier.
-void airy_start(double* Y, const RadialGrid& grid, const TurningPoints& t, int at, double sign) {
+void airy_start(double* Y, const RadialGrid& grid, const TurningPoints& t, int at, double sign,
+                const NumericalFailureHandler& on_failure) {
   const double h = grid.h;
   const double s = std::pow(t.dVt / h, constants::kOneThirdSingle);
   const double Rat = grid.R0 + at * h;
   const double Rt = Rat - t.jt * h / 100;
   const double Rbelow = grid.R0 + (at - 1) * h;
-  Y[at] = airy_functions(sign * (Rat - Rt) * s).bi;
-  Y[at - 1] = airy_functions(sign * (Rbelow - Rt) * s).bi;
+  Y[at] = airy_functions(sign * (Rat - Rt) * s, on_failure).bi;
+  Y[at - 1] = airy_functions(sign * (Rbelow - Rt) * s, on_failure).bi;
 }
 
 }  // namespace
@@ -115,7 +116,7 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
     // reversed one always from the inner wall.
     top = config.airy_start_on_top_pass && k3 > 0 ? k3 : N;
     if (config.airy_start_on_top_pass && k3 > 0) {
-      airy_start(Y, grid, turning, top, config.airy_argument_sign);
+      airy_start(Y, grid, turning, top, config.airy_argument_sign, on_failure_);
     } else {
       Y[top] = 1e-99;
       Y[top - 1] = 1e-66;
@@ -135,7 +136,7 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
     int first = 3;
     int from = 1;
     if (!config.airy_start_on_top_pass && k3 > 0) {
-      airy_start(Y, grid, turning, k3, config.airy_argument_sign);
+      airy_start(Y, grid, turning, k3, config.airy_argument_sign, on_failure_);
       first = k3 + 1;
       from = k3 - 1;
     } else {

@@ -11,6 +11,7 @@
 #include "io/errors.h"
 #include "pec/potential_header.h"
 #include "pec_test_files.h"
+#include "support/failure_recorder.h"
 
 namespace velk {
 namespace {
@@ -46,12 +47,22 @@ class PointwiseTest : public PecFileTest {
  protected:
   double build(const std::string& name) {
     double Uinf = 0.0;
-    console = test::console_of([&] { Uinf = pec_pointwise(name, V, kR0, kH, kN, storage, work); });
+    console = test::console_of([&] {
+      Uinf = pec_pointwise(name, V, test::grid_of(kR0, kH, kN), work, throw_on_numerical_failure);
+    });
     return Uinf;
   }
   std::vector<double> V = std::vector<double>(kN + 1, 0.0);
   std::vector<std::string> console;
-  PointwiseStorage storage;
+  // The extension of a file after the fit, from the builder's pure pieces.
+  LongRangeExtension fitted(const std::string& name) {
+    const PointwiseParameters p = read_pointwise(name);
+    const auto Y2pts = pointwise_second_derivatives(p);
+    std::vector<double> W(kN + 1, 0.0);
+    const RadialGrid grid = test::grid_of(kR0, kH, kN);
+    tabulate_spline(W, grid, SplineTable{p.Npts, p.Rpts, p.Upts, Y2pts});
+    return extension_fit(W, grid, pointwise_extension(p), work, throw_on_numerical_failure).ext;
+  }
   ExtensionFitStorage work;
 };
 
@@ -119,9 +130,10 @@ TEST_F(PointwiseTest, FittedExtensionWithExchange) {
     const double R = radius(x);
     EXPECT_NEAR(V[x], a + B * R - 2.0e4 / (R * R * R), 1e-8) << "R = " << R;
   }
-  EXPECT_NEAR(storage.ext.extpar[1], a, 1e-8);
-  EXPECT_NEAR(storage.ext.extpar[2], B, 1e-9);
-  EXPECT_EQ(storage.ext.extpar[3], 2.0e4);
+  const LongRangeExtension ext = fitted("lin.pot");
+  EXPECT_NEAR(ext.extpar[1], a, 1e-8);
+  EXPECT_NEAR(ext.extpar[2], B, 1e-9);
+  EXPECT_EQ(ext.extpar[3], 2.0e4);
 }
 
 TEST_F(PointwiseTest, FittedExtensionWithoutExchangeAfterOneWithIt) {
@@ -140,7 +152,7 @@ TEST_F(PointwiseTest, FittedExtensionWithoutExchangeAfterOneWithIt) {
                                           "           Parameter  1  0.502192855E+04  1",
                                           "           Parameter  3  0.200000000E+05  0",
                                       }));
-  EXPECT_EQ(storage.ext.exchflag, 'n');
+  EXPECT_EQ(fitted("const.pot").exchflag, 'n');
   // Point 34 (R = 9.5) keeps the spline, point 35 (R = 9.75) starts the model.
   EXPECT_EQ(V[34], 5000.0);
   EXPECT_NEAR(V[35], 5021.92854781635259 - 2.0e4 / std::pow(9.75, 3), 1e-8);
@@ -211,7 +223,10 @@ TEST_F(PointwiseTest, RefusesBadFiles) {
   for (const auto& c : cases) {
     write_file("bad.pot", c.file);
     V.assign(kN + 1, -7.0);
-    EXPECT_EQ(test::stop_message([&] { pec_pointwise("bad.pot", V, kR0, kH, kN, storage, work); }),
+    EXPECT_EQ(test::stop_message([&] {
+                pec_pointwise("bad.pot", V, test::grid_of(kR0, kH, kN), work,
+                              throw_on_numerical_failure);
+              }),
               c.message);
     EXPECT_EQ(V[10], -7.0);
     EXPECT_FALSE(std::filesystem::exists("potext.out"));
@@ -223,30 +238,99 @@ TEST_F(PointwiseTest, RefusesAFitWindowBeyondTheFitStorage) {
   // h = 0.001 puts 6001 grid points into [8, 14].
   const int N = 19000;
   std::vector<double> W(N + 1, -7.0);
-  EXPECT_EQ(test::stop_message([&] { pec_pointwise("wide.pot", W, 1.0, 0.001, N, storage, work); }),
+  EXPECT_EQ(test::stop_message([&] {
+              pec_pointwise("wide.pot", W, test::grid_of(1.0, 0.001, N), work,
+                            throw_on_numerical_failure);
+            }),
             "velk: wide.pot: the fit window holds 6001 grid points, at most 5000 are allowed");
   EXPECT_EQ(W[100], -7.0);
   EXPECT_FALSE(std::filesystem::exists("potext.out"));
   // All parameters fixed: no fit points are stored, so the window may be wide.
   write_file("wide.pot", kConstant + "y\n8.0 14.0 0.0\n5000.0 0\n1\n6 1.0e6 0\n");
-  EXPECT_NO_THROW(
-      test::console_of([&] { pec_pointwise("wide.pot", W, 1.0, 0.001, N, storage, work); }));
+  EXPECT_NO_THROW(test::console_of([&] {
+    pec_pointwise("wide.pot", W, test::grid_of(1.0, 0.001, N), work, throw_on_numerical_failure);
+  }));
 }
 
 TEST_F(PointwiseTest, RefusesAnExtensionEvaluatedAtZeroRadius) {
   write_file("neg.pot", kConstant + "y\n-1.0 12.0 0.0\n5000.0 1\n1\n6 1.0e6 1\n");
   // The grid starts at R = -1.75: the window reaches R = 0.
-  EXPECT_EQ(test::stop_message([&] { pec_pointwise("neg.pot", V, -2.0, kH, kN, storage, work); }),
+  EXPECT_EQ(test::stop_message([&] {
+              pec_pointwise("neg.pot", V, test::grid_of(-2.0, kH, kN), work,
+                            throw_on_numerical_failure);
+            }),
             "velk: neg.pot: the long-range extension would be evaluated at R <= 0");
   // Without an extension the spline is defined everywhere.
   write_file("plain.pot", kConstant);
-  EXPECT_NO_THROW(
-      test::console_of([&] { pec_pointwise("plain.pot", V, -2.0, kH, kN, storage, work); }));
+  EXPECT_NO_THROW(test::console_of([&] {
+    pec_pointwise("plain.pot", V, test::grid_of(-2.0, kH, kN), work, throw_on_numerical_failure);
+  }));
 }
 
 TEST_F(PointwiseTest, FileEndingBeforeTheLastPointIsAnInputError) {
   write_file("cut.pot", test::header(3, "PW") + "0.0\n0.0\n2.0 1.0\n3.0 2.0\n");
   EXPECT_THROW(build("cut.pot"), InputError);
+}
+
+// The checks report the first fault met reading from the top of the file, even when the file
+// breaks off further down: the reader keeps its input error until the faults before it are told.
+TEST_F(PointwiseTest, FaultsComeInTheOrderOfTheFileBeforeALaterInputError) {
+  const struct {
+    std::string file;
+    std::string message;
+  } cases[] = {
+      // Line 1 alone: the count is judged before the missing lines 2 to 8.
+      {"-4\n", "velk: bad.pot: line 1: the number of points is negative (-4)"},
+      {"501\n", "number of points must be less than 500"},
+      {test::header(1, "PW"),
+       "velk: bad.pot: a pointwise potential needs at least 2 points, found 1"},
+      // Radii that fall at line 13, then the fourth point is missing.
+      {test::header(4, "PW") + "0.0\n0.0\n2.0 1.0\n3.0 2.0\n3.0 4.0\n",
+       "velk: bad.pot: line 13: the radii of the points must increase strictly"},
+      // A negative switch at line 50, then the block breaks off.
+      {kConstant + "y\n8.0 12.0 0.0\n5000.0 -1\n",
+       "velk: bad.pot: line 50: fit switch -1 is negative (0 fixed, 1 fitted)"},
+      // A bad index on the first of three dispersion lines, then nothing.
+      {kConstant + "y\n8.0 12.0 0.0\n5000.0 1\n3\n2 1.0 1\n",
+       "velk: bad.pot: line 52: dispersion index 2 outside 3..20"},
+      // Nineteen lines can never rise strictly inside 3..20: the reader stops at the 19th.
+      {[] {
+         std::string text = kConstant + "y\n8.0 12.0 0.0\n5000.0 1\n25\n";
+         for (int k = 3; k <= 20; ++k) text += std::to_string(k) + " 1.0 0\n";
+         return text + "20 1.0 0\n";
+       }(),
+       "velk: bad.pot: line 70: dispersion index 20 does not exceed the previous one (20)"},
+  };
+  for (const auto& c : cases) {
+    write_file("bad.pot", c.file);
+    EXPECT_EQ(test::stop_message([&] {
+                pec_pointwise("bad.pot", V, test::grid_of(kR0, kH, kN), work,
+                              throw_on_numerical_failure);
+              }),
+              c.message);
+  }
+  // With no fault before it, the input error is what the user sees.
+  write_file("cut.pot", kConstant + "y\n8.0 12.0 0.0\n5000.0 1\n2\n6 1.0 1\n");
+  EXPECT_THROW(build("cut.pot"), InputError);
+  const PointwiseParameters p = read_pointwise("cut.pot");
+  ASSERT_TRUE(p.read_failure.has_value());
+  EXPECT_EQ(p.dispersion_read, 1);
+  EXPECT_EQ(p.points_read, 37);
+}
+
+// A fit window between two grid points leaves the fit without points: the singular normal
+// matrix is handed to the failure handler, and the build goes on with the values at hand and
+// still writes its report.
+TEST_F(PointwiseTest, AFailedFitIsReportedToTheHandlerAndTheBuildGoesOn) {
+  write_file("empty.pot", kConstant + "y\n8.1 8.2 0.0\n5000.0 1\n1\n6 1.0e6 0\n");
+  test::FailureRecorder failures;
+  test::console_of(
+      [&] { pec_pointwise("empty.pot", V, test::grid_of(kR0, kH, kN), work, failures.handler()); });
+  EXPECT_EQ(failures.messages(), std::vector<std::string>{"singular matrix in gaussj"});
+  // No crossing with a parameter that is not a number: the spline stays everywhere.
+  for (int x = 1; x <= kN; ++x) EXPECT_EQ(V[x], 5000.0) << "R = " << radius(x);
+  ASSERT_EQ(read_lines("potext.out").size(), 3u);
+  EXPECT_EQ(read_lines("potext.out")[2], "           Parameter  6  0.100000000E+07  0");
 }
 
 }  // namespace

@@ -23,6 +23,10 @@ TEST(SelectRepresentation, OnlyTheExactUpperCasePairsSelectAnalyticOrMlj) {
   }
 }
 
+// Rmin = 1.25, Rmax = 11, N = 40: h = 9.75/39 = 0.25 and R0 = 1.0, both exact, so grid point i
+// lies at 1 + i/4.
+const RadialGrid kGrid(1.25, 11.0, 40);
+
 class PotentialBuilderTest : public PecFileTest {
  protected:
   std::vector<double> V = std::vector<double>(41, 0.0);
@@ -39,18 +43,21 @@ TEST_F(PotentialBuilderTest, DispatchesOnTheSelectionText) {
   write_file("an.pot", test::header(1, "AN") + kAnalytic);
   write_file("pw.pot", test::header(2, "  ") + kPointwise);
   double Uinf = 0.0;
-  auto console = test::console_of([&] { Uinf = builder.build("mlj.pot", "ML", V, 1.0, 0.25, 40); });
+  auto console = test::console_of(
+      [&] { Uinf = builder.build("mlj.pot", "ML", V, kGrid, throw_on_numerical_failure); });
   EXPECT_EQ(console, std::vector<std::string>{" MLJ PEC (Le Roy)"});
   EXPECT_EQ(Uinf, 5000.0);
   EXPECT_EQ(V[4], 0.0);  // R = Re
 
-  console = test::console_of([&] { Uinf = builder.build("an.pot", "AN", V, 1.0, 0.25, 40); });
+  console = test::console_of(
+      [&] { Uinf = builder.build("an.pot", "AN", V, kGrid, throw_on_numerical_failure); });
   EXPECT_EQ(console[0], " Analytic PEC (Tiemann)");
   EXPECT_EQ(Uinf, 100.0);
   EXPECT_EQ(V[10], -4000.0);  // a constant series between Ri and Ro
 
   for (const char* pectype : {"  ", "an", "ml", "PW"}) {
-    console = test::console_of([&] { Uinf = builder.build("pw.pot", pectype, V, 1.0, 0.25, 40); });
+    console = test::console_of(
+        [&] { Uinf = builder.build("pw.pot", pectype, V, kGrid, throw_on_numerical_failure); });
     EXPECT_EQ(console, std::vector<std::string>{" Pointwise PEC (delault)"}) << pectype;
     EXPECT_EQ(Uinf, kUinfUnset);
     EXPECT_DOUBLE_EQ(V[8], 30.0);  // R = 3 on the straight line, continued beyond the table
@@ -63,25 +70,33 @@ TEST_F(PotentialBuilderTest, ResultsDependOnlyOnTheFileAndTheGrid) {
   write_file("pw.pot", test::header(2, "PW") + kPointwise);
   std::vector<double> first(41, 0.0);
   test::console_of([&] {
-    builder.build("pw.pot", "PW", first, 1.0, 0.25, 40);
-    builder.build("ext.pot", "PW", V, 1.0, 0.25, 40);
-    builder.build("pw.pot", "PW", V, 1.0, 0.25, 40);
+    builder.build("pw.pot", "PW", first, kGrid, throw_on_numerical_failure);
+    builder.build("ext.pot", "PW", V, kGrid, throw_on_numerical_failure);
+    builder.build("pw.pot", "PW", V, kGrid, throw_on_numerical_failure);
   });
   EXPECT_EQ(V, first);
 }
 
 TEST_F(PotentialBuilderTest, RefusesGridsOfFewerThanTwoPointsAndShortArrays) {
   write_file("pw.pot", test::header(2, "PW") + kPointwise);
-  EXPECT_EQ(test::stop_message([&] { builder.build("pw.pot", "PW", V, 1.0, 0.25, 1); }),
+  EXPECT_EQ(test::stop_message([&] {
+              builder.build("pw.pot", "PW", V, RadialGrid(1.25, 11.0, 1),
+                            throw_on_numerical_failure);
+            }),
             "velk: pw.pot: the radial grid needs at least 2 points, N = 1");
-  EXPECT_THROW(test::console_of([&] { builder.build("pw.pot", "PW", V, 1.0, 0.25, 41); }),
+  EXPECT_THROW(test::console_of([&] {
+                 builder.build("pw.pot", "PW", V, RadialGrid(1.25, 11.25, 41),
+                               throw_on_numerical_failure);
+               }),
                std::invalid_argument);
 }
 
 TEST_F(PotentialBuilderTest, GridOfTwoPointsHasThemAtItsEnds) {
   write_file("pw.pot", test::header(2, "PW") + kPointwise);
   // Rmin = 1, Rmax = 2, N = 2: h = 1, R0 = 0.
-  test::console_of([&] { builder.build("pw.pot", "PW", V, 0.0, 1.0, 2); });
+  test::console_of([&] {
+    builder.build("pw.pot", "PW", V, RadialGrid(1.0, 2.0, 2), throw_on_numerical_failure);
+  });
   EXPECT_EQ(V[1], 10.0);
   EXPECT_EQ(V[2], 20.0);
 }

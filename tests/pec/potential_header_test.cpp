@@ -77,55 +77,66 @@ TEST_F(PotentialHeaderTest, AMissingSelectionLineIsAnInputError) {
   EXPECT_THROW(read_potential_header("cut.pot"), InputError);
 }
 
-TEST_F(PotentialHeaderTest, BuildersSkipTheHeaderWithTheirOwnLimit) {
+TEST_F(PotentialHeaderTest, BuildersReadTheHeaderAndJudgeTheirCountApart) {
   write_file("ok.pot", test::header(51, "ML") + "2.5   first line of the body\n");
   FreeFormatReader in("ok.pot");
-  // The limit itself is accepted.
-  EXPECT_EQ(skip_potential_header(in, 51, "too many", "lines"), 51);
+  int32_t Npts = 0;
+  read_builder_header(in, 51, Npts);
+  EXPECT_EQ(Npts, 51);
   double first = 0.0;
   in.read(first);
   EXPECT_EQ(first, 2.5);
+  // The limit itself is accepted.
+  EXPECT_NO_THROW(check_builder_count("ok.pot", 51, 51, "too many", "lines"));
 
-  write_file("over.pot", test::header(52, "ML"));
+  // Beyond the limit the reader stops after line 1: the rest need not exist.
+  write_file("over.pot", "52\n");
   FreeFormatReader over("over.pot");
-  try {
-    skip_potential_header(over, 51, "number of parameters must be less than 51", "lines");
-    ADD_FAILURE() << "52 lines accepted";
-  } catch (const StopRun& stop) {
-    EXPECT_STREQ(stop.what(), "number of parameters must be less than 51");
-  }
-
-  write_file("neg.pot", test::header(-1, "ML"));
-  FreeFormatReader negative("neg.pot");
-  try {
-    skip_potential_header(negative, 51, "too many", "coefficient lines");
-    ADD_FAILURE() << "a negative count accepted";
-  } catch (const StopRun& stop) {
-    EXPECT_STREQ(stop.what(),
-                 "velk: neg.pot: line 1: the number of coefficient lines is "
-                 "negative (-1)");
-  }
+  read_builder_header(over, 51, Npts);
+  EXPECT_EQ(Npts, 52);
+  EXPECT_EQ(over.line_number(), 1);
+  EXPECT_EQ(test::stop_message([] {
+              check_builder_count("over.pot", 52, 51, "number of parameters must be less than 51",
+                                  "lines");
+            }),
+            "number of parameters must be less than 51");
+  EXPECT_EQ(test::stop_message(
+                [] { check_builder_count("neg.pot", -1, 51, "too many", "coefficient lines"); }),
+            "velk: neg.pot: line 1: the number of coefficient lines is negative (-1)");
 }
 
 TEST_F(PotentialHeaderTest, BuildersReadOnlyTheFirstValueOfLineTwo) {
   // Unlike the driver's read, the builder's read of line 2 ends on that line.
   write_file("short.pot", "3\n15.0\n0\n0.0\n0.0\na\nb\nPW\n9.5\n");
   FreeFormatReader in("short.pot");
-  EXPECT_EQ(skip_potential_header(in, 500, "too many", "points"), 3);
+  int32_t Npts = 0;
+  read_builder_header(in, 500, Npts);
+  EXPECT_EQ(Npts, 3);
   double first = 0.0;
   in.read(first);
   EXPECT_EQ(first, 9.5);
 }
 
-TEST(GridTest, RadiiUseTheFloatingPointCounter) {
-  const double R0 = 1.9 - 0.1;
-  EXPECT_EQ(grid_radius(R0, 0.1, 3.0), R0 + 3.0 * 0.1);
-  EXPECT_THROW(require_positive_grid("g.pot", -0.5, 0.25, 4, "MLJ"), StopRun);
+TEST_F(PotentialHeaderTest, ReadFailuresAreKeptForLater) {
+  write_file("cut.pot", "3\n");
+  int32_t Npts = 0;
+  const auto failure = read_until_failure([&] {
+    FreeFormatReader in("cut.pot");
+    read_builder_header(in, 500, Npts);
+  });
+  EXPECT_EQ(Npts, 3);
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_THROW(throw_read_failure(failure), InputError);
+  EXPECT_NO_THROW(throw_read_failure(std::nullopt));
+}
+
+TEST(GridTest, PositiveGridAndSlots) {
+  EXPECT_THROW(require_positive_grid("g.pot", test::grid_of(-0.5, 0.25, 4), "MLJ"), StopRun);
   // Point 1 lies at exactly 0.
-  EXPECT_THROW(require_positive_grid("g.pot", -0.25, 0.25, 4, "MLJ"), StopRun);
+  EXPECT_THROW(require_positive_grid("g.pot", test::grid_of(-0.25, 0.25, 4), "MLJ"), StopRun);
   // A grid running downwards has its smallest radius at point N.
-  EXPECT_THROW(require_positive_grid("g.pot", 1.25, -0.25, 5, "MLJ"), StopRun);
-  EXPECT_NO_THROW(require_positive_grid("g.pot", 0.0, 0.25, 4, "MLJ"));
+  EXPECT_THROW(require_positive_grid("g.pot", test::grid_of(1.25, -0.25, 5), "MLJ"), StopRun);
+  EXPECT_NO_THROW(require_positive_grid("g.pot", test::grid_of(0.0, 0.25, 4), "MLJ"));
   std::vector<double> V(5);
   EXPECT_NO_THROW(require_grid_slots(V, 4, "test"));
   EXPECT_THROW(require_grid_slots(V, 5, "test"), std::invalid_argument);

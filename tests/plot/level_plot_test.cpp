@@ -460,5 +460,33 @@ TEST_F(LevelFileTest, StateRecordsAreReadWithoutTheRestOfTheControlFile) {
   EXPECT_THROW(read_state_inputs("velk.inf"), InputError);
 }
 
+// velk-plot never waits on standard input: a fit that fails (its window holds no grid point, so
+// the normal matrix is singular) is told on standard error and the curve is drawn with the values
+// at hand, the spline of the table here.
+class FailedFitTest : public PlotDirTest {};
+
+TEST_F(FailedFitTest, IsAWarningOnStandardErrorAndTheCurveIsStillBuilt) {
+  write_file("fit.pot",
+             "3   points\n7.5 7.5 7.5 7.5 7.5\n0\n0.0\n0.0\nline 6\nline 7\nPW\n0.0\n0.0\n"
+             "2.0 300.0\n3.0 100.0\n4.0 200.0\n"
+             "y\n3.51 3.52 0.0\n250.0 1\n1\n6 1.0e3 0\n");
+  StateInput state;
+  state.file = "fit.pot     ";
+  state.mass_index = 1;
+  state.Rmin = 2.0;
+  state.Rmax = 4.0;
+  state.N = 21;  // step 0.1: no grid point inside [3.51, 3.52]
+  ::testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStdout();
+  const PotentialCurve curve = build_potential_curve(state);
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "velk-plot: warning: singular matrix in gaussj\n");
+  // The table's own points on the grid: the spline passes through them.
+  EXPECT_EQ(curve.V[1], 300.0);
+  EXPECT_EQ(curve.V[21], 200.0);
+  EXPECT_EQ(curve.asymptote, 250.0);
+}
+
 }  // namespace
 }  // namespace velk::plot

@@ -407,7 +407,8 @@ TEST(ForwardSolverQuasiBound, InwardSolutionStartsFromBiAtOuterTurningPoint) {
     ASSERT_LE(jt, 0);
     ASSERT_GE(Rt, c.g.R(x.k3));
     const double expected =
-        airy_functions(-(c.g.R(x.k3) - Rt) * s).bi / airy_functions(-(c.g.R(x.k3 - 1) - Rt) * s).bi;
+        airy_functions(-(c.g.R(x.k3) - Rt) * s, throw_on_numerical_failure).bi /
+        airy_functions(-(c.g.R(x.k3 - 1) - Rt) * s, throw_on_numerical_failure).bi;
     const auto Y = solver.Ygrid();
     EXPECT_NEAR(Y[x.k3] / Y[x.k3 - 1], expected, 1e-12 * std::abs(expected)) << "v=" << v;
   }

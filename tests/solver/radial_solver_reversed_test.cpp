@@ -172,7 +172,8 @@ TEST(ReversedSolverQuasiBound, OuterSolutionStartsFromBiAtTurningPoint) {
     const double s = std::pow(dVt / c.g.h, 0.3333333432674408);
     const double Rt = c.g.R(x.k3) - jt * c.g.h / 100;
     const double expected =
-        airy_functions((c.g.R(x.k3) - Rt) * s).bi / airy_functions((c.g.R(x.k3 - 1) - Rt) * s).bi;
+        airy_functions((c.g.R(x.k3) - Rt) * s, throw_on_numerical_failure).bi /
+        airy_functions((c.g.R(x.k3 - 1) - Rt) * s, throw_on_numerical_failure).bi;
     const auto Y = solver.Ygrid();
     EXPECT_NEAR(Y[x.k3] / Y[x.k3 - 1], expected, 1e-12 * std::abs(expected)) << "v=" << v;
   }
@@ -348,8 +349,8 @@ FirstCorrection reference_first_correction(const MirroredResonance& c, double E)
   const int k3 = x.k3;
   const double s = std::pow(dVt / g.h, 0.3333333432674408);
   const double Rt = g.R(k3) - jt * g.h / 100;
-  Y[k3] = airy_functions((g.R(k3) - Rt) * s).bi;
-  Y[k3 - 1] = airy_functions((g.R(k3 - 1) - Rt) * s).bi;
+  Y[k3] = airy_functions((g.R(k3) - Rt) * s, throw_on_numerical_failure).bi;
+  Y[k3 - 1] = airy_functions((g.R(k3 - 1) - Rt) * s, throw_on_numerical_failure).bi;
   for (int j = k3 + 1; j <= N; ++j) {
     Y[j] = ((10 * T[j - 1] + 2) * Y[j - 1] - (1 - T[j - 2]) * Y[j - 2]) / (1 - T[j]);
     if (Y[j] * Y[j] > 1e40) {

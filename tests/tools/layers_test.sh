@@ -18,7 +18,7 @@ check() {  # check LAYER FORBIDDEN...
 check plot run solver
 check solver run plot
 check pec run solver plot
-check numlib run solver pec plot
+check numlib run solver pec plot io
 check io run solver pec numlib plot
 [ $status -eq 0 ] && echo "layers: every include points downwards"
 exit $status
