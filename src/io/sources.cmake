@@ -1,8 +1,3 @@
-list(APPEND VELK_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/console.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/free_format_reader.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/formatted_output.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/output_file.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/level_file.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/state_records.cpp
-)
+# The sources of src/io, named relative to this folder.
+set(VELK_LAYER_FILES console.cpp free_format_reader.cpp formatted_output.cpp output_file.cpp
+    level_file.cpp state_records.cpp)

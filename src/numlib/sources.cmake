@@ -1,7 +1,2 @@
-# sources of src/numlib
-list(APPEND VELK_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/airy.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/bessel.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/chebyshev.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/least_squares.cpp
-)
+# The sources of src/numlib, named relative to this folder.
+set(VELK_LAYER_FILES airy.cpp bessel.cpp chebyshev.cpp least_squares.cpp)

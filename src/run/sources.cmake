@@ -1,8 +1,3 @@
-list(APPEND VELK_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/control_file.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dunham.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/pause.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/state_levels.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/transitions.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/run_sequence.cpp
-)
+# The sources of src/run, named relative to this folder.
+set(VELK_LAYER_FILES control_file.cpp dunham.cpp pause.cpp state_levels.cpp transitions.cpp
+    run_sequence.cpp)
