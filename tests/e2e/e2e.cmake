@@ -21,3 +21,10 @@ if(Python3_Interpreter_FOUND)
 else()
   message(WARNING "python3 not found: the e2e/hostile_* tests are not registered")
 endif()
+
+# Outputs interrupted by SIGINT and SIGTERM while they are written keep their earlier content.
+if(Python3_Interpreter_FOUND)
+  add_test(NAME e2e/interrupts
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tools/check_interrupts.py
+                   $<TARGET_FILE:velk>)
+endif()

@@ -32,6 +32,7 @@ line per failure and "N passed, N failed" at the end; the exit status is 1 on an
 
 import os
 import resource
+import signal
 import subprocess
 import sys
 import tempfile
@@ -73,21 +74,31 @@ class Checker:
         self.passed = 0
         self.failed = 0
 
-    def run(self, files, prepare=None):
+    def run(self, files, prepare=None, file_size_limit=None):
         """Runs the binary in a fresh directory holding `files`; returns (status, console lines,
-        directory listing after the run). `prepare` may add things to the directory first."""
+        directory listing after the run). `prepare` may add things to the directory first. With
+        `file_size_limit` (bytes) no file can grow beyond it, as on a full disk. The contents of
+        the regular files after the run are kept in self.contents."""
+        def limit():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (file_size_limit, file_size_limit))
         with tempfile.TemporaryDirectory() as work:
             cases.write_files(work, files)
             if prepare:
                 prepare(work)
             result = subprocess.run([self.binary], cwd=work, stdin=subprocess.DEVNULL,
-                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300)
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300,
+                                    preexec_fn=limit if file_size_limit else None)
             lines = result.stdout.decode("latin-1").rstrip("\n").split("\n")
             listing = {}
+            self.contents = {}
             for name in os.listdir(work):
                 path = os.path.join(work, name)
                 listing[name] = "dir" if os.path.isdir(path) and not os.path.islink(path) else \
                     ("link" if os.path.islink(path) else "file")
+                if listing[name] == "file":
+                    with open(path, "rb") as f:
+                        self.contents[name] = f.read()
             return result.returncode, lines, result.stderr.decode("latin-1"), listing
 
     def expect(self, label, ok, detail):
@@ -97,8 +108,9 @@ class Checker:
             self.failed += 1
             print("FAIL %s: %s" % (label, detail))
 
-    def expect_error(self, label, files, status, message, prepare=None, check_listing=None):
-        got_status, lines, stderr, listing = self.run(files, prepare)
+    def expect_error(self, label, files, status, message, prepare=None, check_listing=None,
+                     file_size_limit=None):
+        got_status, lines, stderr, listing = self.run(files, prepare, file_size_limit)
         ok = got_status == status and lines[-1] == message and not stderr
         detail = "status %d, last line %r%s (expected %d, %r)" % (
             got_status, lines[-1], ", stderr " + stderr[:200] if stderr else "", status, message)
@@ -198,30 +210,51 @@ def check_unwritable(checker):
     one_level = cases.dunham_files(r15="n", r19="y")
     pointwise = cases.pw_files()
 
-    checker.expect_error("Astate.dat is a directory", dunham_table, 2,
-                         'velk: cannot write output file "Astate.dat"', directory("Astate.dat"),
-                         directory_kept("Astate.dat"))
-    checker.expect_error("vel_tran.out is a directory", one_level, 2,
-                         'velk: cannot write output file "vel_tran.out"',
-                         directory("vel_tran.out"), directory_kept("vel_tran.out"))
-    checker.expect_error("BstateQ.dat is a directory", one_level, 2,
-                         'velk: cannot write output file "BstateQ.dat"', directory("BstateQ.dat"),
-                         directory_kept("BstateQ.dat"))
-    checker.expect_error("potext.out is a directory", pointwise, 2,
-                         'velk: cannot write output file "potext.out"', directory("potext.out"),
-                         directory_kept("potext.out"))
+    for name, files in (("Astate.dat", dunham_table), ("vel_tran.out", one_level),
+                        ("BstateQ.dat", one_level), ("potext.out", pointwise)):
+        checker.expect_error("%s is a directory" % name, files, 2,
+                             'velk: cannot write output file "%s": it is a directory' % name,
+                             directory(name), directory_kept(name))
+
+    # An output name that is a link is replaced by the new file; what it pointed to is not
+    # written through (the run succeeds although /dev/full takes no byte).
     if os.path.exists("/dev/full"):
-        # Writes fail with "no space left": the failure shows when the file is flushed at the
-        # latest, and the run must not end as if the file were complete.
-        checker.expect_error("Astate.dat on a full device", dunham_table, 2,
-                             'velk: writing output file "Astate.dat" failed',
-                             full_device("Astate.dat"))
-        checker.expect_error("vel_tran.out on a full device", one_level, 2,
-                             'velk: writing output file "vel_tran.out" failed',
-                             full_device("vel_tran.out"))
-        checker.expect_error("potext.out on a full device", pointwise, 2,
-                             'velk: writing output file "potext.out" failed',
-                             full_device("potext.out"))
+        status, lines, stderr, listing = checker.run(dunham_table, full_device("Astate.dat"))
+        checker.expect("a link named Astate.dat is replaced",
+                       status == 0 and listing.get("Astate.dat") == "file",
+                       "status %d, last line %r, Astate.dat is a %s" %
+                       (status, lines[-1], listing.get("Astate.dat")))
+
+    # A disk that fills up while an output is written: the run ends with status 2 naming the
+    # file, and the output keeps what it held before (no empty or cut file, no temporary left).
+    previous = b"the table of an earlier run\n"
+
+    def earlier(*names):
+        def prepare(work):
+            for name in names:
+                with open(os.path.join(work, name), "wb") as f:
+                    f.write(previous)
+        return prepare
+
+    def kept(*names):
+        def check(listing):
+            for name in names:
+                if checker.contents.get(name) != previous:
+                    return "%s lost its earlier content: %r" % (name, checker.contents.get(name))
+            stray = [n for n in listing if ".velk-" in n]
+            return "temporary files left: %s" % stray if stray else None
+        return check
+
+    # (file that fills the disk, case, size limit in bytes, outputs that must keep their content)
+    # The one-level run writes Astate.dat (228 bytes) in full before BstateQ.dat (304) meets the
+    # limit of 250; BstateQ.dat and vel_tran.out, never completed, keep what they held.
+    for name, files, limit, outputs in (
+            ("Astate.dat", dunham_table, 200, ("Astate.dat",)),
+            ("BstateQ.dat", one_level, 250, ("BstateQ.dat", "vel_tran.out")),
+            ("potext.out", pointwise, 200, ("potext.out", "Astate.dat"))):
+        checker.expect_error("%s on a full disk" % name, files, 2,
+                             'velk: writing output file "%s" failed: File too large' % name,
+                             earlier(*outputs), kept(*outputs), file_size_limit=limit)
 
     without_control = {k: v for k, v in dunham_table.items() if k != "velk.inf"}
     checker.expect_error("velk.inf is a directory", without_control, 2,
