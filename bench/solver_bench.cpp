@@ -11,6 +11,7 @@
 #include <cmath>
 #include <vector>
 
+#include "numlib/constants.h"
 #include "solver/landmarks.h"
 #include "solver/radial_solver.h"
 
@@ -50,7 +51,7 @@ void solve_benchmark(benchmark::State& state, bool mirrored) {
   int64_t point_iterations = 0;
   for (auto _ : state) {
     const double E = (Umin + Umax + toadd) * 0.5;
-    const double dE = (Umax - Umin - toadd) * 0.5 - 9.999999974752427e-07;
+    const double dE = (Umax - Umin - toadd) * 0.5 - velk::constants::kWindowMargin;
     const velk::LevelSolution solution = solver.solve(g.V, g.grid, kMu, {10, E, dE, 100, 1e-6});
     r = solution.results;
     benchmark::DoNotOptimize(solution.E);
@@ -75,7 +76,7 @@ void BM_BareNumerov(benchmark::State& state) {
   const MorseGrid g(static_cast<int>(state.range(0)));
   const double E = 1500.0;
   std::vector<double> T(g.V.size()), Y(g.V.size());
-  const double c = g.h * g.h * kMu * 0.059320315048355776;
+  const double c = g.h * g.h * kMu * velk::constants::kTwoUOverHbar2;
   for (int i = 1; i <= g.N; ++i) T[i] = c * (g.V[i] - E) / 12;
   int64_t points = 0;
   for (auto _ : state) {
