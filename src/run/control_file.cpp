@@ -61,6 +61,8 @@ RunControl read_control_file(const std::string& path) {
   if (control.A.N > kMaxGridPoints || control.B.N > kMaxGridPoints) {
     throw StopRun("number of points must be less than 50000");
   }
+  // "OK" carries the one-level switch letter glued to it ("OKy", "OKn"): a line of the console
+  // record as users know it, not a slip.
   console_line(FreeLine() << "OK" + std::string(1, control.one_level.switch_flag));
   return control;
 }
