@@ -1,7 +1,6 @@
 #include "io/console.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <iostream>
@@ -9,6 +8,7 @@
 #include <string>
 
 #include "io/formatted_output.h"
+#include "support/temp_dir.h"
 
 namespace velk {
 namespace {
@@ -21,17 +21,11 @@ class ConsoleTest : public ::testing::Test {
   void SetUp() override {
     saved_in_ = std::cin.rdbuf(input_.rdbuf());
     saved_out_ = std::cout.rdbuf(output_.rdbuf());
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("velk_console_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
   }
   void TearDown() override {
     std::cin.rdbuf(saved_in_);
     std::cout.rdbuf(saved_out_);
     std::cin.clear();
-    fs::remove_all(dir_);
   }
 
   void give_input(const std::string& text) { input_.str(text); }
@@ -46,7 +40,7 @@ class ConsoleTest : public ::testing::Test {
   std::ostringstream output_;
   std::streambuf* saved_in_ = nullptr;
   std::streambuf* saved_out_ = nullptr;
-  fs::path dir_;
+  test::TempDir dir_{"velk_console"};
 };
 
 TEST_F(ConsoleTest, ConsoleLineEndsTheLine) {

@@ -1,7 +1,6 @@
 #include "io/free_format_reader.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cfloat>
 #include <cmath>
@@ -12,6 +11,7 @@
 #include <string>
 
 #include "io/errors.h"
+#include "support/temp_dir.h"
 
 namespace velk {
 namespace {
@@ -21,15 +21,6 @@ namespace fs = std::filesystem;
 // Each test writes its input files into a directory of its own.
 class FreeFormatReaderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("velk_reader_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Writes `content` byte for byte (no line end is added) and returns the path.
   std::string write(const std::string& name, const std::string& content) {
     const fs::path path = dir_ / name;
@@ -49,7 +40,7 @@ class FreeFormatReaderTest : public ::testing::Test {
     return "";
   }
 
-  fs::path dir_;
+  test::TempDir dir_{"velk_reader"};
 };
 
 TEST_F(FreeFormatReaderTest, ReadContinuesOverLinesAndIgnoresTheRestOfItsLastLine) {
