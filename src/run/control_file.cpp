@@ -57,6 +57,8 @@ RunControl read_control_file(const std::string& path) {
     if (const auto flag = in.try_read_text(1)) control.lifflag = (*flag)[0];
   }
 
+  // The stop messages read as users' scripts expect them: "Velk3:" names the program's version,
+  // and "less than 50000" stands although a grid of exactly 50000 points is taken.
   if (control.lifflag == 'y') throw StopRun("Velk3: LIF simulation not supported.");
   if (control.A.N > kMaxGridPoints || control.B.N > kMaxGridPoints) {
     throw StopRun("number of points must be less than 50000");

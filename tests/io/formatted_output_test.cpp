@@ -4,7 +4,6 @@
 
 #include <cfloat>
 #include <cstdint>
-#include <limits>
 #include <stdexcept>
 #include <string>
 #include <vector>
