@@ -10,6 +10,15 @@ Run it over the cases (from the repository root; --bin is needed for the finer-g
 finer-grid runs are skipped. Each case ends with "PASS" or with the list of its failures; the
 exit status is 1 when any case failed.
 
+    python3 tests/e2e/tools/check_levels.py --bin build/velk --every
+
+is the CTest test e2e/golden_potential: every e2e case folder, those under bad/ included. The cases
+it cannot check are listed with the reason (no potential state: dunham_expected.py --check takes
+them; a Dunham state beside a potential one; a grid too coarse for the Sturm count; a malformed
+input whose refusal make_bad_cases.py declares, of which status and message are still compared).
+It fails when a case fails, when a case whose README names this script is skipped, and when no
+case was checked.
+
 What is checked, for every case, against the files under CASE/expected/:
 
 1. The curves. velk.inf and the potential files are read again here and every curve is tabulated

@@ -13,6 +13,13 @@ or every case whose README.md names this script:
 
     python3 tests/e2e/tools/dunham_expected.py --all
 
+Compare instead of writing, the CTest test e2e/golden_dunham: with --check, every e2e case folder
+(those under bad/ included) whose run reaches no state given by a potential file is computed here
+and compared byte for byte with its expected/ folder; the others are listed as skipped, and a case
+whose README names this script but needs a potential fails, as does a run that compares nothing:
+
+    python3 tests/e2e/tools/dunham_expected.py --check
+
 Standard library only. Numerics follow the program's conventions: 64-bit sums in the order of the
 closed form, integer powers by square-and-multiply, the parity partial sums and the product
 J(J+1) qv rounded to single precision, wavenumbers formed from the energies as they stand in the
