@@ -1,6 +1,10 @@
 #!/usr/bin/env python3
 """Independent check of the e2e cases whose states are given by potential files.
 
+A state given by Dunham coefficients beside a potential one (an absorption or fluorescence run) is
+taken from the closed form of dunham_expected.py: its level files are compared line for line and
+its term values enter the transitions.
+
 Run it over the cases (from the repository root; --bin is needed for the finer-grid runs):
 
     python3 tests/e2e/tools/check_levels.py --bin build-e2e/velk --all
@@ -14,7 +18,7 @@ exit status is 1 when any case failed.
 
 is the CTest test e2e/golden_potential: every e2e case folder, those under bad/ included. The cases
 it cannot check are listed with the reason (no potential state: dunham_expected.py --check takes
-them; a Dunham state beside a potential one; a grid too coarse for the Sturm count; a malformed
+them; a grid too coarse for the Sturm count; a malformed
 input whose refusal make_bad_cases.py declares, of which status and message are still compared).
 It fails when a case fails, when a case whose README names this script is skipped, and when no
 case was checked.
@@ -695,10 +699,6 @@ class SturmCountInvalid(ValueError):
     """The grid is too coarse for the count: some T_i >= 1 makes a pivot change sign twice."""
 
 
-class DunhamState(Exception):
-    """The run computes a state given by Dunham coefficients, which dunham_expected.py checks."""
-
-
 class Levels:
     """Numerov levels of one Ueff by Sturm counts."""
 
@@ -1248,7 +1248,8 @@ class Case:
         st = call.state
         console = self.console
         if st.kind == "d":
-            raise DunhamState("state %s is given by Dunham coefficients" % call.state_name)
+            self.dunham_request(call)
+            return
         name = st.file.rstrip()
         if st.N > 50000:
             raise exact_stop("number of points must be less than 50000")
@@ -1315,6 +1316,23 @@ class Case:
                 res.stopped_at = J
                 raise exact_stop("Umin >  Umax")
             console.append(("retries", call, J))
+
+    def dunham_request(self, call):
+        """A state given by Dunham coefficients: its level file from the closed form of
+        dunham_expected.py, which prints nothing on the console."""
+        de = dunham_module()
+        workdir = de.WorkDir(de.read_inputs(self.dir))
+        vmin, vmax, Jmin, Jmax, pmin, pmax = call.ranges
+        try:
+            de.dunham_levels(workdir, call.state.file, vmin, vmax, Jmin, Jmax, pmin, pmax, call.levelfile)
+            data = de.read_dunham_file(workdir, call.state.file)
+        except (de.InputError, de.StopRun) as err:
+            message = str(err)
+            raise Stop(2 if isinstance(err, de.InputError) else 1, message, lambda line: line == message)
+        res = CallResult()
+        res.dunham_lines = workdir.files[call.levelfile].split("\n")[:-1]
+        res.dunham_term = lambda v, J, p: de.dunham_term(data, v, J, p)
+        self.calls.append((call, res))
 
     def run_jobs(self):
         c = self.control
@@ -1507,6 +1525,9 @@ class Case:
                 if self.stop is None or res is not self.calls[-1][1]:
                     self.fail("%s is not among the expected files" % fname)
                 continue
+            if hasattr(res, "dunham_lines"):
+                self.check_dunham_file(fname, res, got)
+                continue
             head = self.header_lines(call)
             if got[:6] != head:
                 for k in range(6):
@@ -1514,6 +1535,21 @@ class Case:
                         self.fail("%s header line %d: %r, expected %r" % (fname, k + 1, got[k] if k < len(got) else None, head[k]))
                         break
             self.check_levels_of(fname, call, res, got[6:])
+
+    def check_dunham_file(self, fname, res, got):
+        """A Dunham level file equals the closed form laid out, line for line."""
+        want = res.dunham_lines
+        for n, (g, w) in enumerate(zip(got, want), start=1):
+            if g != w:
+                self.fail("%s line %d: %r, the closed form gives %r" % (fname, n, g, w))
+                break
+        else:
+            if len(got) != len(want):
+                self.fail("%s: %d lines, the closed form gives %d" % (fname, len(got), len(want)))
+            else:
+                self.note("%s: all %d lines equal those of the closed form" % (fname, len(got)))
+        res.records = [{"v": int(line[5:9]), "J": int(line[9:13]), "E": float(line[13:28]), "Par": int(line[28:31])}
+                       for line in got[6:]]
 
     def check_levels_of(self, fname, call, res, lines):
         solver = self.solver(call.state_name)
@@ -1699,6 +1735,9 @@ class Case:
                     if (r["v"], r["J"], r["Par"]) == (v, J, p):
                         return r["E"]
             return math.nan
+        for call, res in self.calls:
+            if call.state_name == state_name and hasattr(res, "dunham_term"):
+                return res.dunham_term(v, J, p)
         solver = self.solver(state_name)
         return solver.bound_level(v, J) + solver.shift(J, p)
 
@@ -1855,6 +1894,8 @@ class Case:
         got = self.expected("potext.out")
         last = None
         for call, res in self.calls:
+            if call.state.kind == "d":
+                continue
             curve = self.solver(call.state_name).curve
             if curve.potext is not None:
                 last = curve
@@ -1984,7 +2025,7 @@ class Case:
             worst = 0.0
             compared = 0
             for fname, (call, res) in sorted(self.final_calls().items()):
-                if not hasattr(res, "records"):
+                if not hasattr(res, "records") or hasattr(res, "dunham_lines"):
                     continue
                 path = os.path.join(work, fname)
                 with open(path) as f:
@@ -2035,7 +2076,8 @@ class Case:
         c = self.control
         if self.stop is None and "y" in (c.one_switch, c.known_switch, c.win_switch):
             written.add("vel_tran.out")
-        if any(self.solver(cl.state_name).curve.potext is not None for cl, _ in self.calls):
+        if any(cl.state.kind != "d" and self.solver(cl.state_name).curve.potext is not None
+               for cl, _ in self.calls):
             written.add("potext.out")
         for n in sorted(names - written):
             self.fail("expected/%s is a file the run does not write" % n)
@@ -2054,13 +2096,18 @@ def every_case(root):
     return cases
 
 
-def computed_by_dunham_expected(case_dir):
-    """True when dunham_expected.py computes the whole run (no potential state is reached)."""
+def dunham_module():
+    """dunham_expected.py beside this script: the closed form of the Dunham states."""
     sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
     import dunham_expected
 
+    return dunham_expected
+
+
+def computed_by_dunham_expected(case_dir):
+    """True when dunham_expected.py computes the whole run (no potential state is reached)."""
     try:
-        dunham_expected.expected_files(case_dir)
+        dunham_module().expected_files(case_dir)
     except NotImplementedError:
         return False
     return True
@@ -2078,8 +2125,7 @@ def declared_refusals():
 def check_every_case(root, binary):
     """Checks every e2e case this script can compute and lists the others with the reason.
 
-    Skipped: runs that reach no potential state (dunham_expected.py checks them), runs that
-    compute a state given by Dunham coefficients beside a potential one, grids too coarse for the Sturm count, and malformed
+    Skipped: runs that reach no potential state (dunham_expected.py checks them), grids too coarse for the Sturm count, and malformed
     inputs under bad/ whose refusal lies beyond the reader here; of these the status and the last
     console line must still be those make_bad_cases.py declares. Fails on any failure of a checked
     case, on a skipped case whose README names this script, and when no case was checked."""
@@ -2097,8 +2143,6 @@ def check_every_case(root, binary):
         started = time.time()
         try:
             case.run()
-        except DunhamState as err:
-            why = "%s beside a potential state: neither checker computes both" % err
         except SturmCountInvalid as err:
             why = "the independent levels cannot be counted: %s" % err
         except Exception as err:  # a fault of the tool or an input beyond its reader
