@@ -2,7 +2,6 @@
 // dispatch, the effective potential and the solver for v = 0..2, J = 0..1, both parities, on a
 // grid of 200 points, forward or reversed by the first byte. The level file is written as in a run.
 #include <cstdint>
-#include <memory>
 
 #include "fuzz_support.h"
 #include "solver/level_driver.h"

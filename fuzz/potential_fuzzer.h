@@ -3,7 +3,6 @@
 // 1 to 12 Å, so that each execution is quick).
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <span>
 #include <vector>

@@ -4,7 +4,6 @@
 // user's choice, not a fault. A run that ends in an internal error (status 3) is a finding.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "fuzz_support.h"

@@ -1,6 +1,5 @@
 #include "io/free_format_reader.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>

@@ -17,7 +17,7 @@ constexpr double kTickSlack = 1e-9;
 }  // namespace
 
 LinearMap::LinearMap(double data_lo, double data_hi, double pixel_lo, double pixel_hi)
-    : data_lo_(data_lo), data_hi_(data_hi), pixel_lo_(pixel_lo) {
+    : data_lo_(data_lo), pixel_lo_(pixel_lo) {
   if (!std::isfinite(data_lo) || !std::isfinite(data_hi) || !std::isfinite(pixel_lo) ||
       !std::isfinite(pixel_hi) || data_lo == data_hi) {
     throw std::invalid_argument("velk-plot: an axis needs two different finite ends");

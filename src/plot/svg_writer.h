@@ -35,12 +35,9 @@ class LinearMap {
  public:
   LinearMap(double data_lo, double data_hi, double pixel_lo, double pixel_hi);
   double operator()(double value) const { return pixel_lo_ + (value - data_lo_) * scale_; }
-  double inverse(double pixel) const { return data_lo_ + (pixel - pixel_lo_) / scale_; }
-  double data_lo() const { return data_lo_; }
-  double data_hi() const { return data_hi_; }
 
  private:
-  double data_lo_, data_hi_, pixel_lo_, scale_;
+  double data_lo_, pixel_lo_, scale_;
 };
 
 // The largest step of the 1-2-5 sequence (1, 2, 5, 10, 20, ... times a power of ten) that is not

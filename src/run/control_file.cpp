@@ -51,10 +51,14 @@ RunControl read_control_file(const std::string& path) {
     if (const auto flag = in.try_read_text(1)) control.lifflag = (*flag)[0];
   }
 
+  // The stop messages read as users' scripts expect them: "Velk3:" names the program's version,
+  // and "less than 50000" stands although a grid of exactly 50000 points is taken.
   if (control.lifflag == 'y') throw StopRun("Velk3: LIF simulation not supported.");
   if (control.A.N > RadialGrid::kCapacity || control.B.N > RadialGrid::kCapacity) {
     throw StopRun("number of points must be less than 50000");
   }
+  // "OK" carries the one-level switch letter glued to it ("OKy", "OKn"): a line of the console
+  // record as users know it, not a slip.
   console_line(FreeLine() << "OK" + std::string(1, control.one_level.switch_flag));
   return control;
 }

@@ -15,6 +15,8 @@
 namespace velk {
 namespace {
 
+// Version 3.0 and the 2007 date are the banner users' logs and scripts match; they are not a
+// stale date to update.
 void print_banner() {
   console_line(FreeLine());
   console_line(FreeLine());

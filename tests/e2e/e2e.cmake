@@ -9,22 +9,29 @@ foreach(expected_dir ${velk_e2e_cases})
            COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_case.sh $<TARGET_FILE:velk> ${case_dir})
 endforeach()
 
+# python3 (standard library only) runs the checkers below; without it they would silently vanish.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
 # Inputs cut short at every record and line, outputs that cannot be written, and a long run whose
 # open files and memory stay bounded.
-find_package(Python3 COMPONENTS Interpreter)
-if(Python3_Interpreter_FOUND)
-  foreach(mode truncations unwritable bounded)
-    add_test(NAME e2e/hostile_${mode}
-             COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tools/check_hostile_inputs.py
-                     $<TARGET_FILE:velk> ${mode})
-  endforeach()
-else()
-  message(WARNING "python3 not found: the e2e/hostile_* tests are not registered")
-endif()
+foreach(mode truncations unwritable bounded)
+  add_test(NAME e2e/hostile_${mode}
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tools/check_hostile_inputs.py
+                   $<TARGET_FILE:velk> ${mode})
+endforeach()
+
+# The expected files checked by the two independent checkers, over every case each can compute:
+# dunham_expected.py the runs with no potential state (closed-form term values), check_levels.py
+# the others (independent Numerov levels, a second implementation of the solvers, and the run
+# repeated on a grid twice as fine). Each lists the cases it skips and why.
+add_test(NAME e2e/golden_dunham
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tools/dunham_expected.py --check)
+add_test(NAME e2e/golden_potential
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tools/check_levels.py --every
+                 --bin $<TARGET_FILE:velk>)
+set_tests_properties(e2e/golden_potential PROPERTIES TIMEOUT 900)
 
 # Outputs interrupted by SIGINT and SIGTERM while they are written keep their earlier content.
-if(Python3_Interpreter_FOUND)
-  add_test(NAME e2e/interrupts
-           COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tools/check_interrupts.py
-                   $<TARGET_FILE:velk>)
-endif()
+add_test(NAME e2e/interrupts
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tools/check_interrupts.py
+                 $<TARGET_FILE:velk>)

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "io/errors.h"
-#include "support/scratch_directory.h"
+#include "support/temp_dir.h"
 
 namespace velk {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "io/errors.h"
-#include "support/scratch_directory.h"
+#include "support/temp_dir.h"
 
 namespace velk {
 namespace {

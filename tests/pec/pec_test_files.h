@@ -7,13 +7,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "io/errors.h"
 #include "pec/radial_grid.h"
+#include "support/temp_dir.h"
 
 namespace velk::test {
 
@@ -31,20 +31,6 @@ inline RadialGrid grid_of(double R0, double h, int N) {
 // Each test runs in a fresh directory of its own under the system's temporary directory.
 class PecFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = std::filesystem::current_path();
-    std::random_device random;
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("velk_pec_" + std::string(info->name()) + "_" + std::to_string(random()));
-    std::filesystem::create_directories(dir_);
-    std::filesystem::current_path(dir_);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(dir_);
-  }
-
   static void write_file(const std::string& name, const std::string& text) {
     std::ofstream out(name, std::ios::binary);
     out << text;
@@ -57,7 +43,7 @@ class PecFileTest : public ::testing::Test {
     return lines;
   }
 
-  std::filesystem::path dir_, previous_;
+  TempWorkingDir dir_{"velk_pec"};
 };
 
 // The eight header lines of a potential file.

@@ -10,12 +10,13 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "support/temp_dir.h"
 
 namespace velk::plot::test {
 
@@ -247,25 +248,12 @@ inline std::string read_text_file(const std::string& name) {
 // Each test runs in a fresh directory of its own under the system's temporary directory.
 class PlotDirTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = std::filesystem::current_path();
-    std::random_device random;
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("velk_plot_" + std::string(info->name()) + "_" + std::to_string(random()));
-    std::filesystem::create_directories(dir_);
-    std::filesystem::current_path(dir_);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(dir_);
-  }
   static void write_file(const std::string& name, const std::string& text) {
     std::ofstream out(name, std::ios::binary);
     out << text;
   }
 
-  std::filesystem::path dir_, previous_;
+  velk::test::TempWorkingDir dir_{"velk_plot"};
 };
 
 // Kratzer's curve V = De·(1 - Rm/R)² in the analytic form: xi = (R - Rm)/R (b = 0) and a2 = De,

@@ -107,12 +107,11 @@ TEST(TickLabel, NoNegativeZero) {
   EXPECT_EQ(pixel(12.345678), "12.35");
 }
 
-TEST(LinearMap, MapsAndInverts) {
+TEST(LinearMap, MapsDataToPixels) {
   const LinearMap y(0.0, 6000.0, 530.0, 64.0);  // energies upwards
   EXPECT_EQ(y(0.0), 530.0);
   EXPECT_DOUBLE_EQ(y(6000.0), 64.0);
   EXPECT_DOUBLE_EQ(y(3000.0), 297.0);
-  EXPECT_DOUBLE_EQ(y.inverse(297.0), 3000.0);
   EXPECT_THROW(LinearMap(1.0, 1.0, 0.0, 10.0), std::invalid_argument);
   EXPECT_THROW(LinearMap(0.0, std::nan(""), 0.0, 10.0), std::invalid_argument);
 }

@@ -1,7 +1,6 @@
 #include "run/control_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "io/errors.h"
+#include "support/temp_dir.h"
 
 namespace velk {
 namespace {
@@ -57,15 +57,7 @@ std::vector<std::string> full_records() {
 
 class ControlFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("velk_control_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    path_ = (dir_ / "velk.inf").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { path_ = (dir_ / "velk.inf").string(); }
 
   void write(const std::vector<std::string>& records) {
     std::ofstream out(path_, std::ios::binary);
@@ -103,7 +95,7 @@ class ControlFileTest : public ::testing::Test {
     return "";
   }
 
-  fs::path dir_;
+  test::TempDir dir_{"velk_control"};
   std::string path_;
 };
 

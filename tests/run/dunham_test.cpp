@@ -1,7 +1,6 @@
 #include "run/dunham.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +10,7 @@
 
 #include "io/errors.h"
 #include "io/formatted_output.h"
+#include "support/temp_dir.h"
 
 namespace velk {
 namespace {
@@ -20,15 +20,6 @@ namespace fs = std::filesystem;
 // Each test writes its Dunham files into a directory of its own.
 class DunhamTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           ("velk_dunham_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string write(const std::string& name, const std::string& content) {
     const fs::path path = dir_ / name;
     std::ofstream out(path, std::ios::binary);
@@ -57,7 +48,7 @@ class DunhamTest : public ::testing::Test {
     return lines;
   }
 
-  fs::path dir_;
+  test::TempDir dir_{"velk_dunham"};
 };
 
 // Y(0,0) = T, Y(1,0) = w, Y(0,1) = B; all three and the products below are exact in binary, so

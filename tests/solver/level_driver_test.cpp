@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -13,6 +11,7 @@
 #include "numlib/constants.h"
 #include "solver/level_file_writer.h"
 #include "support/console_capture.h"
+#include "support/temp_dir.h"
 
 namespace velk {
 namespace {
@@ -25,25 +24,14 @@ std::string mlj_file(int Lambda, double q1, double q2) {
 }
 
 // Each test runs in a directory of its own, where the driver reads its potential file.
-class LevelDriverTest : public ::testing::Test {
+class LevelDriverTest : public test::ScratchDirectoryTest {
  protected:
   void SetUp() override {
-    previous_ = std::filesystem::current_path();
-    std::random_device random;
-    dir_ = std::filesystem::temp_directory_path() /
-           ("velk_driver_" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
-            std::to_string(random()));
-    std::filesystem::create_directories(dir_);
-    std::filesystem::current_path(dir_);
+    ScratchDirectoryTest::SetUp();
     write("mlj.pot", mlj_file(0, 0.0, 0.0));
   }
-  void TearDown() override {
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(dir_);
-  }
   static void write(const std::string& name, const std::string& text) {
-    std::ofstream(name, std::ios::binary) << text;
+    test::write_file(name, text);
   }
 
   static LevelRequest request(QuantumRange v, QuantumRange J, QuantumRange Par) {
@@ -59,8 +47,6 @@ class LevelDriverTest : public ::testing::Test {
     r.levelfile = "Astate.dat  ";
     return r;
   }
-
-  std::filesystem::path dir_, previous_;
 };
 
 // Keeps what the driver hands on.

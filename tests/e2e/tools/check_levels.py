@@ -1,6 +1,10 @@
 #!/usr/bin/env python3
 """Independent check of the e2e cases whose states are given by potential files.
 
+A state given by Dunham coefficients beside a potential one (an absorption or fluorescence run) is
+taken from the closed form of dunham_expected.py: its level files are compared line for line and
+its term values enter the transitions.
+
 Run it over the cases (from the repository root; --bin is needed for the finer-grid runs):
 
     python3 tests/e2e/tools/check_levels.py --bin build-e2e/velk --all
@@ -10,12 +14,21 @@ Run it over the cases (from the repository root; --bin is needed for the finer-g
 finer-grid runs are skipped. Each case ends with "PASS" or with the list of its failures; the
 exit status is 1 when any case failed.
 
+    python3 tests/e2e/tools/check_levels.py --bin build/velk --every
+
+is the CTest test e2e/golden_potential: every e2e case folder, those under bad/ included. The cases
+it cannot check are listed with the reason (no potential state: dunham_expected.py --check takes
+them; a grid too coarse for the Sturm count; a malformed
+input whose refusal make_bad_cases.py declares, of which status and message are still compared).
+It fails when a case fails, when a case whose README names this script is skipped, and when no
+case was checked.
+
 What is checked, for every case, against the files under CASE/expected/:
 
 1. The curves. velk.inf and the potential files are read again here and every curve is tabulated
    from its own formulas on the run's grid: the MLJ form, the analytic form with its derived
    short-range wall and derived asymptote, the pointwise cubic spline with the long-range
-   extension, whose least-squares fit is solved here in 40-digit arithmetic (mpmath).
+   extension, whose least-squares fit is solved here in 40-digit decimal arithmetic.
 2. The energies. A level v of the Numerov three-point discretisation of the radial equation on a
    grid is the (v+1)-th root of det M(E), M = tridiag(-1, (2 + 10 T_i)/(1 - T_i), -1),
    T_i = h^2 mu u0 (Ueff_i - E)/12; M decreases with E, so the number of negative pivots of its
@@ -27,7 +40,7 @@ What is checked, for every case, against the files under CASE/expected/:
    Converged levels must agree within tol + 1e-5 cm-1: the solvers' correction Dcor is half a
    Newton step, so a level returned with |Dcor| <= tol lies about |Dcor| from the root.
 3. The layouts. Every line of every expected file is compared with the line laid out here from
-   the layout rules (level-file header with the count in line 1, layouts A and B field by field,
+   the fixed-column layouts (level-file header with the count in line 1, layouts A and B field by field,
    "   res.", vel_tran.out headers and lines, potext.out lines); the console (stdout.txt) is
    matched line by line against the sequence the run must print (banner, " OK",
    " reading<name12>", builder name lines, the derived wall and asymptote computed here,
@@ -39,11 +52,11 @@ What is checked, for every case, against the files under CASE/expected/:
    ic = 10 * mass_index; node = v for converged levels; a J cut short only after two levels
    with |Dcor| > 10 tol; iline consecutive; parity members differing by the Lambda-doubling
    shifts q J(J+1) (q1 for Par = 1, q2 otherwise, single precision).
-5. A second implementation of the solvers and the level driver, written here from their
-   description (Numerov shooting from both ends, node count, Dcor, bisection, retry, badcount,
+5. A second implementation of the solvers and the level driver, written here independently of the
+   program's code (Numerov shooting from both ends, node count, Dcor, bisection, retry, badcount,
    the toadd solves), must print the same E1 E2 line, the same retry lines and the same level
    lines, character for character; it checks Dcor, kturn, node, kleft and krigth.
-6. Transitions: every vel_tran.out line from the pairing rules with the independent energies
+6. Transitions: every vel_tran.out line from the branch pairings with the independent energies
    (within 2 tol per level), and digit for digit from the level files left by the run where
    they are the files the line was formed from.
 7. With --bin: the run repeated on a grid twice as fine (N -> 2N - 1, same ends, so every old
@@ -53,10 +66,11 @@ What is checked, for every case, against the files under CASE/expected/:
 8. A reversed-grid case (revflag y) is compared with its forward twin (a case with the same
    inputs and revflag n, named in the twins table below): bound levels within tol.
 
-Python 3 with mpmath (40-digit least squares, Airy function Bi) and the standard library only.
+Python 3 standard library only (decimal for the 40-digit least squares and the Airy series).
 """
 
 import argparse
+import decimal
 import math
 import os
 import re
@@ -65,8 +79,8 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 
-import mpmath
 
 HBAR2_2U = 16.85763130530976  # hbar^2/(2 u) in cm-1 A^2
 U0 = 0.059320315048355776  # 2 u/hbar^2 per cm-1 and A^2
@@ -93,6 +107,8 @@ def f32(x):
 
 
 def ipow(x, n):
+    if n < 0:
+        raise ValueError("negative integer power %d" % n)
     y = x if n & 1 else 1.0
     n >>= 1
     while n:
@@ -104,7 +120,7 @@ def ipow(x, n):
 
 
 # ----------------------------------------------------------------------------------------------
-# Edit descriptors and free-format lines, written from the layout rules
+# Edit descriptors and free-format lines
 
 
 def fI(value, w):
@@ -206,7 +222,7 @@ def refusal(describe, *needles):
 
 
 class Reader:
-    """Free-format reads as the input rules describe them (enough for these cases)."""
+    """Free-format reads (enough for these cases)."""
 
     def __init__(self, path):
         self.name = os.path.basename(path)
@@ -549,6 +565,31 @@ def build_pointwise(r, name, R, lines):
     return V, Uinf, potext
 
 
+def least_squares_40(rows, rhs):
+    """Least-squares solution of rows x = v - fixed (rhs holds the pairs), normal equations
+    formed and solved by Gaussian elimination with partial pivoting in 40 significant digits,
+    so that the fit here carries no rounding of double-precision arithmetic."""
+    with decimal.localcontext() as ctx:
+        ctx.prec = 40
+        D = decimal.Decimal
+        A = [[D(a) for a in row] for row in rows]
+        b = [D(v) - D(fixed) for v, fixed in rhs]
+        n = len(A[0]) if A else 0
+        M = [[sum((row[i] * row[j] for row in A), D(0)) for j in range(n)]
+             + [sum((row[i] * bk for row, bk in zip(A, b)), D(0))] for i in range(n)]
+        for col in range(n):
+            piv = max(range(col, n), key=lambda r: abs(M[r][col]))
+            M[col], M[piv] = M[piv], M[col]
+            for r in range(col + 1, n):
+                f = M[r][col] / M[col][col]
+                for k in range(col, n + 1):
+                    M[r][k] -= f * M[col][k]
+        x = [D(0)] * n
+        for i in range(n - 1, -1, -1):
+            x[i] = (M[i][n] - sum((M[i][k] * x[k] for k in range(i + 1, n)), D(0))) / M[i][i]
+        return x
+
+
 def extend(V, R, ext, name):
     """The long-range extension: fit (40 digits), splice, and the potext.out lines."""
     nfit = sum(ext.fit[1 : ext.nextpar + 1])
@@ -558,16 +599,13 @@ def extend(V, R, ext, name):
         if len(pts) > 5000:
             raise refusal("fit window of %d grid points" % len(pts), name, str(len(pts)), "5000")
         free = [j for j in range(1, ext.nextpar + 1) if ext.fit[j] != 0]
-        mpmath.mp.dps = 40
         rows, rhs = [], []
         for x, v in pts:
             Xb = basis(x, ext)
             fixed = sum(ext.par[j] * Xb[j] for j in range(1, ext.nextpar + 1) if ext.fit[j] == 0)
-            rows.append([mpmath.mpf(Xb[j]) for j in free])
-            rhs.append(mpmath.mpf(v) - mpmath.mpf(fixed))
-        Am = mpmath.matrix(rows)
-        bm = mpmath.matrix(rhs)
-        sol = mpmath.lu_solve(Am.T * Am, Am.T * bm)
+            rows.append([Xb[j] for j in free])
+            rhs.append((v, fixed))
+        sol = least_squares_40(rows, rhs)
         for j, s in zip(free, sol):
             ext.par[j] = float(s)
         chi2 = 0.0
@@ -657,6 +695,10 @@ def crossings(U, En):
     return turning(U, En, len(U) - 1, False)[:3]
 
 
+class SturmCountInvalid(ValueError):
+    """The grid is too coarse for the count: some T_i >= 1 makes a pivot change sign twice."""
+
+
 class Levels:
     """Numerov levels of one Ueff by Sturm counts."""
 
@@ -691,7 +733,7 @@ class Levels:
             def bc(En):
                 return lo, hi, 0.0, 0.0
         if self.c * (max(self.U[lo : hi + 1]) - min(self.U[lo : hi + 1])) >= 1.0:
-            raise ValueError("T >= 1 on the grid: the Sturm count does not hold")
+            raise SturmCountInvalid("T >= 1 on the grid: the Sturm count does not hold")
 
         def count(En):
             return self.count(En, *bc(En))
@@ -716,6 +758,34 @@ class Levels:
         return 0.5 * (a + b)
 
 
+# Bi(0) = 1/(3^(1/6) Gamma(2/3)) and Bi'(0) = 3^(1/6)/Gamma(1/3), to 30 digits (Abramowitz and
+# Stegun 10.4.4 and 10.4.5, Bi = sqrt(3) Ai at the origin).
+BI0 = decimal.Decimal("0.614926627446000735150922369094")
+BI0_PRIME = decimal.Decimal("0.448288357353826357914823710399")
+
+
+def airy_bi(x):
+    """Bi(x) from its Maclaurin series Bi(0) f(x) + Bi'(0) g(x), f = sum x^3k 1.4...(3k-2)/(3k)!,
+    g = sum x^(3k+1) 2.5...(3k-1)/(3k+1)!, summed in enough digits to outlast the cancellation of
+    the oscillating terms for negative x."""
+    with decimal.localcontext() as ctx:
+        ctx.prec = 40 + int(abs(x) ** 1.5)
+        X = decimal.Decimal(x)
+        X3 = X * X * X
+        f = tf = decimal.Decimal(1)
+        g = tg = X
+        k = 0
+        while True:
+            k += 1
+            tf = tf * X3 / ((3 * k - 1) * (3 * k))
+            tg = tg * X3 / ((3 * k) * (3 * k + 1))
+            f += tf
+            g += tg
+            if k > 5 and abs(tf) + abs(tg) < (abs(f) + abs(g)) * decimal.Decimal(10) ** (-ctx.prec):
+                break
+        return float(BI0 * f + BI0_PRIME * g)
+
+
 def airy_start(h, dVt, jt, reversed_grid):
     """Y(k3)/Y(k3-1) of the quasi-bound start values Bi at the third turning point, placed at
     Rt = R(k3) - jt h/100 with the scale s = (dVt/h)^(1/3), as the solvers place them."""
@@ -723,8 +793,8 @@ def airy_start(h, dVt, jt, reversed_grid):
     # R(k3) - Rt = jt h/100 and R(k3-1) - Rt = (jt/100 - 1) h
     a, b = jt * h / 100.0, (jt / 100.0 - 1.0) * h
     if reversed_grid:
-        return float(mpmath.airybi(a * s) / mpmath.airybi(b * s))
-    return float(mpmath.airybi(-a * s) / mpmath.airybi(-b * s))
+        return airy_bi(a * s) / airy_bi(b * s)
+    return airy_bi(-a * s) / airy_bi(-b * s)
 
 
 def tunnel_figure(U, En, mu, h, reversed_grid):
@@ -743,9 +813,10 @@ def tunnel_figure(U, En, mu, h, reversed_grid):
 
 
 # ----------------------------------------------------------------------------------------------
-# A second implementation of the solvers, written from their description (shooting, node count,
+# A second implementation of the solvers, written independently of the program's code (shooting, node count,
 # energy correction, bisection), to check the fields the Sturm count cannot give: Dcor, kturn,
-# node, kleft, krigth, and the preparatory toadd solves. The Airy start values come from mpmath.
+# node, kleft, krigth, and the preparatory toadd solves. The Airy start values come from the series
+# of Bi above.
 
 
 def turning(V, E, N, rev):
@@ -772,7 +843,7 @@ def turning(V, E, N, rev):
     return k1, k2, k3, dVt, jt
 
 
-class SpecSolver:
+class IndependentSolver:
     """solve_forward (rev False) or solve_reversed (rev True), with its own kept arrays."""
 
     def __init__(self, rev):
@@ -822,8 +893,8 @@ class SpecSolver:
                 s = (dVt / h) ** 0.3333333432674408
                 Rn = R0 + n * h
                 Rt = Rn - jt * h / 100
-                Y[n] = float(mpmath.airybi(-(Rn - Rt) * s))
-                Y[n - 1] = float(mpmath.airybi(-(R0 + (n - 1) * h - Rt) * s))
+                Y[n] = airy_bi(-(Rn - Rt) * s)
+                Y[n - 1] = airy_bi(-(R0 + (n - 1) * h - Rt) * s)
             found = False
             for i in range(top - 2, 0, -1):
                 Y[i] = ((10 * T[i + 1] + 2) * Y[i + 1] - (1 - T[i + 2]) * Y[i + 2]) / (1 - T[i])
@@ -844,8 +915,8 @@ class SpecSolver:
             if rev and k3 > 0:
                 s = (dVt / h) ** 0.3333333432674408
                 Rt = R0 + k3 * h - jt * h / 100
-                Y[k3] = float(mpmath.airybi((R0 + k3 * h - Rt) * s))
-                Y[k3 - 1] = float(mpmath.airybi((R0 + (k3 - 1) * h - Rt) * s))
+                Y[k3] = airy_bi((R0 + k3 * h - Rt) * s)
+                Y[k3 - 1] = airy_bi((R0 + (k3 - 1) * h - Rt) * s)
                 m0, first = k3 - 1, k3 + 1
             else:
                 Y[1], Y[2] = (1e-99, 1e-66) if rev else (1e-66, 1e-22)
@@ -946,8 +1017,8 @@ class SpecSolver:
         return E, tunnel, Dcor, kturn, node, kleft, krigth
 
 
-def spec_levels(solver_fwd, solver_rev, curve, mu, Lam, q1, q2, tol, maxit, ranges, revflag, toadd, mass_index):
-    """The level lines and the retry console lines of one driver call, as the description gives them."""
+def independent_levels(solver_fwd, solver_rev, curve, mu, Lam, q1, q2, tol, maxit, ranges, revflag, toadd, mass_index):
+    """The level lines and the retry console lines of one driver call."""
     vmin, vmax, Jmin, Jmax, pmin, pmax = ranges
     N, R0, h = curve.N, curve.R0, curve.h
     lines, console = [], {}
@@ -1110,7 +1181,7 @@ class Case:
         self.failures = []
         self.notes = []
         self.solvers = {}
-        self.spec_solvers = {"n": SpecSolver(False), "y": SpecSolver(True)}
+        self.independent_solvers = {"n": IndependentSolver(False), "y": IndependentSolver(True)}
 
     def fail(self, what):
         self.failures.append(what)
@@ -1165,7 +1236,10 @@ class Case:
         self.check_potext()
         self.check_twin()
         if self.binary and self.stop is None:
-            self.check_finer_grid()
+            if max(c.A.N, c.B.N) > 25000:
+                self.note("finer grid not run: 2N - 1 exceeds the 50000 grid points a state can have")
+            else:
+                self.check_finer_grid()
         self.check_no_other_files()
 
     def request(self, call):
@@ -1174,7 +1248,8 @@ class Case:
         st = call.state
         console = self.console
         if st.kind == "d":
-            raise RuntimeError("Dunham states are not handled by this tool")
+            self.dunham_request(call)
+            return
         name = st.file.rstrip()
         if st.N > 50000:
             raise exact_stop("number of points must be less than 50000")
@@ -1196,6 +1271,9 @@ class Case:
             console.extend(stop.lines)
             raise
         curve = solver.curve
+        for mass in (curve.masses[0], solver.mu):
+            if not math.isfinite(curve.h * curve.h * mass * U0 / 12.0):
+                raise SturmCountInvalid("h^2 mu u0/12 is not finite for the mass %g" % mass)
         # compute_toadd: builder, Ueff at J = 0 with the first mass, two solves
         console.extend(curve.lines)
         console.append(" UYeff OK")
@@ -1205,7 +1283,7 @@ class Case:
         E1, E2 = solver.toadd_levels()
         # The second implementation of the solvers: the toadd solves (forward grid, first mass,
         # 20 updates, tol 0.1) and the driver's loop.
-        fwd = self.spec_solvers["n"]
+        fwd = self.independent_solvers["n"]
         fwd.console = []
         lim = U0grid[curve.N]
         umax0, umin0 = highest_barrier(U0grid, lim), lowest_minimum(U0grid)
@@ -1216,9 +1294,9 @@ class Case:
         e2 = fwd.solve(U0grid, curve.R0, curve.h, m1, 2, E0, 0.0, dE0, curve.N, 20, 0.1)[0]
         console.extend(fwd.console)
         res = CallResult()
-        res.spec_toadd_line = free_line(e1, e2, " toadd ")[0]
-        res.spec_lines, res.spec_console, _ = spec_levels(
-            self.spec_solvers["n"], self.spec_solvers["y"], curve, solver.mu, curve.Lambda, curve.q1,
+        res.second_toadd_line = free_line(e1, e2, " toadd ")[0]
+        res.second_lines, res.second_console, _ = independent_levels(
+            self.independent_solvers["n"], self.independent_solvers["y"], curve, solver.mu, curve.Lambda, curve.q1,
             curve.q2, c.tol, c.maxit, call.ranges, c.revflag, (e2 - e1) / 3.0, st.mass_index)
         res.E1, res.E2 = E1, E2
         console.append(("toadd", call, res))
@@ -1238,6 +1316,23 @@ class Case:
                 res.stopped_at = J
                 raise exact_stop("Umin >  Umax")
             console.append(("retries", call, J))
+
+    def dunham_request(self, call):
+        """A state given by Dunham coefficients: its level file from the closed form of
+        dunham_expected.py, which prints nothing on the console."""
+        de = dunham_module()
+        workdir = de.WorkDir(de.read_inputs(self.dir))
+        vmin, vmax, Jmin, Jmax, pmin, pmax = call.ranges
+        try:
+            de.dunham_levels(workdir, call.state.file, vmin, vmax, Jmin, Jmax, pmin, pmax, call.levelfile)
+            data = de.read_dunham_file(workdir, call.state.file)
+        except (de.InputError, de.StopRun) as err:
+            message = str(err)
+            raise Stop(2 if isinstance(err, de.InputError) else 1, message, lambda line: line == message)
+        res = CallResult()
+        res.dunham_lines = workdir.files[call.levelfile].split("\n")[:-1]
+        res.dunham_term = lambda v, J, p: de.dunham_term(data, v, J, p)
+        self.calls.append((call, res))
 
     def run_jobs(self):
         c = self.control
@@ -1307,13 +1402,13 @@ class Case:
                     res.toadd_diff = max(getattr(res, "toadd_diff", 0.0), abs(got_e - ind))
                 res.E1p, res.E2p = e1, e2
                 fitted = call.state_name in self.solvers and getattr(self.solvers[call.state_name].curve, "fitted", False)
-                s1, s2 = (float(x) for x in res.spec_toadd_line.split()[:2])
-                if line != res.spec_toadd_line and fitted and max(abs(e1 - s1), abs(e2 - s2)) <= 1e-9 * max(abs(s1), abs(s2)):
+                s1, s2 = (float(x) for x in res.second_toadd_line.split()[:2])
+                if line != res.second_toadd_line and fitted and max(abs(e1 - s1), abs(e2 - s2)) <= 1e-9 * max(abs(s1), abs(s2)):
                     # the extension fitted here in 40 digits differs from a double-precision fit
                     # in the last bits of the curve beyond the connection point
                     self.note("stdout line %d: E1, E2 equal to the second implementation within 1e-9 (fitted curve)" % (i + 1))
-                elif line != res.spec_toadd_line:
-                    self.fail("stdout line %d: %r, the second implementation prints %r" % (i + 1, line, res.spec_toadd_line))
+                elif line != res.second_toadd_line:
+                    self.fail("stdout line %d: %r, the second implementation prints %r" % (i + 1, line, res.second_toadd_line))
                 res.toadd = (e2 - e1) / 3.0
                 i += 1
             elif item[0] == "retries":
@@ -1345,7 +1440,7 @@ class Case:
                     break
                 call_res = [r for c_, r in self.calls if c_ is call][0]
                 call_res.J_console[J] = retries
-                want = call_res.spec_console.get(J, [])
+                want = call_res.second_console.get(J, [])
                 if got[start:i] != want:
                     self.fail("stdout lines %d-%d (J=%d): %r, the second implementation prints %r"
                               % (start + 1, i, J, got[start:i], want))
@@ -1430,6 +1525,9 @@ class Case:
                 if self.stop is None or res is not self.calls[-1][1]:
                     self.fail("%s is not among the expected files" % fname)
                 continue
+            if hasattr(res, "dunham_lines"):
+                self.check_dunham_file(fname, res, got)
+                continue
             head = self.header_lines(call)
             if got[:6] != head:
                 for k in range(6):
@@ -1437,6 +1535,21 @@ class Case:
                         self.fail("%s header line %d: %r, expected %r" % (fname, k + 1, got[k] if k < len(got) else None, head[k]))
                         break
             self.check_levels_of(fname, call, res, got[6:])
+
+    def check_dunham_file(self, fname, res, got):
+        """A Dunham level file equals the closed form laid out, line for line."""
+        want = res.dunham_lines
+        for n, (g, w) in enumerate(zip(got, want), start=1):
+            if g != w:
+                self.fail("%s line %d: %r, the closed form gives %r" % (fname, n, g, w))
+                break
+        else:
+            if len(got) != len(want):
+                self.fail("%s: %d lines, the closed form gives %d" % (fname, len(got), len(want)))
+            else:
+                self.note("%s: all %d lines equal those of the closed form" % (fname, len(got)))
+        res.records = [{"v": int(line[5:9]), "J": int(line[9:13]), "E": float(line[13:28]), "Par": int(line[28:31])}
+                       for line in got[6:]]
 
     def check_levels_of(self, fname, call, res, lines):
         solver = self.solver(call.state_name)
@@ -1482,13 +1595,13 @@ class Case:
                 self.fail("%s: J=%d has %d levels with |Dcor| > tol but %d retry lines" % (fname, J, need, len(retries)))
         same = 0
         for k, line in enumerate(lines):
-            want = res.spec_lines[k] if k < len(res.spec_lines) else None
+            want = res.second_lines[k] if k < len(res.second_lines) else None
             if line == want:
                 same += 1
             else:
                 self.fail("%s line %d: %r\n      the second implementation writes %r" % (fname, k + 7, line, want))
-        if len(res.spec_lines) != len(lines):
-            self.fail("%s: %d level lines, the second implementation writes %d" % (fname, len(lines), len(res.spec_lines)))
+        if len(res.second_lines) != len(lines):
+            self.fail("%s: %d level lines, the second implementation writes %d" % (fname, len(lines), len(res.second_lines)))
         elif same == len(lines):
             self.note("%s: all %d level lines equal those of the second implementation of the solvers" % (fname, same))
         for idx, r in enumerate(recs, start=1):
@@ -1622,6 +1735,9 @@ class Case:
                     if (r["v"], r["J"], r["Par"]) == (v, J, p):
                         return r["E"]
             return math.nan
+        for call, res in self.calls:
+            if call.state_name == state_name and hasattr(res, "dunham_term"):
+                return res.dunham_term(v, J, p)
         solver = self.solver(state_name)
         return solver.bound_level(v, J) + solver.shift(J, p)
 
@@ -1778,6 +1894,8 @@ class Case:
         got = self.expected("potext.out")
         last = None
         for call, res in self.calls:
+            if call.state.kind == "d":
+                continue
             curve = self.solver(call.state_name).curve
             if curve.potext is not None:
                 last = curve
@@ -1907,7 +2025,7 @@ class Case:
             worst = 0.0
             compared = 0
             for fname, (call, res) in sorted(self.final_calls().items()):
-                if not hasattr(res, "records"):
+                if not hasattr(res, "records") or hasattr(res, "dunham_lines"):
                     continue
                 path = os.path.join(work, fname)
                 with open(path) as f:
@@ -1958,7 +2076,8 @@ class Case:
         c = self.control
         if self.stop is None and "y" in (c.one_switch, c.known_switch, c.win_switch):
             written.add("vel_tran.out")
-        if any(self.solver(cl.state_name).curve.potext is not None for cl, _ in self.calls):
+        if any(cl.state.kind != "d" and self.solver(cl.state_name).curve.potext is not None
+               for cl, _ in self.calls):
             written.add("potext.out")
         for n in sorted(names - written):
             self.fail("expected/%s is a file the run does not write" % n)
@@ -1967,13 +2086,112 @@ class Case:
                 self.fail("expected/%s is missing" % n)
 
 
+def every_case(root):
+    """Every e2e case folder (one holding expected/), those under bad/ included."""
+    cases = []
+    for parent in (root, os.path.join(root, "bad")):
+        for name in sorted(os.listdir(parent)):
+            if os.path.isdir(os.path.join(parent, name, "expected")):
+                cases.append(os.path.join(parent, name))
+    return cases
+
+
+def dunham_module():
+    """dunham_expected.py beside this script: the closed form of the Dunham states."""
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    import dunham_expected
+
+    return dunham_expected
+
+
+def computed_by_dunham_expected(case_dir):
+    """True when dunham_expected.py computes the whole run (no potential state is reached)."""
+    try:
+        dunham_module().expected_files(case_dir)
+    except NotImplementedError:
+        return False
+    return True
+
+
+def declared_refusals():
+    """name -> (status, last console line) of the malformed-input cases under bad/, declared by
+    hand in make_bad_cases.py."""
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    import make_bad_cases
+
+    return {name: (c["status"], c["message"]) for name, c in make_bad_cases.CASES.items()}
+
+
+def check_every_case(root, binary):
+    """Checks every e2e case this script can compute and lists the others with the reason.
+
+    Skipped: runs that reach no potential state (dunham_expected.py checks them), grids too coarse for the Sturm count, and malformed
+    inputs under bad/ whose refusal lies beyond the reader here; of these the status and the last
+    console line must still be those make_bad_cases.py declares. Fails on any failure of a checked
+    case, on a skipped case whose README names this script, and when no case was checked."""
+    refusals = declared_refusals()
+    checked, failed, skipped = 0, 0, []
+    for d in every_case(root):
+        name = os.path.relpath(d, root)
+        case = Case(d, binary)
+        with open(os.path.join(d, "README.md"), encoding="utf-8") as f:
+            claimed = "check_levels.py" in f.read()
+        why = None
+        if computed_by_dunham_expected(d):
+            skipped.append((name, "no potential state is reached: dunham_expected.py checks it"))
+            continue
+        started = time.time()
+        try:
+            case.run()
+        except SturmCountInvalid as err:
+            why = "the independent levels cannot be counted: %s" % err
+        except Exception as err:  # a fault of the tool or an input beyond its reader
+            case.fail("tool error: %s: %s" % (type(err).__name__, err))
+        base = os.path.basename(d)
+        if why is None and case.failures and name.startswith("bad" + os.sep) and base in refusals:
+            status, message = refusals[base]
+            with open(os.path.join(d, "expected", "status.txt")) as f:
+                got_status = f.read().strip()
+            with open(os.path.join(d, "expected", "stdout.txt"), encoding="latin-1") as f:
+                got_last = f.read().split("\n")[-2]
+            if got_status != str(status) or got_last != message:
+                case.failures.insert(0, "status %s and last line %r, make_bad_cases.py declares %d and %r"
+                                     % (got_status, got_last, status, message))
+            else:
+                why = ("malformed input refused in the program's own words (status and message as "
+                       "make_bad_cases.py declares them); beyond this checker: %s" % case.failures[0])
+        if why is not None and claimed:
+            case.failures = ["its README names this script, but it cannot be checked: " + why]
+            why = None
+        if why is not None:
+            skipped.append((name, why))
+            continue
+        checked += 1
+        failed += bool(case.failures)
+        print("%-40s %s (%.1f s)" % (name, "PASS" if not case.failures else "FAIL", time.time() - started),
+              flush=True)
+        for f in case.failures:
+            print("    FAIL " + f)
+    for name, why in skipped:
+        print("%-40s SKIP: %s" % (name, why))
+    print("%d passed, %d failed, %d skipped" % (checked - failed, failed, len(skipped)))
+    if checked == 0:
+        print("no case was checked")
+        return 1
+    return 1 if failed else 0
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("cases", nargs="*")
     ap.add_argument("--bin", help="velk binary for the finer-grid runs")
-    ap.add_argument("--all", action="store_true")
+    ap.add_argument("--all", action="store_true", help="every case whose README names this script")
+    ap.add_argument("--every", action="store_true",
+                    help="every e2e case, listing those this script cannot check and why")
     ap.add_argument("--verbose", "-v", action="store_true")
     args = ap.parse_args()
+    if args.every:
+        return check_every_case(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), args.bin)
     cases = list(args.cases)
     if args.all:
         root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))

@@ -3,7 +3,7 @@
 
 A second, independent computation of such a run: it reads the velk.inf and the Dunham files of a
 working directory, evaluates the term values from the closed forms, lays out the level files and
-vel_tran.out from the layout rules, and writes what the program should print and return.
+vel_tran.out in their fixed-column layouts, and writes what the program should print and return.
 
 Regenerate the expected files of one or more e2e cases (writes CASE_DIR/expected/, replacing it):
 
@@ -12,6 +12,13 @@ Regenerate the expected files of one or more e2e cases (writes CASE_DIR/expected
 or every case whose README.md names this script:
 
     python3 tests/e2e/tools/dunham_expected.py --all
+
+Compare instead of writing, the CTest test e2e/golden_dunham: with --check, every e2e case folder
+(those under bad/ included) whose run reaches no state given by a potential file is computed here
+and compared byte for byte with its expected/ folder; the others are listed as skipped, and a case
+whose README names this script but needs a potential fails, as does a run that compares nothing:
+
+    python3 tests/e2e/tools/dunham_expected.py --check
 
 Standard library only. Numerics follow the program's conventions: 64-bit sums in the order of the
 closed form, integer powers by square-and-multiply, the parity partial sums rounded to single
@@ -24,6 +31,7 @@ messages is the program's own choice; the file and line are worked out here.
 """
 
 import argparse
+import math
 import os
 import re
 import shutil
@@ -148,7 +156,11 @@ REAL = re.compile(r"[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eEdD][+-]?[0-9]+|[+-][0-9]+
 
 
 def shown(token):
-    return '"' + token + '"'
+    """A token as a message quotes it: non-printing bytes as ?, at most 40 characters."""
+    text = "".join(ch if " " <= ch <= "~" else "?" for ch in token)
+    if len(text) > 40:
+        text = text[:40] + "..."
+    return '"' + text + '"'
 
 
 class Reader:
@@ -219,9 +231,10 @@ class Reader:
                     self._bad(describe(index), token)
                 values.append(int(token))
             else:
-                if not REAL.match(token):
+                value = float(re.sub(r"[dD]", "e", fortran_exponent(token))) if REAL.match(token) else None
+                if value is None or math.isinf(value):  # beyond the largest double: no number
                     self._bad(describe(index), token)
-                values.append(float(re.sub(r"[dD]", "e", fortran_exponent(token))))
+                values.append(value)
         return values
 
     def _bad(self, what, token):
@@ -246,7 +259,8 @@ def fortran_exponent(token):
 
 
 class State:
-    def __init__(self):
+    def __init__(self, label):
+        self.label = label
         self.file = " " * 12
         self.kind = " "
         self.mass_index = 0
@@ -262,7 +276,7 @@ def read_control_file(workdir, out):
     out.extend(free_line("reading velk.inf"))
     r = Reader(workdir, "velk.inf")
     c = Block()
-    c.A, c.B = State(), State()
+    c.A, c.B = State("A"), State("B")
     r.skip()
     c.A.file = r.text(12)
     c.A.kind = r.text(1)
@@ -409,6 +423,12 @@ def dunham_levels(workdir, file, vmin, vmax, Jmin, Jmax, pmin, pmax, levelfile):
         for v in range(vmin, vmax + 1):
             for p in range(pmin, pmax + 1):
                 E = dunham_term(d, v, J, p)
+                if not math.isfinite(E):
+                    workdir.write(levelfile, lines)
+                    raise StopRun(
+                        "velk: %s: the term value of v = %d, J = %d, p = %d is not a finite number"
+                        % (file.rstrip(" "), v, J, p)
+                    )
                 lines.append(
                     field_int(iline, 5)
                     + field_int(v, 4)
@@ -423,6 +443,8 @@ def dunham_levels(workdir, file, vmin, vmax, Jmin, Jmax, pmin, pmax, levelfile):
 
 
 def compute_state_levels(workdir, out, state, vmin, vmax, Jmin, Jmax, pmin, pmax, levelfile):
+    if not state.file.strip(" "):
+        raise InputError("velk: velk.inf: the data file name of state %s is blank" % state.label)
     if state.kind == "d":
         dunham_levels(workdir, state.file, vmin, vmax, Jmin, Jmax, pmin, pmax, levelfile)
         return
@@ -463,6 +485,17 @@ def transition(index, v_low, J_low, v_up, J_up, nu, second=None):
     return line
 
 
+def j_step(J, sign, dJ):
+    """J + dJ or J - dJ of a branch, refused where it leaves the 32-bit integers."""
+    Jb = J + sign * dJ
+    if not -(2**31) <= Jb < 2**31:
+        raise StopRun(
+            "velk: velk.inf: the rotational quantum number %d %s %d lies outside the 32-bit integers"
+            % (J, "+" if sign > 0 else "-", dJ)
+        )
+    return Jb
+
+
 def flip(p):
     return abs(1 - p)
 
@@ -493,8 +526,8 @@ def one_level_run(workdir, out, c):
             lines.append(transition(index, b.v, b.J, v, J, nu, prev - nu))
             prev = nu
     elif b.branch == 2:
-        request(b.J - 1, b.p, "BstateP.dat")
-        request(b.J + 1, b.p, "BstateR.dat")
+        request(j_step(b.J, -1, 1), b.p, "BstateP.dat")
+        request(j_step(b.J, 1, 1), b.p, "BstateR.dat")
         p_file = LevelReader(workdir, "BstateP.dat")
         r_file = LevelReader(workdir, "BstateR.dat")
         prevP, k = 0.0, 1
@@ -506,8 +539,8 @@ def one_level_run(workdir, out, c):
             lines.append(transition(k + 1, b.v, b.J, v, JR, nuR, nuP - nuR))
             prevP, k = nuP, k + 2
     else:
-        request(b.J - b.dJ, b.p, "BstateP.dat")
-        request(b.J + b.dJ, b.p, "BstateR.dat")
+        request(j_step(b.J, -1, b.dJ), b.p, "BstateP.dat")
+        request(j_step(b.J, 1, b.dJ), b.p, "BstateR.dat")
         request(b.J, flip(b.p), "BstateQ.dat")
         p_file = LevelReader(workdir, "BstateP.dat")
         q_file = LevelReader(workdir, "BstateQ.dat")
@@ -558,8 +591,8 @@ def known_level_run(workdir, out, c):
             index, v, J, E, _ = q_file.next()
             lines.append(transition(index, b.v, b.J, v, J, abs(E - EK)))
     elif b.branch == 2:
-        request(b.J - 1, b.p, "BstateP.dat")
-        request(b.J + 1, b.p, "BstateR.dat")
+        request(j_step(b.J, -1, 1), b.p, "BstateP.dat")
+        request(j_step(b.J, 1, 1), b.p, "BstateR.dat")
         p_file = LevelReader(workdir, "BstateP.dat")
         r_file = LevelReader(workdir, "BstateR.dat")
         k = 1
@@ -570,8 +603,8 @@ def known_level_run(workdir, out, c):
             lines.append(transition(k + 1, b.v, b.J, v, JR, abs(ER - EK)))
             k += 2
     else:
-        request(b.J - b.dJ, b.p, "BstateP.dat")
-        request(b.J + b.dJ, b.p, "BstateR.dat")
+        request(j_step(b.J, -1, b.dJ), b.p, "BstateP.dat")
+        request(j_step(b.J, 1, b.dJ), b.p, "BstateR.dat")
         request(b.J, flip(b.p), "BstateQ.dat")
         files = [LevelReader(workdir, name) for name in ("BstateP.dat", "BstateQ.dat", "BstateR.dat")]
         count = 0
@@ -630,8 +663,8 @@ def window_run(workdir, out, c):
                     consider(v, J, E)
             elif b.branch == 2:
                 if again:
-                    request(J_low - 1, p_low, "BstateP.dat")
-                    request(J_low + 1, p_low, "BstateR.dat")
+                    request(j_step(J_low, -1, 1), p_low, "BstateP.dat")
+                    request(j_step(J_low, 1, 1), p_low, "BstateR.dat")
                 p_file = LevelReader(workdir, "BstateP.dat")
                 r_file = LevelReader(workdir, "BstateR.dat")
                 for _ in range(n):
@@ -641,8 +674,8 @@ def window_run(workdir, out, c):
                     consider(v, JR, ER)
             else:
                 if again:
-                    request(J_low - 1, p_low, "BstateP.dat")
-                    request(J_low + 1, p_low, "BstateR.dat")
+                    request(j_step(J_low, -1, 1), p_low, "BstateP.dat")
+                    request(j_step(J_low, 1, 1), p_low, "BstateR.dat")
                     request(J_low, flip(p_low), "BstateQ.dat")
                 files = [
                     LevelReader(workdir, name)
@@ -695,26 +728,60 @@ def run(workdir):
     return out, 0
 
 
-def generate(case_dir):
+def read_inputs(case_dir):
     inputs = {}
     for name in sorted(os.listdir(case_dir)):
         path = os.path.join(case_dir, name)
         if os.path.isfile(path) and name != "README.md":
             with open(path, encoding="latin-1", newline="") as f:
                 inputs[name] = f.read()
-    workdir = WorkDir(inputs)
+    return inputs
+
+
+def expected_files(case_dir):
+    """name -> text of every file the run writes, stdout.txt and status.txt included, and the
+    exit status. Raises NotImplementedError when the run needs a state given by a potential."""
+    workdir = WorkDir(read_inputs(case_dir))
     out, status = run(workdir)
+    files = {name: workdir.files[name] for name in workdir.written}
+    files["stdout.txt"] = "".join(line + "\n" for line in out)
+    files["status.txt"] = "%d\n" % status
+    return files, status
+
+
+def generate(case_dir):
+    files, status = expected_files(case_dir)
     expected = os.path.join(case_dir, "expected")
     shutil.rmtree(expected, ignore_errors=True)
     os.makedirs(expected)
-    for name in workdir.written:
+    for name, text in files.items():
         with open(os.path.join(expected, name), "w", encoding="latin-1", newline="") as f:
-            f.write(workdir.files[name])
-    with open(os.path.join(expected, "stdout.txt"), "w", newline="") as f:
-        f.write("".join(line + "\n" for line in out))
-    with open(os.path.join(expected, "status.txt"), "w", newline="") as f:
-        f.write("%d\n" % status)
+            f.write(text)
     return status
+
+
+def compare(case_dir):
+    """Differences between CASE/expected/ and the files computed here (an empty list: equal)."""
+    files, _ = expected_files(case_dir)
+    expected = os.path.join(case_dir, "expected")
+    stored = set(os.listdir(expected))
+    problems = ["expected/%s is a file the run does not write" % n for n in sorted(stored - set(files))]
+    for name, text in files.items():
+        if name not in stored:
+            problems.append("expected/%s is missing" % name)
+            continue
+        with open(os.path.join(expected, name), encoding="latin-1", newline="") as f:
+            have = f.read()
+        if have == text:
+            continue
+        have_lines, want_lines = have.split("\n"), text.split("\n")
+        for n, (a, b) in enumerate(zip(have_lines, want_lines), start=1):
+            if a != b:
+                problems.append("expected/%s line %d: %r, computed %r" % (name, n, a, b))
+                break
+        else:
+            problems.append("expected/%s has %d lines, computed %d" % (name, len(have_lines), len(want_lines)))
+    return problems
 
 
 def dunham_cases(root):
@@ -729,21 +796,83 @@ def dunham_cases(root):
     return cases
 
 
+def every_case(root):
+    """Every e2e case folder (one holding expected/), those under bad/ included."""
+    cases = []
+    for parent in (root, os.path.join(root, "bad")):
+        for name in sorted(os.listdir(parent)):
+            if os.path.isdir(os.path.join(parent, name, "expected")):
+                cases.append(os.path.join(parent, name))
+    return cases
+
+
+def check_every_case(root):
+    """Compares the expected files of every case this script can compute; lists the others with
+    the reason. Fails on a difference, on a case whose README names this script but that cannot be
+    computed here, and when no case at all was compared."""
+    claimed = {os.path.normpath(c) for c in dunham_cases(root)}
+    checked, failed, skipped = 0, 0, []
+    for case in every_case(root):
+        name = os.path.relpath(case, root)
+        try:
+            problems = compare(case)
+        except NotImplementedError:
+            if os.path.normpath(case) in claimed:
+                print("%-40s FAIL\n    its README names this script, but the run needs a potential" % name)
+                failed += 1
+            else:
+                skipped.append((name, "a state given by a potential file is computed (check_levels.py)"))
+            continue
+        checked += 1
+        if problems:
+            failed += 1
+            print("%-40s FAIL" % name)
+            for p in problems:
+                print("    " + p)
+        else:
+            print("%-40s PASS" % name)
+    for name, why in skipped:
+        print("%-40s SKIP: %s" % (name, why))
+    print("%d passed, %d failed, %d skipped" % (checked - failed, failed, len(skipped)))
+    if checked == 0:
+        print("no case was compared")
+        return 1
+    return 1 if failed else 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("cases", nargs="*", help="e2e case folders")
     parser.add_argument(
         "--all", action="store_true", help="every case folder whose README.md names this script"
     )
+    parser.add_argument(
+        "--check",
+        action="store_true",
+        help="compare with the stored expected files instead of writing them; without case "
+        "folders, every e2e case that this script can compute",
+    )
     args = parser.parse_args()
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+    if args.check and not args.cases and not args.all:
+        return check_every_case(root)
     cases = list(args.cases)
     if args.all:
-        cases += dunham_cases(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+        cases += dunham_cases(root)
     if not cases:
         parser.error("no case folders given")
+    failed = 0
     for case in cases:
-        status = generate(case)
-        print("%s: status %d" % (os.path.normpath(case), status))
+        if args.check:
+            problems = compare(case)
+            failed += bool(problems)
+            print("%s: %s" % (os.path.normpath(case), "FAIL" if problems else "PASS"))
+            for p in problems:
+                print("    " + p)
+        else:
+            status = generate(case)
+            print("%s: status %d" % (os.path.normpath(case), status))
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":
