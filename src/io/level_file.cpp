@@ -55,7 +55,8 @@ int64_t level_count(int32_t vmin, int32_t vmax, int32_t Jmin, int32_t Jmax, int3
   const auto size = [](int32_t first, int32_t last) {
     return static_cast<uint32_t>(static_cast<int64_t>(last) - first + 1);
   };
-  // Unsigned arithmetic wraps like the 32-bit product of the reference computation.
+  // The count is a 32-bit product; unsigned arithmetic gives its wrapped value without undefined
+  // behaviour.
   const uint32_t product = size(vmin, vmax) * size(Jmin, Jmax) * size(pmin, pmax);
   return static_cast<int32_t>(product);
 }

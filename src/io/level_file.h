@@ -21,7 +21,8 @@ namespace velk {
 int64_t level_count(int32_t vmin, int32_t vmax, int32_t Jmin, int32_t Jmax, int32_t pmin,
                     int32_t pmax);
 
-// J(J+1) in 32-bit integer arithmetic, wrapping as the reference computation does.
+// J(J+1) in 32-bit integer arithmetic, the precision the printed term values are formed in;
+// formed unsigned so that a wrap is defined.
 inline int32_t rotational_product(int32_t J) {
   return static_cast<int32_t>(static_cast<uint32_t>(J) * (static_cast<uint32_t>(J) + 1u));
 }
