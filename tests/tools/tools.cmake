@@ -9,6 +9,11 @@ add_test(NAME tools/examples_run
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/examples_run_test.sh $<TARGET_FILE:velk>)
 set_tests_properties(tools/examples_run PROPERTIES TIMEOUT 1800)
 
+# The grid-error study of docs/tools on a small case (a few seconds).
+add_test(NAME tools/grid_error
+         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/grid_error_test.sh $<TARGET_FILE:velk>)
+set_tests_properties(tools/grid_error PROPERTIES TIMEOUT 300)
+
 # The include graph of the layers, which the per-layer libraries rely on.
 add_test(NAME tools/layers
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/layers_test.sh ${PROJECT_SOURCE_DIR})
