@@ -5,6 +5,7 @@
 #include "io/formatted_output.h"
 #include "io/free_format_reader.h"
 #include "pec/radial_grid.h"
+#include "run/output_names.h"
 
 namespace velk {
 
@@ -55,6 +56,7 @@ RunControl read_control_file(const std::string& path) {
   if (control.A.N > RadialGrid::kCapacity || control.B.N > RadialGrid::kCapacity) {
     throw StopRun("number of points must be less than 50000");
   }
+  refuse_inputs_named_as_outputs(control);
   console_line(FreeLine() << "OK" + std::string(1, control.one_level.switch_flag));
   return control;
 }
