@@ -423,6 +423,31 @@ refusal("known_level_j_overflow",
         "and is refused before BstateP.dat is written (the R branch J + 1 lies outside the "
         "32-bit integers altogether).")
 
+DUN_SMALL_B = """\
+d                 coefficient form: Dunham
+1.0               mass ratio
+0.0               Lambda
+2                 column l = 0: Y(0,0), Y(1,0)
+0.0
+1000.0            we
+1                 column l = 1: Y(0,1)
+0.001             a rotational constant small enough for J near 46340 to print
+0                 two zero counts end the columns
+0
+0                 parity coefficients: none
+0
+"""
+refusal("known_level_r_branch_j_46341",
+        {"velk.inf": text(control(r15="n", r23="y", r24="2", r25="0 46340 1 1000.0",
+                                  r26="0 1 2 1")),
+         "dunA.dat": DUN_SMALL_B, "dunB.dat": DUN_SMALL_B}, 1,
+        "velk: dunB.dat: J = 46341 is requested; J(J+1) is formed in 32-bit integers, which hold "
+        "J = -46341 to 46340",
+        "Known-level run on state B, branch 2, from J = 46340, the largest J whose J(J+1) fits 32 "
+        "bits: the P branch J' = 46339 is written to BstateP.dat (its J does not fit the four "
+        "columns of the level line and shows as ****); the R branch J' = 46341 is refused before "
+        "anything of BstateR.dat is written, and no vel_tran.out is opened.")
+
 # --- data files named like outputs ---------------------------------------------------------------
 refusal("input_named_astate_potential",
         {"velk.inf": text(mlj_control(r2="Astate.dat")), "Astate.dat": MLJ_A, "dunB.dat": DUN_B},
