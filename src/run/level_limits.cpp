@@ -1,13 +1,16 @@
 #include "run/level_limits.h"
 
+#include <cstdint>
+
 namespace velk {
 
 std::optional<std::string> level_request_problem(const LevelRanges& r) {
   const int64_t sizes[] = {int64_t{r.vmax} - r.vmin + 1, int64_t{r.Jmax} - r.Jmin + 1,
                            int64_t{r.pmax} - r.pmin + 1};
-  // Each size lies within ±2^32, so the product of the first two fits 64 bits; the third may not.
-  int64_t count = sizes[0] * sizes[1];
-  const bool overflow = __builtin_mul_overflow(count, sizes[2], &count);
+  // Each size lies within ±2^32, so even the product of two may leave 64 bits.
+  int64_t count = 0;
+  const bool overflow = __builtin_mul_overflow(sizes[0], sizes[1], &count) ||
+                        __builtin_mul_overflow(count, sizes[2], &count);
   const bool asks_for_levels = sizes[0] > 0 && sizes[1] > 0 && sizes[2] > 0;
   if (overflow || count > INT32_MAX || count < INT32_MIN) {
     return std::string(
