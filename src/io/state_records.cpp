@@ -5,6 +5,7 @@ namespace {
 
 void read_state_name(FreeFormatReader& in, StateInput& state) {
   state.file = in.read_text(12);
+  state.file_line = in.line_number();
   state.kind = in.read_text(1)[0];
   in.read(state.mass_index);
 }

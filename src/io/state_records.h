@@ -17,6 +17,7 @@ namespace velk {
 
 struct StateInput {
   std::string file = std::string(12, ' ');  // data file name, exactly 12 characters
+  int file_line = 0;                        // the line of the control file that names it
   char kind = ' ';                          // 'd': Dunham coefficients; anything else: potential
   int32_t mass_index = 0;                   // which of the five reduced masses (1..5)
   double Rmin = 0.0;                        // first grid radius, Å

@@ -1,6 +1,7 @@
 #include "pec/mlj.h"
 
 #include <cmath>
+#include <sstream>
 
 #include "io/console.h"
 #include "io/errors.h"
@@ -71,12 +72,26 @@ void tabulate_mlj(const MljParameters& p, const RadialGrid& grid, std::span<doub
   }
 }
 
+void require_well_on_grid(const MljParameters& p, const RadialGrid& grid,
+                          std::span<const double> Vgrid, const std::string& potential_file) {
+  if (!(p.Re > grid.R(grid.N))) return;
+  for (int i = 2; i <= grid.N - 1; ++i) {
+    if (!(Vgrid[i] < Vgrid[i - 1] && Vgrid[i] < Vgrid[i + 1])) continue;
+    std::ostringstream what;
+    what << "the well bottom Re = " << p.Re << " lies beyond the last grid radius "
+         << grid.R(grid.N) << ": the local minimum at grid point " << i << ", R = " << grid.R(i)
+         << ", is not the well; extend the grid beyond Re";
+    throw StopRun(input_message(potential_file, what.str()));
+  }
+}
+
 double pec_mlj(const std::string& potential_file, std::span<double> Vgrid, const RadialGrid& grid) {
   require_grid_slots(Vgrid, grid.N, "pec_mlj");
   console_line(FreeLine() << "MLJ PEC (Le Roy)");
   const MljParameters p = read_mlj(potential_file);
   check_mlj(p, grid, potential_file);
   tabulate_mlj(p, grid, Vgrid);
+  require_well_on_grid(p, grid, Vgrid, potential_file);
   return p.De;
 }
 

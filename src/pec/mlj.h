@@ -58,8 +58,16 @@ double mlj_betainf(const MljParameters& p);
 // Fills Vgrid[1..N] with the curve of checked parameters at grid.R(i).
 void tabulate_mlj(const MljParameters& p, const RadialGrid& grid, std::span<double> Vgrid);
 
-// Prints " MLJ PEC (Le Roy)", reads and checks the file, fills Vgrid[1..N] and returns De, the
-// asymptote.
+// The curve's minimum lies at Re. When Re lies beyond the last grid radius, the curve on the grid
+// is its repulsive wall: falling throughout, it has no interior minimum and the level driver
+// stops with "Umin >  Umax"; a wall with a kink (a steep switching function) can hold a local
+// minimum, which the driver would take for the well and fill with meaningless levels. That case
+// stops the run (StopRun naming the file, Re and the minimum's radius).
+void require_well_on_grid(const MljParameters& p, const RadialGrid& grid,
+                          std::span<const double> Vgrid, const std::string& potential_file);
+
+// Prints " MLJ PEC (Le Roy)", reads and checks the file, fills Vgrid[1..N], makes sure a well
+// beyond the grid is not mistaken for one on it, and returns De, the asymptote.
 double pec_mlj(const std::string& potential_file, std::span<double> Vgrid, const RadialGrid& grid);
 
 }  // namespace velk

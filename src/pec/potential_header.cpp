@@ -108,6 +108,13 @@ void require_finite_curve(const std::string& potential_file, std::span<const dou
     what << "the potential is not a finite number at grid point " << i << ", R = " << grid.R(i);
     throw StopRun(input_message(potential_file, what.str()));
   }
+  for (int i = 1; i <= grid.N; ++i) {
+    if (std::fabs(Vgrid[i]) <= kLargestCurveValue) continue;
+    std::ostringstream what;
+    what << "the potential is " << Vgrid[i] << " cm-1 at grid point " << i << ", R = " << grid.R(i)
+         << ", beyond the 1e250 cm-1 the level solver can carry";
+    throw StopRun(input_message(potential_file, what.str()));
+  }
 }
 
 std::string input_message(const std::string& potential_file, std::string_view what) {

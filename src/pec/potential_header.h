@@ -97,9 +97,17 @@ void require_grid_slots(std::span<const double> Vgrid, int N, std::string_view b
 void require_positive_grid(const std::string& potential_file, const RadialGrid& grid,
                            std::string_view representation);
 
+// The largest magnitude of a curve value the level solver can integrate. Its Numerov coefficients
+// h²·μ·(2u/ħ²)·(V - E)/12 multiply wave-function values kept below 1e20, so products overflow
+// once they pass about 1e287; with the step and mass of any molecule (h²·μ·(2u/ħ²)/12 below 1)
+// 1e250 cm-1 leaves a wide margin, and no molecular curve comes near it.
+inline constexpr double kLargestCurveValue = 1e250;
+
 // Stops the run with a message naming the file, the first grid point and its radius where the
 // curve in Vgrid[1..N] is not a finite number: a curve that overflows somewhere (a huge
-// coefficient, a power of a large radius) would only turn every level into NaN.
+// coefficient, a power of a large radius) would only turn every level into NaN. Then, in a second
+// scan, the first point where the curve is finite but beyond kLargestCurveValue (a spline end
+// derivative of 1e308), which the solver would turn into NaN all the same.
 void require_finite_curve(const std::string& potential_file, std::span<const double> Vgrid,
                           const RadialGrid& grid);
 

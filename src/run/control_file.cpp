@@ -5,6 +5,7 @@
 #include "io/formatted_output.h"
 #include "io/free_format_reader.h"
 #include "pec/radial_grid.h"
+#include "run/output_names.h"
 
 namespace velk {
 
@@ -57,6 +58,7 @@ RunControl read_control_file(const std::string& path) {
   if (control.A.N > RadialGrid::kCapacity || control.B.N > RadialGrid::kCapacity) {
     throw StopRun("number of points must be less than 50000");
   }
+  refuse_inputs_named_as_outputs(control);
   // "OK" carries the one-level switch letter glued to it ("OKy", "OKn"): a line of the console
   // record as users know it, not a slip.
   console_line(FreeLine() << "OK" + std::string(1, control.one_level.switch_flag));

@@ -53,7 +53,8 @@ struct RunControl {
 };
 
 // Reads velk.inf from the working directory, prints " reading velk.inf", makes the LIF and
-// point-count checks (StopRun) and prints the OK line.
+// point-count checks (StopRun), refuses a data file named like an output of the run (InputError)
+// and prints the OK line.
 RunControl read_control_file(const std::string& path = "velk.inf");
 
 }  // namespace velk

@@ -7,6 +7,7 @@
 #include "io/free_format_reader.h"
 #include "pec/radial_grid.h"
 #include "run/dunham.h"
+#include "run/level_limits.h"
 #include "solver/level_driver.h"
 
 namespace velk {
@@ -61,6 +62,11 @@ void StateLevels::compute_state_levels(const StateInput& state, const LevelRange
   if (trimmed_file_name(state.file).empty()) {
     throw InputError(std::string("velk: velk.inf: the data file name of state ") +
                      (&state == &control_.A ? "A" : "B") + " is blank");
+  }
+  // Refused before the data file is read: a count the level file cannot hold, or a J whose J(J+1)
+  // would wrap round to energies of the wrong sign.
+  if (const auto problem = level_request_problem(r)) {
+    throw StopRun("velk: " + trimmed_file_name(state.file) + ": " + *problem);
   }
   if (state.kind == 'd') {
     dunham_levels(state.file, r.vmin, r.vmax, r.Jmin, r.Jmax, r.pmin, r.pmax, levelfile);

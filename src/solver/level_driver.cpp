@@ -23,6 +23,8 @@ constexpr int32_t kMaxHeaderPoints = 500;
 // The two solves behind toadd need only a rough energy.
 constexpr int32_t kToaddMaxit = 20;
 constexpr double kToaddTol = 0.1;
+// 46340² = 2147395600 is the last square below 2^31.
+constexpr int32_t kLargestLambda = 46340;
 
 // The header as the driver reads it: the point count is checked before the rest is read.
 PotentialHeader read_checked_header(const std::string& potential_file) {
@@ -38,6 +40,15 @@ void require_positive_mass(const std::string& name, const PotentialHeader& heade
   std::ostringstream text;
   text << "velk: " << name << ": reduced mass " << index << " must be positive, found " << mu;
   throw StopRun(text.str());
+}
+
+// Stops the run unless Lambda² fits a 32-bit integer: the centrifugal term forms J(J+1) - Lambda²
+// in 32-bit integers, and a larger Lambda would wrap round to a term of the wrong size and sign.
+void require_representable_Lambda(const std::string& name, const PotentialHeader& header) {
+  if (header.Lambda >= -kLargestLambda && header.Lambda <= kLargestLambda) return;
+  throw StopRun("velk: " + name + ": Lambda = " + std::to_string(header.Lambda) +
+                " is too large; J(J+1) - Lambda^2 is formed in 32-bit integers, which hold "
+                "Lambda = -46340 to 46340");
 }
 
 }  // namespace
@@ -63,6 +74,7 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
   console_line(format_line("(A8,A12)", {std::string("reading"), padded_name(potential_file)}));
   const PotentialHeader header = read_checked_header(potential_file);
   require_positive_mass(trimmed_file_name(potential_file), header, request.mass_index);
+  require_representable_Lambda(trimmed_file_name(potential_file), header);
 
   const double toadd = compute_toadd(potential_file, grid);
   console_line(FreeLine() << "OK");
@@ -154,6 +166,7 @@ LevelRecord LevelDriver::solve_level(const LevelRequest& request, double mu, con
 double LevelDriver::compute_toadd(const std::string& potential_file, const RadialGrid& grid) {
   const PotentialHeader header = read_checked_header(potential_file);
   require_positive_mass(trimmed_file_name(potential_file), header, 1);
+  require_representable_Lambda(trimmed_file_name(potential_file), header);
   const double mu1 = header.masses[0];
   builder_.build(potential_file, header.pectype, Vtoadd_, grid, options_.on_failure);
 

@@ -12,8 +12,9 @@
 // report; they stay as they are.
 //
 // Stops: "number of points must be less than 500" for a header with more than 500 points, a
-// reduced mass that is not positive, the builders' own stops, and "Umin >  Umax" for a J whose
-// effective potential has no well (the levels handed on before stay written).
+// reduced mass that is not positive, a Lambda whose square leaves 32 bits, the builders' own stops,
+// and "Umin >  Umax" for a J whose effective potential has no well (the levels handed on before
+// stay written).
 //
 // One driver lives for the run: it owns the grid arrays (potential and effective potential,
 // twice: once for the levels, once for toadd), the potential builders and the solvers, all

@@ -206,5 +206,25 @@ TEST_F(MljTest, FaultsComeBeforeALaterInputError) {
                InputError);
 }
 
+// The check on its own, on hand-made curves of a grid at R = 1 + i/4 ending at R(8) = 3.
+TEST(MljWellTest, ALocalMinimumOnTheWallOfAWellBeyondTheGridIsRefused) {
+  const RadialGrid grid = test::grid_of(1.0, 0.25, 8);
+  MljParameters p;
+  p.Re = 3.5;
+  // The wall of the well at Re, with a kink: a local minimum at point 4 below a maximum at 5.
+  const std::vector<double> kinked = {0.0, 900.0, 700.0, 500.0, 400.0, 450.0, 300.0, 200.0, 100.0};
+  EXPECT_EQ(test::stop_message([&] { require_well_on_grid(p, grid, kinked, "w.pot"); }),
+            "velk: w.pot: the well bottom Re = 3.5 lies beyond the last grid radius 3: the local "
+            "minimum at grid point 4, R = 2, is not the well; extend the grid beyond Re");
+  // A plain wall has no minimum: left to the level driver's "Umin >  Umax".
+  const std::vector<double> wall = {0.0, 900.0, 700.0, 500.0, 400.0, 300.0, 200.0, 150.0, 100.0};
+  EXPECT_NO_THROW(require_well_on_grid(p, grid, wall, "w.pot"));
+  // With Re on the grid (its last point included) a minimum is the well.
+  p.Re = 3.0;
+  EXPECT_NO_THROW(require_well_on_grid(p, grid, kinked, "w.pot"));
+  p.Re = 2.0;
+  EXPECT_NO_THROW(require_well_on_grid(p, grid, kinked, "w.pot"));
+}
+
 }  // namespace
 }  // namespace velk

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #include "io/errors.h"
@@ -140,6 +142,23 @@ TEST(GridTest, PositiveGridAndSlots) {
   std::vector<double> V(5);
   EXPECT_NO_THROW(require_grid_slots(V, 4, "test"));
   EXPECT_THROW(require_grid_slots(V, 5, "test"), std::invalid_argument);
+}
+
+// Grid of these checks: point i at R = 1 + i/4 (exact binary radii).
+TEST(CurveCheckTest, RefusesTheFirstNonFinitePointThenTheFirstBeyondWhatTheSolverCarries) {
+  const RadialGrid grid = test::grid_of(1.0, 0.25, 6);
+  std::vector<double> V = {0.0, 5.0, 4.0, 3.0, 2.0, 1.0, 0.5};
+  EXPECT_NO_THROW(require_finite_curve("c.pot", V, grid));
+  V[3] = -kLargestCurveValue;  // the limit itself is carried
+  EXPECT_NO_THROW(require_finite_curve("c.pot", V, grid));
+  V[4] = 2e250;
+  EXPECT_EQ(test::stop_message([&] { require_finite_curve("c.pot", V, grid); }),
+            "velk: c.pot: the potential is 2e+250 cm-1 at grid point 4, R = 2, beyond the 1e250 "
+            "cm-1 the level solver can carry");
+  // A point that is not a number is reported first, even after a point beyond the limit.
+  V[6] = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_EQ(test::stop_message([&] { require_finite_curve("c.pot", V, grid); }),
+            "velk: c.pot: the potential is not a finite number at grid point 6, R = 2.5");
 }
 
 }  // namespace

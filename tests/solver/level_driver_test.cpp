@@ -229,6 +229,37 @@ TEST_F(LevelDriverTest, JWithoutWellStopsTheRun) {
   EXPECT_EQ(recorder.ended, 0);
 }
 
+// J(J+1) - Lambda² is formed in 32-bit integers: 46340² = 2147395600 fits, 46341² = 2147488281
+// does not (2^31 - 1 = 2147483647). The stop comes before toadd, so nothing is handed on.
+TEST_F(LevelDriverTest, LambdaWhoseSquareLeaves32BitsStopsTheRun) {
+  for (const int Lambda : {46341, -46341}) {
+    write("mlj.pot", mlj_file(Lambda, 0.0, 0.0));
+    test::ConsoleCapture capture;
+    LevelDriver driver(DriverOptions{});
+    Recorder recorder;
+    try {
+      driver.compute_levels(request({0, 0}, {0, 0}, {1, 1}), recorder);
+      FAIL() << "Lambda = " << Lambda << " was accepted";
+    } catch (const StopRun& stop) {
+      EXPECT_EQ(std::string(stop.what()),
+                "velk: mlj.pot: Lambda = " + std::to_string(Lambda) +
+                    " is too large; J(J+1) - Lambda^2 is formed in 32-bit integers, which hold "
+                    "Lambda = -46340 to 46340");
+    }
+    EXPECT_EQ(recorder.begun, 0);
+  }
+  // Lambda = 46340 passes this check (what its huge negative centrifugal term does to the well
+  // is the landmarks' business).
+  write("mlj.pot", mlj_file(46340, 0.0, 0.0));
+  LevelDriver driver(DriverOptions{});
+  test::ConsoleCapture capture;
+  try {
+    driver.compute_toadd("mlj.pot     ", request({0, 0}, {0, 0}, {1, 1}).grid);
+  } catch (const StopRun& stop) {
+    EXPECT_EQ(std::string(stop.what()).find("Lambda"), std::string::npos) << stop.what();
+  }
+}
+
 // --- the level file
 // ------------------------------------------------------------------------------- Expected lines
 // written out by hand from the layouts (I5,I4,I4,F13.5,I2,F11.4,I3,F13.5,E10.2,I5, I7,I3,I4) and

@@ -279,9 +279,11 @@ def read_control_file(workdir, out):
     c.A, c.B = State("A"), State("B")
     r.skip()
     c.A.file = r.text(12)
+    c.A.file_line = r.line_number
     c.A.kind = r.text(1)
     (c.A.mass_index,) = r.read("i")
     c.B.file = r.text(12)
+    c.B.file_line = r.line_number
     c.B.kind = r.text(1)
     (c.B.mass_index,) = r.read("i")
     r.skip()
@@ -321,8 +323,67 @@ def read_control_file(workdir, out):
         raise StopRun("Velk3: LIF simulation not supported.")
     if c.A.N > 50000 or c.B.N > 50000:
         raise StopRun("number of points must be less than 50000")
+    refuse_inputs_named_as_outputs(workdir, c)
     out.extend(free_line("OK" + o.switch))
     return c
+
+
+BRANCH_FILES = {1: ["BstateQ.dat"], 2: ["BstateP.dat", "BstateR.dat"],
+                3: ["BstateP.dat", "BstateR.dat", "BstateQ.dat"]}
+
+
+def run_outputs(c):
+    """The files the switched-on jobs write, in the order the jobs come; potext.out when any job
+    builds a state from a potential file."""
+    names, curve = [], [False]
+
+    def add(*more):
+        for n in more:
+            if n not in names:
+                names.append(n)
+
+    def uses(state):
+        curve[0] = curve[0] or state.kind != "d"
+
+    if c.table.switch == "y":
+        add("Astate.dat" if c.table.state == 1 else "Bstate.dat")
+        uses(c.A if c.table.state == 1 else c.B)
+    if c.one.switch == "y":
+        add("Astate.dat")
+        uses(c.A)
+        if c.one.branch in BRANCH_FILES:
+            add(*BRANCH_FILES[c.one.branch])
+            add("vel_tran.out")
+            uses(c.B)
+    if c.known.switch == "y" and c.known.branch in BRANCH_FILES:
+        add(*BRANCH_FILES[c.known.branch])
+        add("vel_tran.out")
+        uses(c.A if c.known.state == 1 else c.B)
+    if c.window.switch == "y":
+        add("Astate.dat", "vel_tran.out")
+        uses(c.A)
+        if c.window.branch in BRANCH_FILES:
+            add(*BRANCH_FILES[c.window.branch])
+            uses(c.B)
+    if curve[0]:
+        add("potext.out")
+    return names
+
+
+def refuse_inputs_named_as_outputs(workdir, c):
+    """A data file named like an output of the run would be replaced by it: the run refuses it
+    before anything is written. Names are compared as paths (./Astate.dat is Astate.dat)."""
+    outputs = run_outputs(c)
+    for state in (c.A, c.B):
+        name = state.file.rstrip(" ")
+        if not name:
+            continue
+        for output in outputs:
+            if os.path.normpath(name) == os.path.normpath(output):
+                raise InputError(
+                    'velk: velk.inf, line %d: the data file of state %s, "%s", is the output %s '
+                    "of this run and would be overwritten" % (state.file_line, state.label, name,
+                                                              output))
 
 
 # ----------------------------------------------------------------------------------------------
@@ -442,9 +503,34 @@ def dunham_levels(workdir, file, vmin, vmax, Jmin, Jmax, pmin, pmax, levelfile):
     workdir.write(levelfile, lines)
 
 
+def level_request_problem(vmin, vmax, Jmin, Jmax, pmin, pmax):
+    """Why a block of levels cannot be written: a count the five columns of the level file's count
+    cannot hold (at most 99999 levels; a raw product of reversed ranges down to -9999), one beyond
+    32 bits, or a J whose J(J+1) leaves the 32-bit integers it is formed in."""
+    sizes = [vmax - vmin + 1, Jmax - Jmin + 1, pmax - pmin + 1]
+    count = sizes[0] * sizes[1] * sizes[2]
+    asks = all(n > 0 for n in sizes)
+    if not -(2**31) <= count < 2**31:
+        return ("the number of levels requested (the product of the sizes of the v, J and parity "
+                "ranges) overflows a 32-bit integer")
+    if asks and count > 99999:
+        return "%d levels are requested; a level file holds at most 99999" % count
+    if count > 99999 or count < -9999:
+        return ("the level count %d (the product of the sizes of the v, J and parity ranges) does "
+                "not fit the five columns of a level file's count" % count)
+    if asks and (Jmax > 46340 or Jmin < -46341):
+        J = Jmax if Jmax > 46340 else Jmin
+        return ("J = %d is requested; J(J+1) is formed in 32-bit integers, which hold J = -46341 "
+                "to 46340" % J)
+    return None
+
+
 def compute_state_levels(workdir, out, state, vmin, vmax, Jmin, Jmax, pmin, pmax, levelfile):
     if not state.file.strip(" "):
         raise InputError("velk: velk.inf: the data file name of state %s is blank" % state.label)
+    problem = level_request_problem(vmin, vmax, Jmin, Jmax, pmin, pmax)
+    if problem:
+        raise StopRun("velk: %s: %s" % (state.file.strip(" "), problem))
     if state.kind == "d":
         dunham_levels(workdir, state.file, vmin, vmax, Jmin, Jmax, pmin, pmax, levelfile)
         return
@@ -765,7 +851,18 @@ def compare(case_dir):
     files, _ = expected_files(case_dir)
     expected = os.path.join(case_dir, "expected")
     stored = set(os.listdir(expected))
-    problems = ["expected/%s is a file the run does not write" % n for n in sorted(stored - set(files))]
+    problems = []
+    for n in sorted(stored - set(files)):
+        # An input listed among the expected files must be left as it was: the run does not
+        # write it, so its expected content is the input itself.
+        source = os.path.join(case_dir, n)
+        if os.path.isfile(source):
+            with open(source, "rb") as a, open(os.path.join(expected, n), "rb") as b:
+                if a.read() == b.read():
+                    continue
+            problems.append("expected/%s differs from the input it must leave unchanged" % n)
+        else:
+            problems.append("expected/%s is a file the run does not write" % n)
     for name, text in files.items():
         if name not in stored:
             problems.append("expected/%s is missing" % name)

@@ -208,8 +208,11 @@ BANNER_LINES = 6  # the five banner lines and "reading velk.inf"
 CASES = {}
 
 
-def refusal(name, files, status, message, readme):
-    CASES[name] = dict(files=files, status=status, message=message, readme=readme)
+def refusal(name, files, status, message, readme, unchanged=()):
+    """`unchanged` names input files that must come through the run as they were; they are listed
+    in expected/ as well, so that a run that overwrites them fails the case."""
+    CASES[name] = dict(files=files, status=status, message=message, readme=readme,
+                       unchanged=list(unchanged))
 
 
 def dunham_files(**changes):
@@ -407,16 +410,108 @@ refusal("mlj_mass_overflow_not_converged",
         "third such level of the J on no line is written, so Astate.dat holds v = 0 and 1 with "
         "their Dcor shown as NaN.")
 refusal("one_level_dj_overflow", dunham_files(r15="n", r19="y", r21="0 2 3 2147483647"), 1,
-        "velk: velk.inf: the rotational quantum number 1 + 2147483647 lies outside the 32-bit "
-        "integers",
-        "One-level run, branch 3, with a J step of 2^31 - 1: J'' - dJ is requested (BstateP.dat is "
-        "written), J'' + dJ would wrap round to a negative J and is refused.")
+        "velk: dunB.dat: J = -2147483646 is requested; J(J+1) is formed in 32-bit integers, "
+        "which hold J = -46341 to 46340",
+        "One-level run, branch 3, with a J step of 2^31 - 1: the state-A level (J'' = 1) is "
+        "written to Astate.dat; J'' - dJ = -2147483646 fits a 32-bit integer but its J(J+1) does "
+        "not, so the request for BstateP.dat is refused before anything of it is written.")
 refusal("known_level_j_overflow",
         dunham_files(r15="n", r23="y", r25="0 2147483647 1 1000.0", r26="0 1 2 1"), 1,
-        "velk: velk.inf: the rotational quantum number 2147483647 + 1 lies outside the 32-bit "
-        "integers",
-        "Known-level run, branch 2, at J = 2^31 - 1: the P branch is requested, the R branch "
-        "J + 1 is refused.")
+        "velk: dunB.dat: J = 2147483646 is requested; J(J+1) is formed in 32-bit integers, "
+        "which hold J = -46341 to 46340",
+        "Known-level run, branch 2, at J = 2^31 - 1: the P branch J - 1 would wrap J(J+1) round "
+        "and is refused before BstateP.dat is written (the R branch J + 1 lies outside the "
+        "32-bit integers altogether).")
+
+DUN_SMALL_B = """\
+d                 coefficient form: Dunham
+1.0               mass ratio
+0.0               Lambda
+2                 column l = 0: Y(0,0), Y(1,0)
+0.0
+1000.0            we
+1                 column l = 1: Y(0,1)
+0.001             a rotational constant small enough for J near 46340 to print
+0                 two zero counts end the columns
+0
+0                 parity coefficients: none
+0
+"""
+refusal("known_level_r_branch_j_46341",
+        {"velk.inf": text(control(r15="n", r23="y", r24="2", r25="0 46340 1 1000.0",
+                                  r26="0 1 2 1")),
+         "dunA.dat": DUN_SMALL_B, "dunB.dat": DUN_SMALL_B}, 1,
+        "velk: dunB.dat: J = 46341 is requested; J(J+1) is formed in 32-bit integers, which hold "
+        "J = -46341 to 46340",
+        "Known-level run on state B, branch 2, from J = 46340, the largest J whose J(J+1) fits 32 "
+        "bits: the P branch J' = 46339 is written to BstateP.dat (its J does not fit the four "
+        "columns of the level line and shows as ****); the R branch J' = 46341 is refused before "
+        "anything of BstateR.dat is written, and no vel_tran.out is opened.")
+
+# --- data files named like outputs ---------------------------------------------------------------
+refusal("input_named_astate_potential",
+        {"velk.inf": text(mlj_control(r2="Astate.dat")), "Astate.dat": MLJ_A, "dunB.dat": DUN_B},
+        2, 'velk: velk.inf, line 2: the data file of state A, "Astate.dat", is the output '
+        'Astate.dat of this run and would be overwritten',
+        "The MLJ potential file of state A is named Astate.dat, the level table the run writes: "
+        "refused before anything is opened for writing, so the potential file stays as it was "
+        "(expected/Astate.dat is the input itself).", unchanged=["Astate.dat"])
+refusal("input_named_astate_dunham",
+        {"velk.inf": text(control(r5="./Astate.dat")), "dunA.dat": DUN_A, "Astate.dat": DUN_B},
+        2, 'velk: velk.inf, line 5: the data file of state B, "./Astate.dat", is the output '
+        'Astate.dat of this run and would be overwritten',
+        "The Dunham file of state B is named ./Astate.dat, the same file as the level table of "
+        "state A that the run writes. State B is not used by the run, but its file would be "
+        "replaced all the same: refused, the Dunham file unchanged (expected/Astate.dat is the "
+        "input itself).", unchanged=["Astate.dat"])
+refusal("input_named_potext",
+        {"velk.inf": text(control(r2="potext.out", r3="p", r9="1.9 14.0 3000",
+                                  r17="0 1 0 0 1 1")), "potext.out": PW_A, "dunB.dat": DUN_B},
+        2, 'velk: velk.inf, line 2: the data file of state A, "potext.out", is the output '
+        'potext.out of this run and would be overwritten',
+        "The pointwise potential file of state A, which asks for a long-range extension, is named "
+        "potext.out, the fit report that building its curve writes: refused, the potential file "
+        "unchanged (expected/potext.out is the input itself).", unchanged=["potext.out"])
+
+# --- requests beyond the level files and J(J+1) --------------------------------------------------
+refusal("dunham_j_46341", dunham_files(r17="0 0 46341 46341 1 1"), 1,
+        "velk: dunA.dat: J = 46341 is requested; J(J+1) is formed in 32-bit integers, which hold "
+        "J = -46341 to 46340",
+        "A level table of the Dunham state A at J = 46341: J(J+1) = 2147534622 exceeds 2^31 - 1 "
+        "and would wrap round to x = -2147432674, so that B x enters with the wrong sign. "
+        "Refused before the Dunham file is read; no Astate.dat.")
+refusal("mlj_j_46341", mlj_files(r17="0 0 46341 46341 1 1"), 1,
+        "velk: mljA.pot: J = 46341 is requested; J(J+1) is formed in 32-bit integers, which hold "
+        "J = -46341 to 46340",
+        "A level table of the MLJ state A at J = 46341: the centrifugal term J(J+1) - Lambda^2 "
+        "would wrap round to a large negative number. Refused before the potential file is read; "
+        "no Astate.dat.")
+refusal("level_count_100000", dunham_files(r17="0 99 0 999 1 1"), 1,
+        "velk: dunA.dat: 100000 levels are requested; a level file holds at most 99999",
+        "A level table of 100 v times 1000 J: the count 100000 does not fit the five columns of "
+        "the level file's first line (it would be written as asterisks, which the energy-window "
+        "run cannot read back). Refused before computing; no Astate.dat.")
+
+# --- curves the solver cannot carry --------------------------------------------------------------
+refusal("pointwise_spline_y2_1e308", pw_files(pot=replace_line(PW_A, 9, "1e308   y2 first")), 1,
+        "velk: pwA.pot: the potential is -2.83094e+304 cm-1 at grid point 2, R = 1.90403, beyond "
+        "the 1e250 cm-1 the level solver can carry",
+        "A spline second derivative of 1e308 at the first point of a pointwise table: every "
+        "tabulated value is a finite double, but in the first interval they reach 1e304 and the "
+        "Numerov recurrence overflows into NaN. Refused at the first grid point beyond 1e250 "
+        "cm-1 (point 1 lies on the first table point, where the spline is the table value), "
+        "before the extension is fitted: no potext.out, no Astate.dat.")
+refusal("mlj_well_beyond_grid",
+        mlj_files(pot=replace_line(replace_line(replace_line(replace_line(replace_line(
+            MLJ_A, 10, "0 1.0"), 11, "1 0.0"), 12, "2 0.0"), 15, "1000.0   delta"), 16,
+            "1.5   Rx"), r9="1.2 1.8 1000"), 1,
+        "velk: mljA.pot: the well bottom Re = 2 lies beyond the last grid radius 1.8: the local "
+        "minimum at grid point 495, R = 1.4967, is not the well; extend the grid beyond Re",
+        "An MLJ curve with Re = 2.0 on a grid that ends at 1.8 A: the grid holds only the "
+        "repulsive wall, and a switching function of steepness 1000 at Rx = 1.5 puts a kink into "
+        "it, a local minimum below a local maximum above De. The landmark scans would take it "
+        "for a well, so \"Umin >  Umax\" is not reached and the run would fill Astate.dat with "
+        "meaningless levels. Refused after the curve is tabulated; no Astate.dat.")
 
 # --- binary bytes --------------------------------------------------------------------------------
 refusal("binary_byte_in_value", dunham_files(r9="1.0\x00 5.0 1000"), 2,
@@ -511,8 +606,9 @@ def write_files(directory, files):
             out.write(data)
 
 
-def run(binary, directory):
-    """Runs the binary in a scratch copy of `directory`; returns (status, files written)."""
+def run(binary, directory, keep=()):
+    """Runs the binary in a scratch copy of `directory`; returns (status, files written), the
+    input files named in `keep` included as the run left them."""
     with tempfile.TemporaryDirectory() as work:
         inputs = set()
         for name in os.listdir(directory):
@@ -525,7 +621,7 @@ def run(binary, directory):
                                     stderr=subprocess.PIPE, timeout=300).returncode
         written = {}
         for name in os.listdir(work):
-            if name not in inputs:
+            if name not in inputs or name in keep:
                 with open(os.path.join(work, name), "rb") as f:
                     written[name] = f.read()
         written["status.txt"] = b"%d\n" % status
@@ -555,7 +651,12 @@ def readme_text(body, how):
 def make_refusal(binary, name, case):
     directory = fresh_case_dir(name)
     write_files(directory, case["files"])
-    status, written = run(binary, directory)
+    status, written = run(binary, directory, case["unchanged"])
+    for name in case["unchanged"]:
+        original = case["files"][name]
+        if written.get(name) != (original if isinstance(original, bytes) else
+                                 original.encode("latin-1")):
+            raise SystemExit("%s: the run changed its input %s" % (name, name))
     last = written["stdout.txt"].decode("latin-1").rstrip("\n").split("\n")[-1]
     if status != case["status"] or last != case["message"]:
         raise SystemExit("%s: got status %d and last line\n  %r\nexpected status %d and\n  %r" %
