@@ -145,6 +145,27 @@ Range padded(double lo, double hi, double below, double above) {
   return {lo - below * span, hi + above * span};
 }
 
+// The length of the UTF-8 sequence that starts at `at`, or 0 when none does.
+std::size_t utf8_length(std::string_view text, std::size_t at) {
+  const auto byte = static_cast<unsigned char>(text[at]);
+  std::size_t length = 0;
+  if (byte >= 0x20 && byte < 0x7F) return 1;
+  if (byte == '\t') return 1;
+  if (byte >= 0xC2 && byte <= 0xDF) length = 2;
+  if (byte >= 0xE0 && byte <= 0xEF) length = 3;
+  if (byte >= 0xF0 && byte <= 0xF4) length = 4;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+// A bold title of 17 px takes about 9.5 px a character; 20 px stay free on either side.
+std::size_t title_characters(double width) {
+  return static_cast<std::size_t>((width - 40.0) / 9.5);
+}
+
 void draw_titles(SvgWriter& svg, double width, const std::string& title,
                  const std::string& subtitle) {
   svg.text({width / 2.0, 26.0}, title, TextStyle{17.0, "middle", "black", 0.0, true}, "title");
@@ -299,7 +320,9 @@ std::string potential_plot(const LevelPlotInput& input, const LevelDrawing& draw
   // The description line names the curve better than its file does; the file is then named
   // beside the state.
   const bool described = !curve.description.empty();
-  const std::string& name = described ? curve.description : input.data_file;
+  const std::string name =
+      described ? description_title(curve.description, title_characters(layout.width))
+                : input.data_file;
   SvgWriter svg(layout.width, layout.height, name);
   draw_titles(svg, layout.width, name,
               state_words(input.state_letter) + (described ? ", " + input.data_file : "") +
@@ -468,6 +491,24 @@ std::string dunham_plot(const LevelPlotInput& input, const LevelDrawing& drawing
 }
 
 }  // namespace
+
+std::string description_title(std::string_view line, std::size_t max_characters) {
+  std::string title;
+  std::size_t characters = 0;
+  for (std::size_t at = 0; at < line.size();) {
+    if (characters == max_characters) return title + "...";
+    const std::size_t length = utf8_length(line, at);
+    if (length == 0) {
+      title += '?';
+      ++at;
+    } else {
+      title.append(line.substr(at, length));
+      at += length;
+    }
+    ++characters;
+  }
+  return title;
+}
 
 bool level_not_found(const LevelRecord& level, std::optional<double> tolerance) {
   return !not_found_reason(level, tolerance).empty();

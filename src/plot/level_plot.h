@@ -19,6 +19,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "io/level_file.h"
@@ -73,6 +74,11 @@ struct PotentialCurve {
 // outside 1..5 or a missing file throws InputError; more than 50000 points and the builders' own
 // stops throw StopRun.
 PotentialCurve build_potential_curve(const StateInput& state);
+
+// A description line as a title: bytes that are not UTF-8 text (a Latin-1 "Å", a control
+// character) become '?', so that the picture stays well-formed, and a line longer than
+// `max_characters` characters is cut there and ends in "...".
+std::string description_title(std::string_view line, std::size_t max_characters);
 
 // A level the solver did not find: its last energy correction |Dcor| is above the run's
 // tolerance, or its solution has another number of nodes than v. What the level line does not

@@ -173,6 +173,33 @@ TEST_F(LevelOptionsTest, ABlankDescriptionLineLeavesTheFileNameAsTitle) {
             "state A: potential curve and the levels of Astate.dat");
 }
 
+TEST(DescriptionTitle, KeepsUtf8ReplacesOtherBytesAndCutsLongLines) {
+  // "Rm = 2 Å" in UTF-8 (C3 85) stays; the same in Latin-1 (C5), a lone continuation byte and a
+  // control character would make the picture ill-formed and become '?'.
+  EXPECT_EQ(description_title("Rm = 2 \xC3\x85", 80), "Rm = 2 \xC3\x85");
+  EXPECT_EQ(description_title("Rm = 2 \xC5, a\x85\x01"
+                              "b\tc",
+                              80),
+            "Rm = 2 ?, a??b\tc");
+  // A sequence cut by the end of the line is not text either.
+  EXPECT_EQ(description_title("x\xE2\x82", 80), "x??");
+  // Characters, not bytes, are counted: the fourth character here is the two bytes of Å.
+  EXPECT_EQ(description_title("abc\xC3\x85"
+                              "def",
+                              4),
+            "abc\xC3\x85...");
+  EXPECT_EQ(description_title("abcd", 4), "abcd");
+}
+
+TEST_F(LevelOptionsTest, ALongDescriptionIsCutToTheWidthOfThePicture) {
+  std::string file = test::kratzer_file();
+  file.replace(file.find("Kratzer curve De (1 - Rm/R)^2"), 29, std::string(300, 'k'));
+  write_file("model.pot", file);
+  const XmlElement root = picture({{0, 0, 900.0}}, {});
+  // (1000 - 40) / 9.5 = 101 characters, then the three dots.
+  EXPECT_EQ(test::with_class(root, "title")[0]->text, std::string(101, 'k') + "...");
+}
+
 TEST_F(LevelOptionsTest, TheRunToleranceIsRecordTwelve) {
   EXPECT_EQ(read_run_tolerance("velk.inf"), kTolerance);
   // Cut after the state records: no tolerance, and no error either.
