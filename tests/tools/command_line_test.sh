@@ -85,6 +85,21 @@ expect "missing velk.inf, quiet status" "$plain_status" "$status"
 expect "missing velk.inf, quiet stdout" "" "$out"
 expect "missing velk.inf, quiet stderr" "$plain_last" "$err"
 [ "$plain_status" -eq 2 ] || fail "missing velk.inf: status $plain_status, expected 2"
+# The same for one of the program's own stops (status 1): the e2e case that asks for LIF, whose
+# expected stdout.txt ends with the message.
+for mode in plain quiet; do
+  mkdir "$scratch/stop-$mode"
+  cp "$root/tests/e2e/lif_stop/"*.* "$scratch/stop-$mode/"
+done
+run_in "$scratch/stop-plain" "$velk"
+plain_last=$(tail -n 1 "$scratch/out")
+run_in "$scratch/stop-quiet" "$velk" --quiet
+expect "LIF stop, quiet status" 1 "$status"
+expect "LIF stop, quiet stdout" "" "$out"
+expect "LIF stop, quiet stderr" "Velk3: LIF simulation not supported." "$err"
+expect "LIF stop, plain last line" "Velk3: LIF simulation not supported." "$plain_last"
+diff -r "$scratch/stop-plain" "$scratch/stop-quiet" > /dev/null ||
+  fail "LIF stop: the quiet run's files differ from the plain run's"
 
 # --- velk-plot ---
 run_in "$scratch/empty" "$plot" --version
