@@ -1,9 +1,33 @@
 // velk: rovibrational levels and transition wavenumbers of diatomic molecules. The run is steered
-// by velk.inf in the working directory; there are no command-line arguments.
+// by velk.inf in the working directory; the command line only asks for help, the version or a
+// quiet run.
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "io/console.h"
+#include "run/command_line.h"
 #include "run/interrupts.h"
 #include "run/run_sequence.h"
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1) {
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    const velk::CommandLineOptions options = velk::parse_command_line(arguments);
+    if (options.help) {
+      std::cout << velk::velk_help_text() << std::flush;
+      return 0;
+    }
+    if (options.version) {
+      std::cout << velk::velk_version_text() << std::flush;
+      return 0;
+    }
+    if (!options.refusal.empty()) {
+      std::cerr << options.refusal << '\n';
+      return 2;
+    }
+    velk::set_console_quiet(options.quiet);
+  }
   velk::install_interrupt_handlers();
   return velk::run_velk();
 }

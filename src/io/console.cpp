@@ -5,13 +5,27 @@
 #include "io/formatted_output.h"
 
 namespace velk {
+namespace {
+
+bool quiet_console = false;
+
+}  // namespace
+
+void set_console_quiet(bool quiet) {
+  quiet_console = quiet;
+}
 
 void console_line(std::string_view text) {
+  if (quiet_console) return;
   std::cout << text << '\n';
 }
 
 void console_line(const FreeLine& line) {
   for (const auto& text : line.lines()) console_line(text);
+}
+
+void console_message(std::string_view text) {
+  (quiet_console ? std::cerr : std::cout) << text << '\n';
 }
 
 }  // namespace velk

@@ -48,6 +48,17 @@ std::optional<ListedLevel> parse_level_line(const std::vector<std::string_view>&
   return level;
 }
 
+// Columns of the level solver's lines (0-based start, width), and the width both layouts fill.
+constexpr std::size_t kDcorStart = 55, kDcorWidth = 10;
+constexpr std::size_t kNodeStart = 80, kNodeWidth = 4;
+constexpr std::size_t kSolverLineWidth = 84;
+
+void read_convergence(std::string_view line, ListedLevel& level) {
+  if (line.size() < kSolverLineWidth) return;
+  level.Dcor = parse_real(trimmed(line.substr(kDcorStart, kDcorWidth)));
+  level.node = parse_integer(trimmed(line.substr(kNodeStart, kNodeWidth)));
+}
+
 }  // namespace
 
 int64_t level_count(int32_t vmin, int32_t vmax, int32_t Jmin, int32_t Jmax, int32_t pmin,
@@ -118,6 +129,7 @@ LevelListing LevelFileReader::list(std::string_view program) {
                        trimmed(*line) + "\"");
     }
     level->quasi_bound = line->find("res.") != std::string::npos;
+    read_convergence(*line, *level);
     listing.levels.push_back(*level);
   }
   return listing;

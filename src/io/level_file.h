@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,9 +40,14 @@ struct LevelLine {
   int32_t p = 0;
 };
 
-// A level line as a listing shows it: a quasi-bound level carries the marker "res.".
+// A level line as a listing shows it: a quasi-bound level carries the marker "res.". A line of
+// the level solver also tells how well the level converged: the last energy correction Dcor
+// (columns 56-65) and the node count of the solution (columns 81-84), at the same places in
+// both of its layouts. Lines of other producers, or these columns unreadable, leave them unset.
 struct ListedLevel : LevelLine {
   bool quasi_bound = false;
+  std::optional<double> Dcor;  // cm-1
+  std::optional<int32_t> node;
 };
 
 // Every readable level of a file, in file order.

@@ -4,6 +4,7 @@
 #include <limits>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "io/errors.h"
 
@@ -20,7 +21,13 @@ PotentialHeader read_potential_header(FreeFormatReader& in, std::optional<int32_
   in.read(header.Lambda);
   in.read(header.q1);
   in.read(header.q2);
-  in.skip();
+  // Line 6 describes the curve in words, and pictures of it take their title from there. At the
+  // end of the file the skip fails as for any other missing header line.
+  if (auto description = in.try_read_line()) {
+    header.description = std::move(*description);
+  } else {
+    in.skip();
+  }
   in.skip();
   header.pectype = in.read_text(2);
   return header;

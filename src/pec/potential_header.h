@@ -37,6 +37,7 @@ struct PotentialHeader {
   int32_t Lambda = 0;
   double q1 = 0, q2 = 0;
   std::string pectype = "  ";
+  std::string description;  // line 6 as it stands: free text that names the curve
 };
 
 // Reads the eight header lines from the current position (normally the start of the file).

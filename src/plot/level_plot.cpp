@@ -21,16 +21,13 @@
 namespace velk::plot {
 namespace {
 
-constexpr double kWidth = 1000.0;
-constexpr double kHeight = 600.0;
-const Frame kFrame{90.0, 64.0, 600.0, 466.0};
-constexpr double kLegendLeft = 712.0;
-
 const char* const kCurveColour = "black";
 const char* const kLevelColour = "#1f5fbf";
 const char* const kQuasiBoundColour = "#c0392b";
 const char* const kAsymptoteColour = "#555555";
 const char* const kQuasiBoundDash = "5 3";
+const char* const kNotFoundColour = "#999999";
+const char* const kNotFoundDash = "2 3";
 const Stroke kAsymptoteStroke{kAsymptoteColour, 1.4, "9 4"};
 // Levels bound by less than this share of the well depth may reach past the right edge.
 constexpr double kNearAsymptoteShare = 0.02;
@@ -74,10 +71,23 @@ int well_bottom(std::span<const double> V, int N) {
   return best;
 }
 
-std::string level_tooltip(const LevelRecord& level) {
+// Why the solver's level is not the one asked for, or nothing when it is.
+std::string not_found_reason(const LevelRecord& level, std::optional<double> tolerance) {
+  if (level.node && *level.node != level.v) {
+    return "node count " + std::to_string(*level.node) + ", not v";
+  }
+  if (level.Dcor && tolerance && std::abs(*level.Dcor) > *tolerance) {
+    return "|Dcor| = " + compact(std::abs(*level.Dcor)) + " cm-1 above the tolerance " +
+           compact(*tolerance);
+  }
+  return {};
+}
+
+std::string level_tooltip(const LevelRecord& level, const std::string& not_found) {
   return "v = " + std::to_string(level.v) + ", J = " + std::to_string(level.J) +
          ", p = " + std::to_string(level.p) + ", E = " + fixed(level.E, 5) + " cm-1" +
-         (level.quasi_bound ? " (quasi-bound)" : "");
+         (level.quasi_bound ? " (quasi-bound)" : "") +
+         (not_found.empty() ? "" : " (not found: " + not_found + ")");
 }
 
 struct Span {
@@ -135,9 +145,31 @@ Range padded(double lo, double hi, double below, double above) {
   return {lo - below * span, hi + above * span};
 }
 
-void draw_titles(SvgWriter& svg, const std::string& title, const std::string& subtitle) {
-  svg.text({kWidth / 2.0, 26.0}, title, TextStyle{17.0, "middle", "black", 0.0, true}, "title");
-  svg.text({kWidth / 2.0, 46.0}, subtitle, TextStyle{12.0, "middle", "#333333", 0.0, false},
+// The length of the UTF-8 sequence that starts at `at`, or 0 when none does.
+std::size_t utf8_length(std::string_view text, std::size_t at) {
+  const auto byte = static_cast<unsigned char>(text[at]);
+  std::size_t length = 0;
+  if (byte >= 0x20 && byte < 0x7F) return 1;
+  if (byte == '\t') return 1;
+  if (byte >= 0xC2 && byte <= 0xDF) length = 2;
+  if (byte >= 0xE0 && byte <= 0xEF) length = 3;
+  if (byte >= 0xF0 && byte <= 0xF4) length = 4;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+// A bold title of 17 px takes about 9.5 px a character; 20 px stay free on either side.
+std::size_t title_characters(double width) {
+  return static_cast<std::size_t>((width - 40.0) / 9.5);
+}
+
+void draw_titles(SvgWriter& svg, double width, const std::string& title,
+                 const std::string& subtitle) {
+  svg.text({width / 2.0, 26.0}, title, TextStyle{17.0, "middle", "black", 0.0, true}, "title");
+  svg.text({width / 2.0, 46.0}, subtitle, TextStyle{12.0, "middle", "#333333", 0.0, false},
            "subtitle");
 }
 
@@ -146,13 +178,74 @@ Stroke level_stroke(bool quasi_bound) {
                      : Stroke{kLevelColour, 1.2, ""};
 }
 
+const Stroke kNotFoundStroke{kNotFoundColour, 1.2, kNotFoundDash};
+
+// One level line, with its look and class chosen by what the level is.
+void draw_level(SvgWriter& svg, Point from, Point to, const LevelRecord& level,
+                const std::string& not_found) {
+  std::string css = level.quasi_bound ? "level quasi-bound" : "level";
+  if (!not_found.empty()) css += " not-found";
+  svg.line(from, to, not_found.empty() ? level_stroke(level.quasi_bound) : kNotFoundStroke, css,
+           {{"data-v", std::to_string(level.v)},
+            {"data-J", std::to_string(level.J)},
+            {"data-p", std::to_string(level.p)}},
+           level_tooltip(level, not_found));
+}
+
+// The v of a level written just right of its line's end, or left of the frame's right edge when
+// the line runs on past it.
+void draw_v_label(SvgWriter& svg, double x_end, double y_level, const Frame& frame, int32_t v) {
+  constexpr double kGap = 3.0;
+  const bool inside = x_end + kGap + 14.0 < frame.right();
+  svg.text({inside ? x_end + kGap : frame.right() - kGap, y_level + 3.0}, std::to_string(v),
+           TextStyle{9.0, inside ? "start" : "end", kLevelColour, 0.0, false}, "v-label");
+}
+
+// The levels that are drawn: all of them, or those found when the others are to be left out,
+// whose number goes to `left_out`.
+std::vector<LevelRecord> drawn_levels(const LevelPlotInput& input, const LevelDrawing& drawing,
+                                      std::optional<double> tolerance, int& left_out) {
+  std::vector<LevelRecord> drawn;
+  left_out = 0;
+  for (const LevelRecord& level : input.levels->levels) {
+    if (drawing.hide_not_found && level_not_found(level, tolerance)) {
+      ++left_out;
+    } else {
+      drawn.push_back(level);
+    }
+  }
+  return drawn;
+}
+
+// The legend entries about levels not found and about the v labels.
+void add_finding_entries(std::vector<LegendEntry>& legend, int drawn_not_found, int left_out,
+                         bool v_labels) {
+  if (drawn_not_found > 0) {
+    legend.push_back({kNotFoundStroke,
+                      {"levels not found: " + std::to_string(drawn_not_found),
+                       "(|Dcor| above the tolerance", "or node count other than v)"},
+                      true});
+  }
+  if (left_out > 0) {
+    legend.push_back({Stroke{},
+                      {std::to_string(left_out) +
+                       (left_out == 1 ? " level not found" : " levels not found") + " left out"},
+                      false});
+  }
+  if (v_labels) legend.push_back({Stroke{}, {"numbers beside the levels: v"}, false});
+}
+
 std::string state_words(char letter) {
   return std::string("state ") + letter;
 }
 
-std::string potential_plot(const LevelPlotInput& input) {
+std::string potential_plot(const LevelPlotInput& input, const LevelDrawing& drawing,
+                           std::optional<double> tolerance) {
   const PotentialCurve& curve = *input.curve;
-  const std::vector<LevelRecord>& levels = input.levels->levels;
+  const PictureLayout layout = layout_of(drawing.size);
+  const Frame& frame = layout.frame;
+  int left_out = 0;
+  const std::vector<LevelRecord> levels = drawn_levels(input, drawing, tolerance, left_out);
   const std::span<const double> V(curve.V);
   const int N = curve.N;
 
@@ -221,16 +314,21 @@ std::string potential_plot(const LevelPlotInput& input) {
     if (p.points.outer > radius.hi) ++cut;
   }
 
-  const LinearMap x(radius.lo, radius.hi, kFrame.left, kFrame.right());
-  const LinearMap y(energy.lo, energy.hi, kFrame.bottom(), kFrame.top);
+  const LinearMap x(radius.lo, radius.hi, frame.left, frame.right());
+  const LinearMap y(energy.lo, energy.hi, frame.bottom(), frame.top);
 
-  const std::string& name = input.data_file;
-  SvgWriter svg(kWidth, kHeight, name);
-  draw_titles(svg, name,
-              state_words(input.state_letter) + ": potential curve and the levels of " +
-                  input.levels->file_name);
-  svg.clip_rectangle("plot-area", kFrame);
-  draw_axes(svg, kFrame, x, y, nice_ticks(radius.lo, radius.hi, 8),
+  // The description line names the curve better than its file does; the file is then named
+  // beside the state.
+  const bool described = !curve.description.empty();
+  const std::string name =
+      described ? description_title(curve.description, title_characters(layout.width))
+                : input.data_file;
+  SvgWriter svg(layout.width, layout.height, name);
+  draw_titles(svg, layout.width, name,
+              state_words(input.state_letter) + (described ? ", " + input.data_file : "") +
+                  ": potential curve and the levels of " + input.levels->file_name);
+  svg.clip_rectangle("plot-area", frame);
+  draw_axes(svg, frame, x, y, nice_ticks(radius.lo, radius.hi, 8),
             nice_ticks(energy.lo, energy.hi, 8), {"R (\xC3\x85)", "energy (cm-1)"});
 
   svg.open_group({{"class", "data"}, {"clip-path", "url(#plot-area)"}});
@@ -238,8 +336,8 @@ std::string potential_plot(const LevelPlotInput& input) {
   // The curve, thinned to points at least a pixel apart; values far off the picture are held just
   // outside the frame, where the clip hides them.
   std::vector<Point> points;
-  const double y_top = kFrame.top - 20.0;
-  const double y_bottom = kFrame.bottom() + 20.0;
+  const double y_top = frame.top - 20.0;
+  const double y_bottom = frame.bottom() + 20.0;
   Point candidate;
   bool candidate_kept = true;
   for (int i = 1; i <= N; ++i) {
@@ -253,25 +351,30 @@ std::string potential_plot(const LevelPlotInput& input) {
   if (!candidate_kept) points.push_back(candidate);
   svg.polyline(points, Stroke{kCurveColour, 1.6, ""}, "curve");
 
+  int not_found_count = 0;
+  std::vector<int32_t> labelled;
   for (const Placed& p : placed) {
     const LevelRecord& level = *p.level;
     const double y_level = y(level.E);
-    svg.line({x(p.points.inner), y_level}, {x(p.points.outer), y_level},
-             level_stroke(level.quasi_bound), level.quasi_bound ? "level quasi-bound" : "level",
-             {{"data-v", std::to_string(level.v)},
-              {"data-J", std::to_string(level.J)},
-              {"data-p", std::to_string(level.p)}},
-             level_tooltip(level));
+    const std::string not_found = not_found_reason(level, tolerance);
+    if (!not_found.empty()) ++not_found_count;
+    draw_level(svg, {x(p.points.inner), y_level}, {x(p.points.outer), y_level}, level, not_found);
+    // One label for each v, at its first line: the lowest J, since the file runs J outermost.
+    if (drawing.v_labels &&
+        std::find(labelled.begin(), labelled.end(), level.v) == labelled.end()) {
+      labelled.push_back(level.v);
+      draw_v_label(svg, x(p.points.outer), y_level, frame, level.v);
+    }
   }
   // The asymptote goes over the levels, so that it shows above the crowd of the highest ones,
   // and its name stands on the picture itself.
   const double y_asymptote = y(curve.asymptote);
-  svg.line({kFrame.left, y_asymptote}, {kFrame.right(), y_asymptote}, kAsymptoteStroke, "asymptote",
+  svg.line({frame.left, y_asymptote}, {frame.right(), y_asymptote}, kAsymptoteStroke, "asymptote",
            {{"data-E", compact(curve.asymptote)}});
 
   svg.close_group();
-  if (y_asymptote > kFrame.top + 16.0 && y_asymptote <= kFrame.bottom()) {
-    svg.text({kFrame.right() - 6.0, y_asymptote - 5.0}, "asymptote",
+  if (y_asymptote > frame.top + 16.0 && y_asymptote <= frame.bottom()) {
+    svg.text({frame.right() - 6.0, y_asymptote - 5.0}, "asymptote",
              TextStyle{12.0, "end", kAsymptoteColour, 0.0, false}, "asymptote-label");
   }
 
@@ -301,6 +404,7 @@ std::string potential_plot(const LevelPlotInput& input) {
                         true});
     }
   }
+  add_finding_entries(legend, not_found_count, left_out, drawing.v_labels);
   legend.push_back(
       {kAsymptoteStroke,
        {"asymptote " + compact(curve.asymptote) + " cm-1",
@@ -317,12 +421,16 @@ std::string potential_plot(const LevelPlotInput& input) {
          {std::to_string(input.levels->unreadable) + " level lines with ****", "values left out"},
          false});
   }
-  draw_legend(svg, {kLegendLeft, kFrame.top + 14.0}, legend);
+  draw_legend(svg, {layout.legend_left, frame.top + 14.0}, legend);
   return svg.finish();
 }
 
-std::string dunham_plot(const LevelPlotInput& input) {
-  const std::vector<LevelRecord>& levels = input.levels->levels;
+std::string dunham_plot(const LevelPlotInput& input, const LevelDrawing& drawing,
+                        std::optional<double> tolerance) {
+  const PictureLayout layout = layout_of(drawing.size);
+  const Frame& frame = layout.frame;
+  int left_out = 0;
+  const std::vector<LevelRecord> levels = drawn_levels(input, drawing, tolerance, left_out);
   if (levels.empty()) {
     throw InputError("velk-plot: " + input.levels->file_name +
                      ": no level lines; a Dunham state has no curve to draw without them");
@@ -336,27 +444,29 @@ std::string dunham_plot(const LevelPlotInput& input) {
   const Span J = J_span(levels);
   const Range rotation{J.lo - 1.0, J.hi + 1.0};
 
-  const LinearMap x(rotation.lo, rotation.hi, kFrame.left, kFrame.right());
-  const LinearMap y(energy.lo, energy.hi, kFrame.bottom(), kFrame.top);
+  const LinearMap x(rotation.lo, rotation.hi, frame.left, frame.right());
+  const LinearMap y(energy.lo, energy.hi, frame.bottom(), frame.top);
 
   const std::string& name = input.data_file;
-  SvgWriter svg(kWidth, kHeight, name);
-  draw_titles(svg, name,
+  SvgWriter svg(layout.width, layout.height, name);
+  draw_titles(svg, layout.width, name,
               state_words(input.state_letter) + " (Dunham coefficients): the levels of " +
                   input.levels->file_name);
-  svg.clip_rectangle("plot-area", kFrame);
-  draw_axes(svg, kFrame, x, y, nice_ticks(rotation.lo, rotation.hi, 10, 1.0),
+  svg.clip_rectangle("plot-area", frame);
+  draw_axes(svg, frame, x, y, nice_ticks(rotation.lo, rotation.hi, 10, 1.0),
             nice_ticks(energy.lo, energy.hi, 8), {"J", "energy (cm-1)"});
   svg.open_group({{"class", "data"}, {"clip-path", "url(#plot-area)"}});
   constexpr double kHalfBar = 0.3;
+  int not_found_count = 0;
   for (const LevelRecord& level : levels) {
     const double y_level = y(level.E);
-    svg.line({x(level.J - kHalfBar), y_level}, {x(level.J + kHalfBar), y_level},
-             level_stroke(level.quasi_bound), level.quasi_bound ? "level quasi-bound" : "level",
-             {{"data-v", std::to_string(level.v)},
-              {"data-J", std::to_string(level.J)},
-              {"data-p", std::to_string(level.p)}},
-             level_tooltip(level));
+    const std::string not_found = not_found_reason(level, tolerance);
+    if (!not_found.empty()) ++not_found_count;
+    draw_level(svg, {x(level.J - kHalfBar), y_level}, {x(level.J + kHalfBar), y_level}, level,
+               not_found);
+    if (drawing.v_labels) {
+      draw_v_label(svg, x(level.J + kHalfBar), y_level, frame, level.v);
+    }
   }
   svg.close_group();
 
@@ -369,17 +479,40 @@ std::string dunham_plot(const LevelPlotInput& input) {
       {Stroke{},
        {"Dunham state: term values only,", "no potential curve and no", "turning points to show"},
        false});
+  add_finding_entries(legend, not_found_count, left_out, drawing.v_labels);
   if (input.levels->unreadable > 0) {
     legend.push_back(
         {Stroke{},
          {std::to_string(input.levels->unreadable) + " level lines with ****", "values left out"},
          false});
   }
-  draw_legend(svg, {kLegendLeft, kFrame.top + 14.0}, legend);
+  draw_legend(svg, {layout.legend_left, frame.top + 14.0}, legend);
   return svg.finish();
 }
 
 }  // namespace
+
+std::string description_title(std::string_view line, std::size_t max_characters) {
+  std::string title;
+  std::size_t characters = 0;
+  for (std::size_t at = 0; at < line.size();) {
+    if (characters == max_characters) return title + "...";
+    const std::size_t length = utf8_length(line, at);
+    if (length == 0) {
+      title += '?';
+      ++at;
+    } else {
+      title.append(line.substr(at, length));
+      at += length;
+    }
+    ++characters;
+  }
+  return title;
+}
+
+bool level_not_found(const LevelRecord& level, std::optional<double> tolerance) {
+  return !not_found_reason(level, tolerance).empty();
+}
 
 LevelFileData read_level_file(const std::string& path) {
   require_run_file(path, "run velk first");
@@ -465,6 +598,7 @@ PotentialCurve build_potential_curve(const StateInput& state) {
   curve.R0 = grid.R0;
   curve.Lambda = header.Lambda;
   curve.mu = header.masses[static_cast<std::size_t>(state.mass_index - 1)];
+  curve.description = trim(header.description);
   curve.V.assign(static_cast<std::size_t>(state.N) + 1, 0.0);
   PotentialBuilder builder;
   // A failed extension fit is told, as the run's pause tells it, and the curve is drawn with
@@ -479,9 +613,11 @@ PotentialCurve build_potential_curve(const StateInput& state) {
   return curve;
 }
 
-std::string level_plot_svg(const LevelPlotInput& input) {
+std::string level_plot_svg(const LevelPlotInput& input, const LevelDrawing& drawing,
+                           std::optional<double> tolerance) {
   if (input.levels == nullptr) throw std::invalid_argument("velk-plot: no level file given");
-  return input.curve == nullptr ? dunham_plot(input) : potential_plot(input);
+  return input.curve == nullptr ? dunham_plot(input, drawing, tolerance)
+                                : potential_plot(input, drawing, tolerance);
 }
 
 }  // namespace velk::plot

@@ -11,17 +11,21 @@
 // with mu the reduced mass chosen by the state's mass index and Lambda from the potential file;
 // its line runs between the crossings of U with its energy. The curve drawn is V itself (J = 0).
 // A state given by Dunham coefficients has no curve: its levels are drawn as a term diagram
-// against J instead.
+// against J instead. The title is the description line of the potential file (the data file's
+// name when that line is blank, and for a Dunham state).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "io/level_file.h"
 #include "io/state_records.h"
 #include "numlib/constants.h"
+#include "plot/picture_layout.h"
 
 namespace velk::plot {
 
@@ -60,7 +64,8 @@ struct PotentialCurve {
   double asymptote = 0.0;         // cm-1
   bool asymptote_is_uinf = true;  // false: the builder knew none and V(N) stands in for it
   int32_t Lambda = 0;
-  double mu = 0.0;  // u, the mass chosen by the state's mass index
+  double mu = 0.0;          // u, the mass chosen by the state's mass index
+  std::string description;  // line 6 of the potential file, trimmed; the picture's title
 };
 
 // Reads the potential file's header and builds the curve with the program's builders (they print
@@ -69,6 +74,24 @@ struct PotentialCurve {
 // outside 1..5 or a missing file throws InputError; more than 50000 points and the builders' own
 // stops throw StopRun.
 PotentialCurve build_potential_curve(const StateInput& state);
+
+// A description line as a title: bytes that are not UTF-8 text (a Latin-1 "Å", a control
+// character) become '?', so that the picture stays well-formed, and a line longer than
+// `max_characters` characters is cut there and ends in "...".
+std::string description_title(std::string_view line, std::size_t max_characters);
+
+// A level the solver did not find: its last energy correction |Dcor| is above the run's
+// tolerance, or its solution has another number of nodes than v. What the level line does not
+// tell (a Dunham level, an unknown tolerance) does not count against it.
+bool level_not_found(const LevelRecord& level, std::optional<double> tolerance);
+
+// How to draw the levels: with their v written beside them, and whether levels not found are
+// drawn dashed grey (the default) or left out.
+struct LevelDrawing {
+  bool v_labels = false;
+  bool hide_not_found = false;
+  PictureSize size;
+};
 
 struct LevelPlotInput {
   char state_letter = 'A';
@@ -79,6 +102,8 @@ struct LevelPlotInput {
 
 // The whole SVG picture. A potential state with a centrifugal term to add needs mu > 0
 // (InputError otherwise); a Dunham state without levels has nothing to draw (InputError).
-std::string level_plot_svg(const LevelPlotInput& input);
+// `tolerance` is the run's energy tolerance (cm-1), when known.
+std::string level_plot_svg(const LevelPlotInput& input, const LevelDrawing& drawing = {},
+                           std::optional<double> tolerance = std::nullopt);
 
 }  // namespace velk::plot

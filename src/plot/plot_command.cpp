@@ -3,16 +3,25 @@
 #include <exception>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 #include "io/console.h"
 #include "io/errors.h"
 #include "io/free_format_reader.h"
 #include "io/output_file.h"
 #include "plot/level_plot.h"
+#include "plot/picture_layout.h"
 #include "plot/plot_files.h"
 #include "plot/spectrum_plot.h"
 #include "plot/state_inputs.h"
+
+// The build passes the project's version; builds that never print it (the fuzz harnesses, which
+// compile these sources on their own) go without.
+#ifndef VELK_VERSION
+#define VELK_VERSION "(version not given to this build)"
+#endif
 
 namespace velk::plot {
 namespace {
@@ -31,6 +40,30 @@ void print_usage() {
       "plot_transitions.svg");
 }
 
+void print_help() {
+  print_usage();
+  console_line("options:");
+  console_line("  --labels          write each level's v beside its line (A, B)");
+  console_line("  --hide-not-found  leave out the levels the solver did not find, which are");
+  console_line("                    otherwise drawn dashed grey (A, B)");
+  console_line("  --size WxH        picture of W x H pixels (default 1000x600, at least 700x400)");
+  console_line("  -h, --help        this text");
+  console_line("      --version     the version");
+  console_line("exit status: 0 picture written, 1 a builder stopped on the potential file,");
+  console_line("  2 a missing or malformed file or bad arguments, 3 internal error.");
+  console_line("The guide is docs/plotting.md in the sources, installed as");
+  console_line("share/doc/velk/plotting.md.");
+}
+
+std::string refusal(std::string_view what) {
+  return std::string(kPrefix) + std::string(what) + " (velk-plot --help lists the options)";
+}
+
+std::string size_refusal(std::string_view value) {
+  return refusal("--size wants WIDTHxHEIGHT in whole pixels from 700x400 to 20000x20000, not '" +
+                 std::string(value) + "'");
+}
+
 void write_picture(const std::string& file, const std::string& svg) {
   OutputFile out(file);
   // The text already ends with its line end; the writer adds one per line it is given.
@@ -38,7 +71,7 @@ void write_picture(const std::string& file, const std::string& svg) {
   out.close();
 }
 
-void plot_state(char letter) {
+void plot_state(char letter, const LevelDrawing& drawing) {
   const std::string level_file = letter == 'A' ? "Astate.dat" : "Bstate.dat";
   require_run_file(level_file, "run velk first");
   require_run_file("velk.inf", "run velk-plot in the working directory of a velk run");
@@ -51,21 +84,23 @@ void plot_state(char letter) {
                  levels.data_file + ", while velk.inf now names " + data_file);
   }
   const std::string picture = std::string("plot_") + letter + ".svg";
+  const std::optional<double> tolerance = read_run_tolerance("velk.inf");
   if (state.kind == 'd') {
-    write_picture(picture, level_plot_svg({letter, data_file, &levels, nullptr}));
+    write_picture(picture,
+                  level_plot_svg({letter, data_file, &levels, nullptr}, drawing, tolerance));
     console_line(std::string(kPrefix) + "wrote " + picture +
                  " (Dunham state: levels against J, no potential curve)");
     return;
   }
   const PotentialCurve curve = build_potential_curve(state);
-  write_picture(picture, level_plot_svg({letter, data_file, &levels, &curve}));
+  write_picture(picture, level_plot_svg({letter, data_file, &levels, &curve}, drawing, tolerance));
   console_line(std::string(kPrefix) + "wrote " + picture);
 }
 
-void plot_transitions() {
+void plot_transitions(PictureSize size) {
   const TransitionFileData data = read_transition_file("vel_tran.out");
   const std::string picture = "plot_transitions.svg";
-  write_picture(picture, spectrum_plot_svg(data));
+  write_picture(picture, spectrum_plot_svg(data, size));
   console_line(std::string(kPrefix) + "wrote " + picture);
 }
 
@@ -78,23 +113,79 @@ std::string own_message(std::string_view message) {
 
 }  // namespace
 
+PlotRequest parse_plot_arguments(std::span<const std::string> arguments) {
+  PlotRequest request;
+  const auto refuse = [&](std::string message) {
+    if (request.refusal.empty()) request.refusal = std::move(message);
+  };
+  int pictures = 0;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "-h" || argument == "--help") {
+      request.help = true;
+    } else if (argument == "--version") {
+      request.version = true;
+    } else if (argument == "--labels") {
+      request.drawing.v_labels = true;
+    } else if (argument == "--hide-not-found") {
+      request.drawing.hide_not_found = true;
+    } else if (argument == "--size" || argument.starts_with("--size=")) {
+      const bool joined = argument != "--size";
+      if (!joined && i + 1 == arguments.size()) {
+        refuse(size_refusal(""));
+        continue;
+      }
+      const std::string value = joined ? argument.substr(7) : arguments[++i];
+      if (const auto size = parse_picture_size(value)) {
+        request.drawing.size = *size;
+      } else {
+        refuse(size_refusal(value));
+      }
+    } else if (argument.size() > 1 && argument.starts_with('-')) {
+      refuse(refusal("unknown option '" + argument + "'"));
+    } else {
+      ++pictures;
+      request.picture = argument;
+    }
+  }
+  if (pictures != 1 ||
+      (request.picture != "A" && request.picture != "B" && request.picture != "transitions")) {
+    request.usage_error = true;
+  }
+  if (request.refusal.empty() && !request.usage_error && request.picture == "transitions" &&
+      (request.drawing.v_labels || request.drawing.hide_not_found)) {
+    refuse(refusal("--labels and --hide-not-found draw levels: they go with A or B"));
+  }
+  return request;
+}
+
 int run_velk_plot(std::span<const std::string> arguments) {
-  if (arguments.size() == 1 && (arguments[0] == "-h" || arguments[0] == "--help")) {
-    print_usage();
+  const PlotRequest request = parse_plot_arguments(arguments);
+  if (request.help) {
+    print_help();
+    std::cout.flush();
     return 0;
   }
-  if (arguments.size() != 1 ||
-      (arguments[0] != "A" && arguments[0] != "B" && arguments[0] != "transitions")) {
+  if (request.version) {
+    console_line(std::string("velk-plot ") + VELK_VERSION);
+    std::cout.flush();
+    return 0;
+  }
+  if (!request.refusal.empty()) {
+    std::cerr << request.refusal << '\n';
+    return 2;
+  }
+  if (request.usage_error) {
     print_usage();
     std::cout.flush();
     return 2;
   }
   int status = 0;
   try {
-    if (arguments[0] == "transitions") {
-      plot_transitions();
+    if (request.picture == "transitions") {
+      plot_transitions(request.drawing.size);
     } else {
-      plot_state(arguments[0][0]);
+      plot_state(request.picture[0], request.drawing);
     }
   } catch (const StopRun& stop) {
     console_line(own_message(stop.what()));

@@ -5,19 +5,39 @@
 //   velk-plot B            curve of state B and the levels of Bstate.dat  -> plot_B.svg
 //   velk-plot transitions  the lines of vel_tran.out as a stick spectrum  -> plot_transitions.svg
 //
+// Options: --labels (v beside the levels), --hide-not-found (leave out the levels the solver did
+// not find instead of drawing them dashed grey), --size WIDTHxHEIGHT, --help, --version.
+//
 // Like velk, it writes everything it has to say to standard output: the builders' name lines
-// while a curve is built, then "velk-plot: wrote <file>", or one line naming what is wrong.
+// while a curve is built, then "velk-plot: wrote <file>", or one line naming what is wrong. Only
+// a refused option goes to standard error, as velk's own refusal does.
 #pragma once
 
 #include <span>
 #include <string>
 
+#include "plot/level_plot.h"
+
 namespace velk::plot {
 
+// What the arguments ask for. Options may stand before or after the picture's name.
+struct PlotRequest {
+  std::string picture;  // "A", "B" or "transitions"; empty when none was named
+  bool help = false;
+  bool version = false;
+  LevelDrawing drawing;  // --labels, --hide-not-found, --size WIDTHxHEIGHT (or --size=...)
+  // Bad names of pictures (none, two, or an unknown one): the usage is printed.
+  bool usage_error = false;
+  // An unknown option or a bad option value: this one line goes to standard error.
+  std::string refusal;
+};
+
+PlotRequest parse_plot_arguments(std::span<const std::string> arguments);
+
 // Runs the command with its arguments (without the program name) and returns the exit status:
-// 0 when the picture was written (or help was asked for), 1 for a stop of the program's own
-// builders on a bad potential file, 2 for a missing or malformed file or bad arguments (the usage
-// is printed), 3 for an internal error.
+// 0 when the picture was written (or help or the version was asked for), 1 for a stop of the
+// program's own builders on a bad potential file, 2 for a missing or malformed file or bad
+// arguments, 3 for an internal error.
 int run_velk_plot(std::span<const std::string> arguments);
 
 }  // namespace velk::plot

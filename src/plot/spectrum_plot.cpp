@@ -7,16 +7,13 @@
 
 #include "io/errors.h"
 #include "io/free_format_reader.h"
+#include "plot/picture_layout.h"
 #include "plot/plot_files.h"
 #include "plot/svg_writer.h"
 
 namespace velk::plot {
 namespace {
 
-constexpr double kWidth = 1000.0;
-constexpr double kHeight = 600.0;
-const Frame kFrame{90.0, 64.0, 600.0, 466.0};
-constexpr double kLegendLeft = 712.0;
 // A header longer than this is not the program's: it writes four lines.
 constexpr int kMaxHeaderLines = 12;
 // Half the height of a row in units of v'; the rest keeps neighbouring rows apart.
@@ -119,7 +116,9 @@ TransitionFileData read_transition_file(const std::string& path) {
   return data;
 }
 
-std::string spectrum_plot_svg(const TransitionFileData& data) {
+std::string spectrum_plot_svg(const TransitionFileData& data, PictureSize size) {
+  const PictureLayout layout = layout_of(size);
+  const Frame& frame = layout.frame;
   const std::vector<TransitionRecord>& lines = data.lines;
   if (lines.empty()) {
     throw InputError("velk-plot: " + data.file_name + ": no transition lines to draw");
@@ -155,19 +154,19 @@ std::string spectrum_plot_svg(const TransitionFileData& data) {
     if (counts[b] > 0) part[b] = parts++;
   }
 
-  const LinearMap x(nu_lo, nu_hi, kFrame.left, kFrame.right());
-  const LinearMap y(row_lo, row_hi, kFrame.bottom(), kFrame.top);
+  const LinearMap x(nu_lo, nu_hi, frame.left, frame.right());
+  const LinearMap y(row_lo, row_hi, frame.bottom(), frame.top);
 
-  SvgWriter svg(kWidth, kHeight, data.file_name);
-  svg.text({kWidth / 2.0, 26.0}, data.file_name + ": transition wavenumbers",
+  SvgWriter svg(layout.width, layout.height, data.file_name);
+  svg.text({layout.width / 2.0, 26.0}, data.file_name + ": transition wavenumbers",
            TextStyle{17.0, "middle", "black", 0.0, true}, "title");
   std::string subtitle;
   for (const std::string& text : data.header)
     subtitle += (subtitle.empty() ? "" : "  |  ") + spaced(text);
-  svg.text({kWidth / 2.0, 46.0}, subtitle, TextStyle{12.0, "middle", "#333333", 0.0, false},
+  svg.text({layout.width / 2.0, 46.0}, subtitle, TextStyle{12.0, "middle", "#333333", 0.0, false},
            "subtitle");
-  svg.clip_rectangle("plot-area", kFrame);
-  draw_axes(svg, kFrame, x, y, nice_ticks(nu_lo, nu_hi, 7), nice_ticks(row_lo, row_hi, 10, 1.0),
+  svg.clip_rectangle("plot-area", frame);
+  draw_axes(svg, frame, x, y, nice_ticks(nu_lo, nu_hi, 7), nice_ticks(row_lo, row_hi, 10, 1.0),
             {"wavenumber (cm-1)", "v'"});
 
   svg.open_group({{"class", "data"}, {"clip-path", "url(#plot-area)"}});
@@ -207,7 +206,7 @@ std::string spectrum_plot_svg(const TransitionFileData& data) {
                       {std::to_string(data.unreadable) + " lines with **** values", "left out"},
                       false});
   }
-  draw_legend(svg, {kLegendLeft, kFrame.top + 14.0}, legend);
+  draw_legend(svg, {layout.legend_left, frame.top + 14.0}, legend);
   return svg.finish();
 }
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "plot/picture_layout.h"
+
 namespace velk::plot {
 
 enum class Branch { P, Q, R };
@@ -38,7 +40,8 @@ struct TransitionFileData {
 // InputError naming the file and the line.
 TransitionFileData read_transition_file(const std::string& path = "vel_tran.out");
 
-// The whole SVG picture; a list without transition lines has nothing to draw (InputError).
-std::string spectrum_plot_svg(const TransitionFileData& data);
+// The whole SVG picture, of the given size; a list without transition lines has nothing to draw
+// (InputError).
+std::string spectrum_plot_svg(const TransitionFileData& data, PictureSize size = {});
 
 }  // namespace velk::plot

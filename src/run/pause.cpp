@@ -10,7 +10,7 @@ namespace velk {
 
 void pause(std::string_view message) {
   for (;;) {
-    console_line(message);
+    console_message(message);
     std::cout.flush();
     std::string answer;
     if (!std::getline(std::cin, answer)) return;

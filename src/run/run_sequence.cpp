@@ -55,16 +55,16 @@ int run_velk(const NumericalFailureHandler& on_failure) {
   try {
     run_jobs(on_failure);
   } catch (const StopRun& stop) {
-    console_line(stop.what());
+    console_message(stop.what());
     status = 1;
   } catch (const InputError& error) {
-    console_line(error.what());
+    console_message(error.what());
     status = 2;
   } catch (const std::bad_alloc&) {
-    console_line("velk: out of memory");
+    console_message("velk: out of memory");
     status = 3;
   } catch (const std::exception& error) {
-    console_line(std::string("velk: internal error: ") + error.what());
+    console_message(std::string("velk: internal error: ") + error.what());
     status = 3;
   }
   std::cout.flush();

@@ -85,6 +85,44 @@ TEST_F(LevelFileTest, BothReadsGiveBackWhatTheProducersWrote) {
   }
 }
 
+// The level solver's two layouts carry the last correction Dcor and the node count at the same
+// columns. The lines are copied from velk's own output (the quasi-bound e2e case, whose v = 61
+// line ended on 80 nodes, and a bound line of the analytic example); a Dunham line has neither.
+TEST_F(LevelFileTest, TheListingKeepsTheSolversCorrectionAndNodeCount) {
+  write_file("Astate.dat",
+             header(4) +
+                 "    1   0   0     79.35067 1  2985.0116 10   3037.03035  0.65E-05  723  47980 "
+                 "22   0\n"
+                 "    3  60  30   6028.28383 1  2916.5835 10   3111.96825 -0.74E-05  253   res. "
+                 "22  60  0.11E+00   6028.55178   6022.04193\n"
+                 "    4  61  30   6028.55178 1  2916.5835 10   3111.96825 -0.95E-02  160   res. "
+                 "60  80  0.85E-01   6028.55178   6022.04193\n"
+                 "    2   1   0    3224.857452  1 10  1\n");
+  const LevelListing listing = read_level_listing("Astate.dat", "velk-plot");
+  ASSERT_EQ(listing.levels.size(), 4u);
+  const ListedLevel& bound = listing.levels[0];
+  ASSERT_TRUE(bound.Dcor && bound.node);
+  EXPECT_EQ(*bound.Dcor, 0.65e-5);
+  EXPECT_EQ(*bound.node, 0);
+  EXPECT_EQ(*listing.levels[1].Dcor, -0.74e-5);
+  EXPECT_EQ(*listing.levels[1].node, 60);
+  EXPECT_EQ(*listing.levels[2].Dcor, -0.95e-2);
+  EXPECT_EQ(*listing.levels[2].node, 80);
+  EXPECT_FALSE(listing.levels[3].Dcor || listing.levels[3].node);
+}
+
+// A field written as asterisks says nothing; the level itself is still listed.
+TEST_F(LevelFileTest, AnOverflowedCorrectionOrNodeCountIsUnknown) {
+  write_file("Astate.dat",
+             header(1) +
+                 "    1   0   0     79.35067 1  2985.0116 10   3037.03035**********  723  47980 "
+                 "22****\n");
+  const LevelListing listing = read_level_listing("Astate.dat", "velk-plot");
+  ASSERT_EQ(listing.levels.size(), 1u);
+  EXPECT_FALSE(listing.levels[0].Dcor.has_value());
+  EXPECT_FALSE(listing.levels[0].node.has_value());
+}
+
 TEST_F(LevelFileTest, TheTransitionReadsStopOnAShortOrMalformedFile) {
   write_file("BstateQ.dat", header(2) + "    1    0    3   1234.500000  1\n");
   LevelFileReader reader("BstateQ.dat");

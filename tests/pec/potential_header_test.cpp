@@ -67,6 +67,24 @@ TEST_F(PotentialHeaderTest, FewerThanFiveMassesTakeValuesFromTheNextLines) {
   EXPECT_EQ(in.line_number(), 10);
 }
 
+TEST_F(PotentialHeaderTest, TheDescriptionIsTheLineAfterQ2) {
+  // With three masses on line 2 every item comes one line further down (as above): the
+  // description is then the line after q2, not line 6 of the file.
+  write_file("short.pot",
+             "7\n15.0 7.5 1.0\n2\n0.5\n1\n0.25\n-0.125\n  Kratzer, De = 1e4 \r\n"
+             "skipped\nML\n");
+  EXPECT_EQ(read_potential_header("short.pot").description, "  Kratzer, De = 1e4 ");
+  // A file that ends there reports the missing line as before.
+  write_file("end.pot", "7\n1 2 3 4 5\n0\n0.0\n0.0\n");
+  try {
+    read_potential_header("end.pot");
+    FAIL() << "no error";
+  } catch (const InputError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "velk: end.pot, line 6: expected a line, found the end of the file");
+  }
+}
+
 TEST_F(PotentialHeaderTest, NoLimitIsCheckedWhenTheHeaderIsRead) {
   write_file("big.pot", test::header(100000, "PW"));
   EXPECT_EQ(read_potential_header("big.pot").Npts, 100000);

@@ -263,15 +263,18 @@ TEST_F(LevelPictureTest, QuasiBoundLevelsAreDashedAndBoundOnesSolid) {
   EXPECT_NE(svg.find("quasi-bound levels (res.): 1"), std::string::npos);
 }
 
-TEST_F(LevelPictureTest, AsymptoteIsTheUinfOfTheFileAndTheTitleTheDataFile) {
+TEST_F(LevelPictureTest, AsymptoteIsTheUinfOfTheFileAndTheTitleTheDescriptionLine) {
   const XmlElement root = picture(kLevels);
   const AxisMap y = test::axis_from_ticks(root, "ytick");
   const auto asymptote = test::with_class(root, "asymptote");
   ASSERT_EQ(asymptote.size(), 1u);
   EXPECT_NEAR(y.value(asymptote[0]->number("y1")), test::kDe, 2.0 * y.hundredth());
   EXPECT_FALSE(asymptote[0]->attribute("stroke-dasharray").empty());
-  EXPECT_EQ(test::with_class(root, "title")[0]->text, "model.pot");
-  EXPECT_EQ(test::child_named(root, "title")->text, "model.pot");
+  // Line 6 of kratzer_file() names the curve; the file's name moves to the subtitle.
+  EXPECT_EQ(test::with_class(root, "title")[0]->text, "Kratzer curve De (1 - Rm/R)^2");
+  EXPECT_EQ(test::child_named(root, "title")->text, "Kratzer curve De (1 - Rm/R)^2");
+  EXPECT_EQ(test::with_class(root, "subtitle")[0]->text,
+            "state A, model.pot: potential curve and the levels of Astate.dat");
   EXPECT_NE(svg.find("asymptote 10000 cm-1"), std::string::npos);
   EXPECT_NE(svg.find("(Uinf of the potential file)"), std::string::npos);
   // The curve is drawn, thinned far below the 19001 grid points.

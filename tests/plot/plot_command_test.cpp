@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -36,8 +37,8 @@ class PlotCommandTest : public test::PlotDirTest {
 };
 
 TEST_F(PlotCommandTest, BadArgumentsPrintTheUsage) {
-  for (const auto& arguments : std::vector<std::vector<std::string>>{
-           {}, {"C"}, {"a"}, {"A", "B"}, {"transition"}, {"--rmax"}}) {
+  for (const auto& arguments :
+       std::vector<std::vector<std::string>>{{}, {"C"}, {"a"}, {"A", "B"}, {"transition"}}) {
     EXPECT_EQ(run(arguments), 2);
     EXPECT_EQ(output.rfind("usage: velk-plot A | B | transitions\n", 0), 0u) << output;
   }
@@ -121,6 +122,73 @@ TEST_F(PlotCommandTest, WritesTheSpectrum) {
   EXPECT_EQ(output, "velk-plot: wrote plot_transitions.svg\n");
   const test::XmlElement root = test::parse_xml(test::read_text_file("plot_transitions.svg"));
   EXPECT_EQ(test::with_class(root, "stick").size(), 2u);
+}
+
+TEST_F(PlotCommandTest, UnknownOptionsAreRefusedOnStandardError) {
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(run({"--rmax"}), 2);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "velk-plot: unknown option '--rmax' (velk-plot --help lists the options)\n");
+  EXPECT_EQ(output, "");
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(run({"A", "--size", "10x10"}), 2);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "velk-plot: --size wants WIDTHxHEIGHT in whole pixels from 700x400 to 20000x20000, "
+            "not '10x10' (velk-plot --help lists the options)\n");
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(run({"transitions", "--labels"}), 2);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "velk-plot: --labels and --hide-not-found draw levels: they go with A or B "
+            "(velk-plot --help lists the options)\n");
+  EXPECT_TRUE(std::filesystem::is_empty(dir_));
+}
+
+TEST_F(PlotCommandTest, HelpListsTheOptionsAndVersionIsOneLine) {
+  EXPECT_EQ(run({"A", "--help", "--bogus"}), 0);
+  for (const char* option :
+       {"--labels", "--hide-not-found", "--size", "--version", "plotting.md"}) {
+    EXPECT_NE(output.find(option), std::string::npos) << option;
+  }
+  EXPECT_EQ(run({"--version"}), 0);
+  EXPECT_EQ(output.rfind("velk-plot ", 0), 0u);
+  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1);
+}
+
+TEST_F(PlotCommandTest, OptionsStandOnEitherSideOfThePicture) {
+  const PlotRequest request =
+      parse_plot_arguments(std::vector<std::string>{"--size=1200x700", "B", "--labels"});
+  EXPECT_EQ(request.picture, "B");
+  EXPECT_TRUE(request.drawing.v_labels);
+  EXPECT_FALSE(request.drawing.hide_not_found);
+  EXPECT_EQ(request.drawing.size.width, 1200.0);
+  EXPECT_EQ(request.drawing.size.height, 700.0);
+  EXPECT_EQ(request.refusal, "");
+  EXPECT_FALSE(request.usage_error);
+  const PlotRequest spaced =
+      parse_plot_arguments(std::vector<std::string>{"--hide-not-found", "--size", "800x500", "A"});
+  EXPECT_EQ(spaced.picture, "A");
+  EXPECT_TRUE(spaced.drawing.hide_not_found);
+  EXPECT_EQ(spaced.drawing.size.width, 800.0);
+  // --size at the end has no value to take; the picture's name is never taken for one.
+  EXPECT_NE(parse_plot_arguments(std::vector<std::string>{"A", "--size"}).refusal, "");
+  EXPECT_NE(parse_plot_arguments(std::vector<std::string>{"--size", "A"}).refusal, "");
+}
+
+TEST_F(PlotCommandTest, OptionsReachThePicture) {
+  write_state_run();
+  EXPECT_EQ(run({"A", "--labels", "--size", "1400x800"}), 0);
+  const test::XmlElement root = test::parse_xml(test::read_text_file("plot_A.svg"));
+  EXPECT_EQ(root.attribute("width"), "1400.00");
+  EXPECT_EQ(test::with_class(root, "v-label").size(), 2u);
+  // The run's tolerance comes from velk.inf: a level with |Dcor| above it is marked.
+  write_file("Astate.dat", test::level_file("model.pot", {{0, 0, 900.0, false, -1, " 0.20E-04"},
+                                                          {1, 0, 2500.0}}));
+  EXPECT_EQ(run({"A"}), 0);
+  const test::XmlElement marked = test::parse_xml(test::read_text_file("plot_A.svg"));
+  EXPECT_EQ(test::with_class(marked, "not-found").size(), 1u);
+  EXPECT_EQ(run({"--hide-not-found", "A"}), 0);
+  const test::XmlElement hidden = test::parse_xml(test::read_text_file("plot_A.svg"));
+  EXPECT_EQ(test::with_class(hidden, "level").size(), 1u);
 }
 
 #ifdef VELK_PLOT_BINARY

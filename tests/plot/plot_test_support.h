@@ -301,6 +301,8 @@ struct TestLevel {
   int v, J;
   double E;
   bool quasi_bound = false;
+  int node = -1;                   // the node count written; -1 writes v, as for a found level
+  const char* Dcor = " 0.65E-05";  // the last correction as its E10.2 field shows it
 };
 
 inline std::string level_file(const std::string& data_file, const std::vector<TestLevel>& levels) {
@@ -314,13 +316,13 @@ inline std::string level_file(const std::string& data_file, const std::vector<Te
   int iline = 1;
   for (const TestLevel& level : levels) {
     std::snprintf(line, sizeof line, "%5d%4d%4d%13.5f%2d%11.4f%3d%13.5f%10s%5d", iline++, level.v,
-                  level.J, level.E, 1, 2985.0116, 10, 3037.03035, " 0.65E-05", 723);
+                  level.J, level.E, 1, 2985.0116, 10, 3037.03035, level.Dcor, 723);
     text << line;
-    if (level.quasi_bound) {
-      text << "   res. 22   0  0.12E-03  10500.00000  10000.00000\n";
-    } else {
-      text << "  47980 22   0\n";
-    }
+    const int node = level.node < 0 ? level.v : level.node;
+    std::snprintf(line, sizeof line, "%s%3d%4d", level.quasi_bound ? "   res." : "  47980", 22,
+                  node);
+    text << line;
+    text << (level.quasi_bound ? "  0.12E-03  10500.00000  10000.00000\n" : "\n");
   }
   return text.str();
 }

@@ -209,5 +209,21 @@ TEST_F(SpectrumTest, ASingleBranchFillsTheWholeRow) {
   EXPECT_EQ(test::with_class(root, "legend")[0]->children.size(), 1u + 2u + 2u);
 }
 
+TEST_F(SpectrumTest, AChosenSizeWidensTheAxesAndKeepsTheSticksInPlace) {
+  write_file("vel_tran.out", one_level_file());
+  const XmlElement root =
+      test::parse_xml(spectrum_plot_svg(read_transition_file(), PictureSize{1800.0, 700.0}));
+  EXPECT_EQ(root.attribute("width"), "1800.00");
+  EXPECT_EQ(root.attribute("height"), "700.00");
+  // The plot area takes the extra width: 1800 less the margins of the 1000-pixel picture (400).
+  EXPECT_EQ(test::with_class(root, "frame")[0]->number("width"), 1400.0);
+  const AxisMap x = test::axis_from_ticks(root, "xtick");
+  const auto sticks = test::with_class(root, "stick");
+  ASSERT_EQ(sticks.size(), kLines.size());
+  for (std::size_t k = 0; k < kLines.size(); ++k) {
+    EXPECT_NEAR(x.value(sticks[k]->number("x1")), kLines[k].nu, 2.0 * x.hundredth()) << k;
+  }
+}
+
 }  // namespace
 }  // namespace velk::plot

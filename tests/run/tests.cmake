@@ -6,4 +6,5 @@ list(APPEND VELK_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/pause_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/output_names_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/level_limits_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/command_line_test.cpp
 )

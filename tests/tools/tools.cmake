@@ -17,3 +17,14 @@ set_tests_properties(tools/grid_error PROPERTIES TIMEOUT 300)
 # The include graph of the layers, which the per-layer libraries rely on.
 add_test(NAME tools/layers
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/layers_test.sh ${PROJECT_SOURCE_DIR})
+
+# The command lines of both programs, and a quiet run against a plain one.
+add_test(NAME tools/command_line
+         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/command_line_test.sh $<TARGET_FILE:velk>
+                 $<TARGET_FILE:velk-plot> ${PROJECT_VERSION} ${PROJECT_SOURCE_DIR})
+set_tests_properties(tools/command_line PROPERTIES TIMEOUT 300)
+
+# cmake --install into a scratch prefix.
+add_test(NAME tools/install
+         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/install_test.sh ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR}
+                 ${PROJECT_SOURCE_DIR})

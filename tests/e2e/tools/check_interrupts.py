@@ -88,6 +88,16 @@ def is_whole_level_file(content):
     return announced == len(lines) - 1 - 6
 
 
+def wait_until_stopped(pid):
+    """SIGSTOP takes effect asynchronously; the state letter in /proc tells when it has."""
+    for _ in range(20000):
+        with open("/proc/%d/stat" % pid) as f:
+            state = f.read().rsplit(")", 1)[1].split()[0]
+        if state in ("T", "t", "Z"):
+            return
+        time.sleep(0.0001)
+
+
 def interrupted(binary, make_case, target, signum, complete):
     """Problems found when the run is interrupted while `target` is being written, or None."""
     with tempfile.TemporaryDirectory() as work:
@@ -103,9 +113,16 @@ def interrupted(binary, make_case, target, signum, complete):
         caught = False
         while time.monotonic() < deadline and proc.poll() is None:
             if any(n.startswith(prefix) for n in os.listdir(work)):
-                proc.send_signal(signum)
-                caught = True
-                break
+                # Held still, the run cannot finish the file between the look and the signal:
+                # the signal is delivered before it goes on.
+                proc.send_signal(signal.SIGSTOP)
+                wait_until_stopped(proc.pid)
+                if any(n.startswith(prefix) for n in os.listdir(work)):
+                    proc.send_signal(signum)
+                    caught = True
+                proc.send_signal(signal.SIGCONT)
+                if caught:
+                    break
             time.sleep(0.0005)
         try:
             _, err = proc.communicate(timeout=60)

@@ -1,0 +1,69 @@
+#include "run/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string_view>
+#include <vector>
+
+namespace velk {
+namespace {
+
+CommandLineOptions parse(std::vector<std::string_view> arguments) {
+  return parse_command_line(arguments);
+}
+
+TEST(CommandLine, NoArgumentsIsAPlainRun) {
+  const CommandLineOptions options = parse({});
+  EXPECT_FALSE(options.help);
+  EXPECT_FALSE(options.version);
+  EXPECT_FALSE(options.quiet);
+  EXPECT_EQ(options.refusal, "");
+}
+
+TEST(CommandLine, KnownOptionsInTheirLongAndShortForms) {
+  EXPECT_TRUE(parse({"--quiet"}).quiet);
+  EXPECT_TRUE(parse({"-q"}).quiet);
+  EXPECT_TRUE(parse({"--help"}).help);
+  EXPECT_TRUE(parse({"-h"}).help);
+  EXPECT_TRUE(parse({"--version"}).version);
+  const CommandLineOptions both = parse({"--quiet", "--version"});
+  EXPECT_TRUE(both.quiet && both.version);
+  EXPECT_EQ(both.refusal, "");
+}
+
+TEST(CommandLine, UnknownOptionsAndStrayArgumentsAreRefusedByTheFirstFault) {
+  EXPECT_EQ(parse({"--quite"}).refusal,
+            "velk: unknown option '--quite' (velk --help lists the options)");
+  EXPECT_EQ(parse({"-x", "--quiet"}).refusal,
+            "velk: unknown option '-x' (velk --help lists the options)");
+  // velk takes no file names: the control file is always velk.inf.
+  EXPECT_EQ(parse({"--quiet", "velk.inf", "--nope"}).refusal,
+            "velk: unexpected argument 'velk.inf' (velk --help lists the options)");
+  // A lone dash is not an option either.
+  EXPECT_EQ(parse({"-"}).refusal, "velk: unexpected argument '-' (velk --help lists the options)");
+}
+
+TEST(CommandLine, HelpOrVersionAnswerEvenBesideAFault) {
+  const CommandLineOptions help = parse({"--bogus", "--help"});
+  EXPECT_TRUE(help.help);
+  EXPECT_EQ(help.refusal, "");
+  EXPECT_EQ(parse({"stray", "--version"}).refusal, "");
+}
+
+TEST(CommandLine, HelpNamesTheFilesOptionsStatusesAndGuide) {
+  const std::string help = velk_help_text();
+  EXPECT_EQ(help.rfind("usage: velk [--quiet]\n", 0), 0u);
+  for (const char* needed : {"velk.inf", "vel_tran.out", "Astate.dat", "potext.out", "--quiet",
+                             "--version", "exit status", "130", "docs/guide.md"}) {
+    EXPECT_NE(help.find(needed), std::string::npos) << needed;
+  }
+  EXPECT_EQ(help.back(), '\n');
+  // A terminal of 80 columns shows every line whole.
+  std::size_t start = 0;
+  for (std::size_t end; (end = help.find('\n', start)) != std::string::npos; start = end + 1) {
+    EXPECT_LE(end - start, 80u) << help.substr(start, end - start);
+  }
+}
+
+}  // namespace
+}  // namespace velk
