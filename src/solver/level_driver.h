@@ -68,6 +68,12 @@ class LevelDriver {
   LevelRecord solve_level(const LevelRequest& request, double mu, const Window& window,
                           double toadd, int32_t v, std::optional<double>& tunnel);
 
+  // Warnings on the curve of the first J (a well too shallow to hold a level) and on a listed
+  // level (not converged, beyond the last level of its J, not died out at a grid end).
+  void check_well_depth(const LevelRequest& request, double mu, const Window& window) const;
+  void check_level(const LevelRequest& request, const LevelRecord& level, double mu,
+                   const Window& window) const;
+
   DriverOptions options_;
   PotentialBuilder builder_;
   RadialSolver forward_;
