@@ -1,3 +1,3 @@
 # The sources of src/run, named relative to this folder.
 set(VELK_LAYER_FILES control_file.cpp dunham.cpp pause.cpp state_levels.cpp transitions.cpp
-    run_sequence.cpp interrupts.cpp)
+    run_sequence.cpp interrupts.cpp run_warnings.cpp)

@@ -4,4 +4,5 @@ list(APPEND VELK_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/dunham_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/transitions_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pause_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/run_warnings_test.cpp
 )
