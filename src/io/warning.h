@@ -17,7 +17,8 @@ inline constexpr std::string_view kWarningPrefix = "velk: warning: ";
 
 // Writes "velk: warning: " + text and a line end to standard error (or to the active capture).
 // A warning already given is not repeated: a curve is built more than once in a run, and a level
-// may be asked for again by each transition that needs it.
+// may be asked for again by each transition that needs it. After 1000 different warnings one line
+// says that further ones are not shown.
 void warn(std::string_view text);
 
 // While alive, warnings are collected here, prefix included, instead of reaching standard error.
