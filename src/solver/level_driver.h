@@ -15,6 +15,11 @@
 // reduced mass that is not positive, the builders' own stops, and "Umin >  Umax" for a J whose
 // effective potential has no well (the levels handed on before stay written).
 //
+// Warnings (standard error, through the io warning sink; the console and the level file stay as
+// they are): a listed level that did not converge or lies beyond the last level of its J (with
+// the count of levels), a wave function that has not died out at a grid end, a well of the first
+// J shallower than its zero-point energy, and the state, grid and J of "Umin >  Umax".
+//
 // One driver lives for the run: it owns the grid arrays (potential and effective potential,
 // twice: once for the levels, once for toadd), the potential builders and the solvers, all
 // allocated once. toadd is always found on a forward grid, by the same solver that solves the
