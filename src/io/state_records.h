@@ -23,6 +23,9 @@ struct StateInput {
   double Rmin = 0.0;                        // first grid radius, Å
   double Rmax = 0.0;                        // last grid radius, Å
   int32_t N = 0;                            // number of grid points
+  // The name as the line writes it when a word runs on past the 12th character (the name used
+  // is then cut); empty otherwise.
+  std::string file_as_written;
 };
 
 struct StateRecords {

@@ -1,10 +1,15 @@
 #include "pec/pointwise.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
 #include "io/console.h"
 #include "io/errors.h"
 #include "io/formatted_output.h"
 #include "io/free_format_reader.h"
 #include "io/output_file.h"
+#include "io/warning.h"
 #include "pec/potential_header.h"
 #include "pec/spline.h"
 
@@ -45,6 +50,19 @@ void read_extension(FreeFormatReader& in, PointwiseParameters& p) {
   }
 }
 
+// A line that starts with two numbers, as a point "R U" does.
+bool looks_like_point(const std::string& line) {
+  std::istringstream items(line);
+  double R = 0.0, U = 0.0;
+  return static_cast<bool>(items >> R >> U);
+}
+
+std::string printed(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
 void read_body(FreeFormatReader& in, PointwiseParameters& p) {
   in.read(p.y2first);
   in.read(p.y2last);
@@ -53,8 +71,19 @@ void read_body(FreeFormatReader& in, PointwiseParameters& p) {
     p.point_line[i] = in.line_number();
     p.points_read = i;
   }
-  p.extflag = read_switch(in);
-  if (p.extflag == 'y') read_extension(in, p);
+  // The switch line is kept whole: when it holds a point the table runs on beyond its count.
+  const auto switch_line = in.try_read_line();
+  p.extflag = !switch_line ? 'n' : switch_line->empty() ? ' ' : (*switch_line)[0];
+  if (p.extflag == 'y') {
+    read_extension(in, p);
+  } else if (switch_line && looks_like_point(*switch_line)) {
+    p.extra_line = in.line_number();
+    p.extra_point_lines = 1;
+    while (const auto line = in.try_read_line()) {
+      if (!looks_like_point(*line)) break;
+      ++p.extra_point_lines;
+    }
+  }
 }
 
 }  // namespace
@@ -116,6 +145,33 @@ void check_pointwise(const PointwiseParameters& p, const std::string& potential_
   throw_read_failure(p.read_failure);
 }
 
+void warn_pointwise(const PointwiseParameters& p, const std::string& potential_file,
+                    const RadialGrid& grid) {
+  const std::string file = trimmed_file_name(potential_file);
+  if (p.extra_point_lines > 0) {
+    warn(file + ": the header announces " + std::to_string(p.Npts) + " points, but " +
+         std::to_string(p.Npts + p.extra_point_lines) + " lines of points follow; the " +
+         std::to_string(p.extra_point_lines) + " from line " + std::to_string(p.extra_line) +
+         " on are ignored (correct the count)");
+  }
+  if (p.points_read >= 2) {
+    const auto first = p.Upts.begin() + 1, last = p.Upts.begin() + 1 + p.points_read;
+    const auto [low, high] = std::minmax_element(first, last);
+    if (*high - *low < 1.0) {
+      warn(file + ": the energies of the table span only " + printed("%.4g", *high - *low) +
+           " cm-1; energies are expected in cm-1 and radii in Å (values in hartree or eV give "
+           "such a span)");
+    }
+    const double Rlast = p.Rpts[static_cast<std::size_t>(p.points_read)];
+    if (p.extflag != 'y' && grid.Rmax > Rlast) {
+      warn(file + ": the grid reaches R = " + printed("%g", grid.Rmax) +
+           " Å, beyond the last point of the table (R = " + printed("%g", Rlast) +
+           " Å), and the file has no extension block: the curve there is the spline's "
+           "extrapolation");
+    }
+  }
+}
+
 LongRangeExtension pointwise_extension(const PointwiseParameters& p) {
   LongRangeExtension ext;
   if (p.extflag != 'y') return ext;
@@ -159,6 +215,7 @@ double pec_pointwise(const std::string& potential_file, std::span<double> Vgrid,
   console_line(FreeLine() << kPointwiseName);
   const PointwiseParameters p = read_pointwise(potential_file);
   check_pointwise(p, potential_file);
+  warn_pointwise(p, potential_file, grid);
   const LongRangeExtension ext = pointwise_extension(p);
   check_extension(ext, grid, potential_file);
 

@@ -43,6 +43,10 @@ struct PointwiseParameters {
   std::array<double, kPointwiseCapacity + 1> Rpts{}, Upts{};
   std::array<int, kPointwiseCapacity + 1> point_line{};
   int32_t points_read = 0;
+  // Lines of two numbers that follow the last point where the extension switch should stand: a
+  // table longer than its count, whose rest the builder ignores. The first is on extra_line.
+  int32_t extra_point_lines = 0;
+  int extra_line = 0;
 
   char extflag = 'n';
   double Rfit1 = 0.0, Rfit2 = 0.0, rho = 0.0;
@@ -71,6 +75,12 @@ struct PointwiseParameters {
 
   std::optional<std::string> read_failure;
 };
+
+// Warns when the table is longer than its count, when its energies span less than 1 cm-1 (units
+// other than cm-1), and when the grid reaches beyond its last point with no extension to carry
+// the curve there.
+void warn_pointwise(const PointwiseParameters& p, const std::string& potential_file,
+                    const RadialGrid& grid);
 
 // Reads the file. Never stops the run: faults and input errors are left to check_pointwise.
 PointwiseParameters read_pointwise(const std::string& potential_file);

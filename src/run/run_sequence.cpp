@@ -9,6 +9,7 @@
 #include "io/formatted_output.h"
 #include "run/control_file.h"
 #include "run/pause.h"
+#include "run/run_warnings.h"
 #include "run/state_levels.h"
 #include "run/transitions.h"
 
@@ -28,6 +29,7 @@ void print_banner() {
 void run_jobs(const NumericalFailureHandler& on_failure) {
   print_banner();
   const RunControl control = read_control_file();
+  warn_on_control_file(control);
   StateLevels levels(control, on_failure);
   const LevelTableBlock& table = control.level_table;
   if (table.switch_flag == 'y') {

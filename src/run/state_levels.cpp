@@ -47,6 +47,7 @@ LevelRequest checked_request(const StateInput& state, const RunControl& control,
   request.Par = {r.pmin, r.pmax};
   request.mass_index = state.mass_index;
   request.levelfile = levelfile;
+  request.state = &state == &control.A ? "A" : "B";
   return request;
 }
 

@@ -1,6 +1,7 @@
 #include "solver/level_driver.h"
 
 #include <cmath>
+#include <cstdio>
 #include <optional>
 #include <sstream>
 #include <utility>
@@ -10,10 +11,12 @@
 #include "io/formatted_output.h"
 #include "io/free_format_reader.h"
 #include "io/level_file.h"
+#include "io/warning.h"
 #include "numlib/constants.h"
 #include "pec/potential_header.h"
 #include "solver/effective_potential.h"
 #include "solver/landmarks.h"
+#include "solver/level_checks.h"
 #include "solver/level_file_writer.h"
 
 namespace velk {
@@ -51,6 +54,37 @@ void require_representable_Lambda(const std::string& name, const PotentialHeader
                 "Lambda = -46340 to 46340");
 }
 
+// "state A (na2x.pot)": how warnings name the state of a request.
+std::string state_name(const LevelRequest& request) {
+  std::string name = request.state.empty() ? "state" : "state " + request.state;
+  return name + " (" + trimmed_file_name(request.potential_file) + ")";
+}
+
+std::string printed(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+// Index of the first grid point whose value is exactly `value`, or 0.
+int index_of(const std::vector<double>& V, int N, double value) {
+  for (int i = 1; i <= N; ++i) {
+    if (V[static_cast<std::size_t>(i)] == value) return i;
+  }
+  return 0;
+}
+
+// Context for "Umin >  Umax", which names nothing: the state, the grid, J and what to look at.
+void warn_no_well(const LevelRequest& request, int64_t J) {
+  const RadialGrid& g = request.grid;
+  warn(
+      state_name(request) + ": \"Umin >  Umax\" at J=" + std::to_string(J) +
+      ": the effective potential on the grid " + printed("%g", g.Rmin) + ".." +
+      printed("%g", g.Rmax) + " Å (" + std::to_string(g.N) +
+      " points) has no well below its barrier or its outer end; check that the grid covers the "
+      "minimum of the curve, that the file gives radii in Å and energies in cm-1, and the J range");
+}
+
 }  // namespace
 
 LevelDriver::LevelDriver(DriverOptions options)
@@ -76,7 +110,13 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
   require_positive_mass(trimmed_file_name(potential_file), header, request.mass_index);
   require_representable_Lambda(trimmed_file_name(potential_file), header);
 
-  const double toadd = compute_toadd(potential_file, grid);
+  double toadd = 0.0;
+  try {
+    toadd = compute_toadd(potential_file, grid);
+  } catch (const StopRun& stop) {
+    if (std::string_view(stop.what()) == "Umin >  Umax") warn_no_well(request, 0);
+    throw;
+  }
   console_line(FreeLine() << "OK");
   console_line(FreeLine());
 
@@ -108,8 +148,12 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
           if (Uinf != kUinfUnset) w.Ulim = Uinf;
           w.Umax = highest_barrier(Ueff_, grid.N, w.Ulim).Umax;
           w.Umin = lowest_minimum(Ueff_, grid.N);
-          if (w.Umax < w.Umin) throw StopRun("Umin >  Umax");
+          if (w.Umax < w.Umin) {
+            warn_no_well(request, J);
+            throw StopRun("Umin >  Umax");
+          }
           window = w;
+          if (J == request.J.first) check_well_depth(request, mu, w);
         }
         LevelRecord level =
             solve_level(request, mu, *window, toadd, static_cast<int32_t>(v), tunnel);
@@ -125,6 +169,7 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
         level.tunnel = tunnel.value_or(0.0);
         level.Umax = window->Umax;
         level.Ulim = window->Ulim;
+        check_level(request, level, mu, *window);
         sink.level(level);
       }
     }
@@ -161,6 +206,74 @@ LevelRecord LevelDriver::solve_level(const LevelRequest& request, double mu, con
     run();
   }
   return level;
+}
+
+void LevelDriver::check_well_depth(const LevelRequest& request, double mu,
+                                   const Window& window) const {
+  const RadialGrid& grid = request.grid;
+  const int i = index_of(Ueff_, grid.N, window.Umin);
+  if (i < 2 || i >= grid.N) return;
+  const auto U = [&](int k) { return Ueff_[static_cast<std::size_t>(k)]; };
+  // Half the harmonic quantum of the curvature at the minimum.
+  const double k = (U(i - 1) - 2 * U(i) + U(i + 1)) / (grid.h * grid.h);
+  const double zero_point = 0.5 * std::sqrt(2 * k / (mu * constants::kTwoUOverHbar2));
+  const double depth = window.Umax - window.Umin;
+  if (!(depth < zero_point)) return;
+  warn(state_name(request) + ": the well is " + printed("%.4g", depth) +
+       " cm-1 deep, shallower than the zero-point energy of its first level (about " +
+       printed("%.4g", zero_point) +
+       " cm-1); the potential file must give radii in Å and energies in cm-1 (energies in "
+       "hartree or eV, or radii in bohr, give such a well)");
+}
+
+void LevelDriver::check_level(const LevelRequest& request, const LevelRecord& level, double mu,
+                              const Window& window) const {
+  const RadialGrid& grid = request.grid;
+  const bool forward = options_.orientation == GridOrientation::forward;
+  const std::string name =
+      state_name(request) + ": v=" + std::to_string(level.v) + " J=" + std::to_string(level.J);
+
+  // The wave function is that of the level's last solve.
+  const GridEnds ends = undecayed_ends((forward ? forward_ : reversed_).Ygrid(), grid.N);
+  const bool inner = forward ? ends.first : ends.last;
+  // A quasi-bound level is a continuum function beyond its barrier: large at the outer end.
+  const bool outer = (forward ? ends.last : ends.first) && !level.quasi_bound;
+  if (inner || outer) {
+    std::string where = inner && outer ? "either end" : inner ? "the inner end" : "the outer end";
+    std::string radius = inner && outer
+                             ? printed("%g", grid.Rmin) + " and " + printed("%g", grid.Rmax)
+                             : printed("%g", inner ? grid.Rmin : grid.Rmax);
+    warn(name + ": the wave function has not died out at " + where + " of the grid (R = " + radius +
+         " Å): its density there exceeds " + printed("%g", kDecayShare) +
+         " of its peak; widen the grid, or extend the curve to cover it");
+  }
+
+  // Above the window's limit a converged level is either behind a barrier (quasi-bound, a level
+  // of the molecule) or, without a barrier, a state of the box the grid ends make.
+  const bool converged = std::fabs(level.results.Dcor) <= request.tol;
+  const bool behind_barrier = window.Umax > window.Ulim;
+  const bool in_box = level.quasi_bound && !behind_barrier;
+  if (converged && level.results.node == level.v && !in_box) return;
+  // The levels below the top of the window: up to the barrier, or over the whole grid.
+  const int wall = forward ? 1 : grid.N;
+  const int barrier = behind_barrier ? index_of(Ueff_, grid.N, window.Umax) : 0;
+  const int end = barrier > 0 ? barrier : forward ? grid.N : 1;
+  const int32_t count = count_levels_below(Ueff_, wall, end, grid.h, mu, window.Umax);
+  if (converged && level.v < count) return;
+  std::string text = name + (converged ? " lies above the last level" : " not found");
+  if (!converged) {
+    text += ": " + std::to_string(level.results.kturn) + " iterations, Dcor " +
+            printed("%.1E", level.results.Dcor);
+  }
+  text += "; the state has ";
+  if (count == 0) {
+    text += "no level";
+  } else if (count == 1) {
+    text += "1 level v=0";
+  } else {
+    text += std::to_string(count) + " levels v=0.." + std::to_string(count - 1);
+  }
+  warn(text + " at J=" + std::to_string(level.J));
 }
 
 double LevelDriver::compute_toadd(const std::string& potential_file, const RadialGrid& grid) {

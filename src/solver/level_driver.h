@@ -16,6 +16,11 @@
 // and "Umin >  Umax" for a J whose effective potential has no well (the levels handed on before
 // stay written).
 //
+// Warnings (standard error, through the io warning sink; the console and the level file stay as
+// they are): a listed level that did not converge or lies beyond the last level of its J (with
+// the count of levels), a wave function that has not died out at a grid end, a well of the first
+// J shallower than its zero-point energy, and the state, grid and J of "Umin >  Umax".
+//
 // One driver lives for the run: it owns the grid arrays (potential and effective potential,
 // twice: once for the levels, once for toadd), the potential builders and the solvers, all
 // allocated once. toadd is always found on a forward grid, by the same solver that solves the
@@ -68,6 +73,12 @@ class LevelDriver {
   };
   LevelRecord solve_level(const LevelRequest& request, double mu, const Window& window,
                           double toadd, int32_t v, std::optional<double>& tunnel);
+
+  // Warnings on the curve of the first J (a well too shallow to hold a level) and on a listed
+  // level (not converged, beyond the last level of its J, not died out at a grid end).
+  void check_well_depth(const LevelRequest& request, double mu, const Window& window) const;
+  void check_level(const LevelRequest& request, const LevelRecord& level, double mu,
+                   const Window& window) const;
 
   DriverOptions options_;
   PotentialBuilder builder_;

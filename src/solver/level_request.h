@@ -24,6 +24,7 @@ struct LevelRequest {
   QuantumRange v, J, Par;  // vibrational, rotational and parity/component index
   int32_t mass_index = 1;  // which of the five reduced masses of the potential file
   std::string levelfile;   // name of the level file to write
+  std::string state;       // "A" or "B": names the state in warnings (may be empty)
 };
 
 }  // namespace velk

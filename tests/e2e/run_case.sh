@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs the velk binary in a scratch copy of one working directory under tests/e2e and compares
 # every file under its expected/ folder (stdout.txt and status.txt included) byte for byte.
-# A file the run writes that is neither an input nor expected is a failure too.
+# A file the run writes that is neither an input nor expected is a failure too. Standard error is
+# kept as stderr.txt: compared like the rest when expected/stderr.txt exists, ignored otherwise.
+# Standard output must end with a line end, whatever the run printed last.
 # usage: run_case.sh PATH/TO/velk CASE_DIR
 set -u
 bin=$(readlink -f "$1")
@@ -20,6 +22,9 @@ for exp in "$dir"/expected/*; do
     echo "$name differs:"; diff "$exp" "$work/$name" | head -20; status=1
   fi
 done
+if [ -s "$work/stdout.txt" ] && [ "$(tail -c 1 "$work/stdout.txt" | od -An -c | tr -d ' ')" != '\n' ]; then
+  echo "stdout.txt does not end with a line end"; status=1
+fi
 for got in "$work"/*; do
   name=$(basename "$got")
   [ "$name" = stderr.txt ] && continue

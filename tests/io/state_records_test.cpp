@@ -51,5 +51,17 @@ TEST_F(StateRecordsTest, AShortFileNamesTheLineThatIsMissing) {
   }
 }
 
+// Only a word that runs across the 12th character is cut; a comment after a blank is not a name.
+TEST_F(StateRecordsTest, ANameCutAtTwelveCharactersIsKeptAsWritten) {
+  test::write_file("velk.inf",
+                   "title\nna2x_morse.pot  state A\nd\n1\nexactly12.ab comment\nx\n2\ngrid\n"
+                   "1 2 3\n1 2 3\n");
+  const StateRecords states = read_state_records(std::string_view("velk.inf"));
+  EXPECT_EQ(states.A.file, "na2x_morse.p");
+  EXPECT_EQ(states.A.file_as_written, "na2x_morse.pot");
+  EXPECT_EQ(states.B.file, "exactly12.ab");
+  EXPECT_EQ(states.B.file_as_written, "");
+}
+
 }  // namespace
 }  // namespace velk

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "io/errors.h"
+#include "io/warning.h"
 #include "pec/potential_header.h"
 #include "pec_test_files.h"
 #include "support/failure_recorder.h"
@@ -331,6 +332,64 @@ TEST_F(PointwiseTest, AFailedFitIsReportedToTheHandlerAndTheBuildGoesOn) {
   for (int x = 1; x <= kN; ++x) EXPECT_EQ(V[x], 5000.0) << "R = " << radius(x);
   ASSERT_EQ(read_lines("potext.out").size(), 3u);
   EXPECT_EQ(read_lines("potext.out")[2], "           Parameter  6  0.100000000E+07  0");
+}
+
+// --- warnings
+// -------------------------------------------------------------------------------------
+
+std::vector<std::string> pointwise_warnings(const std::string& name, const RadialGrid& grid) {
+  WarningCapture capture;
+  const PointwiseParameters p = read_pointwise(name);
+  warn_pointwise(p, name, grid);
+  return capture.lines();
+}
+
+// A count of 30 before 37 points: the 7 after the 30th are what the builder ignores, and the line
+// of the first of them is named. The switch line counts as a point when it holds one.
+TEST_F(PointwiseTest, ATableLongerThanItsCountIsNamed) {
+  std::string text = kLinear;
+  text.replace(0, 2, "30");
+  write_file("long.pot", text);
+  const PointwiseParameters p = read_pointwise("long.pot");
+  EXPECT_EQ(p.Npts, 30);
+  EXPECT_EQ(p.extra_point_lines, 7);
+  EXPECT_EQ(p.extra_line, p.point_line[30] + 1);
+  const RadialGrid inside(2.0, 16.5, 100);  // the 30th point is at 16.5 Å
+  const std::vector<std::string> lines = pointwise_warnings("long.pot", inside);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0],
+            "velk: warning: long.pot: the header announces 30 points, but 37 lines of "
+            "points follow; the 7 from line " +
+                std::to_string(p.extra_line) + " on are ignored (correct the count)");
+  // The full count, and a count followed by a switch line, give nothing to say.
+  write_file("whole.pot", kLinear + "n\n");
+  EXPECT_EQ(read_pointwise("whole.pot").extra_point_lines, 0);
+  EXPECT_TRUE(pointwise_warnings("whole.pot", RadialGrid(2.0, 20.0, 100)).empty());
+}
+
+// The table of kLinear spans 720 cm-1; in hartree (divided by 219474.63) it spans 0.0033.
+TEST_F(PointwiseTest, EnergiesSpanningLessThanOneWavenumberAreNamedWithTheUnits) {
+  write_file("hartree.pot", table([](double R) { return (7000.0 + 40.0 * R) / 219474.6313632; }));
+  const std::vector<std::string> lines = pointwise_warnings("hartree.pot", RadialGrid(2, 20, 100));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("span only 0.003281 cm-1; energies are expected in cm-1 and radii in Å"),
+            std::string::npos)
+      << lines[0];
+}
+
+// The last point is at 20 Å: a grid to 20.25 Å runs on the spline's extrapolation unless an
+// extension block carries the curve there.
+TEST_F(PointwiseTest, AGridBeyondTheLastPointWithoutExtensionIsNamed) {
+  write_file("plain.pot", kLinear);
+  EXPECT_TRUE(pointwise_warnings("plain.pot", RadialGrid(2.0, 20.0, 100)).empty());
+  const std::vector<std::string> lines = pointwise_warnings("plain.pot", RadialGrid(2, 20.25, 100));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0],
+            "velk: warning: plain.pot: the grid reaches R = 20.25 Å, beyond the last "
+            "point of the table (R = 20 Å), and the file has no extension block: the "
+            "curve there is the spline's extrapolation");
+  write_file("ext.pot", kLinear + "y\n8.0 12.0 0.0\n4000.0 1\n1\n6 1.0e6 1\n");
+  EXPECT_TRUE(pointwise_warnings("ext.pot", RadialGrid(2, 20.25, 100)).empty());
 }
 
 }  // namespace

@@ -7,4 +7,5 @@ list(APPEND VELK_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/output_names_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/level_limits_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/command_line_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/run_warnings_test.cpp
 )

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "io/errors.h"
+#include "io/warning.h"
 #include "numlib/constants.h"
 #include "solver/level_file_writer.h"
 #include "support/console_capture.h"
@@ -258,6 +260,107 @@ TEST_F(LevelDriverTest, LambdaWhoseSquareLeaves32BitsStopsTheRun) {
   } catch (const StopRun& stop) {
     EXPECT_EQ(std::string(stop.what()).find("Lambda"), std::string::npos) << stop.what();
   }
+}
+
+// --- warnings ------------------------------------------------------------------------------------
+
+struct WarnedRun {
+  DriverRun run;
+  std::vector<std::string> warnings;
+};
+
+WarnedRun run_warned(const LevelRequest& r, GridOrientation o = GridOrientation::forward) {
+  WarningCapture capture;
+  WarnedRun out{run(r, o), {}};
+  out.warnings = capture.lines();
+  return out;
+}
+
+std::size_t count_containing(const std::vector<std::string>& lines, const std::string& part) {
+  return static_cast<std::size_t>(std::count_if(
+      lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != l.npos; }));
+}
+
+// The bound levels at J = 0 are those the solver finds converged with v nodes below the
+// asymptote (four on this curve of mass 1 u); every listed v beyond them is named with that
+// count, every one within it is not. Both grid orientations agree.
+TEST_F(LevelDriverTest, LevelsBeyondTheLastAreNamedWithTheCountOfLevels) {
+  for (GridOrientation o : {GridOrientation::forward, GridOrientation::reversed}) {
+    LevelRequest r = request({0, 8}, {0, 0}, {1, 1});
+    r.state = "A";
+    const WarnedRun out = run_warned(r, o);
+    int bound = 0;
+    for (const LevelRecord& l : out.run.recorder.levels) {
+      if (l.v == bound && std::fabs(l.results.Dcor) <= r.tol && l.results.node == l.v &&
+          l.E < l.Ulim) {
+        ++bound;
+      }
+    }
+    ASSERT_GE(bound, 3);
+    const std::string count = "; the state has " + std::to_string(bound) + " levels v=0.." +
+                              std::to_string(bound - 1) + " at J=0";
+    std::size_t beyond = 0;
+    for (const LevelRecord& l : out.run.recorder.levels) {
+      const std::string level =
+          "velk: warning: state A (mlj.pot): v=" + std::to_string(l.v) + " J=0";
+      const std::size_t named = count_containing(out.warnings, level + " not found") +
+                                count_containing(out.warnings, level + " lies above");
+      EXPECT_EQ(named, l.v < bound ? 0u : 1u) << "v=" << l.v;
+      if (l.v >= bound) ++beyond;
+    }
+    EXPECT_GE(beyond, 1u);
+    EXPECT_EQ(count_containing(out.warnings, count), beyond);
+  }
+}
+
+// A grid that starts just inside the minimum (1.5 Å) cuts the inner wall: every level is named with
+// the inner end; the grid of the fixture, from 0.9 Å, gives none of these.
+TEST_F(LevelDriverTest, AGridThatCutsTheInnerWallIsNamedForEachLevel) {
+  for (GridOrientation o : {GridOrientation::forward, GridOrientation::reversed}) {
+    LevelRequest r = request({0, 2}, {0, 0}, {1, 1});
+    EXPECT_TRUE(run_warned(r, o).warnings.empty());
+    r.grid = RadialGrid(1.4, 8.0, 1500);
+    const WarnedRun cut = run_warned(r, o);
+    EXPECT_EQ(count_containing(cut.warnings,
+                               "has not died out at the inner end of the grid (R = "
+                               "1.4 Å)"),
+              3u);
+  }
+}
+
+// The MLJ well with its energies in hartree (De 3000 cm-1 -> 0.0137): far shallower than the
+// zero-point energy of its first level, which the warning says with the units expected.
+TEST_F(LevelDriverTest, AWellShallowerThanItsZeroPointEnergyIsNamed) {
+  write("mlj.pot",
+        "1\n1.0 2.0 1.0 1.0 1.0\n0\n0\n0\ncomment\ncomment\nML\n1.5\n0 2.0\n0.0137\n6 "
+        "1.37\n1.0\n4.0\n");
+  const WarnedRun out = run_warned(request({0, 0}, {0, 0}, {1, 1}));
+  EXPECT_EQ(count_containing(out.warnings,
+                             "shallower than the zero-point energy of its first "
+                             "level"),
+            1u);
+  EXPECT_EQ(count_containing(out.warnings, "radii in Å and energies in cm-1"), 1u);
+}
+
+// The stop names nothing; the warning before it names the file, the grid and the J it met.
+TEST_F(LevelDriverTest, TheStopWithoutWellIsExplainedOnTheWarningSink) {
+  WarningCapture capture;
+  test::ConsoleCapture console;
+  LevelDriver driver(DriverOptions{});
+  Recorder recorder;
+  LevelRequest r = request({0, 0}, {18, 60}, {1, 1});
+  r.state = "B";
+  EXPECT_THROW(driver.compute_levels(r, recorder), StopRun);
+  // Levels of the last J before the stop may have been named too; the stop's context comes last.
+  ASSERT_FALSE(capture.lines().empty());
+  const int J = recorder.levels.back().J + 1;
+  EXPECT_EQ(capture.lines().back().rfind(
+                "velk: warning: state B (mlj.pot): \"Umin >  Umax\" at J=" + std::to_string(J) +
+                    ": the effective potential on the "
+                    "grid 0.9..8 Å (1500 points)",
+                0),
+            0u)
+      << capture.lines().back();
 }
 
 // --- the level file

@@ -139,6 +139,7 @@ class WorkDir:
     def __init__(self, files):
         self.files = dict(files)  # name -> text
         self.written = []  # names in the order they were first written
+        self.errors = []  # lines of standard error
 
     def read_text(self, name):
         if name not in self.files:
@@ -280,10 +281,12 @@ def read_control_file(workdir, out):
     r.skip()
     c.A.file = r.text(12)
     c.A.file_line = r.line_number
+    c.A.file_as_written = name_as_written(r.lines[r.line_number - 1])
     c.A.kind = r.text(1)
     (c.A.mass_index,) = r.read("i")
     c.B.file = r.text(12)
     c.B.file_line = r.line_number
+    c.B.file_as_written = name_as_written(r.lines[r.line_number - 1])
     c.B.kind = r.text(1)
     (c.B.mass_index,) = r.read("i")
     r.skip()
@@ -326,6 +329,39 @@ def read_control_file(workdir, out):
     refuse_inputs_named_as_outputs(workdir, c)
     out.extend(free_line("OK" + o.switch))
     return c
+
+
+def name_as_written(line):
+    """The name a user meant when it runs on past the 12 characters the run reads (the 12th and
+    13th characters both non-blank): up to the next blank; None when the name is not cut."""
+    line = line.rstrip("\r")
+    if len(line) > 12 and line[11] not in " \t" and line[12] not in " \t":
+        end = 12
+        while end < len(line) and line[end] not in " \t":
+            end += 1
+        return line[:end].strip(" ")
+    return None
+
+
+OUTPUT_FILES = ["Astate.dat", "Bstate.dat", "BstateP.dat", "BstateQ.dat", "BstateR.dat",
+                "vel_tran.out", "potext.out"]
+
+
+def control_file_warnings(workdir, c):
+    """The standard-error lines a run gives on its control file."""
+    lines = []
+    for state in (c.A, c.B):
+        if state.file_as_written:
+            lines.append('velk: warning: velk.inf: the data file name of state %s, "%s", is cut to '
+                         '12 characters: the run reads "%s"'
+                         % (state.label, state.file_as_written, state.file.strip(" ")))
+    if "y" not in (c.table.switch, c.one.switch, c.known.switch, c.window.switch):
+        lines.append("velk: warning: nothing to compute: every job switch is off")
+        left = [n for n in OUTPUT_FILES if n in workdir.files]
+        if left:
+            lines.append("velk: warning: the output files %s in the working directory are left "
+                         "from an earlier run; this run did not write them" % ", ".join(left))
+    return lines
 
 
 BRANCH_FILES = {1: ["BstateQ.dat"], 2: ["BstateP.dat", "BstateR.dat"],
@@ -789,10 +825,11 @@ def banner():
 
 
 def run(workdir):
-    """Returns (stdout lines, exit status)."""
+    """Returns (stdout lines, exit status); standard-error lines go to workdir.errors."""
     out = banner()
     try:
         c = read_control_file(workdir, out)
+        workdir.errors.extend(control_file_warnings(workdir, c))
         t = c.table
         if t.switch == "y":
             state, name = (c.A, "Astate.dat") if t.state == 1 else (c.B, "Bstate.dat")
@@ -832,6 +869,8 @@ def expected_files(case_dir):
     files = {name: workdir.files[name] for name in workdir.written}
     files["stdout.txt"] = "".join(line + "\n" for line in out)
     files["status.txt"] = "%d\n" % status
+    if workdir.errors:
+        files["stderr.txt"] = "".join(line + "\n" for line in workdir.errors)
     return files, status
 
 
@@ -864,6 +903,8 @@ def compare(case_dir):
         else:
             problems.append("expected/%s is a file the run does not write" % n)
     for name, text in files.items():
+        if name == "stderr.txt" and name not in stored:
+            continue  # standard error is compared only where a case keeps it
         if name not in stored:
             problems.append("expected/%s is missing" % name)
             continue

@@ -1,0 +1,50 @@
+#include "io/warning.h"
+
+#include <iostream>
+
+namespace velk {
+namespace {
+
+WarningCapture* active_capture = nullptr;
+constexpr std::size_t kMaxWarnings = 1000;
+// The warnings given on standard error.
+std::set<std::string>& given_on_stderr() {
+  static std::set<std::string> given;
+  return given;
+}
+
+}  // namespace
+
+void warn(std::string_view text) {
+  std::string line(kWarningPrefix);
+  line += text;
+  if (active_capture) {
+    if (active_capture->given_.insert(line).second) active_capture->lines_.push_back(line);
+    return;
+  }
+  // A run that meets the same fault at every level of a long table says so often enough long
+  // before this; the lines it remembers stay bounded too.
+  std::set<std::string>& given = given_on_stderr();
+  if (given.size() > kMaxWarnings) return;
+  if (given.size() == kMaxWarnings) {
+    given.insert(std::string());
+    std::cout.flush();
+    std::cerr << kWarningPrefix << "further warnings of this run are not shown\n";
+    return;
+  }
+  if (!given.insert(line).second) return;
+  // Standard output is flushed first so that a terminal shows the warning after the console
+  // lines that led to it.
+  std::cout.flush();
+  std::cerr << line << '\n';
+}
+
+WarningCapture::WarningCapture() : outer_(active_capture) {
+  active_capture = this;
+}
+
+WarningCapture::~WarningCapture() {
+  active_capture = outer_;
+}
+
+}  // namespace velk

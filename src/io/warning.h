@@ -1,0 +1,42 @@
+// The warning sink: diagnostics of a run that goes on, or context for a stop, written to standard
+// error as one line "velk: warning: <text>" each. Standard output and the files keep exactly the
+// bytes they have without them, since other programs read those.
+//
+// Warnings are produced where the knowledge is (the level driver, the builders, the run layer)
+// and all pass through warn(), so that a test can catch them with a WarningCapture.
+#pragma once
+
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velk {
+
+inline constexpr std::string_view kWarningPrefix = "velk: warning: ";
+
+// Writes "velk: warning: " + text and a line end to standard error (or to the active capture).
+// A warning already given is not repeated: a curve is built more than once in a run, and a level
+// may be asked for again by each transition that needs it. After 1000 different warnings one line
+// says that further ones are not shown.
+void warn(std::string_view text);
+
+// While alive, warnings are collected here, prefix included, instead of reaching standard error.
+// Captures nest: the innermost one receives the lines.
+class WarningCapture {
+ public:
+  WarningCapture();
+  ~WarningCapture();
+  WarningCapture(const WarningCapture&) = delete;
+  WarningCapture& operator=(const WarningCapture&) = delete;
+
+  const std::vector<std::string>& lines() const { return lines_; }
+
+ private:
+  friend void warn(std::string_view text);
+  std::vector<std::string> lines_;
+  std::set<std::string> given_;
+  WarningCapture* outer_;
+};
+
+}  // namespace velk

@@ -1,0 +1,53 @@
+#include "solver/level_checks.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "numlib/constants.h"
+
+namespace velk {
+
+GridEnds undecayed_ends(std::span<const double> Y, int N) {
+  GridEnds ends;
+  if (N < 2 || static_cast<std::size_t>(N) >= Y.size()) return ends;
+  double largest = 0.0;
+  for (int i = 1; i <= N; ++i) largest = std::max(largest, std::abs(Y[i]));
+  // A function that is zero or not finite has no shape to judge.
+  if (!(largest > 0.0) || !std::isfinite(largest)) return ends;
+  const double limit = kDecayShare * largest * largest;
+  const auto density = [&](int i) {
+    return Y[static_cast<std::size_t>(i)] * Y[static_cast<std::size_t>(i)];
+  };
+  ends.first = std::max(density(1), density(2)) > limit;
+  ends.last = std::max(density(N - 1), density(N)) > limit;
+  return ends;
+}
+
+int32_t count_levels_below(std::span<const double> V, int from, int to, double h, double mu,
+                           double E) {
+  const int step = to >= from ? 1 : -1;
+  if ((to - from) * step < 2) return 0;
+  const double c = h * h * mu * constants::kTwoUOverHbar2;
+  auto T = [&](int i) { return c * (V[static_cast<std::size_t>(i)] - E) / 12; };
+  int32_t count = 0;
+  double before = 0.0;  // the start at the inner wall
+  double y = 1e-30;
+  double T_before = T(from), T_here = T(from + step);
+  for (int i = from + 2 * step; i != to + step; i += step) {
+    const double T_next = T(i);
+    const double next = ((10 * T_here + 2) * y - (1 - T_before) * before) / (1 - T_next);
+    if (next * y < 0) ++count;
+    before = y;
+    y = next;
+    // Growth in a forbidden region is divided out before it overflows; signs are kept.
+    if (std::abs(y) > 1e30) {
+      before /= std::abs(y);
+      y /= std::abs(y);
+    }
+    T_before = T_here;
+    T_here = T_next;
+  }
+  return count;
+}
+
+}  // namespace velk
