@@ -9,11 +9,11 @@ foreach(expected_dir ${velk_e2e_cases})
            COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_case.sh $<TARGET_FILE:velk> ${case_dir})
 endforeach()
 
-# Inputs cut short at every record and line, outputs that cannot be written, and a long run whose
-# open files and memory stay bounded.
+# Inputs cut short at every record and line, outputs that cannot be written, a long run whose
+# open files and memory stay bounded, and inputs that are FIFOs, devices or hold endless lines.
 find_package(Python3 COMPONENTS Interpreter)
 if(Python3_Interpreter_FOUND)
-  foreach(mode truncations unwritable bounded)
+  foreach(mode truncations unwritable bounded special)
     add_test(NAME e2e/hostile_${mode}
              COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tools/check_hostile_inputs.py
                      $<TARGET_FILE:velk> ${mode})
