@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Gathers the working directories of the e2e cases into seeds of the whole-run fuzz harness.
+"""Gathers the working directories of the e2e cases into seeds of the whole-run fuzz harness,
+and their potential files into seeds of the level-driver harness.
 
-    python3 tools/seed_fuzz_corpus.py            # writes fuzz/corpus/run/e2e_<case>
+    python3 tools/seed_fuzz_corpus.py            # writes fuzz/corpus/run/e2e_<case> and
+                                                 # fuzz/corpus/level_driver/e2e_<case>_<file>
     python3 tools/seed_fuzz_corpus.py --check    # fails if a seed differs from its case
     python3 tools/seed_fuzz_corpus.py --unpack BUNDLE DIR   # a bundle back into a directory
 
@@ -10,6 +12,9 @@ directory. Its seed is one bundle, the input format of fuzz/run_fuzzer.cpp: velk
 other input file after a marker line "%%file NAME". README.md, expected/ and files whose names a
 bundle cannot carry are left out, and so are directories whose bundle would exceed MAX_SEED bytes
 (a seed that large slows every mutation of it). Seeds of cases that no longer exist are removed.
+
+Every distinct potential file (*.pot) of those directories is also a seed of the level-driver
+harness, e2e_<case>_<file>: the direction byte 'n' (forward), then the file.
 
 --unpack writes the files of one bundle (a seed or a finding of the run harness) into DIR as the
 harness would lay them out, without the two Dunham files it keeps at hand (dunA.dat, dunB.dat:
@@ -24,6 +29,7 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 E2E = os.path.join(ROOT, "tests", "e2e")
 CORPUS = os.path.join(ROOT, "fuzz", "corpus", "run")
+LEVEL_DRIVER_CORPUS = os.path.join(ROOT, "fuzz", "corpus", "level_driver")
 PREFIX = "e2e_"
 MARKER = b"%%file "
 MAX_SEED = 64 * 1024
@@ -85,6 +91,50 @@ def unpack(bundle_path, directory):
     print("wrote %s into %s" % (", ".join(sorted(files)), directory))
 
 
+def potential_seeds():
+    """Level-driver seeds: each distinct potential file once, named after the first case that
+    holds it."""
+    seeds, seen = {}, set()
+    for case, path in case_dirs():
+        for name in sorted(os.listdir(path)):
+            if not name.endswith(".pot") or not os.path.isfile(os.path.join(path, name)):
+                continue
+            with open(os.path.join(path, name), "rb") as f:
+                data = b"n" + f.read()
+            if data in seen or len(data) > MAX_SEED:
+                continue
+            seen.add(data)
+            seeds["%s%s_%s" % (PREFIX, case, name)] = data
+    return seeds
+
+
+def sync(corpus, wanted, check):
+    """Writes the wanted seeds into `corpus` and removes stale ones (or, with `check`, only
+    reports them); returns the names that differ or are stale."""
+    present = {n for n in os.listdir(corpus) if n.startswith(PREFIX)}
+    stale = sorted(present - set(wanted))
+    differing = []
+    for name, data in sorted(wanted.items()):
+        target = os.path.join(corpus, name)
+        current = None
+        if os.path.exists(target):
+            with open(target, "rb") as f:
+                current = f.read()
+        if current != data:
+            differing.append(name)
+            if not check:
+                with open(target, "wb") as f:
+                    f.write(data)
+    if not check:
+        for name in stale:
+            os.remove(os.path.join(corpus, name))
+    size = sum(len(d) for d in wanted.values())
+    print("%s: %d seeds of %d bytes; %d %s, %d stale" % (
+        os.path.relpath(corpus, ROOT), len(wanted), size, len(differing),
+        "differ" if check else "written", len(stale)))
+    return differing + stale
+
+
 def main():
     if len(sys.argv) == 4 and sys.argv[1] == "--unpack":
         unpack(sys.argv[2], sys.argv[3])
@@ -97,28 +147,9 @@ def main():
         data = bundle(path)
         if data is not None:
             wanted[PREFIX + name] = data
-    present = {n for n in os.listdir(CORPUS) if n.startswith(PREFIX)}
-    stale = sorted(present - set(wanted))
-    differing = []
-    for name, data in sorted(wanted.items()):
-        target = os.path.join(CORPUS, name)
-        current = None
-        if os.path.exists(target):
-            with open(target, "rb") as f:
-                current = f.read()
-        if current != data:
-            differing.append(name)
-            if not check:
-                with open(target, "wb") as f:
-                    f.write(data)
-    if not check:
-        for name in stale:
-            os.remove(os.path.join(CORPUS, name))
-    size = sum(len(d) for d in wanted.values())
-    print("%d seeds of %d bytes; %d %s, %d stale" % (len(wanted), size, len(differing),
-                                                     "differ" if check else "written", len(stale)))
-    if check and (differing or stale):
-        for name in differing + stale:
+    out_of_date = sync(CORPUS, wanted, check) + sync(LEVEL_DRIVER_CORPUS, potential_seeds(), check)
+    if check and out_of_date:
+        for name in out_of_date:
             print("out of date: %s" % name)
         sys.exit(1)
 
