@@ -52,6 +52,7 @@ def bundle(path):
         return None
     with open(control, "rb") as f:
         data = f.read()
+    files = []
     for name in sorted(os.listdir(path)):
         file_path = os.path.join(path, name)
         if name in ("velk.inf", "README.md") or not os.path.isfile(file_path):
@@ -59,7 +60,11 @@ def bundle(path):
         if not NAME.match(name) or name in (".", ".."):
             continue
         with open(file_path, "rb") as f:
-            content = f.read()
+            files.append((name, f.read()))
+    # A marker starts a line, so a file without a final line end gains one unless it comes last:
+    # such files go to the end.
+    files.sort(key=lambda item: not item[1].endswith(b"\n") and item[1] != b"")
+    for name, content in files:
         if data and not data.endswith(b"\n"):
             data += b"\n"  # a marker starts a line
         data += MARKER + name.encode() + b"\n" + content
