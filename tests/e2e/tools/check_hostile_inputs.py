@@ -40,6 +40,7 @@ line per failure and "N passed, N failed" at the end; the exit status is 1 on an
 
 import os
 import resource
+import signal
 import stat
 import subprocess
 import sys
@@ -267,20 +268,24 @@ def check_special(checker):
             if prepare:
                 prepare(work)
             before = kinds_in(work)
+            # A session of its own, so that a hung run is ended with everything it started.
+            child = subprocess.Popen([checker.binary], cwd=work, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                     start_new_session=True)
             try:
-                result = subprocess.run([checker.binary], cwd=work, stdin=subprocess.DEVNULL,
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                        timeout=limit)
+                out, err = child.communicate(timeout=limit)
             except subprocess.TimeoutExpired:
+                os.killpg(child.pid, signal.SIGKILL)
+                child.communicate()
                 checker.expect(label, False, "no end within %d s" % limit)
                 return
-            last = result.stdout.decode("latin-1").rstrip("\n").split("\n")[-1]
+            last = out.decode("latin-1").rstrip("\n").split("\n")[-1]
             after = kinds_in(work)
-            stderr = result.stderr.decode("latin-1")
-            checker.expect(label, result.returncode == 2 and last == message and not stderr and
+            stderr = err.decode("latin-1")
+            checker.expect(label, child.returncode == 2 and last == message and not stderr and
                            before == after,
                            "status %d, last line %r%s, files before %s, after %s "
-                           "(expected 2, %r)" % (result.returncode, last,
+                           "(expected 2, %r)" % (child.returncode, last,
                                                  ", stderr " + stderr[:200] if stderr else "",
                                                  sorted(before.items()), sorted(after.items()),
                                                  message))
