@@ -61,4 +61,50 @@ void write_input(const std::string& name, const uint8_t* data, size_t size) {
   }
 }
 
+bool is_bundle_name(std::string_view name) {
+  if (name.empty() || name.size() > 12 || name == "." || name == ".." || name == "velk.inf") {
+    return false;
+  }
+  for (const char c : name) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '.' || c == '_' || c == '-';
+    if (!plain) return false;
+  }
+  return true;
+}
+
+Bundle split_bundle(std::string_view bytes) {
+  Bundle bundle;
+  std::string* current = &bundle.control;
+  std::string dropped;
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    const std::size_t newline = bytes.find('\n', pos);
+    const std::size_t end = newline == std::string_view::npos ? bytes.size() : newline + 1;
+    const std::string_view line = bytes.substr(pos, end - pos);
+    if (line.substr(0, kFileMarker.size()) == kFileMarker) {
+      std::string_view name = line.substr(kFileMarker.size());
+      while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.remove_suffix(1);
+      if (is_bundle_name(name)) {
+        bundle.files.push_back({std::string(name), {}});
+        current = &bundle.files.back().content;
+      } else {
+        dropped.clear();
+        current = &dropped;
+      }
+    } else {
+      current->append(line);
+    }
+    pos = end;
+  }
+  return bundle;
+}
+
+void clear_work_directory() {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(work_directory, ignored)) {
+    std::filesystem::remove_all(entry.path(), ignored);
+  }
+}
+
 }  // namespace velk::fuzz

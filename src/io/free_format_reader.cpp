@@ -1,11 +1,16 @@
 #include "io/free_format_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
+#include <cstring>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 
 #include "io/errors.h"
 
@@ -20,6 +25,17 @@ bool is_separator(char c) {
 }
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
+}
+
+constexpr std::size_t kBufferSize = 1 << 16;
+
+// What a file that is not a regular file is, as a refusal names it.
+const char* kind_of(mode_t mode) {
+  if (S_ISDIR(mode)) return "it is a directory";
+  if (S_ISFIFO(mode)) return "it is a FIFO";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device";
+  if (S_ISSOCK(mode)) return "it is a socket";
+  return "it is not a regular file";
 }
 
 std::string quoted_token(std::string_view token) {
@@ -93,28 +109,81 @@ std::optional<double> parse_real(std::string_view text) {
 FreeFormatReader::FreeFormatReader(std::string_view file_name)
     : name_(trimmed_file_name(file_name)) {
   if (name_.empty()) throw InputError("velk: a data file name is blank");
-  // Only an existing regular file is opened: a missing input is reported, never created, and a
-  // directory (which an ifstream would open) is refused before it reads as an empty file.
-  std::error_code error;
-  const auto status = std::filesystem::status(name_, error);
+  // Only an existing regular file is read: a missing input is reported, never created. The kind
+  // is taken from the open descriptor, and the open does not wait, so that a FIFO can neither
+  // block the run nor be swapped in between the check and the reads.
   const std::string opening = "velk: cannot open input file \"" + name_ + "\": ";
-  if (status.type() == std::filesystem::file_type::not_found) {
-    throw InputError(opening + "no such file");
+  do {
+    fd_ = ::open(name_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  } while (fd_ < 0 && errno == EINTR);
+  if (fd_ < 0) {
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) throw InputError(opening + "no such file");
+    // A socket cannot be opened at all; name it rather than call it unreadable.
+    struct stat status {};
+    if (error == ENXIO && ::stat(name_.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+      throw InputError(opening + kind_of(status.st_mode));
+    }
+    throw InputError(opening + "it cannot be read");
   }
-  if (status.type() == std::filesystem::file_type::directory) {
-    throw InputError(opening + "it is a directory");
+  struct stat status {};
+  if (::fstat(fd_, &status) != 0) {
+    ::close(fd_);
+    throw InputError(opening + "it cannot be read");
   }
-  in_.open(name_, std::ios::in | std::ios::binary);
-  if (!in_) throw InputError(opening + "it cannot be read");
+  if (!S_ISREG(status.st_mode)) {
+    ::close(fd_);
+    throw InputError(opening + kind_of(status.st_mode));
+  }
+  // Reads of a regular file wait for the disk as usual.
+  const int flags = ::fcntl(fd_, F_GETFL);
+  if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+  buffer_ = std::make_unique<char[]>(kBufferSize);
+}
+
+FreeFormatReader::~FreeFormatReader() {
+  ::close(fd_);
+}
+
+bool FreeFormatReader::fill() {
+  if (at_end_) return false;
+  ssize_t got = 0;
+  do {
+    got = ::read(fd_, buffer_.get(), kBufferSize);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) {
+    throw InputError("velk: " + name_ + ", line " + std::to_string(line_number_ + 1) +
+                     ": the file cannot be read");
+  }
+  begin_ = 0;
+  end_ = static_cast<std::size_t>(got);
+  at_end_ = got == 0;
+  return !at_end_;
 }
 
 bool FreeFormatReader::next_line(std::string& line) {
-  if (!std::getline(in_, line)) {
-    if (in_.bad()) {
-      throw InputError("velk: " + name_ + ", line " + std::to_string(line_number_ + 1) +
-                       ": the file cannot be read");
+  line.clear();
+  bool any = false;  // a last line without a line end is still a line
+  for (;;) {
+    if (begin_ == end_ && !fill()) {
+      if (!any) return false;
+      break;
     }
-    return false;
+    any = true;
+    const char* const start = buffer_.get() + begin_;
+    const auto* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
+    const std::size_t taken = newline ? static_cast<std::size_t>(newline - start) : end_ - begin_;
+    if (line.size() + taken > kMaxLineLength) {
+      throw InputError("velk: " + name_ + ", line " + std::to_string(line_number_ + 1) +
+                       ": the line is longer than " + std::to_string(kMaxLineLength) +
+                       " characters");
+    }
+    line.append(start, taken);
+    begin_ += taken;
+    if (newline) {
+      ++begin_;
+      break;
+    }
   }
   ++line_number_;
   return true;

@@ -16,10 +16,16 @@
 // Carriage returns are blanks (and a text read drops the one ending its line), so files with
 // Windows line ends read alike; a last line without a line end reads like any other. Every failure
 // throws InputError naming the file, the line and what was expected.
+//
+// Only regular files are read. A FIFO, a device or a socket would block the run or feed it
+// without end, so it is refused when it is opened, as a directory is; and a line longer than
+// kMaxLineLength characters ends the read, so that a file without line ends cannot grow memory
+// without bound.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <fstream>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,11 +37,16 @@ namespace velk {
 // the trailing blanks.
 std::string trimmed_file_name(std::string_view name);
 
+// The longest line an input may hold, its carriage return included (1 MiB); the program's own
+// records are under a hundred characters.
+inline constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;
+
 class FreeFormatReader {
  public:
-  // Opens an existing file; a missing, unreadable or directory name is an InputError (a missing
-  // file is never created).
+  // Opens an existing regular file; a missing or unreadable name, a directory, a FIFO, a device
+  // or a socket is an InputError (a missing file is never created). The open never blocks.
   explicit FreeFormatReader(std::string_view file_name);
+  ~FreeFormatReader();
 
   FreeFormatReader(const FreeFormatReader&) = delete;
   FreeFormatReader& operator=(const FreeFormatReader&) = delete;
@@ -78,13 +89,19 @@ class FreeFormatReader {
   static Item make_item(double& value) { return Item{nullptr, &value}; }
 
   bool next_line(std::string& line);
+  // Refills the buffer from the file; false at the end of the file.
+  bool fill();
   // The end of the file met where `what` was expected on the next line.
   [[noreturn]] void fail(std::string_view what) const;
   // A value on the current line that is not `what`.
   [[noreturn]] void bad_value(std::string_view what, std::string_view token) const;
 
   std::string name_;
-  std::ifstream in_;
+  int fd_ = -1;
+  // Bytes read from the file and not yet consumed: buffer_[begin_, end_).
+  std::unique_ptr<char[]> buffer_;
+  std::size_t begin_ = 0, end_ = 0;
+  bool at_end_ = false;
   int line_number_ = 0;
 };
 

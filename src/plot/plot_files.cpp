@@ -16,13 +16,18 @@ void require_run_file(const std::string& path, std::string_view hint) {
   if (status.type() == std::filesystem::file_type::directory) {
     throw InputError(prefix + "is a directory, not a file");
   }
-}
-
-std::ifstream open_run_file(const std::string& path) {
-  require_run_file(path, "run velk first");
-  std::ifstream in(path, std::ios::in | std::ios::binary);
-  if (!in) throw InputError("velk-plot: " + path + ": the file cannot be read");
-  return in;
+  // Reading a FIFO or a device would wait or run on without end. The reader refuses them again
+  // on its open descriptor; here they get velk-plot's wording.
+  if (status.type() == std::filesystem::file_type::fifo) {
+    throw InputError(prefix + "is a FIFO, not a file");
+  }
+  if (status.type() == std::filesystem::file_type::character ||
+      status.type() == std::filesystem::file_type::block) {
+    throw InputError(prefix + "is a device, not a file");
+  }
+  if (status.type() == std::filesystem::file_type::socket) {
+    throw InputError(prefix + "is a socket, not a file");
+  }
 }
 
 std::string trim(std::string_view text) {

@@ -63,15 +63,17 @@ char branch_letter(Branch branch) {
 }
 
 TransitionFileData read_transition_file(const std::string& path) {
-  std::ifstream in = open_run_file(path);
+  require_run_file(path, "run velk first");
+  FreeFormatReader in(path);
   TransitionFileData data;
   data.file_name = path;
-  std::string line;
   int line_number = 0;
   bool header_done = false;
-  while (!header_done && line_number < kMaxHeaderLines && std::getline(in, line)) {
+  while (!header_done && line_number < kMaxHeaderLines) {
+    const std::optional<std::string> header_line = in.try_read_line();
+    if (!header_line) break;
     ++line_number;
-    const std::string text = trim(line);
+    const std::string text = trim(*header_line);
     if (is_separator_line(text)) {
       header_done = true;
     } else if (!text.empty()) {
@@ -83,9 +85,9 @@ TransitionFileData read_transition_file(const std::string& path) {
                      ": no line of equals signs ends a header; this is not a transition list "
                      "written by velk");
   }
-  while (std::getline(in, line)) {
+  while (const std::optional<std::string> next = in.try_read_line()) {
     ++line_number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string& line = *next;
     if (trim(line).empty()) continue;
     const auto bad_line = [&] {
       return InputError("velk-plot: " + path + ": line " + std::to_string(line_number) +
@@ -112,7 +114,6 @@ TransitionFileData read_transition_file(const std::string& path) {
     data.lines.push_back(
         {*integers[0], *integers[1], *integers[2], *integers[3], *integers[4], *nu});
   }
-  if (in.bad()) throw InputError("velk-plot: " + path + ": reading the file failed");
   return data;
 }
 

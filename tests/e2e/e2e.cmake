@@ -13,8 +13,8 @@ endforeach()
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 # Inputs cut short at every record and line, outputs that cannot be written, and a long run whose
-# open files and memory stay bounded.
-foreach(mode truncations unwritable bounded)
+# open files and memory stay bounded, and inputs that are FIFOs, devices or hold endless lines.
+foreach(mode truncations unwritable bounded special)
   add_test(NAME e2e/hostile_${mode}
            COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tools/check_hostile_inputs.py
                    $<TARGET_FILE:velk> ${mode})

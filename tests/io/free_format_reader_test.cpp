@@ -1,13 +1,24 @@
 #include "io/free_format_reader.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <random>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "io/errors.h"
 #include "support/temp_dir.h"
@@ -409,6 +420,166 @@ TEST_F(FreeFormatReaderTest, BlankFileNameAndDirectoryAreRefused) {
             "velk: a data file name is blank");
   EXPECT_EQ(input_error([&] { FreeFormatReader in(dir_.string()); }),
             "velk: cannot open input file \"" + dir_.string() + "\": it is a directory");
+}
+
+// Opening `path` must be refused at once: the open runs on a thread of its own, and a FIFO that
+// would block it is opened for writing after five seconds so that the test fails instead of
+// hanging.
+std::string refusal_within_seconds(const std::string& path) {
+  auto opening = std::async(std::launch::async, [path] {
+    try {
+      FreeFormatReader in(path);
+    } catch (const InputError& error) {
+      return std::string(error.what());
+    }
+    return std::string("opened");
+  });
+  if (opening.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+    const int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+    opening.wait();
+    if (writer >= 0) ::close(writer);
+    return "blocked";
+  }
+  return opening.get();
+}
+
+TEST_F(FreeFormatReaderTest, SpecialFilesAreRefusedWithoutBlocking) {
+  const std::string fifo = (dir_ / "pwA.pot").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(refusal_within_seconds(fifo),
+            "velk: cannot open input file \"" + fifo + "\": it is a FIFO");
+
+  // A FIFO with a writer holding it open (and data waiting) is refused all the same.
+  const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(::write(writer, "1\n", 2), 2);
+  EXPECT_EQ(refusal_within_seconds(fifo),
+            "velk: cannot open input file \"" + fifo + "\": it is a FIFO");
+  ::close(writer);
+
+  // A device, directly or behind a name that looks like a data file.
+  EXPECT_EQ(refusal_within_seconds("/dev/zero"),
+            "velk: cannot open input file \"/dev/zero\": it is a device");
+  const std::string link = (dir_ / "dunA.dat").string();
+  ASSERT_EQ(::symlink("/dev/zero", link.c_str()), 0);
+  EXPECT_EQ(refusal_within_seconds(link),
+            "velk: cannot open input file \"" + link + "\": it is a device");
+
+  // A socket cannot be opened at all; it is named, not called unreadable.
+  const std::string socket_path = (dir_ / "s.dat").string();
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socket_path.size(), sizeof(address.sun_path));
+  std::memcpy(address.sun_path, socket_path.c_str(), socket_path.size() + 1);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+  EXPECT_EQ(refusal_within_seconds(socket_path),
+            "velk: cannot open input file \"" + socket_path + "\": it is a socket");
+  ::close(listener);
+
+  // Refusals leave what they met in place.
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(fs::is_symlink(link));
+}
+
+TEST_F(FreeFormatReaderTest, LinesUpToTheLimitReadAndLongerOnesEndTheRead) {
+  const std::string limit_line(kMaxLineLength, 'x');
+  const std::string too_long = "7" + std::string(kMaxLineLength, ' ');  // 1 MiB + 1 characters
+
+  // A line of exactly the limit is read like any other, whatever the read.
+  const auto path = write("limit.dat", "Bstate.dat\n" + limit_line + "\n" + limit_line + "\n5\n");
+  FreeFormatReader in(path);
+  EXPECT_EQ(in.read_text(12), "Bstate.dat  ");
+  EXPECT_EQ(in.read_text(2), "xx");
+  in.skip();
+  int32_t a = 0;
+  in.read(a);
+  EXPECT_EQ(a, 5);
+
+  const std::string expected_line2 = "velk: " + (dir_ / "long.dat").string() +
+                                     ", line 2: the line is longer than 1048576 characters";
+  const auto long_path = write("long.dat", "1\n" + too_long + "\n3\n");
+  {
+    FreeFormatReader skip_reader(long_path);
+    skip_reader.skip();
+    EXPECT_EQ(input_error([&] { skip_reader.skip(); }), expected_line2);
+  }
+  {
+    FreeFormatReader text_reader(long_path);
+    text_reader.skip();
+    EXPECT_EQ(input_error([&] { text_reader.read_text(1); }), expected_line2);
+  }
+  {
+    // Inside a read of two items, the long line is a continuation line.
+    FreeFormatReader read_reader(long_path);
+    int32_t b = 0, c = 0;
+    EXPECT_EQ(input_error([&] { read_reader.read(b, c); }), expected_line2);
+  }
+  {
+    // Carriage returns count: the line is 1 MiB of text plus its CR.
+    const auto crlf = write("crlf.dat", limit_line + "\r\n");
+    FreeFormatReader crlf_reader(crlf);
+    EXPECT_EQ(input_error([&] { crlf_reader.skip(); }),
+              "velk: " + crlf + ", line 1: the line is longer than 1048576 characters");
+  }
+  {
+    // Bytes without any line end, as a copy of /dev/zero would hold.
+    const auto zeros = write("zeros.dat", std::string(kMaxLineLength + 1, '\0'));
+    FreeFormatReader zero_reader(zeros);
+    int32_t d = 0;
+    EXPECT_EQ(input_error([&] { zero_reader.read(d); }),
+              "velk: " + zeros + ", line 1: the line is longer than 1048576 characters");
+  }
+}
+
+// Lines are cut out of a buffer refilled from the file; every line must come back whole whatever
+// its length and wherever it falls across a refill. The expected lines are split here from the
+// text written, independently of the reader.
+TEST_F(FreeFormatReaderTest, SeededRandomFilesReadBackLineForLine) {
+  std::mt19937 random(20261208);
+  std::uniform_int_distribution<int> short_or_long(0, 9);
+  std::uniform_int_distribution<int> short_length(0, 200);
+  std::uniform_int_distribution<int> long_length(60000, 140000);
+  std::uniform_int_distribution<int> byte('!', '~');
+  for (int file = 0; file < 20; ++file) {
+    std::vector<std::string> lines(static_cast<std::size_t>(1 + file * 3));
+    std::string content;
+    for (auto& line : lines) {
+      const int length = short_or_long(random) == 0 ? long_length(random) : short_length(random);
+      for (int k = 0; k < length; ++k) line += static_cast<char>(byte(random));
+      content += line + "\n";
+    }
+    if (file % 2 == 1) content.pop_back();  // the last line without its line end
+    const auto path = write("random.dat", content);
+    FreeFormatReader in(path);
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+      const auto got = in.try_read_line();
+      ASSERT_TRUE(got.has_value()) << "file " << file << ", line " << k + 1;
+      ASSERT_EQ(*got, lines[k]) << "file " << file << ", line " << k + 1;
+    }
+    EXPECT_FALSE(in.try_read_line().has_value());
+    EXPECT_EQ(in.line_number(), static_cast<int>(lines.size()));
+  }
+}
+
+TEST(Errors, MessagesAreKeptExactlyAndCaughtAsRuntimeErrors) {
+  try {
+    throw StopRun("Umin >  Umax");
+  } catch (const std::runtime_error& error) {
+    EXPECT_EQ(std::string(error.what()), "Umin >  Umax");
+  }
+  bool caught_as_input_error = false;
+  try {
+    throw InputError("velk: velk.inf, line 2: expected an integer, found \"x\"");
+  } catch (const StopRun&) {
+    ADD_FAILURE() << "an input error is no stop";
+  } catch (const InputError& error) {
+    caught_as_input_error = true;
+    EXPECT_EQ(std::string(error.what()),
+              "velk: velk.inf, line 2: expected an integer, found \"x\"");
+  }
+  EXPECT_TRUE(caught_as_input_error);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "plot/plot_command.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -63,6 +64,35 @@ TEST_F(PlotCommandTest, MissingFilesGiveOneClearLine) {
   EXPECT_EQ(run({"A"}), 2);
   EXPECT_EQ(output, "velk-plot: model.pot: no such file; the potential file named in velk.inf\n");
   EXPECT_FALSE(std::filesystem::exists("plot_A.svg"));
+}
+
+// A FIFO or a device in place of a file velk-plot reads would block it or feed it without end;
+// a line without end would grow its memory. Each is one clear line, and the FIFO stays in place.
+TEST_F(PlotCommandTest, SpecialFilesAndEndlessLinesAreRefused) {
+  ASSERT_EQ(::mkfifo("vel_tran.out", 0600), 0);
+  EXPECT_EQ(run({"transitions"}), 2);
+  EXPECT_EQ(output, "velk-plot: vel_tran.out: is a FIFO, not a file\n");
+  EXPECT_TRUE(std::filesystem::is_fifo("vel_tran.out"));
+  std::filesystem::remove("vel_tran.out");
+
+  std::filesystem::create_symlink("/dev/zero", "Astate.dat");
+  EXPECT_EQ(run({"A"}), 2);
+  EXPECT_EQ(output, "velk-plot: Astate.dat: is a device, not a file\n");
+  std::filesystem::remove("Astate.dat");
+
+  write_state_run();
+  std::filesystem::remove("model.pot");
+  ASSERT_EQ(::mkfifo("model.pot", 0600), 0);
+  EXPECT_EQ(run({"A"}), 2);
+  EXPECT_EQ(output, "velk-plot: model.pot: is a FIFO, not a file\n");
+  EXPECT_FALSE(std::filesystem::exists("plot_A.svg"));
+
+  // A transition list whose second line runs on for 1 MiB + 1 characters; velk-plot speaks for
+  // the reader's message.
+  write_file("vel_tran.out", "header\n" + std::string((1 << 20) + 1, '=') + "\n");
+  EXPECT_EQ(run({"transitions"}), 2);
+  EXPECT_EQ(output,
+            "velk-plot: vel_tran.out, line 2: the line is longer than 1048576 characters\n");
 }
 
 TEST_F(PlotCommandTest, WritesThePictureOfAPotentialState) {

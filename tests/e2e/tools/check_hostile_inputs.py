@@ -5,6 +5,7 @@ over a large block whose open files and memory must stay bounded.
     check_hostile_inputs.py PATH/TO/velk truncations
     check_hostile_inputs.py PATH/TO/velk unwritable
     check_hostile_inputs.py PATH/TO/velk bounded
+    check_hostile_inputs.py PATH/TO/velk special
 
 truncations: velk.inf cut after every one of its 33 records, and after the first item of every
 free-format record of several items; each data file form (Dunham, MLJ, analytic, pointwise with an
@@ -26,6 +27,13 @@ resident memory is compared with that of a block of 50 v by 10 J: it must not gr
 block.
 (The sanitizer build keeps freed memory in quarantine, so there only the files are checked.)
 
+special: data files that are not regular files or hold a line without end: a FIFO (velk.inf, a
+Dunham file, a potential file), /dev/zero behind a data file's name, a directory as a potential
+file, and a line of 1 MiB + 1 characters in velk.inf, a Dunham and a potential file (while a line
+of exactly 1 MiB is read). Each must end within a few seconds with status 2 and the message naming
+the file and what it is, or the file and the line, and leave the directory exactly as it was: no
+file lost, none created, the FIFO still a FIFO.
+
 The inputs are those of make_bad_cases.py beside this script. Standard library only. Prints one
 line per failure and "N passed, N failed" at the end; the exit status is 1 on any failure.
 """
@@ -33,6 +41,7 @@ line per failure and "N passed, N failed" at the end; the exit status is 1 on an
 import os
 import resource
 import signal
+import stat
 import subprocess
 import sys
 import tempfile
@@ -273,6 +282,107 @@ def check_unwritable(checker):
                          else "pwA.pot was created")
 
 
+def kinds_in(work):
+    """Every entry of `work` and what it is."""
+    listing = {}
+    for name in os.listdir(work):
+        mode = os.lstat(os.path.join(work, name)).st_mode
+        listing[name] = ("link" if stat.S_ISLNK(mode) else "dir" if stat.S_ISDIR(mode) else
+                         "fifo" if stat.S_ISFIFO(mode) else "file")
+    return listing
+
+
+def check_special(checker):
+    # A hang shows as a run over this limit; a refusal takes milliseconds.
+    limit = 20
+
+    def expect_refusal(label, files, message, prepare=None):
+        with tempfile.TemporaryDirectory() as work:
+            cases.write_files(work, files)
+            if prepare:
+                prepare(work)
+            before = kinds_in(work)
+            # A session of its own, so that a hung run is ended with everything it started.
+            child = subprocess.Popen([checker.binary], cwd=work, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                     start_new_session=True)
+            try:
+                out, err = child.communicate(timeout=limit)
+            except subprocess.TimeoutExpired:
+                os.killpg(child.pid, signal.SIGKILL)
+                child.communicate()
+                checker.expect(label, False, "no end within %d s" % limit)
+                return
+            last = out.decode("latin-1").rstrip("\n").split("\n")[-1]
+            after = kinds_in(work)
+            stderr = err.decode("latin-1")
+            checker.expect(label, child.returncode == 2 and last == message and not stderr and
+                           before == after,
+                           "status %d, last line %r%s, files before %s, after %s "
+                           "(expected 2, %r)" % (child.returncode, last,
+                                                 ", stderr " + stderr[:200] if stderr else "",
+                                                 sorted(before.items()), sorted(after.items()),
+                                                 message))
+
+    def fifo(name):
+        return lambda work: os.mkfifo(os.path.join(work, name))
+
+    def device(name):
+        return lambda work: os.symlink("/dev/zero", os.path.join(work, name))
+
+    def directory(name):
+        return lambda work: os.mkdir(os.path.join(work, name))
+
+    def without(files, name):
+        return {k: v for k, v in files.items() if k != name}
+
+    def opening(name, what):
+        return 'velk: cannot open input file "%s": %s' % (name, what)
+
+    def too_long(name, line):
+        return "velk: %s, line %d: the line is longer than 1048576 characters" % (name, line)
+
+    dunham = cases.dunham_files()
+    pointwise = cases.pw_files()
+    expect_refusal("velk.inf is a FIFO", without(dunham, "velk.inf"),
+                   opening("velk.inf", "it is a FIFO"), fifo("velk.inf"))
+    expect_refusal("a Dunham file is a FIFO", without(dunham, "dunA.dat"),
+                   opening("dunA.dat", "it is a FIFO"), fifo("dunA.dat"))
+    expect_refusal("a potential file is a FIFO", without(pointwise, "pwA.pot"),
+                   opening("pwA.pot", "it is a FIFO"), fifo("pwA.pot"))
+    if os.path.exists("/dev/zero"):
+        expect_refusal("a Dunham file is /dev/zero", without(dunham, "dunA.dat"),
+                       opening("dunA.dat", "it is a device"), device("dunA.dat"))
+        expect_refusal("a potential file is /dev/zero", without(pointwise, "pwA.pot"),
+                       opening("pwA.pot", "it is a device"), device("pwA.pot"))
+    expect_refusal("a potential file is a directory", without(pointwise, "pwA.pot"),
+                   opening("pwA.pot", "it is a directory"), directory("pwA.pot"))
+
+    # Record 1 of velk.inf and line 2 of a data file (read as text or as free format) 1 MiB + 1
+    # characters long; the first line of a Dunham file (the kind letter, a text read) exactly
+    # 1 MiB long reads as before.
+    mib = 1 << 20
+    control_lines = cases.control()
+    long_control = cases.text(["t" * (mib + 1)] + control_lines[1:])
+    expect_refusal("a line of velk.inf over 1 MiB", dict(dunham, **{"velk.inf": long_control}),
+                   too_long("velk.inf", 1))
+    dun_lines = cases.DUN_A.split("\n")
+    long_dunham = "\n".join(dun_lines[:1] + [dun_lines[1] + " " * (mib + 1 - len(dun_lines[1]))] +
+                            dun_lines[2:])
+    expect_refusal("a line of a Dunham file over 1 MiB", dict(dunham, **{"dunA.dat": long_dunham}),
+                   too_long("dunA.dat", 2))
+    pw_lines = cases.PW_A.split("\n")
+    long_pointwise = "\n".join(pw_lines[:1] + ["x" * (mib + 1)] + pw_lines[2:])
+    expect_refusal("a line of a potential file over 1 MiB",
+                   dict(pointwise, **{"pwA.pot": long_pointwise}), too_long("pwA.pot", 2))
+    at_limit = "\n".join([dun_lines[0] + " " * (mib - len(dun_lines[0]))] + dun_lines[1:])
+    status, lines, stderr, listing = checker.run(dict(dunham, **{"dunA.dat": at_limit}))
+    _, clean_lines, _, _ = checker.run(dunham)
+    checker.expect("a line of exactly 1 MiB reads as before",
+                   status == 0 and lines == clean_lines and not stderr and "Astate.dat" in listing,
+                   "status %d, last line %r" % (status, lines[-1]))
+
+
 def run_limited(binary, files, max_open_files):
     """Runs the binary on `files` with a limit on open files; returns (status, peak resident
     memory in kB as last seen in /proc, lines of vel_tran.out, last console line). The peak is
@@ -335,7 +445,7 @@ def check_bounded(checker):
 
 def main():
     modes = {"truncations": check_truncations, "unwritable": check_unwritable,
-             "bounded": check_bounded}
+             "bounded": check_bounded, "special": check_special}
     if len(sys.argv) != 3 or sys.argv[2] not in modes:
         raise SystemExit("usage: check_hostile_inputs.py PATH/TO/velk " + "|".join(modes))
     checker = Checker(os.path.abspath(sys.argv[1]))
