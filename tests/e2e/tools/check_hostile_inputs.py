@@ -103,9 +103,10 @@ class Checker:
             self.contents = {}
             for name in os.listdir(work):
                 path = os.path.join(work, name)
-                listing[name] = "dir" if os.path.isdir(path) and not os.path.islink(path) else \
-                    ("link" if os.path.islink(path) else "file")
-                if listing[name] == "file":
+                mode = os.lstat(path).st_mode
+                listing[name] = ("link" if stat.S_ISLNK(mode) else "dir" if stat.S_ISDIR(mode)
+                                 else "fifo" if stat.S_ISFIFO(mode) else "file")
+                if stat.S_ISREG(mode):
                     with open(path, "rb") as f:
                         self.contents[name] = f.read()
             return result.returncode, lines, result.stderr.decode("latin-1"), listing
@@ -226,6 +227,21 @@ def check_unwritable(checker):
         checker.expect_error("%s is a directory" % name, files, 2,
                              'velk: cannot write output file "%s": it is a directory' % name,
                              directory(name), directory_kept(name))
+
+    # A FIFO in an output's place is refused at once (writing into it would block until a reader
+    # came) and left as it is.
+    def fifo(name):
+        return lambda work: os.mkfifo(os.path.join(work, name))
+
+    def fifo_kept(name):
+        def check(listing):
+            return None if listing.get(name) == "fifo" else "%s is no longer a FIFO" % name
+        return check
+
+    for name, files in (("Astate.dat", dunham_table), ("vel_tran.out", one_level)):
+        checker.expect_error("%s is a FIFO" % name, files, 2,
+                             'velk: cannot write output file "%s": it is a FIFO' % name,
+                             fifo(name), fifo_kept(name))
 
     # An output name that is a link is replaced by the new file; what it pointed to is not
     # written through (the run succeeds although /dev/full takes no byte).
