@@ -32,16 +32,9 @@ inline RadialGrid grid_of(double R0, double h, int N) {
 class PecFileTest : public ::testing::Test {
  protected:
   static void write_file(const std::string& name, const std::string& text) {
-    std::ofstream out(name, std::ios::binary);
-    out << text;
+    test::write_file(name, text);
   }
-
-  static std::vector<std::string> read_lines(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
+  static std::vector<std::string> read_lines(const std::string& name) { return lines_of(name); }
 
   TempWorkingDir dir_{"velk_pec"};
 };

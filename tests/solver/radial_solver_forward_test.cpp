@@ -26,21 +26,12 @@ using testing_grids::reversed_solver;
 using testing_grids::tabulate;
 using testing_grids::take;
 
-struct Level {
-  double E;
-  double tunnel;
-  SolverResults r;
-};
+using testing_grids::Level;
 
-// Solves level v with the driver's window over [lowest minimum, highest barrier] of V.
 Level solve_level(RadialSolver& solver, const std::vector<double>& V, const Grid& g, double mu,
                   int v, double toadd, double tol, int maxit = 100) {
-  const double Umin = lowest_minimum(V, g.N);
-  const double Umax = highest_barrier(V, g.N, V[g.N]).Umax;
-  const auto w = driver_window(Umin, Umax, toadd);
-  Level level{w.E, -1.0, {}};
-  take(solver.solve(V, g, mu, {v, level.E, w.dE, maxit, tol}), level.E, level.tunnel, level.r);
-  return level;
+  return testing_grids::solve_in_driver_window(solver, GridOrientation::forward, V, g, mu, v, toadd,
+                                               tol, maxit);
 }
 
 // --- bound levels against closed forms -------------------------------------------------------

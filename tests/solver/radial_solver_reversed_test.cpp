@@ -25,31 +25,19 @@ using testing_grids::reversed_solver;
 using testing_grids::tabulate;
 using testing_grids::take;
 
-struct Level {
-  double E;
-  double tunnel;
-  SolverResults r;
-};
+using testing_grids::Level;
 
-// Solves level v on a mirrored array with the driver's window; the asymptotic end is slot 1.
+// The asymptotic end of a mirrored array is slot 1.
 Level solve_mirrored(RadialSolver& solver, const std::vector<double>& W, const Grid& g, double mu,
                      int v, double toadd, double tol, int maxit = 100) {
-  const double Umin = lowest_minimum(W, g.N);
-  const double Umax = highest_barrier(W, g.N, W[1]).Umax;
-  const auto w = driver_window(Umin, Umax, toadd);
-  Level level{w.E, -1.0, {}};
-  take(solver.solve(W, g, mu, {v, level.E, w.dE, maxit, tol}), level.E, level.tunnel, level.r);
-  return level;
+  return testing_grids::solve_in_driver_window(solver, GridOrientation::reversed, W, g, mu, v,
+                                               toadd, tol, maxit);
 }
 
 Level solve_forward(RadialSolver& solver, const std::vector<double>& V, const Grid& g, double mu,
                     int v, double toadd, double tol, int maxit = 100) {
-  const double Umin = lowest_minimum(V, g.N);
-  const double Umax = highest_barrier(V, g.N, V[g.N]).Umax;
-  const auto w = driver_window(Umin, Umax, toadd);
-  Level level{w.E, -1.0, {}};
-  take(solver.solve(V, g, mu, {v, level.E, w.dE, maxit, tol}), level.E, level.tunnel, level.r);
-  return level;
+  return testing_grids::solve_in_driver_window(solver, GridOrientation::forward, V, g, mu, v, toadd,
+                                               tol, maxit);
 }
 
 // Same tolerance reasoning as for the forward solver: 5e-4 cm-1 bounds the Numerov error of

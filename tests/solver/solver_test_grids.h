@@ -9,6 +9,7 @@
 #include "numlib/constants.h"
 #include "numlib/failure_policy.h"
 #include "pec/radial_grid.h"
+#include "solver/landmarks.h"
 #include "solver/radial_solver.h"
 
 namespace velk::testing_grids {
@@ -97,6 +98,27 @@ struct Window {
 };
 inline Window driver_window(double Umin, double Umax, double toadd) {
   return {(Umin + Umax + toadd) * 0.5, (Umax - Umin - toadd) * 0.5 - 9.999999974752427e-07};
+}
+
+// A solved level as the tests look at it; tunnel is -1 unless the solve wrote one.
+struct Level {
+  double E;
+  double tunnel;
+  SolverResults r;
+};
+
+// Solves level v with the driver's window over [lowest minimum, highest barrier] of V, whose
+// asymptotic end is slot N on a forward grid and slot 1 on a mirrored one.
+inline Level solve_in_driver_window(RadialSolver& solver, GridOrientation orientation,
+                                    const std::vector<double>& V, const Grid& g, double mu, int v,
+                                    double toadd, double tol, int maxit) {
+  const double Vout = orientation == GridOrientation::forward ? V[g.N] : V[1];
+  const double Umin = lowest_minimum(V, g.N);
+  const double Umax = highest_barrier(V, g.N, Vout).Umax;
+  const auto w = driver_window(Umin, Umax, toadd);
+  Level level{w.E, -1.0, {}};
+  take(solver.solve(V, g, mu, {v, level.E, w.dE, maxit, tol}), level.E, level.tunnel, level.r);
+  return level;
 }
 
 }  // namespace velk::testing_grids
