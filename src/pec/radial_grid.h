@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 
 namespace velk {
 
@@ -44,6 +46,15 @@ inline GridProblem check_grid(double Rmin, double Rmax, int32_t N) {
   if (N < 2) return GridProblem::too_few_points;
   if (!(Rmin > 0.0) || !(Rmax > Rmin)) return GridProblem::bad_limits;
   return GridProblem::none;
+}
+
+// A grid array of `slots` entries holds points 1..slots-1. Throws std::invalid_argument, naming
+// `routine`, when N points do not fit (a caller's mistake, never an input's); N <= 0 fits.
+inline void require_grid_slots(std::size_t slots, int32_t N, const char* routine) {
+  if (N > 0 && static_cast<std::size_t>(N) >= slots) {
+    throw std::invalid_argument(std::string(routine) + ": " + std::to_string(N) +
+                                " grid points do not fit the array");
+  }
 }
 
 }  // namespace velk

@@ -26,10 +26,8 @@ void effective_potential(std::span<const double> V, std::span<double> Ueff, cons
   const int N = grid.N;
   const double h = grid.h;
   const double R0 = grid.R0;
-  if (N > 0 && (static_cast<size_t>(N) >= V.size() || static_cast<size_t>(N) >= Ueff.size())) {
-    throw std::invalid_argument("effective_potential: " + std::to_string(N) +
-                                " grid points do not fit the potential arrays");
-  }
+  require_grid_slots(V.size(), N, "effective_potential");
+  require_grid_slots(Ueff.size(), N, "effective_potential");
   const double K = static_cast<double>(rotational_bracket(J, Lambda)) * constants::kHbar2Over2u;
   const double* v = V.data();
   double* u = Ueff.data();

@@ -6,22 +6,14 @@
 #include <utility>
 
 #include "numlib/constants.h"
+#include "pec/radial_grid.h"
 
 namespace velk {
 
-namespace {
-
-void check_grid(std::span<const double> V, int N, const char* routine) {
-  if (N > 0 && static_cast<size_t>(N) >= V.size()) {
-    throw std::invalid_argument(std::string(routine) + ": " + std::to_string(N) +
-                                " grid points do not fit the potential array");
-  }
-}
-
-}  // namespace
+namespace {}  // namespace
 
 double lowest_minimum(std::span<const double> V, int N) {
-  check_grid(V, N, "lowest_minimum");
+  require_grid_slots(V.size(), N, "lowest_minimum");
   const double* v = V.data();
   double Umin = constants::kNoMinimum;
   for (int i = 2; i <= N - 1; ++i) {
@@ -31,7 +23,7 @@ double lowest_minimum(std::span<const double> V, int N) {
 }
 
 Barrier highest_barrier(std::span<const double> V, int N, double Vref) {
-  check_grid(V, N, "highest_barrier");
+  require_grid_slots(V.size(), N, "highest_barrier");
   const double* v = V.data();
   Barrier b{0.0, 0};
   for (int i = 2; i <= N - 1; ++i) {
@@ -46,7 +38,7 @@ Barrier highest_barrier(std::span<const double> V, int N, double Vref) {
 
 Crossings turning_points(std::span<const double> V, double E, int N, GridOrientation orientation,
                          double& dVt, int32_t& jt) {
-  check_grid(V, N, "turning_points");
+  require_grid_slots(V.size(), N, "turning_points");
   const double* v = V.data();
   Crossings c;
   for (int i = 2; i <= N; ++i) {

@@ -32,10 +32,10 @@ constexpr const SolverConfig& config_of() {
 // A solve needs N + 1 slots of V (slot 0 unused) and fits at most RadialGrid::kCapacity points in
 // its working arrays; anything else is a caller's mistake.
 void require_grid_fits(std::size_t slots, int N) {
-  if (N < 1 || N > RadialGrid::kCapacity || static_cast<std::size_t>(N) >= slots) {
-    throw std::invalid_argument("radial solver: " + std::to_string(N) +
-                                " grid points do not fit the working arrays");
-  }
+  if (N < 1)
+    throw std::invalid_argument("radial solver: a grid of " + std::to_string(N) + " points");
+  require_grid_slots(slots, N, "radial solver");
+  require_grid_slots(RadialGrid::kSlots, N, "radial solver");
 }
 
 // The crossings of V with E, and where the third one lies (valid when k3 > 0).

@@ -59,7 +59,7 @@ class ExtensionFitTest : public PecFileTest {
  protected:
   void run_extension(std::vector<double>& V, double R0, double h, const SplineTable& spline, int N,
                      LongRangeExtension& ext, const std::string& file) {
-    const RadialGrid grid = test::grid_of(R0, h, N);
+    const RadialGrid grid = test::grid_from_origin(R0, h, N);
     check_extension(ext, grid, file);
     tabulate_spline(V, grid, spline);
     if (ext.extflag != 'y') return;

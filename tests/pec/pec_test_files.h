@@ -13,20 +13,11 @@
 
 #include "io/errors.h"
 #include "pec/radial_grid.h"
+#include "support/grids.h"
 #include "support/temp_dir.h"
 
 namespace velk::test {
 
-// A grid of N points at exactly R0 + i*h, for tests that choose R0 and h themselves.
-inline RadialGrid grid_of(double R0, double h, int N) {
-  RadialGrid grid;
-  grid.N = N;
-  grid.h = h;
-  grid.R0 = R0;
-  grid.Rmin = grid.R(1);
-  grid.Rmax = grid.R(N);
-  return grid;
-}
 
 // Each test runs in a fresh directory of its own under the system's temporary directory.
 class PecFileTest : public ::testing::Test {

@@ -49,7 +49,8 @@ class PointwiseTest : public PecFileTest {
   double build(const std::string& name) {
     double Uinf = 0.0;
     console = test::console_of([&] {
-      Uinf = pec_pointwise(name, V, test::grid_of(kR0, kH, kN), work, throw_on_numerical_failure);
+      Uinf = pec_pointwise(name, V, test::grid_from_origin(kR0, kH, kN), work,
+                           throw_on_numerical_failure);
     });
     return Uinf;
   }
@@ -60,7 +61,7 @@ class PointwiseTest : public PecFileTest {
     const PointwiseParameters p = read_pointwise(name);
     const auto Y2pts = pointwise_second_derivatives(p);
     std::vector<double> W(kN + 1, 0.0);
-    const RadialGrid grid = test::grid_of(kR0, kH, kN);
+    const RadialGrid grid = test::grid_from_origin(kR0, kH, kN);
     tabulate_spline(W, grid, SplineTable{p.Npts, p.Rpts, p.Upts, Y2pts});
     return extension_fit(W, grid, pointwise_extension(p), work, throw_on_numerical_failure).ext;
   }
@@ -225,7 +226,7 @@ TEST_F(PointwiseTest, RefusesBadFiles) {
     write_file("bad.pot", c.file);
     V.assign(kN + 1, -7.0);
     EXPECT_EQ(test::stop_message([&] {
-                pec_pointwise("bad.pot", V, test::grid_of(kR0, kH, kN), work,
+                pec_pointwise("bad.pot", V, test::grid_from_origin(kR0, kH, kN), work,
                               throw_on_numerical_failure);
               }),
               c.message);
@@ -240,7 +241,7 @@ TEST_F(PointwiseTest, RefusesAFitWindowBeyondTheFitStorage) {
   const int N = 19000;
   std::vector<double> W(N + 1, -7.0);
   EXPECT_EQ(test::stop_message([&] {
-              pec_pointwise("wide.pot", W, test::grid_of(1.0, 0.001, N), work,
+              pec_pointwise("wide.pot", W, test::grid_from_origin(1.0, 0.001, N), work,
                             throw_on_numerical_failure);
             }),
             "velk: wide.pot: the fit window holds 6001 grid points, at most 5000 are allowed");
@@ -249,7 +250,8 @@ TEST_F(PointwiseTest, RefusesAFitWindowBeyondTheFitStorage) {
   // All parameters fixed: no fit points are stored, so the window may be wide.
   write_file("wide.pot", kConstant + "y\n8.0 14.0 0.0\n5000.0 0\n1\n6 1.0e6 0\n");
   EXPECT_NO_THROW(test::console_of([&] {
-    pec_pointwise("wide.pot", W, test::grid_of(1.0, 0.001, N), work, throw_on_numerical_failure);
+    pec_pointwise("wide.pot", W, test::grid_from_origin(1.0, 0.001, N), work,
+                  throw_on_numerical_failure);
   }));
 }
 
@@ -257,14 +259,15 @@ TEST_F(PointwiseTest, RefusesAnExtensionEvaluatedAtZeroRadius) {
   write_file("neg.pot", kConstant + "y\n-1.0 12.0 0.0\n5000.0 1\n1\n6 1.0e6 1\n");
   // The grid starts at R = -1.75: the window reaches R = 0.
   EXPECT_EQ(test::stop_message([&] {
-              pec_pointwise("neg.pot", V, test::grid_of(-2.0, kH, kN), work,
+              pec_pointwise("neg.pot", V, test::grid_from_origin(-2.0, kH, kN), work,
                             throw_on_numerical_failure);
             }),
             "velk: neg.pot: the long-range extension would be evaluated at R <= 0");
   // Without an extension the spline is defined everywhere.
   write_file("plain.pot", kConstant);
   EXPECT_NO_THROW(test::console_of([&] {
-    pec_pointwise("plain.pot", V, test::grid_of(-2.0, kH, kN), work, throw_on_numerical_failure);
+    pec_pointwise("plain.pot", V, test::grid_from_origin(-2.0, kH, kN), work,
+                  throw_on_numerical_failure);
   }));
 }
 
@@ -305,7 +308,7 @@ TEST_F(PointwiseTest, FaultsComeInTheOrderOfTheFileBeforeALaterInputError) {
   for (const auto& c : cases) {
     write_file("bad.pot", c.file);
     EXPECT_EQ(test::stop_message([&] {
-                pec_pointwise("bad.pot", V, test::grid_of(kR0, kH, kN), work,
+                pec_pointwise("bad.pot", V, test::grid_from_origin(kR0, kH, kN), work,
                               throw_on_numerical_failure);
               }),
               c.message);
@@ -325,8 +328,9 @@ TEST_F(PointwiseTest, FaultsComeInTheOrderOfTheFileBeforeALaterInputError) {
 TEST_F(PointwiseTest, AFailedFitIsReportedToTheHandlerAndTheBuildGoesOn) {
   write_file("empty.pot", kConstant + "y\n8.1 8.2 0.0\n5000.0 1\n1\n6 1.0e6 0\n");
   test::FailureRecorder failures;
-  test::console_of(
-      [&] { pec_pointwise("empty.pot", V, test::grid_of(kR0, kH, kN), work, failures.handler()); });
+  test::console_of([&] {
+    pec_pointwise("empty.pot", V, test::grid_from_origin(kR0, kH, kN), work, failures.handler());
+  });
   EXPECT_EQ(failures.messages(), std::vector<std::string>{"singular matrix in gaussj"});
   // No crossing with a parameter that is not a number: the spline stays everywhere.
   for (int x = 1; x <= kN; ++x) EXPECT_EQ(V[x], 5000.0) << "R = " << radius(x);

@@ -151,12 +151,15 @@ TEST_F(PotentialHeaderTest, ReadFailuresAreKeptForLater) {
 }
 
 TEST(GridTest, PositiveGridAndSlots) {
-  EXPECT_THROW(require_positive_grid("g.pot", test::grid_of(-0.5, 0.25, 4), "MLJ"), StopRun);
+  EXPECT_THROW(require_positive_grid("g.pot", test::grid_from_origin(-0.5, 0.25, 4), "MLJ"),
+               StopRun);
   // Point 1 lies at exactly 0.
-  EXPECT_THROW(require_positive_grid("g.pot", test::grid_of(-0.25, 0.25, 4), "MLJ"), StopRun);
+  EXPECT_THROW(require_positive_grid("g.pot", test::grid_from_origin(-0.25, 0.25, 4), "MLJ"),
+               StopRun);
   // A grid running downwards has its smallest radius at point N.
-  EXPECT_THROW(require_positive_grid("g.pot", test::grid_of(1.25, -0.25, 5), "MLJ"), StopRun);
-  EXPECT_NO_THROW(require_positive_grid("g.pot", test::grid_of(0.0, 0.25, 4), "MLJ"));
+  EXPECT_THROW(require_positive_grid("g.pot", test::grid_from_origin(1.25, -0.25, 5), "MLJ"),
+               StopRun);
+  EXPECT_NO_THROW(require_positive_grid("g.pot", test::grid_from_origin(0.0, 0.25, 4), "MLJ"));
   std::vector<double> V(5);
   EXPECT_NO_THROW(require_grid_slots(V, 4, "test"));
   EXPECT_THROW(require_grid_slots(V, 5, "test"), std::invalid_argument);
@@ -164,7 +167,7 @@ TEST(GridTest, PositiveGridAndSlots) {
 
 // Grid of these checks: point i at R = 1 + i/4 (exact binary radii).
 TEST(CurveCheckTest, RefusesTheFirstNonFinitePointThenTheFirstBeyondWhatTheSolverCarries) {
-  const RadialGrid grid = test::grid_of(1.0, 0.25, 6);
+  const RadialGrid grid = test::grid_from_origin(1.0, 0.25, 6);
   std::vector<double> V = {0.0, 5.0, 4.0, 3.0, 2.0, 1.0, 0.5};
   EXPECT_NO_THROW(require_finite_curve("c.pot", V, grid));
   V[3] = -kLargestCurveValue;  // the limit itself is carried

@@ -11,6 +11,7 @@
 #include "pec/radial_grid.h"
 #include "solver/landmarks.h"
 #include "solver/radial_solver.h"
+#include "support/grids.h"
 
 namespace velk::testing_grids {
 
@@ -19,16 +20,7 @@ inline constexpr double kHbar2Over2u = constants::kHbar2Over2u;
 // Radial grid as the level driver builds it: point i (1..N) at R0 + i·h, point 1 at Rmin.
 using Grid = RadialGrid;
 
-// A grid given by its origin and step rather than its ends.
-inline RadialGrid grid_from_origin(double R0, double h, int N) {
-  RadialGrid g;
-  g.N = N;
-  g.h = h;
-  g.R0 = R0;
-  g.Rmin = R0 + h;
-  g.Rmax = R0 + N * h;
-  return g;
-}
+using test::grid_from_origin;
 
 // Solvers as the tests use them: a numerical failure throws.
 inline RadialSolver forward_solver() {
