@@ -8,6 +8,9 @@
 // operation order, so that printed energies are reproducible to the last digit.
 #pragma once
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstdint>
 
 namespace velk::numerov {
@@ -26,50 +29,130 @@ inline void divide(double* Y, int from, int to, double by) {
   for (int i = from; i <= to; ++i) Y[i] /= by;
 }
 
+// A rescale of the pass from the top: every value the pass wrote at an index >= at owes a
+// division by `by`. The pass records rescales instead of carrying them out, because most of the
+// values they would divide lie far out in the classically forbidden region, where repeated
+// division drives them through the slow subnormal range to zero.
+struct Rescale {
+  int at = 0;
+  double by = 1.0;
+};
+
 // Where the pass from the top ended.
 struct InwardPass {
   int joint = 0;  // the first maximum met, or 0 when the pass reached point 1 without one
   double joint_value = 1.0;   // Y(joint), by which Y(joint .. top) are to be divided
   int coefficients_from = 0;  // the lowest index whose coefficient the pass has formed
+  int rescales = 0;           // entries of the rescale log, in the order they happened
 };
 
 // Numerov recurrence toward lower index from Y(top), Y(top-1), for i = top-2 down to 1. When a new
-// value squared exceeds kOverflow, Y(i .. top) are divided by it. The pass ends at the first
-// maximum met, Y(i) <= Y(i+1) > Y(i+2); the division of Y(i+1 .. top) by Y(i+1) is left to
-// normalize_and_sum, which does it in the sweep of the norm. The two previous values ride in
-// registers so that the dependency chain does not pass through memory.
+// value squared exceeds kOverflow, Y(i .. top) owe a division by it: the rescale goes to `log`
+// (room for top entries) and only the three values the recurrence carries are divided at once;
+// resolve_rescales settles the rest. The pass ends at the first maximum met,
+// Y(i) <= Y(i+1) > Y(i+2); the division of Y(i+1 .. top) by Y(i+1) is left to normalize_and_sum,
+// which does it in the sweep of the norm. The two previous values ride in registers so that the
+// dependency chain does not pass through memory.
 //
 // The coefficients T(i) are formed as the pass goes, just before the step that first needs them:
 // off the recurrence's dependency chain they cost little beside the division the recurrence waits
 // on. The caller forms the ones below coefficients_from.
 inline InwardPass inward_to_maximum(double* T, const double* V, double c, double E, double* Y,
-                                    int top) {
+                                    int top, Rescale* log) {
   InwardPass pass;
   T[top] = c * (V[top] - E) / 12;
   T[top - 1] = c * (V[top - 1] - E) / 12;
   double y2 = Y[top];
   double y1 = Y[top - 1];
+  int rescales = 0;
   for (int i = top - 2; i >= 1; --i) {
     T[i] = c * (V[i] - E) / 12;
     double y = ((10 * T[i + 1] + 2) * y1 - (1 - T[i + 2]) * y2) / (1 - T[i]);
     Y[i] = y;
     if (y * y > kOverflow) {
-      divide(Y, i, top, y);
-      y = Y[i];
-      y1 = Y[i + 1];
-      y2 = Y[i + 2];
+      log[rescales++] = {i, y};
+      y1 = y1 / y;
+      y2 = y2 / y;
+      y = y / y;
     }
     if (y <= y1 && y1 > y2) {
       pass.joint = i + 1;
       pass.joint_value = y1;
       pass.coefficients_from = i;
+      pass.rescales = rescales;
       return pass;
     }
     y2 = y1;
     y1 = y;
   }
   pass.coefficients_from = top - 2 >= 1 ? 1 : top - 1;
+  pass.rescales = rescales;
   return pass;
+}
+
+// Values of the pass from the top that end up too small to matter once the pass is scaled to
+// Y(joint) = 1: below 2^-60, and below 2^-60 of the flat-step slope 0.001·h. Such a value cannot
+// move the norm sum, which already holds Y(joint)² = 1 when the values beyond the joint are added
+// (its square is far below half an ulp of it); nor can it change a flat-step test, whether it is
+// compared with another such value (their difference is far below the slope) or with a larger one
+// (beside which it is below a quarter ulp, unless both are flat anyway); nor the density of a
+// grid end beside the peak. Such values are set to 0 without working out their divisions.
+struct NegligibleValues {
+  bool apply = false;
+  // A value whose upper power of two, less the powers of two of its divisors and of the joint
+  // value, is at most this, is negligible.
+  int exponent_limit = 0;
+};
+
+// The binary exponent e with 2^e <= |x| < 2^(e+1) of a normal x; subnormals and zero give -1023,
+// an upper bound of theirs.
+inline int binary_exponent(double x) {
+  const auto bits = std::bit_cast<uint64_t>(x);
+  return static_cast<int>((bits >> 52) & 0x7ff) - 1023;
+}
+
+// The rule for the pass that ended at joint value `joint_value` on a grid of step h. It applies
+// only to a pass whose values are scaled by their joint (the pass met a maximum and the pass from
+// the bottom joined it there); a tiny joint value (far below any the recurrence meets after a
+// rescale) turns it off, so that the subnormal rounding of a division cannot matter.
+inline NegligibleValues negligible_values(double joint_value, double h) {
+  NegligibleValues rule;
+  const double slope = 0.001 * h;
+  if (!(std::fabs(joint_value) >= 1e-200) || !(slope >= 1e-300) || !std::isfinite(joint_value))
+    return rule;
+  rule.apply = true;
+  // 2^(slope exponent) <= 0.001·h; two more powers of two cover the rounding of the divisions.
+  const int limit = -60 + std::min(0, binary_exponent(slope));
+  rule.exponent_limit = limit - 2 + binary_exponent(joint_value);
+  return rule;
+}
+
+// Settles the rescales owed by Y(from .. top), the values of the pass from the top: each value is
+// divided, in the order the rescales happened, by every divisor recorded at or below its index, as
+// if every rescale had divided all of Y(i .. top) at once; a value is set to 0 when `negligible`
+// proves it too small to matter after those divisions. Dividing a value that has reached 0 leaves
+// it 0, so its remaining divisions are skipped.
+inline void resolve_rescales(double* Y, int from, int top, const Rescale* log, int count,
+                             const NegligibleValues& negligible) {
+  if (count == 0) return;
+  // Rescales happened at falling indices: those owed by Y(j) are the last ones of the log, from
+  // `owed` on. Walking j upward, more and more become owed.
+  int owed = count;
+  int owed_exponents = 0;
+  for (int j = from; j <= top; ++j) {
+    while (owed > 0 && log[owed - 1].at <= j) {
+      --owed;
+      owed_exponents += binary_exponent(log[owed].by);
+    }
+    if (owed == count) continue;
+    double y = Y[j];
+    if (negligible.apply && binary_exponent(y) + 1 - owed_exponents <= negligible.exponent_limit) {
+      Y[j] = 0.0;
+      continue;
+    }
+    for (int k = owed; k < count && y != 0.0; ++k) y /= log[k].by;
+    Y[j] = y;
+  }
 }
 
 // Numerov recurrence toward lower index for i = from down to 1, continuing from Y(from+1),

@@ -71,7 +71,8 @@ RadialSolver::RadialSolver(GridOrientation orientation, NumericalFailureHandler 
     : orientation_(orientation),
       on_failure_(std::move(on_failure)),
       Tgrid_(RadialGrid::kSlots, 0.0),
-      Ygrid_(RadialGrid::kSlots, 0.0) {}
+      Ygrid_(RadialGrid::kSlots, 0.0),
+      rescales_(RadialGrid::kSlots) {}
 
 LevelSolution RadialSolver::solve(std::span<const double> V, const RadialGrid& grid, double mu,
                                   const SolveRequest& request) {
@@ -121,7 +122,7 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
       Y[top] = 1e-99;
       Y[top - 1] = 1e-66;
     }
-    const InwardPass inward = inward_to_maximum(T, Vp, c, E, Y, top);
+    const InwardPass inward = inward_to_maximum(T, Vp, c, E, Y, top, rescales_.data());
     if (inward.joint > 0) {
       kmatch_ = inward.joint;
     } else {
@@ -146,6 +147,12 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
     const OutwardPass outward = outward_counting_nodes(T, Y, first, top, from, kmatch_);
     node = outward.node;
 
+    // The values of a quasi-bound level are carried on past its barrier, and a pass without a
+    // joint of its own is not scaled by one: theirs are settled exactly.
+    const bool scaled_by_joint = inward.joint > 0 && outward.met_joint && k3 == 0;
+    resolve_rescales(
+        Y, outward.end + 1, top, rescales_.data(), inward.rescales,
+        scaled_by_joint ? negligible_values(inward.joint_value, h) : NegligibleValues{});
     const double S = normalize_and_sum(Y, from, top, outward, inward);
     const int k = std::min(std::max(static_cast<int>(kmatch_), 2), top - 1);
     Dcor = correction(T, Y, k, S, h, mu);

@@ -34,6 +34,7 @@
 #include "numlib/failure_policy.h"
 #include "pec/radial_grid.h"
 #include "solver/grid_orientation.h"
+#include "solver/numerov_sweeps.h"
 #include "solver/solver_results.h"
 
 namespace velk {
@@ -119,6 +120,7 @@ class RadialSolver {
   NumericalFailureHandler on_failure_;
   std::vector<double> Tgrid_;
   std::vector<double> Ygrid_;
+  std::vector<numerov::Rescale> rescales_;  // of the pass from the top, at most one per point
   int32_t kmatch_ = 0;
 };
 
