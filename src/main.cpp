@@ -11,6 +11,7 @@
 #include "run/run_sequence.h"
 
 int main(int argc, char** argv) {
+  velk::RunOptions run_options;
   if (argc > 1) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const velk::CommandLineOptions options = velk::parse_command_line(arguments);
@@ -27,7 +28,8 @@ int main(int argc, char** argv) {
       return 2;
     }
     velk::set_console_quiet(options.quiet);
+    run_options.threads = options.threads;
   }
   velk::install_interrupt_handlers();
-  return velk::run_velk();
+  return velk::run_velk(run_options);
 }

@@ -1,8 +1,10 @@
 #include "io/console.h"
 
 #include <iostream>
+#include <string>
 
 #include "io/formatted_output.h"
+#include "io/output_recording.h"
 
 namespace velk {
 namespace {
@@ -16,6 +18,10 @@ void set_console_quiet(bool quiet) {
 }
 
 void console_line(std::string_view text) {
+  if (OutputRecording* recording = OutputRecording::active()) {
+    recording->append(OutputRecording::Kind::console, std::string(text));
+    return;
+  }
   if (quiet_console) return;
   std::cout << text << '\n';
 }

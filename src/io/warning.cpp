@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "io/output_recording.h"
+
 namespace velk {
 namespace {
 
@@ -16,6 +18,10 @@ std::set<std::string>& given_on_stderr() {
 }  // namespace
 
 void warn(std::string_view text) {
+  if (OutputRecording* recording = OutputRecording::active()) {
+    recording->append(OutputRecording::Kind::warning, std::string(text));
+    return;
+  }
   std::string line(kWarningPrefix);
   line += text;
   if (active_capture) {

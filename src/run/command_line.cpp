@@ -1,5 +1,8 @@
 #include "run/command_line.h"
 
+#include <charconv>
+#include <string>
+
 // The build passes the project's version; builds that never print it (the fuzz harnesses, which
 // compile these sources on their own) go without.
 #ifndef VELK_VERSION
@@ -8,21 +11,47 @@
 
 namespace velk {
 
+namespace {
+
+// The count of --threads, or 0 when the text is not a whole number from 1 to kMaxThreads.
+int thread_count(std::string_view text) {
+  int count = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+  if (error != std::errc() || end != text.data() + text.size()) return 0;
+  return count >= 1 && count <= kMaxThreads ? count : 0;
+}
+
+}  // namespace
+
 CommandLineOptions parse_command_line(std::span<const std::string_view> arguments) {
   CommandLineOptions options;
-  for (const std::string_view argument : arguments) {
-    if (argument == "--help" || argument == "-h") {
+  const auto refuse = [&](std::string_view what, std::string_view argument) {
+    // The first fault is the one reported; a later --help still shows the help.
+    if (options.refusal.empty()) options.refusal = velk_refusal(what, argument);
+  };
+  for (std::size_t k = 0; k < arguments.size(); ++k) {
+    const std::string_view argument = arguments[k];
+    if (argument == "--threads" || argument.starts_with("--threads=")) {
+      const bool separate = argument == "--threads";
+      if (separate && k + 1 == arguments.size()) {
+        refuse("missing thread count after", argument);
+        continue;
+      }
+      const std::string_view count =
+          separate ? arguments[++k] : argument.substr(std::string_view("--threads=").size());
+      options.threads = thread_count(count);
+      if (options.threads == 0)
+        refuse("thread count must be a whole number from 1 to 256, not", count);
+    } else if (argument == "--help" || argument == "-h") {
       options.help = true;
     } else if (argument == "--version") {
       options.version = true;
     } else if (argument == "--quiet" || argument == "-q") {
       options.quiet = true;
-    } else if (options.refusal.empty()) {
-      // The first fault is the one reported; a later --help still shows the help.
-      options.refusal =
-          velk_refusal(argument.starts_with('-') && argument.size() > 1 ? "unknown option"
-                                                                        : "unexpected argument",
-                       argument);
+    } else {
+      refuse(argument.starts_with('-') && argument.size() > 1 ? "unknown option"
+                                                              : "unexpected argument",
+             argument);
     }
   }
   if (options.help || options.version) options.refusal.clear();
@@ -40,7 +69,7 @@ std::string velk_version_text() {
 
 std::string velk_help_text() {
   return std::string(
-      "usage: velk [--quiet]\n"
+      "usage: velk [--quiet] [--threads N]\n"
       "       velk --help | --version\n"
       "\n"
       "Rovibrational levels of two electronic states of a diatomic molecule and the\n"
@@ -54,6 +83,9 @@ std::string velk_help_text() {
       "options:\n"
       "  -q, --quiet    no progress lines on standard output; the message of a stop or\n"
       "                 of an input error goes to standard error; the same files\n"
+      "      --threads N\n"
+      "                 compute the levels on N threads (1 to 256; default: one per\n"
+      "                 core); the files and console lines are the same for every N\n"
       "  -h, --help     this text\n"
       "      --version  the version\n"
       "\n"

@@ -12,13 +12,17 @@ struct CommandLineOptions {
   bool help = false;
   bool version = false;
   bool quiet = false;
+  // --threads N: threads that compute levels; 0 when not given (one per core).
+  int threads = 0;
   // Empty when the arguments were understood; otherwise the one line that refuses them, and the
   // program ends with status 2 without reading anything.
   std::string refusal;
 };
 
 // Reads the arguments that follow the program name. Help wins over the version, the version over
-// a run; an unknown option or any argument that is not an option is refused.
+// a run; an unknown option, any argument that is not an option and a thread count that is not a
+// whole number from 1 to kMaxThreads are refused.
+inline constexpr int kMaxThreads = 256;
 CommandLineOptions parse_command_line(std::span<const std::string_view> arguments);
 
 // What --help prints: what the program reads and writes, its options, its exit statuses and

@@ -1,8 +1,10 @@
 #include "run/run_sequence.h"
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "io/console.h"
 #include "io/errors.h"
@@ -26,11 +28,17 @@ void print_banner() {
   console_line(FreeLine());
 }
 
-void run_jobs(const NumericalFailureHandler& on_failure) {
+// One thread per core, or one when the machine does not say.
+int threads_wanted(const RunOptions& options) {
+  if (options.threads > 0) return options.threads;
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+void run_jobs(const NumericalFailureHandler& on_failure, const RunOptions& options) {
   print_banner();
   const RunControl control = read_control_file();
   warn_on_control_file(control);
-  StateLevels levels(control, on_failure);
+  StateLevels levels(control, StateLevelOptions{on_failure, threads_wanted(options)});
   const LevelTableBlock& table = control.level_table;
   if (table.switch_flag == 'y') {
     const LevelRanges ranges{table.vmin, table.vmax, table.Jmin,
@@ -48,14 +56,14 @@ void run_jobs(const NumericalFailureHandler& on_failure) {
 
 }  // namespace
 
-int run_velk() {
-  return run_velk(run_failure_handler());
+int run_velk(const RunOptions& options) {
+  return run_velk(run_failure_handler(), options);
 }
 
-int run_velk(const NumericalFailureHandler& on_failure) {
+int run_velk(const NumericalFailureHandler& on_failure, const RunOptions& options) {
   int status = 0;
   try {
-    run_jobs(on_failure);
+    run_jobs(on_failure, options);
   } catch (const StopRun& stop) {
     console_message(stop.what());
     status = 1;

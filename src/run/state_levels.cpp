@@ -53,8 +53,8 @@ LevelRequest checked_request(const StateInput& state, const RunControl& control,
 
 }  // namespace
 
-StateLevels::StateLevels(const RunControl& control, NumericalFailureHandler on_failure)
-    : control_(control), on_failure_(std::move(on_failure)) {}
+StateLevels::StateLevels(const RunControl& control, StateLevelOptions options)
+    : control_(control), options_(std::move(options)) {}
 StateLevels::~StateLevels() = default;
 
 void StateLevels::compute_state_levels(const StateInput& state, const LevelRanges& r,
@@ -78,7 +78,8 @@ void StateLevels::compute_state_levels(const StateInput& state, const LevelRange
     DriverOptions options;
     options.orientation =
         control_.revflag == 'n' ? GridOrientation::forward : GridOrientation::reversed;
-    options.on_failure = on_failure_;
+    options.on_failure = options_.on_failure;
+    options.threads = options_.threads;
     driver_ = std::make_unique<LevelDriver>(std::move(options));
   }
   driver_->compute_levels(request);

@@ -26,10 +26,17 @@ class LevelRequests {
                                     const std::string& levelfile) = 0;
 };
 
+// How the levels of potential states are computed.
+struct StateLevelOptions {
+  // Receives the numerical failures of the level solver's curves and solvers.
+  NumericalFailureHandler on_failure = throw_on_numerical_failure;
+  // Threads that compute levels ahead (1: all on the calling thread); the files are the same.
+  int threads = 1;
+};
+
 class StateLevels final : public LevelRequests {
  public:
-  // on_failure receives the numerical failures of the level solver's curves and solvers.
-  StateLevels(const RunControl& control, NumericalFailureHandler on_failure);
+  StateLevels(const RunControl& control, StateLevelOptions options);
   ~StateLevels() override;
   StateLevels(const StateLevels&) = delete;
   StateLevels& operator=(const StateLevels&) = delete;
@@ -40,7 +47,7 @@ class StateLevels final : public LevelRequests {
 
  private:
   const RunControl& control_;
-  NumericalFailureHandler on_failure_;
+  StateLevelOptions options_;
   // The solver's working arrays live for the run; made when a potential state is first used.
   std::unique_ptr<LevelDriver> driver_;
 };

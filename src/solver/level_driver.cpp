@@ -1,5 +1,6 @@
 #include "solver/level_driver.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "io/formatted_output.h"
 #include "io/free_format_reader.h"
 #include "io/level_file.h"
+#include "io/output_recording.h"
 #include "io/warning.h"
 #include "numlib/constants.h"
 #include "pec/potential_header.h"
@@ -18,6 +20,7 @@
 #include "solver/landmarks.h"
 #include "solver/level_checks.h"
 #include "solver/level_file_writer.h"
+#include "solver/ordered_jobs.h"
 
 namespace velk {
 namespace {
@@ -85,7 +88,96 @@ void warn_no_well(const LevelRequest& request, int64_t J) {
       "minimum of the curve, that the file gives radii in Å and energies in cm-1, and the J range");
 }
 
+// Thrown out of an attempt at a J that turns out to depend on what was computed before it.
+struct AttemptDependsOnOrder {};
+
+void abandon_on_failure(std::string_view) {
+  throw AttemptDependsOnOrder();
+}
+
 }  // namespace
+
+// A worker's own solver and arrays, made once for the run.
+struct LevelDriver::Worker {
+  explicit Worker(GridOrientation orientation)
+      : solver(orientation, abandon_on_failure), Ueff(RadialGrid::kSlots) {}
+  RadialSolver solver;
+  std::vector<double> Ueff;
+  IterationCache cache;
+  SolveStatistics statistics;
+};
+
+// The inputs of a request that every J shares.
+struct LevelDriver::RequestInputs {
+  const LevelRequest& request;
+  double mu = 0.0;
+  int32_t Lambda = 0;
+  float q1 = 0.0f, q2 = 0.0f;
+  double Uinf = kUinfUnset;
+  double toadd = 0.0;
+};
+
+// Where the levels of a J go, in loop order: each solved level's tunnelling figure (a quasi-bound
+// level is listed with the figure of the last solve that had one) and each listed level's record.
+class LevelDriver::LevelOutput {
+ public:
+  virtual ~LevelOutput() = default;
+  virtual void solved(const std::optional<double>& tunnel) = 0;
+  virtual void listed(LevelRecord& record) = 0;
+};
+
+// The levels go to the sink at once, numbered and given their figure.
+class LevelDriver::ImmediateOutput final : public LevelOutput {
+ public:
+  explicit ImmediateOutput(LevelSink& sink) : sink_(sink) {}
+  void solved(const std::optional<double>& tunnel) override {
+    if (tunnel) tunnel_ = tunnel;
+  }
+  void listed(LevelRecord& record) override {
+    record.iline = iline_++;
+    record.tunnel = tunnel_.value_or(0.0);
+    sink_.level(record);
+  }
+
+ private:
+  LevelSink& sink_;
+  int64_t iline_ = 1;
+  std::optional<double> tunnel_;
+};
+
+// What an attempt at one J produced, held back until its turn.
+struct LevelDriver::Attempt {
+  bool usable = false;
+  std::vector<OutputRecording::Entry> output;
+  struct Event {
+    bool listed = false;
+    std::optional<double> tunnel;
+    LevelRecord record;
+  };
+  std::vector<Event> events;  // the marks of `output` index these
+  bool solved_any = false;
+  int32_t kmatch = 0;  // the joint the attempt's solver ended with
+  SolveStatistics statistics;
+};
+
+// The levels are kept, each at a mark among the recorded lines.
+class LevelDriver::RecordedOutput final : public LevelOutput {
+ public:
+  RecordedOutput(OutputRecording& recording, Attempt& attempt)
+      : recording_(recording), attempt_(attempt) {}
+  void solved(const std::optional<double>& tunnel) override {
+    push({false, tunnel, LevelRecord{}});
+  }
+  void listed(LevelRecord& record) override { push({true, std::nullopt, record}); }
+
+ private:
+  void push(Attempt::Event event) {
+    recording_.mark(static_cast<int>(attempt_.events.size()));
+    attempt_.events.push_back(std::move(event));
+  }
+  OutputRecording& recording_;
+  Attempt& attempt_;
+};
 
 LevelDriver::LevelDriver(DriverOptions options)
     : options_(std::move(options)),
@@ -94,7 +186,18 @@ LevelDriver::LevelDriver(DriverOptions options)
       Vgrid_(RadialGrid::kSlots),
       Ueff_(RadialGrid::kSlots),
       Vtoadd_(RadialGrid::kSlots),
-      Ueff_toadd_(RadialGrid::kSlots) {}
+      Ueff_toadd_(RadialGrid::kSlots) {
+  const int workers = std::max(1, options_.threads);
+  for (int w = 0; w < workers; ++w)
+    workers_.push_back(std::make_unique<Worker>(options_.orientation));
+}
+
+LevelDriver::~LevelDriver() = default;
+
+LevelDriver::Workspace LevelDriver::run_workspace() {
+  RadialSolver& solver = options_.orientation == GridOrientation::forward ? forward_ : reversed_;
+  return Workspace{solver, Ueff_, cache_, statistics_, false};
+}
 
 void LevelDriver::compute_levels(const LevelRequest& request) {
   LevelFileWriter file;
@@ -110,9 +213,9 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
   require_positive_mass(trimmed_file_name(potential_file), header, request.mass_index);
   require_representable_Lambda(trimmed_file_name(potential_file), header);
 
-  double toadd = 0.0;
+  RequestInputs in{request};
   try {
-    toadd = compute_toadd(potential_file, grid);
+    in.toadd = compute_toadd(potential_file, grid);
   } catch (const StopRun& stop) {
     if (std::string_view(stop.what()) == "Umin >  Umax") warn_no_well(request, 0);
     throw;
@@ -120,66 +223,128 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
   console_line(FreeLine() << "OK");
   console_line(FreeLine());
 
-  const double mu = header.masses[static_cast<std::size_t>(request.mass_index - 1)];
-  const int32_t Lambda = header.Lambda;
-  const float q1 = static_cast<float>(header.q1);
-  const float q2 = static_cast<float>(header.q2);
-  const double Uinf =
-      builder_.build(potential_file, header.pectype, Vgrid_, grid, options_.on_failure);
-  const bool forward = options_.orientation == GridOrientation::forward;
+  in.mu = header.masses[static_cast<std::size_t>(request.mass_index - 1)];
+  in.Lambda = header.Lambda;
+  in.q1 = static_cast<float>(header.q1);
+  in.q2 = static_cast<float>(header.q2);
+  in.Uinf = builder_.build(potential_file, header.pectype, Vgrid_, grid, options_.on_failure);
 
   sink.begin(request);
-  int64_t iline = 1;
-  // A quasi-bound level is listed with the tunnelling figure of the last solve that had one.
-  std::optional<double> tunnel;
-  PoorLevelCount poor(request.tol);
-  for (int64_t J = request.J.first; J <= request.J.last; ++J) {
-    console_line(format_line("(A3,I5)", {std::string("J="), J}));
-    poor.start_J();
-    // The effective potential and its window are built once per J, before its first level.
-    std::optional<Window> window;
-    for (int64_t v = request.v.first; v <= request.v.last; ++v) {
-      for (int64_t Par = request.Par.first; Par <= request.Par.last; ++Par) {
-        if (!window) {
-          effective_potential(Vgrid_, Ueff_, grid, mu, static_cast<int>(J), Lambda,
-                              options_.orientation);
-          Window w;
-          w.Ulim = forward ? Ueff_[static_cast<std::size_t>(grid.N)] : Ueff_[1];
-          if (Uinf != kUinfUnset) w.Ulim = Uinf;
-          w.Umax = highest_barrier(Ueff_, grid.N, w.Ulim).Umax;
-          w.Umin = lowest_minimum(Ueff_, grid.N);
-          if (w.Umax < w.Umin) {
-            warn_no_well(request, J);
-            throw StopRun("Umin >  Umax");
+  ImmediateOutput out(sink);
+  Workspace run = run_workspace();
+  const int count = request.J.last >= request.J.first
+                        ? static_cast<int>(int64_t{request.J.last} - request.J.first + 1)
+                        : 0;
+  const int threads = options_.threads;
+  run_in_order<Attempt>(
+      count, threads, 4 * threads,
+      [&](int k, int worker) {
+        return attempt_J(in, request.J.first + k, *workers_[static_cast<std::size_t>(worker)]);
+      },
+      [&](int k, Attempt& attempt) {
+        const int64_t J = request.J.first + k;
+        if (!attempt.usable) {
+          levels_of_J(in, J, run, out);
+          return;
+        }
+        for (const OutputRecording::Entry& entry : attempt.output) {
+          switch (entry.kind) {
+            case OutputRecording::Kind::console:
+              console_line(entry.text);
+              break;
+            case OutputRecording::Kind::warning:
+              warn(entry.text);
+              break;
+            case OutputRecording::Kind::mark: {
+              Attempt::Event& event = attempt.events[static_cast<std::size_t>(entry.mark)];
+              if (event.listed) {
+                out.listed(event.record);
+              } else {
+                out.solved(event.tunnel);
+              }
+              break;
+            }
           }
-          window = w;
-          if (J == request.J.first) check_well_depth(request, mu, w);
         }
-        LevelRecord level =
-            solve_level(request, mu, *window, toadd, static_cast<int32_t>(v), tunnel);
-        if (Lambda == 1) {
-          const double q = static_cast<double>(Par == 1 ? q1 : q2);
-          level.E = level.E + q * static_cast<double>(J) * static_cast<double>(J + 1);
-        }
-        if (!poor.admit(level.results)) continue;
-        level.iline = iline++;
-        level.J = static_cast<int32_t>(J);
-        level.Par = static_cast<int32_t>(Par);
-        level.quasi_bound = level.E > window->Ulim;
-        level.tunnel = tunnel.value_or(0.0);
-        level.Umax = window->Umax;
-        level.Ulim = window->Ulim;
-        check_level(request, level, mu, *window);
-        sink.level(level);
-      }
-    }
-  }
+        if (attempt.solved_any) run.solver.set_kmatch(attempt.kmatch);
+        statistics_.solves += attempt.statistics.solves;
+        statistics_.iterations += attempt.statistics.iterations;
+        statistics_.point_iterations += attempt.statistics.point_iterations;
+      });
   sink.end();
 }
 
+LevelDriver::Attempt LevelDriver::attempt_J(const RequestInputs& in, int64_t J,
+                                            Worker& worker) const {
+  Attempt attempt;
+  worker.statistics = SolveStatistics{};
+  Workspace ws{worker.solver, worker.Ueff, worker.cache, worker.statistics, true};
+  try {
+    OutputRecording recording;
+    RecordedOutput out(recording, attempt);
+    levels_of_J(in, J, ws, out);
+    attempt.output = recording.take();
+  } catch (...) {
+    // Computed again in turn, where the failure or stop takes its course.
+    return Attempt{};
+  }
+  attempt.usable = true;
+  attempt.solved_any = worker.statistics.solves > 0;
+  attempt.kmatch = worker.solver.kmatch();
+  attempt.statistics = worker.statistics;
+  return attempt;
+}
+
+void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
+                              LevelOutput& out) const {
+  const LevelRequest& request = in.request;
+  const RadialGrid& grid = request.grid;
+  const bool forward = options_.orientation == GridOrientation::forward;
+  console_line(format_line("(A3,I5)", {std::string("J="), J}));
+  PoorLevelCount poor(request.tol);
+  ws.cache.clear();
+  // The effective potential and its window are built once per J, before its first level.
+  std::optional<Window> window;
+  for (int64_t v = request.v.first; v <= request.v.last; ++v) {
+    for (int64_t Par = request.Par.first; Par <= request.Par.last; ++Par) {
+      if (!window) {
+        effective_potential(Vgrid_, ws.Ueff, grid, in.mu, static_cast<int>(J), in.Lambda,
+                            options_.orientation);
+        Window w;
+        w.Ulim = forward ? ws.Ueff[static_cast<std::size_t>(grid.N)] : ws.Ueff[1];
+        if (in.Uinf != kUinfUnset) w.Ulim = in.Uinf;
+        w.Umax = highest_barrier(ws.Ueff, grid.N, w.Ulim).Umax;
+        w.Umin = lowest_minimum(ws.Ueff, grid.N);
+        if (w.Umax < w.Umin) {
+          warn_no_well(request, J);
+          throw StopRun("Umin >  Umax");
+        }
+        window = w;
+        if (J == request.J.first) check_well_depth(request, in.mu, w, ws.Ueff);
+      }
+      std::optional<double> tunnel;
+      LevelRecord level =
+          solve_level(request, in.mu, *window, in.toadd, static_cast<int32_t>(v), ws, tunnel);
+      out.solved(tunnel);
+      if (in.Lambda == 1) {
+        const double q = static_cast<double>(Par == 1 ? in.q1 : in.q2);
+        level.E = level.E + q * static_cast<double>(J) * static_cast<double>(J + 1);
+      }
+      if (!poor.admit(level.results)) continue;
+      level.J = static_cast<int32_t>(J);
+      level.Par = static_cast<int32_t>(Par);
+      level.quasi_bound = level.E > window->Ulim;
+      level.Umax = window->Umax;
+      level.Ulim = window->Ulim;
+      check_level(request, level, in.mu, *window, ws);
+      out.listed(level);
+    }
+  }
+}
+
 LevelRecord LevelDriver::solve_level(const LevelRequest& request, double mu, const Window& window,
-                                     double toadd, int32_t v, std::optional<double>& tunnel) {
-  RadialSolver& solver = options_.orientation == GridOrientation::forward ? forward_ : reversed_;
+                                     double toadd, int32_t v, Workspace& ws,
+                                     std::optional<double>& tunnel) const {
   LevelRecord level;
   level.v = v;
   // The window [Umin + toadd + 1e-6, Umax - 1e-6], entered at its middle.
@@ -187,13 +352,15 @@ LevelRecord LevelDriver::solve_level(const LevelRequest& request, double mu, con
   level.delE = (window.Umax - window.Umin - toadd) * 0.5 - constants::kWindowMargin;
   SolveRequest solve{v, level.Ein, level.delE, request.maxit, request.tol};
   auto run = [&] {
-    const LevelSolution solution = solver.solve(Ueff_, request.grid, mu, solve);
+    const LevelSolution solution = ws.solver.solve(ws.Ueff, request.grid, mu, solve, &ws.cache);
+    // An attempt apart cannot know the joint the run's solver remembers.
+    if (solution.joint_missed && ws.attempt) throw AttemptDependsOnOrder();
     if (solution.tunnel) tunnel = solution.tunnel;
     level.E = solution.E;
     level.results = solution.results;
-    ++statistics_.solves;
-    statistics_.iterations += solution.results.kturn;
-    statistics_.point_iterations += int64_t{solution.results.kturn} * request.grid.N;
+    ++ws.statistics.solves;
+    ws.statistics.iterations += solution.results.kturn;
+    ws.statistics.point_iterations += int64_t{solution.results.kturn} * request.grid.N;
   };
   run();
   if (!(std::fabs(level.results.Dcor) <= request.tol)) {
@@ -208,12 +375,12 @@ LevelRecord LevelDriver::solve_level(const LevelRequest& request, double mu, con
   return level;
 }
 
-void LevelDriver::check_well_depth(const LevelRequest& request, double mu,
-                                   const Window& window) const {
+void LevelDriver::check_well_depth(const LevelRequest& request, double mu, const Window& window,
+                                   const std::vector<double>& Ueff) const {
   const RadialGrid& grid = request.grid;
-  const int i = index_of(Ueff_, grid.N, window.Umin);
+  const int i = index_of(Ueff, grid.N, window.Umin);
   if (i < 2 || i >= grid.N) return;
-  const auto U = [&](int k) { return Ueff_[static_cast<std::size_t>(k)]; };
+  const auto U = [&](int k) { return Ueff[static_cast<std::size_t>(k)]; };
   // Half the harmonic quantum of the curvature at the minimum.
   const double k = (U(i - 1) - 2 * U(i) + U(i + 1)) / (grid.h * grid.h);
   const double zero_point = 0.5 * std::sqrt(2 * k / (mu * constants::kTwoUOverHbar2));
@@ -227,14 +394,14 @@ void LevelDriver::check_well_depth(const LevelRequest& request, double mu,
 }
 
 void LevelDriver::check_level(const LevelRequest& request, const LevelRecord& level, double mu,
-                              const Window& window) const {
+                              const Window& window, const Workspace& ws) const {
   const RadialGrid& grid = request.grid;
   const bool forward = options_.orientation == GridOrientation::forward;
   const std::string name =
       state_name(request) + ": v=" + std::to_string(level.v) + " J=" + std::to_string(level.J);
 
   // The wave function is that of the level's last solve.
-  const GridEnds ends = undecayed_ends((forward ? forward_ : reversed_).Ygrid(), grid.N);
+  const GridEnds ends = undecayed_ends(ws.solver.Ygrid(), grid.N);
   const bool inner = forward ? ends.first : ends.last;
   // A quasi-bound level is a continuum function beyond its barrier: large at the outer end.
   const bool outer = (forward ? ends.last : ends.first) && !level.quasi_bound;
@@ -256,9 +423,9 @@ void LevelDriver::check_level(const LevelRequest& request, const LevelRecord& le
   if (converged && level.results.node == level.v && !in_box) return;
   // The levels below the top of the window: up to the barrier, or over the whole grid.
   const int wall = forward ? 1 : grid.N;
-  const int barrier = behind_barrier ? index_of(Ueff_, grid.N, window.Umax) : 0;
+  const int barrier = behind_barrier ? index_of(ws.Ueff, grid.N, window.Umax) : 0;
   const int end = barrier > 0 ? barrier : forward ? grid.N : 1;
-  const int32_t count = count_levels_below(Ueff_, wall, end, grid.h, mu, window.Umax);
+  const int32_t count = count_levels_below(ws.Ueff, wall, end, grid.h, mu, window.Umax);
   if (converged && level.v < count) return;
   std::string text = name + (converged ? " lies above the last level" : " not found");
   if (!converged) {

@@ -25,14 +25,23 @@
 // twice: once for the levels, once for toadd), the potential builders and the solvers, all
 // allocated once. toadd is always found on a forward grid, by the same solver that solves the
 // levels of a forward run, so that the joint it remembers carries over as the run has it.
+//
+// The levels of each J are first attempted apart, on a worker's own solver, with what they print
+// held back: an attempt that does not depend on what came before it (no pass from the top missed
+// its joint, no numerical failure, no stop) is then handed on as if it had been computed in turn,
+// and leaves the joint it ended with to the run's solver. Any other J is computed again, in turn,
+// by the run's solver, which reproduces the sequential run exactly, pauses and stops included.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "numlib/failure_policy.h"
 #include "pec/potential_builder.h"
+#include "solver/iteration_cache.h"
 #include "solver/level_record.h"
 #include "solver/level_request.h"
 #include "solver/radial_solver.h"
@@ -43,6 +52,9 @@ struct DriverOptions {
   GridOrientation orientation = GridOrientation::forward;
   // Where the numerical routines report a failure (the run pauses).
   NumericalFailureHandler on_failure = throw_on_numerical_failure;
+  // Threads that compute the levels of successive J ahead while the calling thread writes them in
+  // order; 1 computes everything on the calling thread. The output is the same for every count.
+  int threads = 1;
 };
 
 // Work done by the solvers since the driver was made: for timing the solver per grid point.
@@ -66,26 +78,58 @@ class LevelDriver {
 
   const SolveStatistics& statistics() const { return statistics_; }
 
+  ~LevelDriver();
+  LevelDriver(const LevelDriver&) = delete;
+  LevelDriver& operator=(const LevelDriver&) = delete;
+
  private:
-  // One level: the solve and its retry; the record's listing fields are left to the caller.
   struct Window {
     double Umin = 0.0, Umax = 0.0, Ulim = 0.0;
   };
+  // What one J's levels are computed with: a solver, the effective potential's array, the cache of
+  // its iterations and the statistics they add to.
+  struct Workspace {
+    RadialSolver& solver;
+    std::vector<double>& Ueff;
+    IterationCache& cache;
+    SolveStatistics& statistics;
+    // An attempt apart: it is abandoned as soon as it depends on what came before it.
+    bool attempt = false;
+  };
+  struct Worker;
+  struct RequestInputs;
+  class LevelOutput;
+  class ImmediateOutput;
+  class RecordedOutput;
+  struct Attempt;
+
+  // The levels of one J: the J line, the effective potential, then each level with its console
+  // lines and warnings, handed to `out` in loop order.
+  void levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws, LevelOutput& out) const;
+  Attempt attempt_J(const RequestInputs& in, int64_t J, Worker& worker) const;
+
+  // One level: the solve and its retry; the record's listing fields are left to the caller.
   LevelRecord solve_level(const LevelRequest& request, double mu, const Window& window,
-                          double toadd, int32_t v, std::optional<double>& tunnel);
+                          double toadd, int32_t v, Workspace& ws,
+                          std::optional<double>& tunnel) const;
 
   // Warnings on the curve of the first J (a well too shallow to hold a level) and on a listed
   // level (not converged, beyond the last level of its J, not died out at a grid end).
-  void check_well_depth(const LevelRequest& request, double mu, const Window& window) const;
+  void check_well_depth(const LevelRequest& request, double mu, const Window& window,
+                        const std::vector<double>& Ueff) const;
   void check_level(const LevelRequest& request, const LevelRecord& level, double mu,
-                   const Window& window) const;
+                   const Window& window, const Workspace& ws) const;
+
+  Workspace run_workspace();
 
   DriverOptions options_;
   PotentialBuilder builder_;
   RadialSolver forward_;
   RadialSolver reversed_;
+  IterationCache cache_;
   SolveStatistics statistics_;
   std::vector<double> Vgrid_, Ueff_, Vtoadd_, Ueff_toadd_;
+  std::vector<std::unique_ptr<Worker>> workers_;
 };
 
 }  // namespace velk

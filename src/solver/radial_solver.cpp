@@ -75,16 +75,80 @@ RadialSolver::RadialSolver(GridOrientation orientation, NumericalFailureHandler 
       rescales_(RadialGrid::kSlots) {}
 
 LevelSolution RadialSolver::solve(std::span<const double> V, const RadialGrid& grid, double mu,
-                                  const SolveRequest& request) {
+                                  const SolveRequest& request, IterationCache* cache) {
   if (orientation_ == GridOrientation::forward) {
-    return solve_oriented<GridOrientation::forward>(V, grid, mu, request);
+    return solve_oriented<GridOrientation::forward>(V, grid, mu, request, cache);
   }
-  return solve_oriented<GridOrientation::reversed>(V, grid, mu, request);
+  return solve_oriented<GridOrientation::reversed>(V, grid, mu, request, cache);
+}
+
+template <GridOrientation O>
+RadialSolver::Iteration RadialSolver::iterate(std::span<const double> V, const RadialGrid& grid,
+                                              double mu, double E) {
+  constexpr const SolverConfig& config = config_of<O>();
+  const int N = grid.N;
+  const double h = grid.h;
+  const double* Vp = V.data();
+  double* T = Tgrid_.data();
+  double* Y = Ygrid_.data();
+  const double Vout = O == GridOrientation::forward ? Vp[N] : Vp[1];
+  const double c = h * h * mu * constants::kTwoUOverHbar2;
+  Iteration it;
+
+  TurningPoints turning;
+  if (E > Vout) turning = find_turning_points(V, E, N, O);
+  const int32_t k3 = turning.x.k3;
+
+  // Pass from the top: on a forward grid from the outer end or the outer turning point, on a
+  // reversed one always from the inner wall.
+  const int top = config.airy_start_on_top_pass && k3 > 0 ? k3 : N;
+  it.top = top;
+  if (config.airy_start_on_top_pass && k3 > 0) {
+    airy_start(Y, grid, turning, top, config.airy_argument_sign, on_failure_);
+  } else {
+    Y[top] = 1e-99;
+    Y[top - 1] = 1e-66;
+  }
+  const InwardPass inward = inward_to_maximum(T, Vp, c, E, Y, top, rescales_.data());
+  if (inward.joint > 0) {
+    kmatch_ = inward.joint;
+    it.joint = inward.joint;
+  } else {
+    // The console text of this failure is spelt as users' scripts match it; it stays.
+    console_line(" rigth error");
+  }
+  if (inward.coefficients_from > 1) fill_coefficients(T, Vp, 1, inward.coefficients_from - 1, c, E);
+
+  // Pass from index 1, or on a reversed grid from the outer turning point, counting the nodes
+  // up to the joint; its lowest index is `from`.
+  int first = 3;
+  int from = 1;
+  if (!config.airy_start_on_top_pass && k3 > 0) {
+    airy_start(Y, grid, turning, k3, config.airy_argument_sign, on_failure_);
+    first = k3 + 1;
+    from = k3 - 1;
+  } else {
+    Y[1] = config.bottom_start_first;
+    Y[2] = config.bottom_start_second;
+  }
+  const OutwardPass outward = outward_counting_nodes(T, Y, first, top, from, kmatch_);
+  it.node = outward.node;
+
+  // The values of a quasi-bound level are carried on past its barrier, and a pass without a
+  // joint of its own is not scaled by one: theirs are settled exactly.
+  const bool scaled_by_joint = inward.joint > 0 && outward.met_joint && k3 == 0;
+  resolve_rescales(Y, outward.end + 1, top, rescales_.data(), inward.rescales,
+                   scaled_by_joint ? negligible_values(inward.joint_value, h) : NegligibleValues{});
+  const double S = normalize_and_sum(Y, from, top, outward, inward);
+  const int k = std::min(std::max(static_cast<int>(kmatch_), 2), top - 1);
+  it.Dcor = correction(T, Y, k, S, h, mu);
+  return it;
 }
 
 template <GridOrientation O>
 LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const RadialGrid& grid,
-                                           double mu, const SolveRequest& request) {
+                                           double mu, const SolveRequest& request,
+                                           IterationCache* cache) {
   constexpr const SolverConfig& config = config_of<O>();
   constexpr bool forward = O == GridOrientation::forward;
   const int N = grid.N;
@@ -108,62 +172,41 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
   int32_t node = 0;
   double Dcor = 0.0;
   int32_t kturn = 0;
+  bool joint_missed = false;
+  // The energy of the last iteration, and whether the arrays hold its solution.
+  double last_E = E;
+  bool arrays_hold_last = true;
   do {
-    TurningPoints turning;
-    if (E > Vout) turning = find_turning_points(V, E, N, O);
-    const int32_t k3 = turning.x.k3;
-
-    // Pass from the top: on a forward grid from the outer end or the outer turning point, on a
-    // reversed one always from the inner wall.
-    top = config.airy_start_on_top_pass && k3 > 0 ? k3 : N;
-    if (config.airy_start_on_top_pass && k3 > 0) {
-      airy_start(Y, grid, turning, top, config.airy_argument_sign, on_failure_);
+    last_E = E;
+    const IterationOutcome* known = cache ? cache->find(E) : nullptr;
+    if (known) {
+      node = known->node;
+      Dcor = known->Dcor;
+      kmatch_ = known->joint;
+      arrays_hold_last = false;
     } else {
-      Y[top] = 1e-99;
-      Y[top - 1] = 1e-66;
+      const Iteration it = iterate<O>(V, grid, mu, E);
+      node = it.node;
+      Dcor = it.Dcor;
+      top = it.top;
+      arrays_hold_last = true;
+      if (it.joint > 0) {
+        if (cache) cache->insert(E, {it.node, it.joint, it.Dcor});
+      } else {
+        joint_missed = true;
+      }
     }
-    const InwardPass inward = inward_to_maximum(T, Vp, c, E, Y, top, rescales_.data());
-    if (inward.joint > 0) {
-      kmatch_ = inward.joint;
-    } else {
-      // The console text of this failure is spelt as users' scripts match it; it stays.
-      console_line(" rigth error");
-    }
-    if (inward.coefficients_from > 1)
-      fill_coefficients(T, Vp, 1, inward.coefficients_from - 1, c, E);
-
-    // Pass from index 1, or on a reversed grid from the outer turning point, counting the nodes
-    // up to the joint; its lowest index is `from`.
-    int first = 3;
-    int from = 1;
-    if (!config.airy_start_on_top_pass && k3 > 0) {
-      airy_start(Y, grid, turning, k3, config.airy_argument_sign, on_failure_);
-      first = k3 + 1;
-      from = k3 - 1;
-    } else {
-      Y[1] = config.bottom_start_first;
-      Y[2] = config.bottom_start_second;
-    }
-    const OutwardPass outward = outward_counting_nodes(T, Y, first, top, from, kmatch_);
-    node = outward.node;
-
-    // The values of a quasi-bound level are carried on past its barrier, and a pass without a
-    // joint of its own is not scaled by one: theirs are settled exactly.
-    const bool scaled_by_joint = inward.joint > 0 && outward.met_joint && k3 == 0;
-    resolve_rescales(
-        Y, outward.end + 1, top, rescales_.data(), inward.rescales,
-        scaled_by_joint ? negligible_values(inward.joint_value, h) : NegligibleValues{});
-    const double S = normalize_and_sum(Y, from, top, outward, inward);
-    const int k = std::min(std::max(static_cast<int>(kmatch_), 2), top - 1);
-    Dcor = correction(T, Y, k, S, h, mu);
 
     update_energy(node, request.v, Dcor, config.small_correction, Emax, E, bracket);
     // Counted on every pass, so that a correction that takes no branch (NaN) still ends at maxit.
     ++kturn;
   } while (!(Dcor * Dcor <= request.tol * request.tol) && kturn < request.maxit);
+  // What follows reads the solution of the last iteration: one taken from the cache is done again.
+  if (!arrays_hold_last) top = iterate<O>(V, grid, mu, last_E).top;
 
   LevelSolution solution;
   solution.E = E;
+  solution.joint_missed = joint_missed;
   const TurningPoints turning = find_turning_points(V, E, N, O);
   const int32_t k1 = turning.x.k1, k2 = turning.x.k2, k3 = turning.x.k3;
   if (k3 > 0) {

@@ -34,6 +34,7 @@
 #include "numlib/failure_policy.h"
 #include "pec/radial_grid.h"
 #include "solver/grid_orientation.h"
+#include "solver/iteration_cache.h"
 #include "solver/numerov_sweeps.h"
 #include "solver/solver_results.h"
 
@@ -91,6 +92,9 @@ struct LevelSolution {
   double E = 0.0;                // the eigenvalue
   std::optional<double> tunnel;  // only when the final energy has a third turning point
   SolverResults results;
+  // Some pass from the top met no maximum and joined at the index remembered from before: the
+  // solve depended on what came before it.
+  bool joint_missed = false;
 };
 
 class RadialSolver {
@@ -99,8 +103,10 @@ class RadialSolver {
   // allocated here, once. Numerical failures of the Airy functions go to `on_failure`.
   RadialSolver(GridOrientation orientation, NumericalFailureHandler on_failure);
 
+  // Iterations of the same curve already done are taken from `cache` when one is given; the
+  // caller clears it whenever V changes. The results are the same with or without it.
   LevelSolution solve(std::span<const double> V, const RadialGrid& grid, double mu,
-                      const SolveRequest& request);
+                      const SolveRequest& request, IterationCache* cache = nullptr);
 
   // The wave function of the last solve (slot i = grid point i).
   std::span<const double> Ygrid() const { return Ygrid_; }
@@ -110,11 +116,23 @@ class RadialSolver {
   // for a fresh solver); when the pass from index 1 then never reaches it, it runs to the end of
   // the integrated range and the correction is formed at the nearest interior point.
   int32_t kmatch() const { return kmatch_; }
+  // Takes over the joint that another solver, which solved the levels before the next, ended with.
+  void set_kmatch(int32_t kmatch) { kmatch_ = kmatch; }
 
  private:
   template <GridOrientation O>
   LevelSolution solve_oriented(std::span<const double> V, const RadialGrid& grid, double mu,
-                               const SolveRequest& request);
+                               const SolveRequest& request, IterationCache* cache);
+  // One energy iteration at E: both passes, the normalisation and the correction. Leaves the
+  // coefficients and the scaled solution in the working arrays.
+  struct Iteration {
+    int32_t node = 0;
+    int32_t joint = 0;  // 0 when the pass from the top met no maximum
+    int top = 0;        // where the pass from the top started
+    double Dcor = 0.0;
+  };
+  template <GridOrientation O>
+  Iteration iterate(std::span<const double> V, const RadialGrid& grid, double mu, double E);
 
   GridOrientation orientation_;
   NumericalFailureHandler on_failure_;

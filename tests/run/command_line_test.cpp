@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -43,6 +44,22 @@ TEST(CommandLine, UnknownOptionsAndStrayArgumentsAreRefusedByTheFirstFault) {
   EXPECT_EQ(parse({"-"}).refusal, "velk: unexpected argument '-' (velk --help lists the options)");
 }
 
+TEST(CommandLine, ThreadCountInBothFormsAndItsRefusals) {
+  EXPECT_EQ(parse({}).threads, 0);
+  EXPECT_EQ(parse({"--threads", "3"}).threads, 3);
+  EXPECT_EQ(parse({"--threads=1", "--quiet"}).threads, 1);
+  EXPECT_EQ(parse({"--threads", "256"}).refusal, "");
+  for (const char* bad : {"0", "257", "2x", "-1", "", " 2"}) {
+    EXPECT_EQ(parse({"--threads", bad}).refusal,
+              std::string("velk: thread count must be a whole number from 1 to 256, not '") + bad +
+                  "' (velk --help lists the options)");
+  }
+  EXPECT_EQ(parse({"--threads"}).refusal,
+            "velk: missing thread count after '--threads' (velk --help lists the options)");
+  // The count is taken as the option's value, not as a stray argument.
+  EXPECT_EQ(parse({"--threads", "2", "--quiet"}).refusal, "");
+}
+
 TEST(CommandLine, HelpOrVersionAnswerEvenBesideAFault) {
   const CommandLineOptions help = parse({"--bogus", "--help"});
   EXPECT_TRUE(help.help);
@@ -52,9 +69,9 @@ TEST(CommandLine, HelpOrVersionAnswerEvenBesideAFault) {
 
 TEST(CommandLine, HelpNamesTheFilesOptionsStatusesAndGuide) {
   const std::string help = velk_help_text();
-  EXPECT_EQ(help.rfind("usage: velk [--quiet]\n", 0), 0u);
+  EXPECT_EQ(help.rfind("usage: velk [--quiet] [--threads N]\n", 0), 0u);
   for (const char* needed : {"velk.inf", "vel_tran.out", "Astate.dat", "potext.out", "--quiet",
-                             "--version", "exit status", "130", "docs/guide.md"}) {
+                             "--version", "--threads", "exit status", "130", "docs/guide.md"}) {
     EXPECT_NE(help.find(needed), std::string::npos) << needed;
   }
   EXPECT_EQ(help.back(), '\n');
