@@ -46,9 +46,14 @@ inline Bracket first_bracket(double& E, double dE, double Emax, double Umin,
 
 // Energy correction from the residual of the Numerov recurrence at the joint k, where the
 // solution has been scaled to Y(k) = 1 (hence the first term carries no factor Y(k)).
-inline double correction(const double* T, const double* Y, int k, double S, double h, double mu) {
-  return ((10 * T[k] + 2) - (1 - T[k - 1]) * Y[k - 1] - (1 - T[k + 1]) * Y[k + 1]) / (S * (h * h)) /
+// The same from the three coefficients and two scaled values around the joint.
+inline double correction_at(double T_below, double T_joint, double T_above, double Y_below,
+                            double Y_above, double S, double h, double mu) {
+  return ((10 * T_joint + 2) - (1 - T_below) * Y_below - (1 - T_above) * Y_above) / (S * (h * h)) /
          (2 * mu * constants::kTwoUOverHbar2);
+}
+inline double correction(const double* T, const double* Y, int k, double S, double h, double mu) {
+  return correction_at(T[k - 1], T[k], T[k + 1], Y[k - 1], Y[k + 1], S, h, mu);
 }
 
 // Bisection on the node count, then on the sign of a large correction (Dcor² >= threshold); a

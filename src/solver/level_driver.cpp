@@ -105,6 +105,8 @@ struct LevelDriver::Worker {
   std::vector<double> Ueff;
   IterationCache cache;
   SolveStatistics statistics;
+  LaneIterations lanes;
+  std::vector<SolveRequest> requests;
 };
 
 // The inputs of a request that every J shares.
@@ -278,7 +280,8 @@ LevelDriver::Attempt LevelDriver::attempt_J(const RequestInputs& in, int64_t J,
                                             Worker& worker) const {
   Attempt attempt;
   worker.statistics = SolveStatistics{};
-  Workspace ws{worker.solver, worker.Ueff, worker.cache, worker.statistics, true};
+  Workspace ws{worker.solver, worker.Ueff,   worker.cache,    worker.statistics,
+               true,          &worker.lanes, &worker.requests};
   try {
     OutputRecording recording;
     RecordedOutput out(recording, attempt);
@@ -321,6 +324,7 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
         }
         window = w;
         if (J == request.J.first) check_well_depth(request, in.mu, w, ws.Ueff);
+        if (ws.lanes) prefetch_levels(in, w, ws);
       }
       std::optional<double> tunnel;
       LevelRecord level =
@@ -342,15 +346,34 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
   }
 }
 
+SolveRequest LevelDriver::first_solve(const LevelRequest& request, const Window& window,
+                                      double toadd, int32_t v) {
+  // The window [Umin + toadd + 1e-6, Umax - 1e-6], entered at its middle.
+  const double Ein = (window.Umin + window.Umax + toadd) * 0.5;
+  const double delE = (window.Umax - window.Umin - toadd) * 0.5 - constants::kWindowMargin;
+  return SolveRequest{v, Ein, delE, request.maxit, request.tol};
+}
+
+void LevelDriver::prefetch_levels(const RequestInputs& in, const Window& window,
+                                  Workspace& ws) const {
+  const LevelRequest& request = in.request;
+  ws.requests->clear();
+  for (int64_t v = request.v.first; v <= request.v.last; ++v) {
+    ws.requests->push_back(first_solve(request, window, in.toadd, static_cast<int32_t>(v)));
+  }
+  if (!ws.solver.prefetch(ws.Ueff, request.grid, in.mu, *ws.requests, ws.cache, *ws.lanes)) {
+    throw AttemptDependsOnOrder();
+  }
+}
+
 LevelRecord LevelDriver::solve_level(const LevelRequest& request, double mu, const Window& window,
                                      double toadd, int32_t v, Workspace& ws,
                                      std::optional<double>& tunnel) const {
   LevelRecord level;
   level.v = v;
-  // The window [Umin + toadd + 1e-6, Umax - 1e-6], entered at its middle.
-  level.Ein = (window.Umin + window.Umax + toadd) * 0.5;
-  level.delE = (window.Umax - window.Umin - toadd) * 0.5 - constants::kWindowMargin;
-  SolveRequest solve{v, level.Ein, level.delE, request.maxit, request.tol};
+  SolveRequest solve = first_solve(request, window, toadd, v);
+  level.Ein = solve.E;
+  level.delE = solve.dE;
   auto run = [&] {
     const LevelSolution solution = ws.solver.solve(ws.Ueff, request.grid, mu, solve, &ws.cache);
     // An attempt apart cannot know the joint the run's solver remembers.

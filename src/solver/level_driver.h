@@ -42,6 +42,7 @@
 #include "numlib/failure_policy.h"
 #include "pec/potential_builder.h"
 #include "solver/iteration_cache.h"
+#include "solver/lane_iterations.h"
 #include "solver/level_record.h"
 #include "solver/level_request.h"
 #include "solver/radial_solver.h"
@@ -93,8 +94,11 @@ class LevelDriver {
     std::vector<double>& Ueff;
     IterationCache& cache;
     SolveStatistics& statistics;
-    // An attempt apart: it is abandoned as soon as it depends on what came before it.
+    // An attempt apart: it is abandoned as soon as it depends on what came before it. Its
+    // searches are followed together first, their iterations computed in vector lanes.
     bool attempt = false;
+    LaneIterations* lanes = nullptr;
+    std::vector<SolveRequest>* requests = nullptr;
   };
   struct Worker;
   struct RequestInputs;
@@ -107,6 +111,14 @@ class LevelDriver {
   // lines and warnings, handed to `out` in loop order.
   void levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws, LevelOutput& out) const;
   Attempt attempt_J(const RequestInputs& in, int64_t J, Worker& worker) const;
+
+  // The first solve of level v: the window [Umin + toadd + 1e-6, Umax - 1e-6], entered at its
+  // middle.
+  static SolveRequest first_solve(const LevelRequest& request, const Window& window, double toadd,
+                                  int32_t v);
+  // Follows the first solves of a J's levels together, so that their iterations are cached before
+  // the levels are solved in turn.
+  void prefetch_levels(const RequestInputs& in, const Window& window, Workspace& ws) const;
 
   // One level: the solve and its retry; the record's listing fields are left to the caller.
   LevelRecord solve_level(const LevelRequest& request, double mu, const Window& window,

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 namespace velk::numerov {
@@ -131,10 +132,12 @@ inline NegligibleValues negligible_values(double joint_value, double h) {
 // divided, in the order the rescales happened, by every divisor recorded at or below its index, as
 // if every rescale had divided all of Y(i .. top) at once; a value is set to 0 when `negligible`
 // proves it too small to matter after those divisions. Dividing a value that has reached 0 leaves
-// it 0, so its remaining divisions are skipped.
-inline void resolve_rescales(double* Y, int from, int top, const Rescale* log, int count,
-                             const NegligibleValues& negligible) {
-  if (count == 0) return;
+// it 0, so its remaining divisions are skipped. Y(j) is Y[j·Stride] (Stride > 1: one lane of
+// interleaved solutions). Returns the highest index whose value is not 0, or from - 1.
+template <int Stride = 1>
+inline int resolve_rescales(double* Y, int from, int top, const Rescale* log, int count,
+                            const NegligibleValues& negligible) {
+  int last_nonzero = from - 1;
   // Rescales happened at falling indices: those owed by Y(j) are the last ones of the log, from
   // `owed` on. Walking j upward, more and more become owed.
   int owed = count;
@@ -144,15 +147,20 @@ inline void resolve_rescales(double* Y, int from, int top, const Rescale* log, i
       --owed;
       owed_exponents += binary_exponent(log[owed].by);
     }
-    if (owed == count) continue;
-    double y = Y[j];
-    if (negligible.apply && binary_exponent(y) + 1 - owed_exponents <= negligible.exponent_limit) {
-      Y[j] = 0.0;
-      continue;
+    double& value = Y[static_cast<std::ptrdiff_t>(j) * Stride];
+    double y = value;
+    if (owed < count) {
+      if (negligible.apply &&
+          binary_exponent(y) + 1 - owed_exponents <= negligible.exponent_limit) {
+        y = 0.0;
+      } else {
+        for (int k = owed; k < count && y != 0.0; ++k) y /= log[k].by;
+      }
+      value = y;
     }
-    for (int k = owed; k < count && y != 0.0; ++k) y /= log[k].by;
-    Y[j] = y;
+    if (y != 0.0) last_nonzero = j;
   }
+  return last_nonzero;
 }
 
 // Numerov recurrence toward lower index for i = from down to 1, continuing from Y(from+1),

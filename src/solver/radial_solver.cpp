@@ -82,6 +82,90 @@ LevelSolution RadialSolver::solve(std::span<const double> V, const RadialGrid& g
   return solve_oriented<GridOrientation::reversed>(V, grid, mu, request, cache);
 }
 
+bool RadialSolver::prefetch(std::span<const double> V, const RadialGrid& grid, double mu,
+                            std::span<const SolveRequest> requests, IterationCache& cache,
+                            LaneIterations& lanes) {
+  if (orientation_ == GridOrientation::forward) {
+    return prefetch_oriented<GridOrientation::forward>(V, grid, mu, requests, cache, lanes);
+  }
+  return prefetch_oriented<GridOrientation::reversed>(V, grid, mu, requests, cache, lanes);
+}
+
+template <GridOrientation O>
+bool RadialSolver::prefetch_oriented(std::span<const double> V, const RadialGrid& grid, double mu,
+                                     std::span<const SolveRequest> requests, IterationCache& cache,
+                                     LaneIterations& lanes) {
+  constexpr const SolverConfig& config = config_of<O>();
+  const int N = grid.N;
+  require_grid_fits(V.size(), N);
+  // Too few points for lanes, or no well (the solve stops): left to the solves.
+  if (N < 8) return true;
+  const double Vout = O == GridOrientation::forward ? V[N] : V[1];
+  const double Umax = highest_barrier(V, N, Vout).Umax;
+  const double Umin = lowest_minimum(V, N);
+  if (Umax < Umin) return true;
+  const double Emax = std::max(Umax, Vout);
+
+  // The searches as solve runs them: the same bracket, updates and end.
+  searches_.assign(requests.size(), Search{});
+  for (std::size_t s = 0; s < requests.size(); ++s) {
+    Search& search = searches_[s];
+    search.E = requests[s].E;
+    search.bracket =
+        first_bracket(search.E, requests[s].dE, Emax, Umin, config.below_minimum_share);
+  }
+  const LaneBatchInputs batch{
+      V.data(), N, grid.h, mu, config.bottom_start_first, config.bottom_start_second};
+  double E_lanes[kLanes];
+  IterationOutcome outcome[kLanes];
+  bool missed[kLanes];
+  for (;;) {
+    // The energies this round needs, each once; those above the asymptote may meet a third
+    // turning point and are iterated one by one.
+    pending_.clear();
+    bool searching = false;
+    for (const Search& search : searches_) {
+      if (search.done) continue;
+      searching = true;
+      if (cache.find(search.E)) continue;
+      if (std::find(pending_.begin(), pending_.end(), search.E) != pending_.end()) continue;
+      if (search.E > Vout) {
+        const Iteration it = iterate<O>(V, grid, mu, search.E);
+        if (it.joint == 0) return false;
+        cache.insert(search.E, {it.node, it.joint, it.Dcor});
+        continue;
+      }
+      pending_.push_back(search.E);
+    }
+    if (!searching) return true;
+    for (std::size_t first = 0; first < pending_.size(); first += kLanes) {
+      const std::size_t n = std::min<std::size_t>(kLanes, pending_.size() - first);
+      std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(first), n, E_lanes);
+      lanes.run(batch, std::span(E_lanes, n), std::span(outcome, n), std::span(missed, n));
+      for (std::size_t l = 0; l < n; ++l) {
+        if (missed[l]) return false;
+        cache.insert(E_lanes[l], outcome[l]);
+      }
+    }
+    for (std::size_t s = 0; s < searches_.size(); ++s) {
+      Search& search = searches_[s];
+      if (search.done) continue;
+      const IterationOutcome* known = cache.find(search.E);
+      if (!known) {
+        // The cache had no room near this energy: the solve computes it.
+        search.done = true;
+        continue;
+      }
+      const SolveRequest& request = requests[s];
+      const double Dcor = known->Dcor;
+      update_energy(known->node, request.v, Dcor, config.small_correction, Emax, search.E,
+                    search.bracket);
+      ++search.kturn;
+      search.done = Dcor * Dcor <= request.tol * request.tol || search.kturn >= request.maxit;
+    }
+  }
+}
+
 template <GridOrientation O>
 RadialSolver::Iteration RadialSolver::iterate(std::span<const double> V, const RadialGrid& grid,
                                               double mu, double E) {

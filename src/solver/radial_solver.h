@@ -33,8 +33,10 @@
 #include "numlib/constants.h"
 #include "numlib/failure_policy.h"
 #include "pec/radial_grid.h"
+#include "solver/energy_search.h"
 #include "solver/grid_orientation.h"
 #include "solver/iteration_cache.h"
+#include "solver/lane_iterations.h"
 #include "solver/numerov_sweeps.h"
 #include "solver/solver_results.h"
 
@@ -108,6 +110,15 @@ class RadialSolver {
   LevelSolution solve(std::span<const double> V, const RadialGrid& grid, double mu,
                       const SolveRequest& request, IterationCache* cache = nullptr);
 
+  // Fills `cache` with the iterations that the solves of `requests` on this curve will ask for,
+  // following their searches together and computing the plain iterations four at a time in
+  // `lanes`. Only the cache and the remembered joint change; a later solve of each request gives
+  // what it gives without this, only sooner. Returns false when an iteration's pass from the top
+  // met no maximum: those solves depend on the joint remembered from before.
+  bool prefetch(std::span<const double> V, const RadialGrid& grid, double mu,
+                std::span<const SolveRequest> requests, IterationCache& cache,
+                LaneIterations& lanes);
+
   // The wave function of the last solve (slot i = grid point i).
   std::span<const double> Ygrid() const { return Ygrid_; }
 
@@ -133,6 +144,20 @@ class RadialSolver {
   };
   template <GridOrientation O>
   Iteration iterate(std::span<const double> V, const RadialGrid& grid, double mu, double E);
+  template <GridOrientation O>
+  bool prefetch_oriented(std::span<const double> V, const RadialGrid& grid, double mu,
+                         std::span<const SolveRequest> requests, IterationCache& cache,
+                         LaneIterations& lanes);
+
+  // The searches followed together by prefetch, and the energies a round still needs.
+  struct Search {
+    double E = 0.0;
+    numerov::Bracket bracket;
+    int32_t kturn = 0;
+    bool done = false;
+  };
+  std::vector<Search> searches_;
+  std::vector<double> pending_;
 
   GridOrientation orientation_;
   NumericalFailureHandler on_failure_;

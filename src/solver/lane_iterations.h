@@ -1,0 +1,50 @@
+// Plain energy iterations at up to four trial energies at once, in the lanes of vector registers.
+//
+// A plain iteration is one whose pass from the top starts at the top of the grid and whose pass
+// from the bottom starts at index 1 (no third turning point), and whose pass from the top meets a
+// maximum. Each lane performs, operation for operation, what the scalar iteration does: the same
+// formulas in the same order, no fused multiply-add, so that the outcome of every lane is bit for
+// bit the scalar one. The vector width is chosen when the program starts: four lanes in one AVX2
+// register where the processor has it, two SSE2 registers of two otherwise.
+//
+// Arrays are interleaved by lane: slot 4·i + l holds grid point i of lane l.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "pec/radial_grid.h"
+#include "solver/iteration_cache.h"
+#include "solver/numerov_sweeps.h"
+
+namespace velk {
+
+inline constexpr int kLanes = 4;
+
+// The fixed inputs of a batch: the curve, the grid, the Numerov factor and the start values of
+// the pass from the bottom.
+struct LaneBatchInputs {
+  const double* V = nullptr;  // 1-based, N points
+  int N = 0;
+  double h = 0.0;
+  double mu = 0.0;
+  double bottom_start_first = 0.0, bottom_start_second = 0.0;
+};
+
+class LaneIterations {
+ public:
+  LaneIterations();
+
+  // Iterations at E[0 .. n-1] (n <= kLanes). outcome[l] is filled and missed[l] is false for a lane
+  // whose pass from the top met a maximum; missed[l] is true otherwise (its outcome depends on the
+  // joint remembered from before and is left to the scalar solver).
+  void run(const LaneBatchInputs& in, std::span<const double> E,
+           std::span<IterationOutcome> outcome, std::span<bool> missed);
+
+ private:
+  std::vector<double> T4_, Y4_;
+  std::vector<numerov::Rescale> logs_;  // kLanes logs of RadialGrid::kSlots entries
+};
+
+}  // namespace velk
