@@ -66,7 +66,12 @@ bool both_passes(Batch& b) {
   double* Y = b.Y4;
   const Lanes E = load(b.E);
   const double c = b.c;
-  for (int i = 1; i <= N; ++i) store(T + 4 * i, c * (splat(V[i]) - E) / 12);
+  // The coefficients are formed as the pass from the top goes, where they cost little beside the
+  // division its chain waits on; those below where it ends, after it.
+  const auto form = [&](int i) { store(T + 4 * i, c * (splat(V[i]) - E) / 12); };
+  form(N);
+  form(N - 1);
+  int formed_from = N - 1;
 
   // The pass from the top, down to each lane's first maximum.
   Mask active = {0, 0, 0, 0};
@@ -79,16 +84,23 @@ bool both_passes(Batch& b) {
   Lanes y1 = splat(1e-66);
   store(Y + 4 * N, y2);
   store(Y + 4 * (N - 1), y1);
+  // The largest magnitude written since each lane's last rescale, as the scalar pass keeps it.
+  Lanes largest = splat(1e-66);
   for (int i = N - 2; i >= 1; --i) {
+    form(i);
+    formed_from = i;
     Lanes y = ((10 * load(T + 4 * (i + 1)) + 2) * y1 - (1 - load(T + 4 * (i + 2))) * y2) /
               (1 - load(T + 4 * i));
     store(Y + 4 * i, y);
+    const Lanes magnitude = y < 0 ? -y : y;
+    largest = largest < magnitude ? magnitude : largest;
     const Mask over = (y * y > kOverflow) & active;
     if (any(over)) {
       for (int l = 0; l < kLanes; ++l) {
         if (!over[l]) continue;
         const double by = y[l];
-        b.logs[l * RadialGrid::kSlots + b.rescales[l]++] = {i, by};
+        b.logs[l * RadialGrid::kSlots + b.rescales[l]++] = {i, by, largest[l]};
+        largest[l] = 0.0;
         y1[l] = y1[l] / by;
         y2[l] = y2[l] / by;
         y[l] = y[l] / by;
@@ -108,6 +120,7 @@ bool both_passes(Batch& b) {
     y1 = y;
   }
   if (any(active)) return false;
+  for (int i = 1; i < formed_from; ++i) form(i);
 
   // The pass from the bottom, counting nodes up to each lane's joint.
   Lanes joint;
@@ -149,25 +162,26 @@ bool both_passes(Batch& b) {
   return true;
 }
 
-// The norm sums of all lanes up to index `last`; beyond it every lane's values are 0, which leave
-// a sum as it is.
+// The norm sums of all lanes up to index `last`. Beyond live_at[l] the values of lane l count as
+// 0 (they are, once settled; the settling left them as they were), which leave a sum as it is.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 __attribute__((target_clones("avx2", "default")))
 #endif
-void norm_sums(const double* Y, int last, const double* joint_at, const double* bottom_at,
-               const double* top_at, double* S_at) {
+void norm_sums(const double* Y, int last, const double* live_at, const double* joint_at,
+               const double* bottom_at, const double* top_at, double* S_at) {
+  const Lanes live = load(live_at);
   const Lanes joint = load(joint_at);
   const Lanes bottom_by = load(bottom_at);
   const Lanes top_by = load(top_at);
   Lanes S = splat(0.0);
   for (int i = 1; i <= last; ++i) {
     const Lanes by = splat(static_cast<double>(i)) <= joint ? bottom_by : top_by;
-    const Lanes y = load(Y + 4 * i) / by;
+    const Lanes at = splat(static_cast<double>(i));
+    const Lanes y = at <= live ? load(Y + 4 * i) / by : splat(0.0);
     S += y * y;
   }
   store(S_at, S);
 }
-
 
 }  // namespace
 
@@ -194,19 +208,21 @@ void LaneIterations::run(const LaneBatchInputs& in, std::span<const double> E,
 
   const int N = in.N;
   int last = 0;
-  double joint[kLanes], bottom_by[kLanes], top_by[kLanes], S[kLanes];
+  double live[kLanes], joint[kLanes], bottom_by[kLanes], top_by[kLanes], S[kLanes];
   for (int l = 0; l < kLanes; ++l) {
     const int k = l < n ? l : 0;
     joint[l] = b.joint[k];
     bottom_by[l] = b.bottom_joint_value[k];
     top_by[l] = b.joint_value[k];
+    live[l] = 0;
     if (l >= n) continue;
     const int settled =
         resolve_rescales<kLanes>(b.Y4 + l, b.joint[l] + 1, N, b.logs + l * RadialGrid::kSlots,
-                                 b.rescales[l], negligible_values(b.joint_value[l], in.h));
-    last = std::max({last, settled, b.joint[l]});
+                                 b.rescales[l], negligible_values(b.joint_value[l], in.h), false);
+    live[l] = std::max(settled, b.joint[l]);
+    last = std::max(last, std::max(settled, b.joint[l]));
   }
-  norm_sums(b.Y4, last, joint, bottom_by, top_by, S);
+  norm_sums(b.Y4, last, live, joint, bottom_by, top_by, S);
 
   for (int l = 0; l < n; ++l) {
     const int k = std::min(std::max(b.joint[l], 2), N - 1);

@@ -237,15 +237,16 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
   const int count = request.J.last >= request.J.first
                         ? static_cast<int>(int64_t{request.J.last} - request.J.first + 1)
                         : 0;
-  const int threads = options_.threads;
+  const int threads = options_.in_turn_only ? 1 : options_.threads;
   run_in_order<Attempt>(
       count, threads, 4 * threads,
       [&](int k, int worker) {
+        if (options_.in_turn_only) return Attempt{};
         return attempt_J(in, request.J.first + k, *workers_[static_cast<std::size_t>(worker)]);
       },
       [&](int k, Attempt& attempt) {
         const int64_t J = request.J.first + k;
-        if (!attempt.usable) {
+        if (options_.in_turn_only || !attempt.usable) {
           levels_of_J(in, J, run, out);
           return;
         }

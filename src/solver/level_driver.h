@@ -56,6 +56,9 @@ struct DriverOptions {
   // Threads that compute the levels of successive J ahead while the calling thread writes them in
   // order; 1 computes everything on the calling thread. The output is the same for every count.
   int threads = 1;
+  // Every J computed in turn by the run's solver, without attempts apart, vector lanes or threads:
+  // the reference that the faster ways must equal byte for byte.
+  bool in_turn_only = false;
 };
 
 // Work done by the solvers since the driver was made: for timing the solver per grid point.

@@ -37,6 +37,9 @@ inline void divide(double* Y, int from, int to, double by) {
 struct Rescale {
   int at = 0;
   double by = 1.0;
+  // The largest magnitude among the values written since the rescale before (the value that
+  // called for this one included): the values that owe this rescale and none earlier.
+  double largest = 0.0;
 };
 
 // Where the pass from the top ended.
@@ -65,13 +68,16 @@ inline InwardPass inward_to_maximum(double* T, const double* V, double c, double
   T[top - 1] = c * (V[top - 1] - E) / 12;
   double y2 = Y[top];
   double y1 = Y[top - 1];
+  double largest = std::max(std::fabs(y2), std::fabs(y1));
   int rescales = 0;
   for (int i = top - 2; i >= 1; --i) {
     T[i] = c * (V[i] - E) / 12;
     double y = ((10 * T[i + 1] + 2) * y1 - (1 - T[i + 2]) * y2) / (1 - T[i]);
     Y[i] = y;
+    largest = std::max(largest, std::fabs(y));
     if (y * y > kOverflow) {
-      log[rescales++] = {i, y};
+      log[rescales++] = {i, y, largest};
+      largest = 0.0;
       y1 = y1 / y;
       y2 = y2 / y;
       y = y / y;
@@ -130,37 +136,56 @@ inline NegligibleValues negligible_values(double joint_value, double h) {
 
 // Settles the rescales owed by Y(from .. top), the values of the pass from the top: each value is
 // divided, in the order the rescales happened, by every divisor recorded at or below its index, as
-// if every rescale had divided all of Y(i .. top) at once; a value is set to 0 when `negligible`
-// proves it too small to matter after those divisions. Dividing a value that has reached 0 leaves
-// it 0, so its remaining divisions are skipped. Y(j) is Y[j·Stride] (Stride > 1: one lane of
-// interleaved solutions). Returns the highest index whose value is not 0, or from - 1.
+// if every rescale had divided all of Y(i .. top) at once. Values that `negligible` proves too
+// small to matter after those divisions are set to 0 without them: a whole run of values that owe
+// the same rescales at once when its largest is, otherwise one by one. Dividing a value that has
+// reached 0 leaves it 0, so its remaining divisions are skipped.
+//
+// Y(j) is Y[j·Stride] (Stride > 1: one lane of interleaved solutions). Returns an index above
+// which every value is 0. Without `fill_tail` the runs of negligible values above that index are
+// left as they are, for a caller that reads no further.
 template <int Stride = 1>
 inline int resolve_rescales(double* Y, int from, int top, const Rescale* log, int count,
-                            const NegligibleValues& negligible) {
-  int last_nonzero = from - 1;
-  // Rescales happened at falling indices: those owed by Y(j) are the last ones of the log, from
-  // `owed` on. Walking j upward, more and more become owed.
-  int owed = count;
+                            const NegligibleValues& negligible, bool fill_tail = true) {
+  if (count == 0) return top;
+  const auto at = [&](int j) -> double& { return Y[static_cast<std::ptrdiff_t>(j) * Stride]; };
+  // Rescale g is owed by the indices log[g].at .. (the index of rescale g-1) - 1, together with
+  // every later one; those below the last rescale owe none.
+  const auto upper = [&](int g) { return g == 0 ? top : std::min(top, log[g - 1].at - 1); };
+  const auto run_negligible = [&](int g, int owed_exponents) {
+    return negligible.apply &&
+           binary_exponent(log[g].largest) + 1 - owed_exponents <= negligible.exponent_limit;
+  };
+  int live = std::min(top, log[count - 1].at - 1);
   int owed_exponents = 0;
-  for (int j = from; j <= top; ++j) {
-    while (owed > 0 && log[owed - 1].at <= j) {
-      --owed;
-      owed_exponents += binary_exponent(log[owed].by);
+  for (int g = count - 1; g >= 0; --g) {
+    owed_exponents += binary_exponent(log[g].by);
+    const int low = std::max(log[g].at, from);
+    if (low <= upper(g) && !run_negligible(g, owed_exponents)) live = upper(g);
+  }
+  owed_exponents = 0;
+  for (int g = count - 1; g >= 0; --g) {
+    owed_exponents += binary_exponent(log[g].by);
+    const int low = std::max(log[g].at, from);
+    const int high = upper(g);
+    if (low > high) continue;
+    if (low > live && !fill_tail) break;
+    if (run_negligible(g, owed_exponents)) {
+      for (int j = low; j <= high; ++j) at(j) = 0.0;
+      continue;
     }
-    double& value = Y[static_cast<std::ptrdiff_t>(j) * Stride];
-    double y = value;
-    if (owed < count) {
+    for (int j = low; j <= high; ++j) {
+      double y = at(j);
       if (negligible.apply &&
           binary_exponent(y) + 1 - owed_exponents <= negligible.exponent_limit) {
         y = 0.0;
       } else {
-        for (int k = owed; k < count && y != 0.0; ++k) y /= log[k].by;
+        for (int k = g; k < count && y != 0.0; ++k) y /= log[k].by;
       }
-      value = y;
+      at(j) = y;
     }
-    if (y != 0.0) last_nonzero = j;
   }
-  return last_nonzero;
+  return std::max(live, from - 1);
 }
 
 // Numerov recurrence toward lower index for i = from down to 1, continuing from Y(from+1),
