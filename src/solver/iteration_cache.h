@@ -31,6 +31,14 @@ class IterationCache {
     }
   }
 
+  // Takes every entry of `other` (a cache of the same curve).
+  void merge(const IterationCache& other) {
+    for (const Slot& slot : other.slots_) {
+      if (slot.generation == other.generation_)
+        insert(std::bit_cast<double>(slot.key), slot.outcome);
+    }
+  }
+
   const IterationOutcome* find(double E) const {
     const uint64_t key = std::bit_cast<uint64_t>(E);
     for (std::size_t i = home(key), probes = 0; probes < kProbes; i = (i + 1) & kMask, ++probes) {

@@ -1,10 +1,12 @@
 #include "solver/level_driver.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <optional>
 #include <sstream>
+#include <thread>
 #include <utility>
 
 #include "io/console.h"
@@ -238,11 +240,14 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
                         ? static_cast<int>(int64_t{request.J.last} - request.J.first + 1)
                         : 0;
   const int threads = options_.in_turn_only ? 1 : options_.threads;
+  // A single J (a transition run asks for one J at a time) has its levels shared out instead.
+  const int helpers = count == 1 ? threads - 1 : 0;
   run_in_order<Attempt>(
-      count, threads, 4 * threads,
+      count, helpers > 0 ? 1 : threads, 4 * threads,
       [&](int k, int worker) {
         if (options_.in_turn_only) return Attempt{};
-        return attempt_J(in, request.J.first + k, *workers_[static_cast<std::size_t>(worker)]);
+        return attempt_J(in, request.J.first + k, *workers_[static_cast<std::size_t>(worker)],
+                         helpers);
       },
       [&](int k, Attempt& attempt) {
         const int64_t J = request.J.first + k;
@@ -277,12 +282,12 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
   sink.end();
 }
 
-LevelDriver::Attempt LevelDriver::attempt_J(const RequestInputs& in, int64_t J,
-                                            Worker& worker) const {
+LevelDriver::Attempt LevelDriver::attempt_J(const RequestInputs& in, int64_t J, Worker& worker,
+                                            int helpers) const {
   Attempt attempt;
   worker.statistics = SolveStatistics{};
-  Workspace ws{worker.solver, worker.Ueff,   worker.cache,    worker.statistics,
-               true,          &worker.lanes, &worker.requests};
+  Workspace ws{worker.solver, worker.Ueff,   worker.cache,     worker.statistics,
+               true,          &worker.lanes, &worker.requests, helpers};
   try {
     OutputRecording recording;
     RecordedOutput out(recording, attempt);
@@ -358,12 +363,42 @@ SolveRequest LevelDriver::first_solve(const LevelRequest& request, const Window&
 void LevelDriver::prefetch_levels(const RequestInputs& in, const Window& window,
                                   Workspace& ws) const {
   const LevelRequest& request = in.request;
-  ws.requests->clear();
-  for (int64_t v = request.v.first; v <= request.v.last; ++v) {
-    ws.requests->push_back(first_solve(request, window, in.toadd, static_cast<int32_t>(v)));
+  // Level v goes to part (v - first) mod parts, so that each part holds deep and high levels.
+  const int parts = 1 + ws.helpers;
+  const auto share = [&](std::vector<SolveRequest>& requests, int part) {
+    requests.clear();
+    for (int64_t v = request.v.first + part; v <= request.v.last; v += parts) {
+      requests.push_back(first_solve(request, window, in.toadd, static_cast<int32_t>(v)));
+    }
+  };
+  std::atomic<bool> failed = false;
+  {
+    std::vector<std::jthread> threads;
+    for (int part = 1; part < parts; ++part) {
+      Worker& helper = *workers_[static_cast<std::size_t>(part)];
+      share(helper.requests, part);
+      threads.emplace_back([&, &helper = helper] {
+        try {
+          // What a helper would print belongs to an attempt that is abandoned anyway.
+          OutputRecording discarded;
+          helper.cache.clear();
+          if (!helper.solver.prefetch(ws.Ueff, request.grid, in.mu, helper.requests, helper.cache,
+                                      helper.lanes)) {
+            failed = true;
+          }
+        } catch (...) {
+          failed = true;
+        }
+      });
+    }
+    share(*ws.requests, 0);
+    if (!ws.solver.prefetch(ws.Ueff, request.grid, in.mu, *ws.requests, ws.cache, *ws.lanes)) {
+      failed = true;
+    }
   }
-  if (!ws.solver.prefetch(ws.Ueff, request.grid, in.mu, *ws.requests, ws.cache, *ws.lanes)) {
-    throw AttemptDependsOnOrder();
+  if (failed) throw AttemptDependsOnOrder();
+  for (int part = 1; part < parts; ++part) {
+    ws.cache.merge(workers_[static_cast<std::size_t>(part)]->cache);
   }
 }
 

@@ -102,6 +102,9 @@ class LevelDriver {
     bool attempt = false;
     LaneIterations* lanes = nullptr;
     std::vector<SolveRequest>* requests = nullptr;
+    // Workers 1 .. helpers share the following of the searches on threads of their own, for a
+    // request of a single J, whose levels would otherwise leave them idle.
+    int helpers = 0;
   };
   struct Worker;
   struct RequestInputs;
@@ -113,7 +116,7 @@ class LevelDriver {
   // The levels of one J: the J line, the effective potential, then each level with its console
   // lines and warnings, handed to `out` in loop order.
   void levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws, LevelOutput& out) const;
-  Attempt attempt_J(const RequestInputs& in, int64_t J, Worker& worker) const;
+  Attempt attempt_J(const RequestInputs& in, int64_t J, Worker& worker, int helpers) const;
 
   // The first solve of level v: the window [Umin + toadd + 1e-6, Umax - 1e-6], entered at its
   // middle.

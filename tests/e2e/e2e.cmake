@@ -9,6 +9,19 @@ foreach(expected_dir ${velk_e2e_cases})
            COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_case.sh $<TARGET_FILE:velk> ${case_dir})
 endforeach()
 
+# The same files and console lines on one thread and on three as on the default count (one per
+# core): the complete runs, stops and rigth errors included.
+file(GLOB velk_e2e_complete_runs LIST_DIRECTORIES true ${CMAKE_CURRENT_LIST_DIR}/*/expected)
+foreach(expected_dir ${velk_e2e_complete_runs})
+  get_filename_component(case_dir ${expected_dir} DIRECTORY)
+  get_filename_component(case_name ${case_dir} NAME)
+  foreach(threads 1 3)
+    add_test(NAME e2e/threads${threads}/${case_name}
+             COMMAND ${CMAKE_CURRENT_LIST_DIR}/run_case.sh $<TARGET_FILE:velk> ${case_dir}
+                     --threads ${threads})
+  endforeach()
+endforeach()
+
 # python3 (standard library only) runs the checkers below; without it they would silently vanish.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 

@@ -4,14 +4,16 @@
 # A file the run writes that is neither an input nor expected is a failure too. Standard error is
 # kept as stderr.txt: compared like the rest when expected/stderr.txt exists, ignored otherwise.
 # Standard output must end with a line end, whatever the run printed last.
-# usage: run_case.sh PATH/TO/velk CASE_DIR
+# Further arguments go to velk (a thread count, say), whose files must not depend on them.
+# usage: run_case.sh PATH/TO/velk CASE_DIR [VELK_ARGUMENT...]
 set -u
 bin=$(readlink -f "$1")
 dir=$(readlink -f "$2")
+shift 2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 find "$dir" -maxdepth 1 -type f ! -name README.md -exec cp {} "$work/" \;
-(cd "$work" && timeout 600 "$bin" </dev/null >stdout.txt 2>stderr.txt; echo $? >status.txt)
+(cd "$work" && timeout 600 "$bin" "$@" </dev/null >stdout.txt 2>stderr.txt; echo $? >status.txt)
 status=0
 for exp in "$dir"/expected/*; do
   name=$(basename "$exp")

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "io/errors.h"
@@ -407,6 +410,100 @@ TEST_F(LevelDriverTest, LevelFileHasItsHeaderAndBothLayouts) {
       "    2   3  12   1234.56789 1    98.7654 20   1200.50000 -0.25E-04   12   res.  7   3  "
       "0.33E-03   4752.12235   3000.00000"};
   EXPECT_EQ(lines, expected);
+}
+
+// --- the faster ways against the reference
+// ---------------------------------------------------------
+
+// Everything a run of the driver hands on: the records, the console text and the warnings.
+struct Handed {
+  std::vector<LevelRecord> levels;
+  std::string console;
+  std::vector<std::string> warnings;
+  std::string stop;
+};
+
+Handed hand_on(const LevelRequest& r, DriverOptions options) {
+  Handed out;
+  WarningCapture warnings;
+  test::ConsoleCapture capture;
+  Recorder recorder;
+  LevelDriver driver(std::move(options));
+  try {
+    driver.compute_levels(r, recorder);
+  } catch (const StopRun& stop) {
+    out.stop = stop.what();
+  }
+  out.levels = recorder.levels;
+  out.console = capture.text();
+  out.warnings = warnings.lines();
+  return out;
+}
+
+void expect_same(const Handed& got, const Handed& reference, const std::string& what) {
+  EXPECT_EQ(got.console, reference.console) << what;
+  EXPECT_EQ(got.warnings, reference.warnings) << what;
+  EXPECT_EQ(got.stop, reference.stop) << what;
+  ASSERT_EQ(got.levels.size(), reference.levels.size()) << what;
+  for (std::size_t i = 0; i < got.levels.size(); ++i) {
+    const LevelRecord& a = got.levels[i];
+    const LevelRecord& b = reference.levels[i];
+    const auto bits = [](double x) { return std::bit_cast<uint64_t>(x); };
+    EXPECT_TRUE(a.iline == b.iline && a.v == b.v && a.J == b.J && a.Par == b.Par &&
+                bits(a.E) == bits(b.E) && bits(a.delE) == bits(b.delE) &&
+                bits(a.Ein) == bits(b.Ein) && bits(a.results.Dcor) == bits(b.results.Dcor) &&
+                a.results.kturn == b.results.kturn && a.results.node == b.results.node &&
+                a.results.kleft == b.results.kleft && a.results.krigth == b.results.krigth &&
+                a.quasi_bound == b.quasi_bound && bits(a.tunnel) == bits(b.tunnel) &&
+                bits(a.Umax) == bits(b.Umax) && bits(a.Ulim) == bits(b.Ulim))
+        << what << ": level " << i;
+  }
+}
+
+// Vector lanes, searches followed together, iterations taken from the cache and J computed ahead
+// on 1, 2 and 3 threads (a single J shared out among them) hand on bit for bit what computing every
+// J in turn hands on: on both grids, with levels beyond the last (warned about), quasi-bound
+// levels, Lambda doubling, a run that stops at a J without well, and a well so shallow that passes
+// from the top miss their joint ("rigth error", which depends on the joint of the solve before).
+TEST_F(LevelDriverTest, FasterWaysHandOnWhatComputingInTurnHandsOn) {
+  struct Job {
+    std::string name;
+    std::string file;
+    LevelRequest request;
+  };
+  std::vector<Job> jobs{
+      {"bound and beyond", mlj_file(0, 0.0, 0.0), request({0, 8}, {0, 4}, {1, 1})},
+      {"quasi-bound", mlj_file(0, 0.0, 0.0), request({0, 2}, {17, 20}, {1, 1})},
+      {"Lambda doubled", mlj_file(1, 0.5, 0.25), request({0, 3}, {0, 3}, {0, 2})},
+      {"one J", mlj_file(0, 0.0, 0.0), request({0, 6}, {2, 2}, {1, 1})},
+      {"stop", mlj_file(0, 0.0, 0.0), request({0, 0}, {55, 60}, {1, 1})},
+      {"shallow",
+       "1\n1.0 2.0 1.0 1.0 1.0\n0\n0\n0\ncomment\ncomment\nML\n1.5\n0 2.0\n0.03\n6 3.0\n1.0\n4.0\n",
+       request({0, 2}, {0, 2}, {1, 1})},
+  };
+  for (Job& job : jobs) {
+    write("mlj.pot", job.file);
+    job.request.state = "A";
+    for (const GridOrientation o : {GridOrientation::forward, GridOrientation::reversed}) {
+      DriverOptions in_turn{o, throw_on_numerical_failure};
+      in_turn.in_turn_only = true;
+      const Handed reference = hand_on(job.request, in_turn);
+      if (job.name == "shallow" && o == GridOrientation::forward) {
+        ASSERT_NE(reference.console.find(" rigth error"), std::string::npos)
+            << "the shallow well must miss a joint to test that path";
+      }
+      if (job.name == "stop") {
+        ASSERT_EQ(reference.stop, "Umin >  Umax");
+      }
+      for (const int threads : {1, 2, 3}) {
+        DriverOptions faster{o, throw_on_numerical_failure};
+        faster.threads = threads;
+        expect_same(hand_on(job.request, faster), reference,
+                    job.name + (o == GridOrientation::forward ? ", forward" : ", reversed") +
+                        ", threads " + std::to_string(threads));
+      }
+    }
+  }
 }
 
 }  // namespace
