@@ -6,6 +6,16 @@
 #include "numlib/constants.h"
 #include "solver/energy_search.h"
 
+// The kernels are compiled for AVX2 and for the baseline, and the loader picks one when the
+// program starts. Sanitizer builds take the baseline only: their runtimes are not yet set up when
+// the loader runs the choice.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#define VELK_WIDEST_VECTORS __attribute__((target_clones("avx2", "default")))
+#else
+#define VELK_WIDEST_VECTORS
+#endif
+
 namespace velk {
 
 using namespace numerov;
@@ -55,10 +65,7 @@ struct Batch {
 };
 
 // Both passes of all lanes. Returns false when some lane's pass from the top met no maximum.
-// Compiled for AVX2 and for the baseline; the loader picks one when the program starts.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+VELK_WIDEST_VECTORS
 bool both_passes(Batch& b) {
   const int N = b.in->N;
   const double* V = b.in->V;
@@ -164,9 +171,7 @@ bool both_passes(Batch& b) {
 
 // The norm sums of all lanes up to index `last`. Beyond live_at[l] the values of lane l count as
 // 0 (they are, once settled; the settling left them as they were), which leave a sum as it is.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+VELK_WIDEST_VECTORS
 void norm_sums(const double* Y, int last, const double* live_at, const double* joint_at,
                const double* bottom_at, const double* top_at, double* S_at) {
   const Lanes live = load(live_at);
