@@ -1,15 +1,16 @@
 #include "props/csv_table.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace velk::props {
 
 std::string csv_number(double value) {
   if (!std::isfinite(value)) return {};
+  // The shortest text that reads back as the same double.
   char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.17g", value);
-  return buffer;
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
 }
 
 void CsvRow::separate() {

@@ -1,8 +1,8 @@
 // Comma-separated tables that pandas, numpy and spreadsheet programs read without options.
 //
-// A header row, then one row per record. Numbers are printed with 17 significant digits (%.17g),
-// which gives every double back exactly; a missing value is an empty cell; a cell holding a comma
-// or a double quote is quoted, its quotes doubled. Lines end in "\n".
+// A header row, then one row per record. Numbers are printed as the shortest text that reads back
+// as the same double (14657.42293, 0.15426520584617415, 5.869603e-07); a missing value is an empty
+// cell; a cell holding a comma or a double quote is quoted, its quotes doubled. Lines end in "\n".
 #pragma once
 
 #include <cstdint>
@@ -27,7 +27,7 @@ class CsvRow {
   bool first_ = true;
 };
 
-// The cell text of a number: %.17g, or empty when it is not finite.
+// The cell text of a number: its shortest round-trip text, or empty when it is not finite.
 std::string csv_number(double value);
 
 }  // namespace velk::props

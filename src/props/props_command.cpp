@@ -241,7 +241,8 @@ void state_props(char letter, const PropsRequest& request) {
     }
   }
   out.close();
-  std::string summary = std::to_string(listing.levels.size()) + " levels";
+  const std::size_t count = listing.levels.size();
+  std::string summary = std::to_string(count) + (count == 1 ? " level" : " levels");
   if (not_found > 0) summary += ", " + std::to_string(not_found) + " not found";
   say(std::string(kPrefix) + "wrote " + name + " (" + summary + ")");
   if (request.wavefunctions) {
@@ -420,7 +421,7 @@ void transition_props(const PropsRequest& request) {
     ++written;
   }
   out.close();
-  std::string summary = std::to_string(written) + " lines";
+  std::string summary = std::to_string(written) + (written == 1 ? " line" : " lines");
   if (!curves) {
     summary += "; state " + std::string(1, upper_state.kind == 'd' ? upper_letter : lower_letter) +
                " is a Dunham state, so the lines carry no overlaps";
