@@ -205,8 +205,18 @@ void draw_wavefunction(SvgWriter& svg, const WaveFunctionTable& table,
   }
   if (!(largest > 0.0)) return;
   const double scale = height / largest;
+  // Only where the function is seen: from its first to its last value above a thousandth of
+  // its largest, so that the flat tails do not draw lines across the whole picture.
+  const std::size_t n = std::min(table.R.size(), column.psi.size());
+  std::size_t first = n, last = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (std::isfinite(column.psi[i]) && std::fabs(column.psi[i]) > 1e-3 * largest) {
+      first = std::min(first, i);
+      last = i;
+    }
+  }
   std::vector<Point> points;
-  for (std::size_t i = 0; i < table.R.size() && i < column.psi.size(); ++i) {
+  for (std::size_t i = first; i <= last && i < n; ++i) {
     const double R = table.R[i];
     if (R < radius.lo || R > radius.hi || !std::isfinite(column.psi[i])) continue;
     const Point point{x(R), y(level.E + scale * column.psi[i])};
