@@ -60,9 +60,37 @@ expect "$kr" 0 "velk-props: wrote Bstate_wf.csv" "$props" B --wavefunctions
 expect "$kr" 0 "velk-plot: wrote plot_B.svg" "$plot" B --wavefunctions
 expect "$kr" 0 "velk-props: wrote vel_tran.csv (6 lines)" "$props" transitions
 
-python3 - "$ex" "$mo" "$kr" << 'PYEOF' || status=1
+# 4. The same curve in an energy-window run whose lower levels come in both parities, and in a
+#    known-level run: the parities and the sides the lines take their levels from.
+win=$work/window
+mkdir "$win" && cp "$kr"/kratzer.pot "$win"/ &&
+  python3 - "$kr/velk.inf" "$win/velk.inf" << 'PYEOF'
+import sys
+lines = open(sys.argv[1]).read().split('\n')
+lines[14] = 'n'                                      # no level table
+lines[18] = 'n'                                      # no one-level run
+lines[27:31] = ['y', '0.0 1000.0', '0 1 1 1 0 1', '0 3 3']  # v''=0..1, J''=1, p''=0..1
+open(sys.argv[2], 'w').write('\n'.join(lines))
+PYEOF
+run_velk "$win"
+expect "$win" 0 "velk-props: wrote vel_tran.csv" "$props" transitions
+known=$work/known
+mkdir "$known" && cp "$kr"/kratzer.pot "$known"/ &&
+  python3 - "$kr/velk.inf" "$known/velk.inf" << 'PYEOF'
+import sys
+lines = open(sys.argv[1]).read().split('\n')
+lines[14] = 'n'
+lines[18] = 'n'
+# The known level v=1, J=2, p=1 of state B; the levels v=0..3 of state A, P and R lines.
+lines[22:26] = ['y', '1', '1 2 1 365.7', '0 3 2 1']
+open(sys.argv[2], 'w').write('\n'.join(lines))
+PYEOF
+run_velk "$known"
+expect "$known" 0 "velk-props: wrote vel_tran.csv (8 lines)" "$props" transitions
+
+python3 - "$ex" "$mo" "$kr" "$win" "$known" << 'PYEOF' || status=1
 import csv, math, sys, xml.dom.minidom
-ex, mo, kr = sys.argv[1:4]
+ex, mo, kr, win, known = sys.argv[1:6]
 bad = []
 def check(ok, what):
     if not ok:
@@ -169,6 +197,34 @@ for r in lines:
     check(abs(float(r['FCF']) - (1.0 if same else 0.0)) < 1e-10, 'kratzer FCF ' + r['line'])
     if same:
         check(r['upper_E'] == r['lower_E'], 'one level on the joined grid')
+
+# 4. Window run: each lower level (v'', J''=1) stands twice in Astate.dat, p'' = 0 then 1, and
+#    its lines follow in that order, the same set for both parities (Λ = 0).
+lines = rows(win + '/vel_tran.csv')
+check(len(lines) > 0, 'window: lines written')
+for v in (0, 1):
+    group = [r for r in lines if r['lower_v'] == str(v)]
+    half = len(group) // 2
+    check(len(group) == 2 * half and half > 0, "window: v''=%d lines in pairs" % v)
+    check([r['lower_p'] for r in group] == ['0'] * half + ['1'] * half,
+          "window: parities of v''=%d: %s" % (v, [r['lower_p'] for r in group]))
+    for r in group:
+        want = str(1 - int(r['lower_p'])) if r['branch'] == 'Q' else r['lower_p']
+        check(r['upper_p'] == want, 'window: upper parity of line ' + r['line'])
+        # One curve, lower and upper of the same v, J differing by at most 1: nearly one.
+        if r['upper_v'] == r['lower_v']:
+            check(float(r['FCF']) > 0.99, 'window: FCF of line ' + r['line'])
+        else:
+            check(float(r['FCF']) < 0.01, 'window: FCF of line ' + r['line'])
+# Known level B(v=1, J=2, p=1) in the lower columns, the computed A levels in the upper ones.
+lines = rows(known + '/vel_tran.csv')
+check([r['branch'] for r in lines] == ['P', 'R'] * 4, 'known: P and R lines')
+for r in lines:
+    check((r['lower_v'], r['lower_J'], r['lower_p']) == ('1', '2', '1'), 'known: lower level')
+    check(r['upper_p'] == '1' and r['upper_J'] in ('1', '3'), 'known: upper level')
+    same = r['upper_v'] == '1'
+    check((float(r['FCF']) > 0.99) if same else (float(r['FCF']) < 0.01),
+          'known: FCF of line ' + r['line'])
 for what in bad:
     print('FAIL:', what)
 sys.exit(1 if bad else 0)
