@@ -18,6 +18,7 @@
 #include "io/free_format_reader.h"
 #include "io/level_file.h"
 #include "io/output_file.h"
+#include "numlib/failure_policy.h"
 #include "plot/spectrum_plot.h"
 #include "props/csv_table.h"
 #include "props/level_properties.h"
@@ -64,9 +65,10 @@ void print_help() {
   say("Astate_props.csv: v,J,p,E,found,R_in,R_out,R_mean,R2_mean,Rinv2_mean,Bv,Dv,Hv,tunnel,");
   say("  E_listed (cm-1, Å). vel_tran.csv: line,branch,upper_v,upper_J,upper_p,lower_v,lower_J,");
   say("  lower_p,wavenumber,FCF,r_centroid,moment,overlap,upper_E,lower_E.");
-  say("exit status: 0 written, 1 a builder stopped on the potential file, 2 a missing or");
-  say("  malformed file, a run not made or not matching velk.inf, or bad arguments, 3 internal");
-  say("  error. The guide is docs/props.md in the sources, installed as share/doc/velk/props.md.");
+  say("exit status: 0 written, 1 a builder stopped on the potential file (or its fit failed),");
+  say("  2 a missing or malformed file, a run not made or not matching velk.inf, or bad");
+  say("  arguments, 3 internal error.");
+  say("The guide is docs/props.md in the sources, installed as share/doc/velk/props.md.");
 }
 
 std::string refusal(std::string_view what) {
@@ -524,6 +526,10 @@ int run_velk_props(std::span<const std::string> arguments) {
     }
   } catch (const StopRun& stop) {
     say(own_message(stop.what()));
+    status = 1;
+  } catch (const NumericalFailure& failure) {
+    // Where velk pauses and asks whether to go on, velk-props has no one to ask.
+    say(own_message(failure.what()) + " (velk pauses and asks here; velk-props stops)");
     status = 1;
   } catch (const InputError& error) {
     say(own_message(error.what()));

@@ -64,19 +64,6 @@ TEST(LevelProperties, HarmonicOscillatorExpectationsMatchTheMomentSeries) {
   }
 }
 
-TEST(LevelProperties, NormaliseGivesUnitNormAndAPositiveInnerLobe) {
-  const RadialGrid grid(1.0, 2.0, 11);
-  std::vector<double> psi(12, 0.0);
-  for (int i = 1; i <= 11; ++i) psi[i] = -std::sin(3.14159 * (i - 1) / 10.0);  // inner lobe < 0
-  ASSERT_TRUE(normalise(grid, psi));
-  double sum = 0.0;
-  for (int i = 1; i <= 11; ++i) sum += psi[i] * psi[i];
-  EXPECT_NEAR(sum * grid.h, 1.0, 1e-14);
-  EXPECT_GT(psi[2], 0.0);
-  std::vector<double> zero(12, 0.0);
-  EXPECT_FALSE(normalise(grid, zero));
-}
-
 TEST(LevelProperties, TurningPointsOfALevelBehindABarrierStopAtTheBarrier) {
   // U rises from a well to a barrier of 10 at R = 3 and falls to 0 beyond: a level at 5 has its
   // outer point on the inner side of the barrier, where 10·(1 − (R−3)²) = 5, R = 3 − sqrt(0.5).

@@ -13,20 +13,11 @@ PropsRequest parse(std::vector<std::string> arguments) {
   return parse_props_arguments(arguments);
 }
 
-TEST(PropsCommand, ParsesTargetsAndOptionsInAnyOrder) {
+TEST(PropsCommand, ParsesOptionsInAnyOrderAndRefusesWhatDoesNotFit) {
   const PropsRequest a = parse({"--wavefunctions", "B", "--file", "BstateQ.dat"});
-  EXPECT_EQ(a.target, "B");
-  EXPECT_TRUE(a.wavefunctions);
-  EXPECT_EQ(a.level_file, "BstateQ.dat");
-  EXPECT_TRUE(a.refusal.empty());
-  EXPECT_FALSE(a.usage_error);
-  const PropsRequest t = parse({"transitions", "--moment=tdm.txt"});
-  EXPECT_EQ(t.moment_file, "tdm.txt");
-  EXPECT_TRUE(t.refusal.empty());
-}
-
-TEST(PropsCommand, RefusesWhatDoesNotFit) {
-  EXPECT_TRUE(parse({}).usage_error);
+  EXPECT_TRUE(a.target == "B" && a.wavefunctions && a.level_file == "BstateQ.dat");
+  EXPECT_TRUE(a.refusal.empty() && !a.usage_error);
+  EXPECT_EQ(parse({"transitions", "--moment=tdm.txt"}).moment_file, "tdm.txt");
   EXPECT_TRUE(parse({"A", "B"}).usage_error);
   EXPECT_TRUE(parse({"C"}).usage_error);
   EXPECT_NE(parse({"A", "--bogus"}).refusal.find("unknown option '--bogus'"), std::string::npos);
@@ -35,12 +26,8 @@ TEST(PropsCommand, RefusesWhatDoesNotFit) {
   EXPECT_NE(parse({"transitions", "--wavefunctions"}).refusal.find("go with A or B"),
             std::string::npos);
   EXPECT_NE(parse({"A", "--file"}).refusal.find("--file wants a file name"), std::string::npos);
-}
-
-TEST(PropsCommand, NamesItsOutputsAfterTheLevelFile) {
-  EXPECT_EQ(props_file_name("Astate.dat"), "Astate_props.csv");
-  EXPECT_EQ(wavefunction_file_name("BstateQ.dat"), "BstateQ_wf.csv");
   EXPECT_EQ(props_file_name("runs/x.y/levels"), "runs/x.y/levels_props.csv");
+  EXPECT_EQ(wavefunction_file_name("BstateQ.dat"), "BstateQ_wf.csv");
 }
 
 }  // namespace

@@ -1,16 +1,15 @@
 // Bv, Dv and Hv by rotational perturbation theory against the closed forms of the Morse
-// oscillator and against a second route: a least-squares fit of the energies of J = 0..30.
+// oscillator and the Wigner form of the third-order energy. The fit of the levels of J = 0..30,
+// the second route, is held against the Na2 curve (na2_rotational_fit_test.cpp).
 #include "props/rotational_perturbation.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <optional>
 
 #include "props/level_properties.h"
 #include "props_test_support.h"
-#include "rotational_fit.h"
 
 namespace velk::props {
 namespace {
@@ -78,29 +77,6 @@ TEST(RotationalPerturbation, MorseConstantsFollowThePekerisExpansion) {
     if (v <= 1) {
       EXPECT_NEAR(d.Dv / (De + beta * n) - 1.0, 0.0, 2e-4) << "v=" << v;
     }
-  }
-}
-
-TEST(RotationalPerturbation, MorseConstantsMatchAFitOfTheRotationalLevels) {
-  const Morse m;
-  const RadialGrid grid = morse_grid();
-  for (const int v : {0, 7}) {
-    CurveLevels rigid(grid, kMu, m);
-    test::CurveLevel level;
-    const DistortionConstants d = constants_of(rigid, v, level);
-    // The second route: the energies of J = 0..30, each solved on its own effective curve.
-    std::array<double, 31> E{};
-    for (int J = 0; J <= 30; ++J) {
-      const double c = constants::kHbar2Over2u * J * (J + 1) / kMu;
-      CurveLevels rotating(grid, kMu, [&](double R) { return m(R) + c / (R * R); });
-      E[static_cast<std::size_t>(J)] = rotating.level(v, 1e-11).E;
-    }
-    const test::RotationalFit fit = test::fit_rotational_levels(E);
-    // Both routes see the same Numerov grid; the fit's own error (energies to 1e-11 cm-1, the
-    // term in x⁵ neglected) is below 1e-9 relative in Bv and 1e-5 in Dv.
-    EXPECT_NEAR(d.Bv / fit.Bv - 1.0, 0.0, 1e-7) << "v=" << v;
-    EXPECT_NEAR(d.Dv / fit.Dv - 1.0, 0.0, 1e-3) << "v=" << v;
-    EXPECT_NEAR(d.Hv / fit.Hv - 1.0, 0.0, 2e-2) << "v=" << v;
   }
 }
 

@@ -63,29 +63,17 @@ expect "$kr" 0 "velk-props: wrote vel_tran.csv (6 lines)" "$props" transitions
 # 4. The same curve in an energy-window run whose lower levels come in both parities, and in a
 #    known-level run: the parities and the sides the lines take their levels from.
 win=$work/window
-mkdir "$win" && cp "$kr"/kratzer.pot "$win"/ &&
-  python3 - "$kr/velk.inf" "$win/velk.inf" << 'PYEOF'
-import sys
-lines = open(sys.argv[1]).read().split('\n')
-lines[14] = 'n'                                      # no level table
-lines[18] = 'n'                                      # no one-level run
-lines[27:31] = ['y', '0.0 1000.0', '0 1 1 1 0 1', '0 3 3']  # v''=0..1, J''=1, p''=0..1
-open(sys.argv[2], 'w').write('\n'.join(lines))
-PYEOF
-run_velk "$win"
-expect "$win" 0 "velk-props: wrote vel_tran.csv" "$props" transitions
 known=$work/known
-mkdir "$known" && cp "$kr"/kratzer.pot "$known"/ &&
-  python3 - "$kr/velk.inf" "$known/velk.inf" << 'PYEOF'
-import sys
-lines = open(sys.argv[1]).read().split('\n')
-lines[14] = 'n'
-lines[18] = 'n'
-# The known level v=1, J=2, p=1 of state B; the levels v=0..3 of state A, P and R lines.
-lines[22:26] = ['y', '1', '1 2 1 365.7', '0 3 2 1']
-open(sys.argv[2], 'w').write('\n'.join(lines))
-PYEOF
+mkdir "$win" "$known" && cp "$kr"/kratzer.pot "$win"/ && cp "$kr"/kratzer.pot "$known"/
+# Level table (line 15) and one-level run (line 19) off; the window run takes v''=0..1, J''=1,
+# p''=0..1 to v'=0..3 in P, Q and R; the known-level run B(v=1, J=2, p=1) to A v=0..3, P and R.
+sed -e '15s/y/n/; 19s/y/n/; 28s/n/y/; 29s/.*/0.0 1000.0/; 30s/.*/0 1 1 1 0 1/; 31s/.*/0 3 3/' \
+  "$kr/velk.inf" > "$win/velk.inf"
+sed -e '15s/y/n/; 19s/y/n/; 23s/n/y/; 25s/.*/1 2 1 365.7/; 26s/.*/0 3 2 1/' \
+  "$kr/velk.inf" > "$known/velk.inf"
+run_velk "$win"
 run_velk "$known"
+expect "$win" 0 "velk-props: wrote vel_tran.csv (48 lines)" "$props" transitions
 expect "$known" 0 "velk-props: wrote vel_tran.csv (8 lines)" "$props" transitions
 
 python3 - "$ex" "$mo" "$kr" "$win" "$known" << 'PYEOF' || status=1

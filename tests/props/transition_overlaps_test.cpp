@@ -97,21 +97,6 @@ TEST(TransitionOverlaps, DifferentFrequenciesMatchTheHermiteFunctionsAndSumToOne
   }
 }
 
-TEST(TransitionOverlaps, TheMomentElementScalesTheOverlap) {
-  // A constant moment gives M·⟨u|l⟩; a moment linear in R gives the r-centroid's numerator.
-  const RadialGrid grid(1.6, 5.0, 3401);
-  CurveLevels lower(grid, kMu, oscillator(159.0, 3.08));
-  CurveLevels upper(grid, kMu, oscillator(120.0, 3.3));
-  const test::CurveLevel l = lower.level(0), u = upper.level(2);
-  const MomentTable constant({1.0, 6.0}, {2.5, 2.5}, "constant");
-  const MomentTable linear({1.0, 6.0}, {1.0, 6.0}, "linear");
-  const OverlapFigures c = overlap_figures(grid, u.psi, l.psi, &constant);
-  const OverlapFigures r = overlap_figures(grid, u.psi, l.psi, &linear);
-  ASSERT_TRUE(c.moment && r.moment);
-  EXPECT_NEAR(*c.moment, 2.5 * c.overlap, 1e-14);
-  EXPECT_NEAR(*r.moment, r.r_centroid * r.overlap, 1e-12);
-}
-
 TEST(TransitionOverlaps, TheCommonGridSpansBothRangesWithTheFinerStep) {
   const RadialGrid same(2.2, 12.0, 10000);
   const RadialGrid joined_same = common_grid(same, same);
