@@ -36,8 +36,4 @@ PropsRequest parse_props_arguments(std::span<const std::string> arguments);
 // velk.inf, or bad arguments, 3 an internal error.
 int run_velk_props(std::span<const std::string> arguments);
 
-// The output names: "Astate.dat" -> "Astate_props.csv" and "Astate_wf.csv".
-std::string props_file_name(const std::string& level_file);
-std::string wavefunction_file_name(const std::string& level_file);
-
 }  // namespace velk::props

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "props/state_table.h"
+
 namespace velk::props {
 namespace {
 
