@@ -227,6 +227,7 @@ expect "$mo" 2 "velk-props: Astate.dat: line 2: computed from other.pot, but vel
 # An energy that the curve of velk.inf does not give: the file belongs to another run.
 sed -i '2s/other.pot/na2x.pot/; 7s/96.31275/96.41275/' "$mo/Astate.dat"
 expect "$mo" 2 "velk-props: Astate.dat: line 7: v=0 J=10: found 96.31275 cm-1, the file lists 96.41275" "$props" A
+[ ! -e "$mo/Astate_props.csv" ] || fail "a level file that does not match left Astate_props.csv"
 rm "$kr/Astate.dat"
 expect "$kr" 2 "velk-props: Astate.dat: no such file; run velk first" "$props" A
 expect "$kr" 2 "usage: velk-props" "$props"
