@@ -26,7 +26,7 @@ TEST(Na2Rotation, PerturbationConstantsMatchAFitOfTheLevelsAndTheHandbook) {
   // A tolerance far below the printed digits, so that the fit sees the energies to ~1e-10 cm-1.
   StateLevels levels(state, 'A', SolveSettings{200, 1e-10, GridOrientation::forward}, grid);
   RotationalPerturbation perturbation;
-  double worst_B = 0.0, worst_D = 0.0;
+  double worst_B = 0.0, worst_D = 0.0, worst_H = 0.0;
   for (int v = 0; v <= 30; ++v) {
     std::array<double, 31> E{};
     for (int J = 30; J >= 0; --J) {
@@ -34,17 +34,21 @@ TEST(Na2Rotation, PerturbationConstantsMatchAFitOfTheLevelsAndTheHandbook) {
       ASSERT_TRUE(level.found) << "v=" << v << " J=" << J;
       E[static_cast<std::size_t>(J)] = level.E;
     }
-    // The level of J = 0 is the one solved last.
+    // The constants of the expansion about J = 0.
     const SolvedLevel level = levels.solve_listed_level(v, 0, 1);
     const DistortionConstants d =
         perturbation.solve(LevelOnGrid{&grid, level.Ueff, level.psi, level.E_curve, levels.mu()});
     const test::RotationalFit fit = test::fit_rotational_levels(E);
-    // Required by the task: Bv within 1e-7 relative, Dv within 0.1 %.
+    // Both routes see the same Numerov grid, so only the fit's own error separates them: Bv to
+    // 1e-7 and Dv to 0.1 % is what a comparison with fitted constants needs (measured: 8.8e-10
+    // and 1.3e-6). Hv is the fit's weakest coefficient (its x³ term reaches 2e-3 cm-1 at J = 30,
+    // the energies are good to 1e-10 cm-1): 1 % (measured 3.0e-3).
     EXPECT_NEAR(d.Bv / fit.Bv - 1.0, 0.0, 1e-7) << "v=" << v;
     EXPECT_NEAR(d.Dv / fit.Dv - 1.0, 0.0, 1e-3) << "v=" << v;
-    EXPECT_NEAR(d.Hv / fit.Hv - 1.0, 0.0, 5e-2) << "v=" << v;
+    EXPECT_NEAR(d.Hv / fit.Hv - 1.0, 0.0, 1e-2) << "v=" << v;
     worst_B = std::fmax(worst_B, std::fabs(d.Bv / fit.Bv - 1.0));
     worst_D = std::fmax(worst_D, std::fabs(d.Dv / fit.Dv - 1.0));
+    worst_H = std::fmax(worst_H, std::fabs(d.Hv / fit.Hv - 1.0));
 
     // Huber and Herzberg (the Dunham file of the examples' data): Be = 0.154707, αe = 0.0008736,
     // De = 5.811e-7 cm-1. Their two-term Bv and constant Dv describe the low levels; the curve
@@ -66,8 +70,8 @@ TEST(Na2Rotation, PerturbationConstantsMatchAFitOfTheLevelsAndTheHandbook) {
                   hh_B, d.Bv / hh_B - 1.0, d.Dv, hh_D, d.Dv / hh_D - 1.0);
     }
   }
-  // Measured: 8.8e-10 in Bv and 1.3e-6 in Dv.
-  std::printf("largest relative difference to the fit: Bv %.2e, Dv %.2e\n", worst_B, worst_D);
+  std::printf("largest relative difference to the fit: Bv %.2e, Dv %.2e, Hv %.2e\n", worst_B,
+              worst_D, worst_H);
 }
 
 }  // namespace
