@@ -29,6 +29,9 @@ const char* const kQuasiBoundDash = "5 3";
 const char* const kNotFoundColour = "#999999";
 const char* const kNotFoundDash = "2 3";
 const Stroke kAsymptoteStroke{kAsymptoteColour, 1.4, "9 4"};
+const Stroke kWaveFunctionStroke{"#2e8b57", 1.0, ""};
+// A wave function's largest excursion, as a share of the distance to the nearest other level.
+constexpr double kWaveFunctionShare = 0.45;
 // Levels bound by less than this share of the well depth may reach past the right edge.
 constexpr double kNearAsymptoteShare = 0.02;
 
@@ -190,6 +193,39 @@ void draw_level(SvgWriter& svg, Point from, Point to, const LevelRecord& level,
             {"data-J", std::to_string(level.J)},
             {"data-p", std::to_string(level.p)}},
            level_tooltip(level, not_found));
+}
+
+// ψ(R) of one level drawn about its level line, thinned to points at least a pixel apart.
+void draw_wavefunction(SvgWriter& svg, const WaveFunctionTable& table,
+                       const WaveFunctionColumn& column, const LevelRecord& level, double height,
+                       const LinearMap& x, const LinearMap& y, const Range& radius) {
+  double largest = 0.0;
+  for (const double psi : column.psi) {
+    if (std::isfinite(psi)) largest = std::max(largest, std::fabs(psi));
+  }
+  if (!(largest > 0.0)) return;
+  const double scale = height / largest;
+  // Only where the function is seen: from its first to its last value above a thousandth of
+  // its largest, so that the flat tails do not draw lines across the whole picture.
+  const std::size_t n = std::min(table.R.size(), column.psi.size());
+  std::size_t first = n, last = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (std::isfinite(column.psi[i]) && std::fabs(column.psi[i]) > 1e-3 * largest) {
+      first = std::min(first, i);
+      last = i;
+    }
+  }
+  std::vector<Point> points;
+  for (std::size_t i = first; i <= last && i < n; ++i) {
+    const double R = table.R[i];
+    if (R < radius.lo || R > radius.hi || !std::isfinite(column.psi[i])) continue;
+    const Point point{x(R), y(level.E + scale * column.psi[i])};
+    if (points.empty() || std::hypot(point.x - points.back().x, point.y - points.back().y) >= 1.0) {
+      points.push_back(point);
+    }
+  }
+  if (points.size() < 2) return;
+  svg.polyline(points, kWaveFunctionStroke, "wavefunction");
 }
 
 // The v of a level written just right of its line's end, or left of the frame's right edge when
@@ -366,6 +402,25 @@ std::string potential_plot(const LevelPlotInput& input, const LevelDrawing& draw
       draw_v_label(svg, x(p.points.outer), y_level, frame, level.v);
     }
   }
+  int drawn_waves = 0;
+  if (input.wavefunctions) {
+    for (const Placed& p : placed) {
+      const LevelRecord& level = *p.level;
+      const WaveFunctionColumn* column = input.wavefunctions->find(level.v, level.J, level.p);
+      if (!column) continue;
+      double spacing = 0.05 * (energy.hi - energy.lo);
+      bool first = true;
+      for (const Placed& other : placed) {
+        const double gap = std::fabs(other.level->E - level.E);
+        if (other.level == p.level || !(gap > 0.0)) continue;
+        spacing = first ? gap : std::min(spacing, gap);
+        first = false;
+      }
+      draw_wavefunction(svg, *input.wavefunctions, *column, level, kWaveFunctionShare * spacing, x,
+                        y, radius);
+      ++drawn_waves;
+    }
+  }
   // The asymptote goes over the levels, so that it shows above the crowd of the highest ones,
   // and its name stands on the picture itself.
   const double y_asymptote = y(curve.asymptote);
@@ -403,6 +458,12 @@ std::string potential_plot(const LevelPlotInput& input, const LevelDrawing& draw
                          "above the asymptote, behind", "the barrier"},
                         true});
     }
+  }
+  if (drawn_waves > 0) {
+    legend.push_back({kWaveFunctionStroke,
+                      {"wave functions ψ(R): " + std::to_string(drawn_waves),
+                       "on their level lines, scaled", "to the level spacing"},
+                      true});
   }
   add_finding_entries(legend, not_found_count, left_out, drawing.v_labels);
   legend.push_back(

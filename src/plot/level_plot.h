@@ -26,6 +26,7 @@
 #include "io/state_records.h"
 #include "numlib/constants.h"
 #include "plot/picture_layout.h"
+#include "plot/wavefunction_table.h"
 
 namespace velk::plot {
 
@@ -98,6 +99,10 @@ struct LevelPlotInput {
   std::string data_file;                  // as velk.inf names it, trailing blanks removed
   const LevelFileData* levels = nullptr;  // required
   const PotentialCurve* curve = nullptr;  // nullptr: a Dunham state, drawn against J
+  // With a table (velk-plot --wavefunctions), each level of a curve carries its ψ(R), drawn on
+  // its level line and scaled so that its largest excursion is 0.45 of the distance to the
+  // nearest other level.
+  const WaveFunctionTable* wavefunctions = nullptr;
 };
 
 // The whole SVG picture. A potential state with a centrifugal term to add needs mu > 0

@@ -16,6 +16,7 @@
 #include "plot/plot_files.h"
 #include "plot/spectrum_plot.h"
 #include "plot/state_inputs.h"
+#include "plot/wavefunction_table.h"
 
 // The build passes the project's version; builds that never print it (the fuzz harnesses, which
 // compile these sources on their own) go without.
@@ -44,6 +45,8 @@ void print_help() {
   print_usage();
   console_line("options:");
   console_line("  --labels          write each level's v beside its line (A, B)");
+  console_line("  --wavefunctions   draw each level's wave function on its line, from the");
+  console_line("                    Astate_wf.csv (Bstate_wf.csv) of velk-props --wavefunctions");
   console_line("  --hide-not-found  leave out the levels the solver did not find, which are");
   console_line("                    otherwise drawn dashed grey (A, B)");
   console_line("  --size WxH        picture of W x H pixels (default 1000x600, at least 700x400)");
@@ -71,7 +74,7 @@ void write_picture(const std::string& file, const std::string& svg) {
   out.close();
 }
 
-void plot_state(char letter, const LevelDrawing& drawing) {
+void plot_state(char letter, const LevelDrawing& drawing, bool wavefunctions) {
   const std::string level_file = letter == 'A' ? "Astate.dat" : "Bstate.dat";
   require_run_file(level_file, "run velk first");
   require_run_file("velk.inf", "run velk-plot in the working directory of a velk run");
@@ -85,6 +88,10 @@ void plot_state(char letter, const LevelDrawing& drawing) {
   }
   const std::string picture = std::string("plot_") + letter + ".svg";
   const std::optional<double> tolerance = read_run_tolerance("velk.inf");
+  if (state.kind == 'd' && wavefunctions) {
+    throw InputError(std::string(kPrefix) + "state " + letter + " (" + data_file +
+                     ") is given by Dunham coefficients: it has no wave functions to draw");
+  }
   if (state.kind == 'd') {
     write_picture(picture,
                   level_plot_svg({letter, data_file, &levels, nullptr}, drawing, tolerance));
@@ -92,8 +99,12 @@ void plot_state(char letter, const LevelDrawing& drawing) {
                  " (Dunham state: levels against J, no potential curve)");
     return;
   }
+  std::optional<WaveFunctionTable> waves;
+  if (wavefunctions) waves = read_wavefunction_table(std::string(1, letter) + "state_wf.csv");
   const PotentialCurve curve = build_potential_curve(state);
-  write_picture(picture, level_plot_svg({letter, data_file, &levels, &curve}, drawing, tolerance));
+  write_picture(picture,
+                level_plot_svg({letter, data_file, &levels, &curve, waves ? &*waves : nullptr},
+                               drawing, tolerance));
   console_line(std::string(kPrefix) + "wrote " + picture);
 }
 
@@ -127,6 +138,8 @@ PlotRequest parse_plot_arguments(std::span<const std::string> arguments) {
       request.version = true;
     } else if (argument == "--labels") {
       request.drawing.v_labels = true;
+    } else if (argument == "--wavefunctions") {
+      request.wavefunctions = true;
     } else if (argument == "--hide-not-found") {
       request.drawing.hide_not_found = true;
     } else if (argument == "--size" || argument.starts_with("--size=")) {
@@ -155,6 +168,10 @@ PlotRequest parse_plot_arguments(std::span<const std::string> arguments) {
   if (request.refusal.empty() && !request.usage_error && request.picture == "transitions" &&
       (request.drawing.v_labels || request.drawing.hide_not_found)) {
     refuse(refusal("--labels and --hide-not-found draw levels: they go with A or B"));
+  }
+  if (request.refusal.empty() && !request.usage_error && request.picture == "transitions" &&
+      request.wavefunctions) {
+    refuse(refusal("--wavefunctions draws levels: it goes with A or B"));
   }
   return request;
 }
@@ -185,7 +202,7 @@ int run_velk_plot(std::span<const std::string> arguments) {
     if (request.picture == "transitions") {
       plot_transitions(request.drawing.size);
     } else {
-      plot_state(request.picture[0], request.drawing);
+      plot_state(request.picture[0], request.drawing, request.wavefunctions);
     }
   } catch (const StopRun& stop) {
     console_line(own_message(stop.what()));

@@ -5,8 +5,10 @@
 //   velk-plot B            curve of state B and the levels of Bstate.dat  -> plot_B.svg
 //   velk-plot transitions  the lines of vel_tran.out as a stick spectrum  -> plot_transitions.svg
 //
-// Options: --labels (v beside the levels), --hide-not-found (leave out the levels the solver did
-// not find instead of drawing them dashed grey), --size WIDTHxHEIGHT, --help, --version.
+// Options: --labels (v beside the levels), --wavefunctions (each level's ψ on its line, from the
+// Astate_wf.csv or Bstate_wf.csv that velk-props --wavefunctions writes), --hide-not-found (leave
+// out the levels the solver did not find instead of drawing them dashed grey), --size WIDTHxHEIGHT,
+// --help, --version.
 //
 // Like velk, it writes everything it has to say to standard output: the builders' name lines
 // while a curve is built, then "velk-plot: wrote <file>", or one line naming what is wrong. Only
@@ -26,6 +28,7 @@ struct PlotRequest {
   bool help = false;
   bool version = false;
   LevelDrawing drawing;  // --labels, --hide-not-found, --size WIDTHxHEIGHT (or --size=...)
+  bool wavefunctions = false;
   // Bad names of pictures (none, two, or an unknown one): the usage is printed.
   bool usage_error = false;
   // An unknown option or a bad option value: this one line goes to standard error.

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# cmake --install puts both programs under bin/ and the guide under share/doc/velk/ of a prefix,
+# cmake --install puts the three programs under bin/ and the guide under share/doc/velk/ of a prefix,
 # and the installed programs run from there.
 # usage: install_test.sh CMAKE BUILD_DIR SOURCE_ROOT
 set -u
@@ -15,11 +15,11 @@ status=0
   exit 1
 }
 rm -f "$prefix.log"
-for program in velk velk-plot; do
+for program in velk velk-plot velk-props; do
   [ -x "$prefix/bin/$program" ] || { echo "bin/$program not installed"; status=1; continue; }
   "$prefix/bin/$program" --version > /dev/null || { echo "installed $program fails"; status=1; }
 done
-for doc in guide.md plotting.md; do
+for doc in guide.md plotting.md props.md; do
   cmp -s "$root/docs/$doc" "$prefix/share/doc/velk/$doc" ||
     { echo "share/doc/velk/$doc is not docs/$doc"; status=1; }
 done

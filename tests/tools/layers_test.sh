@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The layers include only downwards: velk-plot (src/plot) uses io, numlib and pec but not the run
-# layer or the solvers; nothing below src/run includes it. A wrong include is named with its file.
+# layer or the solvers; velk-props (src/props) uses those, the solvers and velk-plot's readers, not the
+# run layer; nothing below src/run includes it. A wrong include is named with its file.
 # usage: layers_test.sh SOURCE_DIR
 set -u
 src="$1/src"
@@ -15,10 +16,11 @@ check() {  # check LAYER FORBIDDEN...
     fi
   done
 }
-check plot run solver
-check solver run plot
-check pec run solver plot
-check numlib run solver pec plot io
-check io run solver pec numlib plot
+check plot run solver props
+check props run
+check solver run plot props
+check pec run solver plot props
+check numlib run solver pec plot props io
+check io run solver pec numlib plot props
 [ $status -eq 0 ] && echo "layers: every include points downwards"
 exit $status

@@ -1,0 +1,69 @@
+#include "props/level_properties.h"
+
+#include <cmath>
+
+#include "numlib/constants.h"
+
+namespace velk::props {
+
+bool normalise(const RadialGrid& grid, std::span<double> psi) {
+  const int N = grid.N;
+  double sum = 0.0, largest = 0.0;
+  for (int i = 1; i <= N; ++i) {
+    sum += psi[i] * psi[i];
+    largest = std::fmax(largest, std::fabs(psi[i]));
+  }
+  if (!(sum > 0.0) || !std::isfinite(sum)) return false;
+  double scale = 1.0 / std::sqrt(sum * grid.h);
+  for (int i = 1; i <= N; ++i) {
+    if (std::fabs(psi[i]) > 1e-3 * largest) {
+      if (psi[i] < 0.0) scale = -scale;
+      break;
+    }
+  }
+  for (int i = 1; i <= N; ++i) psi[i] *= scale;
+  return true;
+}
+
+Expectations expectation_values(const RadialGrid& grid, std::span<const double> psi, double mu) {
+  double r1 = 0.0, r2 = 0.0, rm2 = 0.0;
+  for (int i = 1; i <= grid.N; ++i) {
+    const double R = grid.R(i);
+    const double density = psi[i] * psi[i];
+    r1 += density * R;
+    r2 += density * R * R;
+    rm2 += density / (R * R);
+  }
+  Expectations e;
+  e.R_mean = r1 * grid.h;
+  e.R2_mean = r2 * grid.h;
+  e.Rinv2_mean = rm2 * grid.h;
+  e.Bv = constants::kHbar2Over2u / mu * e.Rinv2_mean;
+  return e;
+}
+
+TurningPointPair turning_points_of(const RadialGrid& grid, std::span<const double> Ueff, double E) {
+  TurningPointPair points;
+  const auto crossing = [&](int i) {
+    // Between points i-1 and i, where Ueff - E changes sign.
+    const double a = Ueff[i - 1] - E, b = Ueff[i] - E;
+    return grid.R(i - 1) + grid.h * a / (a - b);
+  };
+  int i = 2;
+  for (; i <= grid.N; ++i) {
+    if (Ueff[i - 1] > E && Ueff[i] <= E) {
+      points.inner = crossing(i);
+      break;
+    }
+  }
+  // A curve already below E at its first point has its wall off the grid: no inner point.
+  for (++i; i <= grid.N && points.inner; ++i) {
+    if (Ueff[i - 1] <= E && Ueff[i] > E) {
+      points.outer = crossing(i);
+      break;
+    }
+  }
+  return points;
+}
+
+}  // namespace velk::props

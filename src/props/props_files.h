@@ -1,0 +1,31 @@
+// What the two tables of velk-props share: their messages, the run's files and the state records
+// of velk.inf they are checked against.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "io/level_file.h"
+#include "io/state_records.h"
+#include "props/run_inputs.h"
+#include "props/state_levels.h"
+
+namespace velk::props {
+
+inline constexpr std::string_view kPrefix = "velk-props: ";
+
+// A line of standard output, and a warning on standard error ("velk-props: warning: ...").
+void say(std::string_view text);
+void warn_props(const std::string& text);
+
+// Throws InputError "velk-props: <path>: no such file; <hint>" when the run has not left `path`.
+void require_file(const std::string& path, std::string_view hint);
+
+// Throws InputError naming line 2 of the level file when it was computed from another data file
+// than the one velk.inf now names for the state.
+void require_same_data_file(const LevelListing& listing, const StateInput& state, char letter);
+
+SolveSettings settings_of(const RunInputs& inputs);
+const StateInput& state_of(const RunInputs& inputs, char letter);
+
+}  // namespace velk::props

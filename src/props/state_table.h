@@ -1,0 +1,23 @@
+// The table of a state's levels: velk-props A, velk-props B.
+//
+// Each level line of the level file is solved again (StateLevels) and written as one row of
+// <stem>_props.csv: v, J, p, E, found, the turning points, ⟨R⟩, ⟨R²⟩, ⟨R⁻²⟩, Bv, Dv, Hv, the
+// tunnelling figure and the listed energy. With `wavefunctions`, <stem>_wf.csv holds R and one
+// normalised wave function per level line.
+//
+// A found energy farther than ten times the tolerance from the listed one (of a level the run
+// converged) is an InputError: the level file belongs to another curve or grid than velk.inf
+// gives. Beyond the printed digits only, it is a warning.
+#pragma once
+
+#include <string>
+
+namespace velk::props {
+
+void write_state_table(char letter, const std::string& level_file, bool wavefunctions);
+
+// The output names: "Astate.dat" -> "Astate_props.csv" and "Astate_wf.csv".
+std::string props_file_name(const std::string& level_file);
+std::string wavefunction_file_name(const std::string& level_file);
+
+}  // namespace velk::props
