@@ -1,6 +1,7 @@
 // velk.dunham.terms: term values from Dunham coefficients or band constants, by the program's sum.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include "bindings.h"
 #include "core_call.h"

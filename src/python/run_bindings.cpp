@@ -93,7 +93,7 @@ void bind_run(py::module_& m) {
         for (const auto& [name, stamp] : file_stamps(dir)) {
           const auto old = before.find(name);
           if (old == before.end() || old->second != stamp)
-            written[py::str(name)] = Path(dir / name);
+            written[py::str(name)] = Path((dir / name).string());
         }
         return written;
       },

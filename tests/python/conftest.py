@@ -17,10 +17,10 @@ BINARY = os.environ.get("VELK_BINARY", str(SOURCE_DIR / "build" / "velk"))
 CONTROL = """\
 module test: a level table of state A
 {file}
-p
+{kind}
 {mass_index}
 {file}
-p
+{kind}
 {mass_index}
 grid: Rmin (A), Rmax (A), number of points; state A, then state B
 {Rmin!r} {Rmax!r} {N}
@@ -60,6 +60,10 @@ class BinaryRun:
         self.stdout = completed.stdout
         self.stderr = completed.stderr
 
+    def last_line(self):
+        """The stop or input error message, alone on the last line of standard output."""
+        return self.stdout.splitlines()[-1]
+
     def levels(self):
         """The listed levels of Astate.dat: (v, J, p, E as printed, node, tunnel or None)."""
         lines = (self.directory / "Astate.dat").read_text().splitlines()[6:]
@@ -72,13 +76,13 @@ class BinaryRun:
 
 
 def run_binary(directory, files, grid, v=(0, 0), J=(0, 0), p=(1, 1), mass_index=1, tol=1e-6,
-               maxit=60, reversed=False, stdin=subprocess.DEVNULL, timeout=120):
+               maxit=60, reversed=False, kind="p", stdin=subprocess.DEVNULL, timeout=120):
     """Runs velk on the level table of the first file in `files` ({name: text})."""
     directory.mkdir(parents=True, exist_ok=True)
     for name, text in files.items():
         (directory / name).write_text(text)
     Rmin, Rmax, N = grid
-    control = CONTROL.format(file=next(iter(files)), mass_index=mass_index, Rmin=float(Rmin),
+    control = CONTROL.format(file=next(iter(files)), kind=kind, mass_index=mass_index, Rmin=float(Rmin),
                              Rmax=float(Rmax), N=N, maxit=maxit, tol=float(tol),
                              rev="y" if reversed else "n", v1=v[0], v2=v[1], J1=J[0], J2=J[1],
                              p1=p[0], p2=p[1])
