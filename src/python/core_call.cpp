@@ -88,7 +88,7 @@ void issue_warnings(const std::vector<std::string>& lines) {
     const std::string_view prefix = kWarningPrefix;
     std::string_view text = line;
     if (text.substr(0, prefix.size()) == prefix) text.remove_prefix(prefix.size());
-    warn(py::str(std::string(text)), py::handle(warning_class), 2);
+    warn(py::str(std::string(text)), py::handle(warning_class), 1);
   }
 }
 

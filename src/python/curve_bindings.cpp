@@ -57,7 +57,8 @@ HeaderFields header_fields(const py::object& masses, int Lambda, double q1, doub
 
 // int n -> n..n; range(a, b) -> a..b-1 (empty when b <= a); a sequence of consecutive integers.
 QuantumRange to_range(const py::object& value, const char* what) {
-  if (py::isinstance<py::int_>(value)) {
+  if (py::isinstance<py::int_>(value) ||
+      py::isinstance(value, py::module_::import("numpy").attr("integer"))) {
     const int32_t n = value.cast<int32_t>();
     return {n, n};
   }
@@ -67,7 +68,12 @@ QuantumRange to_range(const py::object& value, const char* what) {
     }
     return {value.attr("start").cast<int32_t>(), value.attr("stop").cast<int32_t>() - 1};
   }
-  const std::vector<int64_t> items = value.cast<std::vector<int64_t>>();
+  if (!py::isinstance<py::iterable>(value)) {
+    throw py::type_error(std::string(what) + ": an integer, a range or a sequence of integers");
+  }
+  const py::object index = py::module_::import("operator").attr("index");
+  std::vector<int64_t> items;
+  for (const py::handle item : value) items.push_back(index(item).cast<int64_t>());
   for (std::size_t i = 1; i < items.size(); ++i) {
     if (items[i] != items[i - 1] + 1) {
       throw py::value_error(std::string(what) +

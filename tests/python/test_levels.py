@@ -176,3 +176,13 @@ def test_fast_mode_is_not_built_yet(na2x):
         na2x.levels(grid=GRID, mode="fast")
     with pytest.raises(ValueError, match="exact"):
         na2x.levels(grid=GRID, mode="quick")
+
+
+def test_quantum_numbers_as_ranges_lists_and_numpy(na2x):
+    grid = (1.8, 50.0, 4000)
+    reference = na2x.levels(grid=grid, v=range(3), J=1)
+    for v, J in [([0, 1, 2], 1), (np.arange(3), np.int64(1)), ((0, 1, 2), [1])]:
+        assert same_levels(na2x.levels(grid=grid, v=v, J=J), reference)
+    assert len(na2x.levels(grid=grid, v=range(0))) == 0  # an empty range asks for no level
+    with pytest.raises(TypeError, match="integer"):
+        na2x.levels(grid=grid, J=2.5)
