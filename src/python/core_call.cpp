@@ -43,17 +43,25 @@ void register_exceptions(py::module_& m) {
 }
 
 const std::string& scratch_directory() {
-  static const std::string directory = [] {
-    std::filesystem::path base = std::filesystem::temp_directory_path();
-    std::string pattern = (base / "velk-python-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw InputError(system_message("mkdtemp " + pattern));
-    py::module_::import("atexit").attr("register")(py::cpp_function([directory = pattern] {
-      std::error_code ignored;
-      std::filesystem::remove_all(directory, ignored);
-    }));
-    return pattern;
-  }();
-  return directory;
+  // One directory per process: a process forked from this one (multiprocessing) makes its own,
+  // so that two processes never write the same curve file, and only the process that made a
+  // directory removes it.
+  struct Scratch {
+    pid_t owner = 0;
+    std::string directory;
+  };
+  static Scratch scratch;
+  if (scratch.owner == getpid()) return scratch.directory;
+  std::string pattern = (std::filesystem::temp_directory_path() / "velk-python-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw InputError(system_message("mkdtemp " + pattern));
+  const pid_t owner = getpid();
+  py::module_::import("atexit").attr("register")(py::cpp_function([owner, directory = pattern] {
+    if (getpid() != owner) return;
+    std::error_code ignored;
+    std::filesystem::remove_all(directory, ignored);
+  }));
+  scratch = {owner, pattern};
+  return scratch.directory;
 }
 
 std::string write_scratch_file(const std::string& name, std::string_view text) {

@@ -163,6 +163,17 @@ std::optional<PointsExtension> to_extension(const py::object& Rfit, double rho, 
     const auto [A, alpha, gamma] = exchange.cast<std::tuple<double, double, double>>();
     e.exchange = ExchangeTerm{{A, fitted.contains(py::str("exchange"))}, alpha, gamma};
   }
+  for (const py::handle item : fitted) {
+    const bool known =
+        py::isinstance<py::int_>(item)
+            ? e.dispersion.count(item.cast<int>()) > 0
+            : item.equal(py::str("asymptote")) || (item.equal(py::str("exchange")) && e.exchange);
+    if (!known) {
+      throw py::value_error("fit: " + std::string(py::repr(item)) +
+                            " is neither a k of C nor \"asymptote\" nor \"exchange\" (with "
+                            "exchange given)");
+    }
+  }
   return e;
 }
 

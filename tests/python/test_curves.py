@@ -61,21 +61,30 @@ def test_extension_needs_its_grid():
         curve(30.0)
 
 
-def test_points_extension_options_give_the_file(tmp_path):
-    # The extension block of na2xext.pot given as options must give the same file curve.
-    lines = example_text("na2-x-points-ext/na2xext.pot").splitlines()
+@pytest.mark.parametrize("example, exchange", [
+    ("na2-x-points-ext/na2xext.pot", None),
+    ("na2-x-points-exch/na2xexch.pot", (-0.40485835e5, 4.59105, 2.36594)),
+])
+def test_points_extension_options_give_the_file(tmp_path, example, exchange):
+    # The extension blocks of the two example files (fit window 12-19.5 Å, asymptote held,
+    # C6, C8, C10 and the exchange amplitude fitted) given as options must give their curves.
+    lines = example_text(example).splitlines()
     count = int(lines[0].split()[0])
     table = np.array([[float(x) for x in line.split()[:2]] for line in lines[10:10 + count]])
+    fit = (6, 8, 10) + (("exchange",) if exchange else ())
     curve = velk.Curve.points(
         table[:, 0], table[:, 1], [float(x) for x in lines[1].split()[:5]],
         y2first=float(lines[8].split()[0]), y2last=float(lines[9].split()[0]),
-        Rfit=(12.0, 19.5), asymptote=6022.04193, C={6: 0.75186131e7, 8: 0.1686430e9,
-                                                     10: 0.3081961e10}, fit=(6, 8, 10))
-    reference = velk.Curve.from_file(EXAMPLES / "na2-x-points-ext/na2xext.pot")
+        Rfit=(12.0, 19.5), asymptote=6022.04193,
+        C={6: 0.75186131e7, 8: 0.1686430e9, 10: 0.3081961e10}, exchange=exchange, fit=fit)
+    reference = velk.Curve.from_file(EXAMPLES / example)
     grid = (1.8, 50.0, 3001)
     assert np.array_equal(curve.tabulate(grid)[1], reference.tabulate(grid)[1])
     curve.save(tmp_path / "saved.pot")
     assert velk.Curve.from_file(tmp_path / "saved.pot").text == curve.text
+    with pytest.raises(ValueError, match="fit"):
+        velk.Curve.points(table[:, 0], table[:, 1], 11.5, Rfit=(12.0, 19.5), C={6: 1e7},
+                          fit=(8,))
 
 
 def test_harmonic_wave_functions():

@@ -186,3 +186,19 @@ def test_quantum_numbers_as_ranges_lists_and_numpy(na2x):
     assert len(na2x.levels(grid=grid, v=range(0))) == 0  # an empty range asks for no level
     with pytest.raises(TypeError, match="integer"):
         na2x.levels(grid=grid, J=2.5)
+
+
+def harmonic_levels(k):
+    curve = harmonic_curve(k, 2.0, 7.0)  # every curve has the name points.pot
+    return curve.levels(grid=(1.1, 2.9, 2001), v=range(4))["E"].tolist()
+
+
+def test_forked_processes_keep_their_curves_apart():
+    # Pool workers forked from this process: each writes its curves in a scratch folder of its
+    # own, so two workers never read each other's points.pot.
+    import multiprocessing
+    ks = [10000.0 + 1000.0 * i for i in range(16)]
+    serial = [harmonic_levels(k) for k in ks]
+    with multiprocessing.get_context("fork").Pool(2) as pool:
+        assert pool.map(harmonic_levels, ks, chunksize=1) == serial
+    assert harmonic_levels(ks[0]) == serial[0]  # the parent's folder is still there
