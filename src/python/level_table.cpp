@@ -24,7 +24,11 @@ class RecordingSink final : public LevelSink {
  public:
   explicit RecordingSink(std::vector<LevelRecord>& levels) : levels_(levels) {}
   void begin(const LevelRequest&) override {}
-  void level(const LevelRecord& record) override { levels_.push_back(record); }
+  void level(const LevelRecord& record) override {
+    levels_.push_back(record);
+    // Ctrl-C in the interpreter ends a long table between two levels.
+    if (PyErr_CheckSignals() != 0) throw pybind11::error_already_set();
+  }
   void end() override {}
 
  private:

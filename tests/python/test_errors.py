@@ -1,14 +1,16 @@
 """Errors: the program's messages as Python exceptions, warnings as velk.VelkWarning, and
 numerical failures that raise where velk pauses."""
 
+import signal
 import subprocess
 import sys
 import textwrap
+import time
 
 import pytest
 
 import velk
-from conftest import BINARY, example_text, run_binary
+from conftest import BINARY, EXAMPLES, example_text, run_binary
 
 GRID = (1.8, 50.0, 4000)
 
@@ -128,3 +130,26 @@ def test_argument_errors(na2x):
         velk.Curve.points([1.0, 2.0], [1.0, 2.0], 7.0, name="../x.pot")
     with pytest.raises(velk.StopRun, match="reduced mass 1 must be positive"):
         na2x.wavefunction(0.0, 0, 0, grid=GRID)
+
+
+def test_interrupt_ends_a_long_table():
+    # A table of a few thousand levels takes minutes; Ctrl-C must end it between two levels.
+    script = textwrap.dedent(f"""
+        import velk
+        curve = velk.Curve.from_file({str(EXAMPLES / "na2-x-analytic" / "na2x.pot")!r})
+        print("start", flush=True)
+        try:
+            curve.levels(grid=(1.8, 50.0, 50000), v=range(60), J=range(100))
+        except KeyboardInterrupt:
+            print("interrupted", flush=True)
+    """)
+    child = subprocess.Popen([sys.executable, "-c", script], stdout=subprocess.PIPE, text=True)
+    try:
+        assert child.stdout.readline().strip() == "start"
+        time.sleep(1.0)
+        child.send_signal(signal.SIGINT)
+        out, _ = child.communicate(timeout=30)
+        assert out.strip() == "interrupted"
+    finally:
+        child.kill()
+        child.wait()
