@@ -1,0 +1,105 @@
+// velk.dunham.terms: term values from Dunham coefficients or band constants, by the program's sum.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include "bindings.h"
+#include "core_call.h"
+#include "io/errors.h"
+#include "run/dunham.h"
+#include "run/level_limits.h"
+
+namespace velk::python {
+namespace {
+
+using DoubleTable = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+// Y[k][l] (Dunham form) or rows v = 0, 1, ... of T, B, D, H, L, M (band constants, D positive
+// as in a file), as read_dunham_file stores them.
+DunhamCoefficients coefficients_from_table(const py::object& table, const std::string& form,
+                                           double mass_ratio, double Lambda, const py::object& q) {
+  DunhamCoefficients c;
+  if (form == "dunham") {
+    c.coef_form = 'd';
+  } else if (form == "band") {
+    c.coef_form = 'b';
+  } else {
+    throw py::value_error("form must be \"dunham\" or \"band\", found \"" + form + "\"");
+  }
+  c.mass_ratio = mass_ratio;
+  c.dunham_lambda = Lambda;
+  const DoubleTable Y = DoubleTable::ensure(table);
+  if (!Y || Y.ndim() != 2) throw py::value_error("the coefficients must form a 2-D table");
+  const py::ssize_t rows = Y.shape(0), columns = Y.shape(1);
+  const bool dunham = c.dunham_form();
+  if (rows > DunhamCoefficients::kRows || columns > (dunham ? DunhamCoefficients::kColumns : 6)) {
+    throw py::value_error(dunham ? "Dunham coefficients Y[k][l]: k = 0..50, l = 0..20"
+                                 : "band constants: rows v = 0..50 of T, B, D, H, L, M");
+  }
+  for (py::ssize_t k = 0; k < rows; ++k) {
+    for (py::ssize_t l = 0; l < columns; ++l) {
+      const double value = Y.at(k, l);
+      // The centrifugal constant D is given as a positive number.
+      c.Ytab[static_cast<std::size_t>(k)][static_cast<std::size_t>(l)] =
+          !dunham && l == 2 ? -value : value;
+    }
+  }
+  const std::vector<double> qs = q.cast<std::vector<double>>();
+  if (qs.size() > DunhamCoefficients::kParityTerms) {
+    throw py::value_error("at most 10 parity coefficients");
+  }
+  for (std::size_t i = 0; i < qs.size(); ++i) c.qtab[i] = static_cast<float>(qs[i]);
+  return c;
+}
+
+}  // namespace
+
+void bind_dunham(py::module_& m) {
+  py::module_ dunham = m.def_submodule("dunham", "Term values from Dunham coefficients.");
+  dunham.def(
+      "terms",
+      [](const py::object& source, const py::object& v, const py::object& J, const py::object& p,
+         double mass_ratio, double Lambda, const py::object& q,
+         const std::string& form) -> py::object {
+        const bool is_path = py::isinstance<py::str>(source) ||
+                             py::isinstance(source, py::module_::import("os").attr("PathLike"));
+        const DunhamCoefficients c = call_core([&] {
+          if (is_path) {
+            return read_dunham_file(py::str(py::module_::import("os").attr("fspath")(source)));
+          }
+          return coefficients_from_table(source, form, mass_ratio, Lambda, q);
+        });
+        const py::module_ np = py::module_::import("numpy");
+        const py::tuple b = np.attr("broadcast_arrays")(v, J, p);
+        using IntArray = py::array_t<int32_t, py::array::c_style | py::array::forcecast>;
+        const IntArray vs = IntArray::ensure(b[0]), Js = IntArray::ensure(b[1]),
+                       ps = IntArray::ensure(b[2]);
+        py::array_t<double> E(vs.request().shape);
+        for (py::ssize_t i = 0; i < vs.size(); ++i) {
+          const int32_t vi = vs.data()[i], Ji = Js.data()[i], pi = ps.data()[i];
+          if (!c.dunham_form() && (vi < 0 || vi >= DunhamCoefficients::kRows)) {
+            throw py::value_error("band constants: v must lie in 0..50, found " +
+                                  std::to_string(vi));
+          }
+          if (const auto problem = level_request_problem({vi, vi, Ji, Ji, pi, pi})) {
+            throw StopRun("velk: " + *problem);
+          }
+          E.mutable_data()[i] = dunham_term(c, vi, Ji, pi);
+        }
+        if (E.ndim() == 0) return py::float_(E.data()[0]);
+        return E;
+      },
+      py::arg("source"), py::arg("v"), py::arg("J"), py::arg("p") = 1, py::kw_only(),
+      py::arg("mass_ratio") = 1.0, py::arg("Lambda") = 0.0, py::arg("q") = py::tuple(),
+      py::arg("form") = "dunham",
+      R"(Term values E(v, J, p) in cm-1, summed as velk sums them.
+
+source: a Dunham file (its path; the file gives the form, mass ratio, Lambda and parity
+coefficients) or a table: form="dunham" Y[k][l] (cm-1), E = sum Y(k,l) u^k (rho² x)^l with
+u = (v + 1/2) rho, x = J(J+1) - Lambda², rho = mass_ratio; form="band" rows v = 0, 1, ... of
+T, B, D, H, L, M (D positive), E = T + B x - D x² + H x³ + L x⁴ + M x⁵. q: up to ten parity
+coefficients (held in single precision, as velk holds them), J(J+1) sum q_i u^i added for p != 1.
+v, J, p: integers or arrays (broadcast); returns a number or an array.)");
+}
+
+}  // namespace velk::python

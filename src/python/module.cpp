@@ -1,0 +1,23 @@
+// The Python module velk: the program's solvers, curve builders and Dunham sums with numpy arrays
+// in and out. Radii in Å, energies in cm-1, masses in u.
+#include <pybind11/pybind11.h>
+
+#include "bindings.h"
+#include "core_call.h"
+#include "io/console.h"
+
+PYBIND11_MODULE(velk, m) {
+  m.doc() = R"(VELK's level solver, curve builders and Dunham term values for Python.
+
+velk.Curve builds a potential curve from a potential file, arrays or parameters; its levels()
+gives the term energies velk computes for the same request, bit for bit; velk.dunham.terms sums
+Dunham coefficients; velk.run runs a whole velk.inf. Lengths in Å, energies in cm-1, masses
+in u. Errors raise velk.StopRun, velk.InputError or velk.NumericalFailure with velk's messages;
+velk's warnings are velk.VelkWarning.)";
+  // The progress lines of the program's console have no place in an interpreter.
+  velk::set_console_quiet(true);
+  velk::python::register_exceptions(m);
+  velk::python::bind_curve(m);
+  velk::python::bind_dunham(m);
+  velk::python::bind_run(m);
+}
