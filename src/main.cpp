@@ -1,6 +1,6 @@
 // velk: rovibrational levels and transition wavenumbers of diatomic molecules. The run is steered
-// by velk.inf in the working directory; the command line only asks for help, the version or a
-// quiet run.
+// by velk.inf in the working directory; the command line only asks for help, the version, a
+// quiet run or the fast search.
 #include <iostream>
 #include <string_view>
 #include <vector>
@@ -11,6 +11,7 @@
 #include "run/run_sequence.h"
 
 int main(int argc, char** argv) {
+  velk::RunOptions run_options;
   if (argc > 1) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const velk::CommandLineOptions options = velk::parse_command_line(arguments);
@@ -27,7 +28,8 @@ int main(int argc, char** argv) {
       return 2;
     }
     velk::set_console_quiet(options.quiet);
+    run_options.fast = options.fast;
   }
   velk::install_interrupt_handlers();
-  return velk::run_velk();
+  return velk::run_velk(run_options);
 }

@@ -17,6 +17,8 @@ CommandLineOptions parse_command_line(std::span<const std::string_view> argument
       options.version = true;
     } else if (argument == "--quiet" || argument == "-q") {
       options.quiet = true;
+    } else if (argument == "--fast") {
+      options.fast = true;
     } else if (options.refusal.empty()) {
       // The first fault is the one reported; a later --help still shows the help.
       options.refusal =
@@ -40,7 +42,7 @@ std::string velk_version_text() {
 
 std::string velk_help_text() {
   return std::string(
-      "usage: velk [--quiet]\n"
+      "usage: velk [--quiet] [--fast]\n"
       "       velk --help | --version\n"
       "\n"
       "Rovibrational levels of two electronic states of a diatomic molecule and the\n"
@@ -54,6 +56,10 @@ std::string velk_help_text() {
       "options:\n"
       "  -q, --quiet    no progress lines on standard output; the message of a stop or\n"
       "                 of an input error goes to standard error; the same files\n"
+      "      --fast     levels by the fast search: the same files and levels, energies\n"
+      "                 equal within the tolerance of velk.inf, computed many times\n"
+      "                 faster; the columns of the search history (Ein, delE, Dcor,\n"
+      "                 kturn, kleft-krigth) describe the fast search\n"
       "  -h, --help     this text\n"
       "      --version  the version\n"
       "\n"

@@ -26,11 +26,11 @@ void print_banner() {
   console_line(FreeLine());
 }
 
-void run_jobs(const NumericalFailureHandler& on_failure) {
+void run_jobs(const NumericalFailureHandler& on_failure, const RunOptions& options) {
   print_banner();
   const RunControl control = read_control_file();
   warn_on_control_file(control);
-  StateLevels levels(control, on_failure);
+  StateLevels levels(control, on_failure, options);
   const LevelTableBlock& table = control.level_table;
   if (table.switch_flag == 'y') {
     const LevelRanges ranges{table.vmin, table.vmax, table.Jmin,
@@ -48,14 +48,14 @@ void run_jobs(const NumericalFailureHandler& on_failure) {
 
 }  // namespace
 
-int run_velk() {
-  return run_velk(run_failure_handler());
+int run_velk(const RunOptions& options) {
+  return run_velk(run_failure_handler(), options);
 }
 
-int run_velk(const NumericalFailureHandler& on_failure) {
+int run_velk(const NumericalFailureHandler& on_failure, const RunOptions& options) {
   int status = 0;
   try {
-    run_jobs(on_failure);
+    run_jobs(on_failure, options);
   } catch (const StopRun& stop) {
     console_message(stop.what());
     status = 1;

@@ -53,8 +53,9 @@ LevelRequest checked_request(const StateInput& state, const RunControl& control,
 
 }  // namespace
 
-StateLevels::StateLevels(const RunControl& control, NumericalFailureHandler on_failure)
-    : control_(control), on_failure_(std::move(on_failure)) {}
+StateLevels::StateLevels(const RunControl& control, NumericalFailureHandler on_failure,
+                         const RunOptions& options)
+    : control_(control), on_failure_(std::move(on_failure)), options_(options) {}
 StateLevels::~StateLevels() = default;
 
 void StateLevels::compute_state_levels(const StateInput& state, const LevelRanges& r,
@@ -79,6 +80,7 @@ void StateLevels::compute_state_levels(const StateInput& state, const LevelRange
     options.orientation =
         control_.revflag == 'n' ? GridOrientation::forward : GridOrientation::reversed;
     options.on_failure = on_failure_;
+    options.mode = options_.fast ? SearchMode::fast : SearchMode::specified;
     driver_ = std::make_unique<LevelDriver>(std::move(options));
   }
   driver_->compute_levels(request);

@@ -8,6 +8,7 @@
 
 #include "numlib/failure_policy.h"
 #include "run/control_file.h"
+#include "run/run_options.h"
 
 namespace velk {
 
@@ -28,8 +29,10 @@ class LevelRequests {
 
 class StateLevels final : public LevelRequests {
  public:
-  // on_failure receives the numerical failures of the level solver's curves and solvers.
-  StateLevels(const RunControl& control, NumericalFailureHandler on_failure);
+  // on_failure receives the numerical failures of the level solver's curves and solvers; options
+  // choose the search.
+  StateLevels(const RunControl& control, NumericalFailureHandler on_failure,
+              const RunOptions& options = {});
   ~StateLevels() override;
   StateLevels(const StateLevels&) = delete;
   StateLevels& operator=(const StateLevels&) = delete;
@@ -41,6 +44,7 @@ class StateLevels final : public LevelRequests {
  private:
   const RunControl& control_;
   NumericalFailureHandler on_failure_;
+  RunOptions options_;
   // The solver's working arrays live for the run; made when a potential state is first used.
   std::unique_ptr<LevelDriver> driver_;
 };

@@ -94,7 +94,9 @@ LevelDriver::LevelDriver(DriverOptions options)
       Vgrid_(RadialGrid::kSlots),
       Ueff_(RadialGrid::kSlots),
       Vtoadd_(RadialGrid::kSlots),
-      Ueff_toadd_(RadialGrid::kSlots) {}
+      Ueff_toadd_(RadialGrid::kSlots) {
+  if (options_.mode == SearchMode::fast) fast_.emplace(options_.orientation, options_.on_failure);
+}
 
 void LevelDriver::compute_levels(const LevelRequest& request) {
   LevelFileWriter file;
@@ -110,13 +112,22 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
   require_positive_mass(trimmed_file_name(potential_file), header, request.mass_index);
   require_representable_Lambda(trimmed_file_name(potential_file), header);
 
-  double toadd = 0.0;
+  // toadd places the specified search's window. Its curve is built (and checked) here in both
+  // modes; the fast search needs toadd itself only for a level it hands to the specified search,
+  // and solves for it when the first such level comes.
+  ToaddCurve curve;
+  std::optional<double> toadd;
   try {
-    toadd = compute_toadd(potential_file, grid);
+    curve = toadd_curve(potential_file, grid);
+    if (!fast_) toadd = toadd_of(curve, grid);
   } catch (const StopRun& stop) {
     if (std::string_view(stop.what()) == "Umin >  Umax") warn_no_well(request, 0);
     throw;
   }
+  const auto toadd_of_run = [&]() -> double {
+    if (!toadd) toadd = toadd_of(curve, grid);
+    return *toadd;
+  };
   console_line(FreeLine() << "OK");
   console_line(FreeLine());
 
@@ -133,11 +144,14 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
   // A quasi-bound level is listed with the tunnelling figure of the last solve that had one.
   std::optional<double> tunnel;
   PoorLevelCount poor(request.tol);
+  if (fast_) fast_->begin(grid, request.v);
   for (int64_t J = request.J.first; J <= request.J.last; ++J) {
     console_line(format_line("(A3,I5)", {std::string("J="), J}));
     poor.start_J();
     // The effective potential and its window are built once per J, before its first level.
     std::optional<Window> window;
+    // The fast search solves all v of the J at once, when the first level is due.
+    std::span<const FastLevel> fast_levels;
     for (int64_t v = request.v.first; v <= request.v.last; ++v) {
       for (int64_t Par = request.Par.first; Par <= request.Par.last; ++Par) {
         if (!window) {
@@ -155,8 +169,19 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
           window = w;
           if (J == request.J.first) check_well_depth(request, mu, w);
         }
-        LevelRecord level =
-            solve_level(request, mu, *window, toadd, static_cast<int32_t>(v), tunnel);
+        const FastLevel* fast_level = nullptr;
+        if (fast_) {
+          if (fast_levels.empty()) {
+            fast_levels =
+                fast_->solve_J(Ueff_, {static_cast<int32_t>(J), request.v, mu, request.tol,
+                                       request.maxit, window->Umin, window->Umax, window->Ulim});
+          }
+          fast_level = &fast_levels[static_cast<std::size_t>(v - request.v.first)];
+        }
+        LevelRecord level = fast_level != nullptr && fast_level->found
+                                ? fast_record(*fast_level, tunnel)
+                                : solve_level(request, mu, *window, toadd_of_run(),
+                                              static_cast<int32_t>(v), tunnel);
         if (Lambda == 1) {
           const double q = static_cast<double>(Par == 1 ? q1 : q2);
           level.E = level.E + q * static_cast<double>(J) * static_cast<double>(J + 1);
@@ -169,7 +194,10 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
         level.tunnel = tunnel.value_or(0.0);
         level.Umax = window->Umax;
         level.Ulim = window->Ulim;
-        check_level(request, level, mu, *window);
+        const bool fast_found = fast_level != nullptr && fast_level->found;
+        const RadialSolver& solver = forward ? forward_ : reversed_;
+        check_level(request, level, mu, *window,
+                    fast_found ? fast_level->ends : undecayed_ends(solver.Ygrid(), grid.N));
         sink.level(level);
       }
     }
@@ -208,6 +236,20 @@ LevelRecord LevelDriver::solve_level(const LevelRequest& request, double mu, con
   return level;
 }
 
+LevelRecord LevelDriver::fast_record(const FastLevel& fast, std::optional<double>& tunnel) {
+  LevelRecord level;
+  level.v = fast.v;
+  level.E = fast.E;
+  level.Ein = fast.Ein;
+  level.delE = fast.delE;
+  level.results = fast.results;
+  if (fast.tunnel) tunnel = fast.tunnel;
+  ++statistics_.solves;
+  statistics_.iterations += fast.results.kturn;
+  statistics_.point_iterations += fast.points_integrated;
+  return level;
+}
+
 void LevelDriver::check_well_depth(const LevelRequest& request, double mu,
                                    const Window& window) const {
   const RadialGrid& grid = request.grid;
@@ -227,14 +269,12 @@ void LevelDriver::check_well_depth(const LevelRequest& request, double mu,
 }
 
 void LevelDriver::check_level(const LevelRequest& request, const LevelRecord& level, double mu,
-                              const Window& window) const {
+                              const Window& window, const GridEnds& ends) const {
   const RadialGrid& grid = request.grid;
   const bool forward = options_.orientation == GridOrientation::forward;
   const std::string name =
       state_name(request) + ": v=" + std::to_string(level.v) + " J=" + std::to_string(level.J);
 
-  // The wave function is that of the level's last solve.
-  const GridEnds ends = undecayed_ends((forward ? forward_ : reversed_).Ygrid(), grid.N);
   const bool inner = forward ? ends.first : ends.last;
   // A quasi-bound level is a continuum function beyond its barrier: large at the outer end.
   const bool outer = (forward ? ends.last : ends.first) && !level.quasi_bound;
@@ -277,20 +317,37 @@ void LevelDriver::check_level(const LevelRequest& request, const LevelRecord& le
 }
 
 double LevelDriver::compute_toadd(const std::string& potential_file, const RadialGrid& grid) {
+  return toadd_of(toadd_curve(potential_file, grid), grid);
+}
+
+LevelDriver::ToaddCurve LevelDriver::toadd_curve(const std::string& potential_file,
+                                                 const RadialGrid& grid) {
   const PotentialHeader header = read_checked_header(potential_file);
   require_positive_mass(trimmed_file_name(potential_file), header, 1);
   require_representable_Lambda(trimmed_file_name(potential_file), header);
-  const double mu1 = header.masses[0];
+  ToaddCurve curve;
+  curve.mu1 = header.masses[0];
   builder_.build(potential_file, header.pectype, Vtoadd_, grid, options_.on_failure);
 
-  effective_potential(Vtoadd_, Ueff_toadd_, grid, mu1, 0, header.Lambda, GridOrientation::forward);
+  effective_potential(Vtoadd_, Ueff_toadd_, grid, curve.mu1, 0, header.Lambda,
+                      GridOrientation::forward);
   const double limit = Ueff_toadd_[static_cast<std::size_t>(grid.N)];
   const double Umax = highest_barrier(Ueff_toadd_, grid.N, limit).Umax;
   const double Umin = lowest_minimum(Ueff_toadd_, grid.N);
-  const double E0 = (Umin + Umax) * 0.5;
-  const double dE = (Umax - Umin) * constants::kToaddWindow * 0.5;
-  const double E1 = forward_.solve(Ueff_toadd_, grid, mu1, {1, E0, dE, kToaddMaxit, kToaddTol}).E;
-  const double E2 = forward_.solve(Ueff_toadd_, grid, mu1, {2, E0, dE, kToaddMaxit, kToaddTol}).E;
+  // The solver's own stop, raised here so that a fast run, which may never solve for toadd,
+  // stops where the default run does.
+  if (Umax < Umin || grid.N < 3) throw StopRun("Umin >  Umax");
+  curve.E0 = (Umin + Umax) * 0.5;
+  curve.dE = (Umax - Umin) * constants::kToaddWindow * 0.5;
+  return curve;
+}
+
+double LevelDriver::toadd_of(const ToaddCurve& curve, const RadialGrid& grid) {
+  const double mu1 = curve.mu1;
+  const double E1 =
+      forward_.solve(Ueff_toadd_, grid, mu1, {1, curve.E0, curve.dE, kToaddMaxit, kToaddTol}).E;
+  const double E2 =
+      forward_.solve(Ueff_toadd_, grid, mu1, {2, curve.E0, curve.dE, kToaddMaxit, kToaddTol}).E;
   const double toadd = (E2 - E1) / 3.0;
   console_line(FreeLine() << E1 << E2 << " toadd ");
   return toadd;

@@ -25,24 +25,37 @@
 // twice: once for the levels, once for toadd), the potential builders and the solvers, all
 // allocated once. toadd is always found on a forward grid, by the same solver that solves the
 // levels of a forward run, so that the joint it remembers carries over as the run has it.
+//
+// In the fast mode the levels of a J are solved together by FastSearch, once the J's window is
+// built; each level goes through the same Lambda term, listing rule, checks and sink. A level the
+// fast search does not find is solved by the specified search exactly as in the default mode, so
+// its row and its warning are the default mode's; toadd, which only that search uses, is formed
+// (with its console lines) before the first such level, and never when there is none.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "numlib/failure_policy.h"
 #include "pec/potential_builder.h"
+#include "solver/fast_search.h"
 #include "solver/level_record.h"
 #include "solver/level_request.h"
 #include "solver/radial_solver.h"
 
 namespace velk {
 
+// specified: the search whose history the level files document; fast: FastSearch, the same
+// energies within the tolerance, with the fast search's own history.
+enum class SearchMode { specified, fast };
+
 struct DriverOptions {
   GridOrientation orientation = GridOrientation::forward;
   // Where the numerical routines report a failure (the run pauses).
   NumericalFailureHandler on_failure = throw_on_numerical_failure;
+  SearchMode mode = SearchMode::specified;
 };
 
 // Work done by the solvers since the driver was made: for timing the solver per grid point.
@@ -67,6 +80,14 @@ class LevelDriver {
   const SolveStatistics& statistics() const { return statistics_; }
 
  private:
+  // The curve behind toadd (mass 1, J = 0, forward) in Vtoadd_ and Ueff_toadd_, and the first
+  // window of its two solves; then the solves and the console line.
+  struct ToaddCurve {
+    double mu1 = 0.0, E0 = 0.0, dE = 0.0;
+  };
+  ToaddCurve toadd_curve(const std::string& potential_file, const RadialGrid& grid);
+  double toadd_of(const ToaddCurve& curve, const RadialGrid& grid);
+
   // One level: the solve and its retry; the record's listing fields are left to the caller.
   struct Window {
     double Umin = 0.0, Umax = 0.0, Ulim = 0.0;
@@ -77,13 +98,17 @@ class LevelDriver {
   // Warnings on the curve of the first J (a well too shallow to hold a level) and on a listed
   // level (not converged, beyond the last level of its J, not died out at a grid end).
   void check_well_depth(const LevelRequest& request, double mu, const Window& window) const;
+  // `ends` are those of the level's last solution.
   void check_level(const LevelRequest& request, const LevelRecord& level, double mu,
-                   const Window& window) const;
+                   const Window& window, const GridEnds& ends) const;
+  // A level the fast search found; the record's listing fields are left to the caller.
+  LevelRecord fast_record(const FastLevel& fast, std::optional<double>& tunnel);
 
   DriverOptions options_;
   PotentialBuilder builder_;
   RadialSolver forward_;
   RadialSolver reversed_;
+  std::optional<FastSearch> fast_;  // made for the fast mode only
   SolveStatistics statistics_;
   std::vector<double> Vgrid_, Ueff_, Vtoadd_, Ueff_toadd_;
 };
