@@ -10,10 +10,16 @@ the golden checkers; the fast run must give:
 - in a level file (header "iline,nv,Jline,..."), the same rows in the same order with the same
   iline, v, J, Par, ic and node, and each energy within tol + 1e-5 cm-1 of the default's: both
   searches converge to tol on the same grid and curve, and the file prints five decimals;
-  Ein, delE, Dcor, kleft-krigth and kturn are the fast search's own history and are not compared;
+  Ein, delE, Dcor, kleft-krigth and kturn are the fast search's own history and are not compared.
+  Where the default mode left a level unconverged (|Dcor| > tol) its energy is no reference, and
+  from the third such level of a J on it lists nothing; the fast search converges such levels
+  (it does not integrate the inner wall where a coarse step breaks the recurrence, and needs
+  fewer iterations than a small maxit). In such a file every converged row of the default mode
+  must be among the fast mode's rows, with its energy as above;
 - in vel_tran.out, the same lines with every integer field equal and every wavenumber within
-  2·(tol + 1e-5) + 1e-6 cm-1: a wavenumber is a difference of two such energies, printed with six
-  decimals;
+  4·(tol + 1e-5) + 1e-6 cm-1: a wavenumber is the difference of two level energies, and the
+  second column of a branch the difference of two wavenumbers, so up to four energies enter a
+  printed value, which has six decimals;
 - the warnings of levels beyond the last level of their J, where the case keeps its standard
   error: every "lies above the last level" and "not found" line of expected/stderr.txt, and no
   other.
@@ -52,19 +58,39 @@ def level_rows(text):
     return rows, other
 
 
+def same_fields(w, g, iline=True):
+    """iline (unless iline is False), v, J, Par, ic and node agree; a quasi-bound row ("res." in place of krigth) also
+    carries its tunnelling figure, the barrier top and the limit, which agree too."""
+    keys = [0, 1, 2, 4, 6] if iline else [1, 2, 4, 6]
+    if "res." in w:
+        at = w.index("res.")
+        keys += list(range(at + 2, len(w)))
+    else:
+        keys.append(len(w) - 1)
+    return len(w) == len(g) and all(w[i] == g[i] for i in keys)
+
+
 def compare_level_file(name, want, got, tol):
     want_rows, want_other = level_rows(want)
     got_rows, got_other = level_rows(got)
     problems = []
     if want_other != got_other:
         problems.append(f"{name}: the lines around the levels differ")
-    if len(want_rows) != len(got_rows):
+    if len(want_rows) != len(got_rows) and not any(abs(float(w[8])) > tol for w in want_rows):
         return problems + [f"{name}: {len(got_rows)} levels, the default mode has {len(want_rows)}"]
     limit = tol + 1e-5 + 1e-9
+    if any(abs(float(w[8])) > tol for w in want_rows):
+        fast = {(g[1], g[2], g[4]): g for g in got_rows}
+        for w in want_rows:
+            if abs(float(w[8])) > tol:
+                continue
+            g = fast.get((w[1], w[2], w[4]))
+            if g is None or not same_fields(w, g, iline=False) or \
+                    abs(float(w[3]) - float(g[3])) > limit:
+                problems.append(f"{name}: converged level {' '.join(w)}, fast {g}")
+        return problems
     for w, g in zip(want_rows, got_rows):
-        # iline nv Jline Eout Par delE ic Ein Dcor kleft krigth kturn node
-        same = [0, 1, 2, 4, 6, len(w) - 1]
-        if any(w[i] != g[i] for i in same):
+        if not same_fields(w, g):
             problems.append(f"{name}: row {' '.join(g)} where the default has {' '.join(w)}")
         elif abs(float(w[3]) - float(g[3])) > limit:
             problems.append(f"{name}: v={w[1]} J={w[2]} E={g[3]}, the default {w[3]}")
@@ -75,7 +101,7 @@ def compare_transitions(name, want, got, tol):
     want_lines, got_lines = want.splitlines(), got.splitlines()
     if len(want_lines) != len(got_lines):
         return [f"{name}: {len(got_lines)} lines, the default mode has {len(want_lines)}"]
-    limit = 2 * (tol + 1e-5) + 1e-6 + 1e-9
+    limit = 4 * (tol + 1e-5) + 1e-6 + 1e-9
     problems = []
     for w, g in zip(want_lines, got_lines):
         wf, gf = w.split(), g.split()
@@ -127,8 +153,10 @@ def check_case(binary, case):
             if want != got:
                 problems.append(f"warnings {got}, the default mode {want}")
         inputs = {f.name for f in case.iterdir() if f.is_file()}
-        written = {f.name for f in work.iterdir()} - inputs
+        present = {f.name for f in work.iterdir()}
         wanted = {f.name for f in expected.iterdir()} - {"status.txt", "stdout.txt", "stderr.txt"}
+        # An output may carry the name of an input (the run then replaces it).
+        written = (present - inputs) | (wanted & present)
         if written != wanted:
             problems.append(f"wrote {sorted(written)}, the default mode {sorted(wanted)}")
         for name in sorted(wanted & written):
