@@ -42,7 +42,8 @@ std::string velk_version_text() {
 
 std::string velk_help_text() {
   return std::string(
-      "usage: velk [--quiet] [--fast]\n"
+      "usage: velk [--quiet]\n"
+      "       velk --fast [--quiet]\n"
       "       velk --help | --version\n"
       "\n"
       "Rovibrational levels of two electronic states of a diatomic molecule and the\n"
