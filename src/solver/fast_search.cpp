@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <stdexcept>
 #include <utility>
 
 #include "numlib/airy.h"
@@ -19,6 +18,8 @@ namespace {
 // Y(lo+1) of a pass that starts at a skipped tail (Y(lo) = 0): small enough that the growth across
 // the tail and the well cannot overflow, large enough to stay clear of underflow.
 constexpr double kTailStart = 1e-30;
+// A pass needs two start values, a joint with a point on either side and the recurrence between.
+constexpr int kShortestGrid = 8;
 // Bisection steps of the WKB estimate: its relative precision beside the window, 2^-24, is far
 // below the spacing of any level it starts.
 constexpr int kWkbSteps = 24;
@@ -71,7 +72,6 @@ FastSearch::FastSearch(GridOrientation orientation, NumericalFailureHandler on_f
 
 void FastSearch::begin(const RadialGrid& grid, const QuantumRange& v) {
   require_grid_slots(RadialGrid::kSlots, grid.N, "fast search");
-  if (grid.N < 5) throw std::invalid_argument("fast search: a grid of fewer than 5 points");
   grid_ = grid;
   for (int i = 1; i <= grid.N; ++i) {
     const double R = grid.R(i);
@@ -105,8 +105,10 @@ std::span<const FastLevel> FastSearch::solve_J(std::span<const double> Ueff,
   Ulim_ = request.Ulim;
   Etop_ = std::max(request.Umax, Up_[N]);
   count_ = -1;
+  // Without a lowest minimum to start from (or on a grid too short for a pass and its joint)
+  // every level is left to the specified search.
   imin_ = 0;
-  for (int i = 2; i <= N - 1 && imin_ == 0; ++i) {
+  for (int i = 2; i <= N - 1 && imin_ == 0 && N >= kShortestGrid; ++i) {
     if (Up_[i] == Umin_ && Up_[i] < Up_[i - 1] && Up_[i] < Up_[i + 1]) imin_ = i;
   }
   spacing_ = 1.0;

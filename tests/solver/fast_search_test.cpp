@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "io/errors.h"
 #include "io/warning.h"
 #include "numlib/constants.h"
 #include "solver/landmarks.h"
@@ -341,6 +342,31 @@ TEST_F(FastModeDriverTest, RowsBeyondTheLastLevelAndLambdaDoublingAreTheDefaultM
   const ModeRun fast = run_mode(r, SearchMode::fast, GridOrientation::forward);
   const double q1 = static_cast<double>(0.002f), q2 = static_cast<double>(-0.003f);
   EXPECT_NEAR(fast.levels[0].E - fast.levels[1].E, (q1 - q2) * 2, 1e-12);
+}
+
+// Grids too short for a pass of the fast search stop or list exactly as the default mode does.
+TEST_F(FastModeDriverTest, ShortGridsEndAsInTheDefaultMode) {
+  test::write_file("mlj.pot", mlj_file(0, 0.0, 0.0));
+  for (const int N : {3, 4, 5, 7, 9}) {
+    LevelRequest r = request({0, 2}, {0, 1}, {1, 1});
+    r.grid = RadialGrid(0.9, 8.0, N);
+    std::string stops[2];
+    std::vector<LevelRecord> levels[2];
+    for (const SearchMode mode : {SearchMode::specified, SearchMode::fast}) {
+      const int k = mode == SearchMode::fast ? 1 : 0;
+      try {
+        levels[k] = run_mode(r, mode, GridOrientation::forward).levels;
+      } catch (const StopRun& stop) {
+        stops[k] = stop.what();
+      }
+    }
+    EXPECT_EQ(stops[0], stops[1]) << "N=" << N;
+    ASSERT_EQ(levels[0].size(), levels[1].size()) << "N=" << N;
+    for (std::size_t k = 0; k < levels[0].size(); ++k) {
+      EXPECT_EQ(levels[0][k].v, levels[1][k].v);
+      EXPECT_EQ(levels[0][k].results.node, levels[1][k].results.node);
+    }
+  }
 }
 
 }  // namespace
