@@ -1,6 +1,7 @@
 // A whole level request on a potential file of any form: header, toadd, the curve through the
 // dispatch, the effective potential and the solver for v = 0..2, J = 0..1, both parities, on a
-// grid of 200 points, forward or reversed by the first byte. The level file is written as in a run.
+// grid of 200 points, forward or reversed by bit 0 of the first byte, the specified or the fast
+// search by bit 1. The level file is written as in a run.
 #include <cstdint>
 
 #include "fuzz_support.h"
@@ -12,10 +13,18 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static velk::LevelDriver forward(
-      velk::DriverOptions{velk::GridOrientation::forward, velk::fuzz::record_numerical_failure});
-  static velk::LevelDriver reversed(
-      velk::DriverOptions{velk::GridOrientation::reversed, velk::fuzz::record_numerical_failure});
+  using velk::GridOrientation;
+  using velk::SearchMode;
+  static velk::LevelDriver drivers[4] = {
+      velk::LevelDriver({GridOrientation::forward, velk::fuzz::record_numerical_failure}),
+      velk::LevelDriver({GridOrientation::reversed, velk::fuzz::record_numerical_failure}),
+      velk::LevelDriver({.orientation = GridOrientation::forward,
+                         .on_failure = velk::fuzz::record_numerical_failure,
+                         .mode = SearchMode::fast}),
+      velk::LevelDriver({.orientation = GridOrientation::reversed,
+                         .on_failure = velk::fuzz::record_numerical_failure,
+                         .mode = SearchMode::fast}),
+  };
   static const velk::LevelRequest request = [] {
     velk::LevelRequest r;
     r.potential_file = "pot.dat";
@@ -30,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return r;
   }();
   if (size < 1) return 0;
-  velk::LevelDriver& driver = (data[0] & 1) ? reversed : forward;
+  velk::LevelDriver& driver = drivers[data[0] & 3];
   velk::fuzz::write_input("pot.dat", data + 1, size - 1);
   velk::fuzz::run_guarded([&] { driver.compute_levels(request); });
   return 0;

@@ -1,6 +1,6 @@
 // velk: rovibrational levels and transition wavenumbers of diatomic molecules. The run is steered
-// by velk.inf in the working directory; the command line only asks for help, the version or a
-// quiet run.
+// by velk.inf in the working directory; the command line only asks for help, the version, a
+// quiet run or the fast search.
 #include <iostream>
 #include <string_view>
 #include <vector>
@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
     }
     velk::set_console_quiet(options.quiet);
     run_options.threads = options.threads;
+    run_options.fast = options.fast;
   }
   velk::install_interrupt_handlers();
   return velk::run_velk(run_options);

@@ -48,6 +48,8 @@ CommandLineOptions parse_command_line(std::span<const std::string_view> argument
       options.version = true;
     } else if (argument == "--quiet" || argument == "-q") {
       options.quiet = true;
+    } else if (argument == "--fast") {
+      options.fast = true;
     } else {
       refuse(argument.starts_with('-') && argument.size() > 1 ? "unknown option"
                                                               : "unexpected argument",
@@ -70,6 +72,7 @@ std::string velk_version_text() {
 std::string velk_help_text() {
   return std::string(
       "usage: velk [--quiet] [--threads N]\n"
+      "       velk --fast [--quiet]\n"
       "       velk --help | --version\n"
       "\n"
       "Rovibrational levels of two electronic states of a diatomic molecule and the\n"
@@ -83,6 +86,10 @@ std::string velk_help_text() {
       "options:\n"
       "  -q, --quiet    no progress lines on standard output; the message of a stop or\n"
       "                 of an input error goes to standard error; the same files\n"
+      "      --fast     levels by the fast search: the same files and levels, energies\n"
+      "                 equal within the tolerance of velk.inf, computed many times\n"
+      "                 faster; the columns of the search history (Ein, delE, Dcor,\n"
+      "                 kturn, kleft-krigth) describe the fast search\n"
       "      --threads N\n"
       "                 compute the levels on N threads (1 to 256; default: one per\n"
       "                 core); the files and console lines are the same for every N\n"

@@ -3,14 +3,9 @@
 #pragma once
 
 #include "numlib/failure_policy.h"
+#include "run/run_options.h"
 
 namespace velk {
-
-struct RunOptions {
-  // Threads that compute levels; 0 asks for one per core. The files and console lines are the
-  // same for every count.
-  int threads = 0;
-};
 
 // Returns the exit status: 0 for a normal run, 1 for one of the program's own stops, 2 for an
 // input that is missing, short or malformed. Numerical failures pause (run_failure_handler).

@@ -80,6 +80,7 @@ void StateLevels::compute_state_levels(const StateInput& state, const LevelRange
         control_.revflag == 'n' ? GridOrientation::forward : GridOrientation::reversed;
     options.on_failure = options_.on_failure;
     options.threads = options_.threads;
+    options.mode = options_.fast ? SearchMode::fast : SearchMode::specified;
     driver_ = std::make_unique<LevelDriver>(std::move(options));
   }
   driver_->compute_levels(request);

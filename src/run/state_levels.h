@@ -8,6 +8,7 @@
 
 #include "numlib/failure_policy.h"
 #include "run/control_file.h"
+#include "run/run_options.h"
 
 namespace velk {
 
@@ -32,6 +33,8 @@ struct StateLevelOptions {
   NumericalFailureHandler on_failure = throw_on_numerical_failure;
   // Threads that compute levels ahead (1: all on the calling thread); the files are the same.
   int threads = 1;
+  // Levels by the fast search.
+  bool fast = false;
 };
 
 class StateLevels final : public LevelRequests {

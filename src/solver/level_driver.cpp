@@ -4,7 +4,9 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -118,7 +120,9 @@ struct LevelDriver::RequestInputs {
   int32_t Lambda = 0;
   float q1 = 0.0f, q2 = 0.0f;
   double Uinf = kUinfUnset;
-  double toadd = 0.0;
+  // toadd, formed when first asked for: the fast search may never need it. In the default mode it
+  // is formed before any J is attempted, so that the workers only read it.
+  std::function<double()> toadd = [] { return 0.0; };
 };
 
 // Where the levels of a J go, in loop order: each solved level's tunnelling figure (a quasi-bound
@@ -191,6 +195,7 @@ LevelDriver::LevelDriver(DriverOptions options)
       Ueff_(RadialGrid::kSlots),
       Vtoadd_(RadialGrid::kSlots),
       Ueff_toadd_(RadialGrid::kSlots) {
+  if (options_.mode == SearchMode::fast) fast_.emplace(options_.orientation, options_.on_failure);
   const int workers = std::max(1, options_.threads);
   for (int w = 0; w < workers; ++w)
     workers_.push_back(std::make_unique<Worker>(options_.orientation));
@@ -218,12 +223,21 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
   require_representable_Lambda(trimmed_file_name(potential_file), header);
 
   RequestInputs in{request};
+  // toadd places the specified search's window. Its curve is built (and checked) here in both
+  // modes; the fast search needs toadd itself only for a level it hands to the specified search.
+  ToaddCurve curve;
+  std::optional<double> toadd;
   try {
-    in.toadd = compute_toadd(potential_file, grid);
+    curve = toadd_curve(potential_file, grid);
+    if (!fast_) toadd = toadd_of(curve, grid);
   } catch (const StopRun& stop) {
     if (std::string_view(stop.what()) == "Umin >  Umax") warn_no_well(request, 0);
     throw;
   }
+  in.toadd = [&]() -> double {
+    if (!toadd) toadd = toadd_of(curve, grid);
+    return *toadd;
+  };
   console_line(FreeLine() << "OK");
   console_line(FreeLine());
 
@@ -236,22 +250,27 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
   sink.begin(request);
   ImmediateOutput out(sink);
   Workspace run = run_workspace();
+  if (fast_) {
+    fast_->begin(grid, request.v);
+    run.fast = &*fast_;
+  }
   const int count = request.J.last >= request.J.first
                         ? static_cast<int>(int64_t{request.J.last} - request.J.first + 1)
                         : 0;
-  const int threads = options_.in_turn_only ? 1 : options_.threads;
+  const bool in_turn = options_.in_turn_only || fast_;
+  const int threads = in_turn ? 1 : options_.threads;
   // A single J (a transition run asks for one J at a time) has its levels shared out instead.
   const int helpers = count == 1 ? threads - 1 : 0;
   run_in_order<Attempt>(
       count, helpers > 0 ? 1 : threads, 4 * threads,
       [&](int k, int worker) {
-        if (options_.in_turn_only) return Attempt{};
+        if (in_turn) return Attempt{};
         return attempt_J(in, request.J.first + k, *workers_[static_cast<std::size_t>(worker)],
                          helpers);
       },
       [&](int k, Attempt& attempt) {
         const int64_t J = request.J.first + k;
-        if (options_.in_turn_only || !attempt.usable) {
+        if (in_turn || !attempt.usable) {
           levels_of_J(in, J, run, out);
           return;
         }
@@ -314,6 +333,8 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
   ws.cache.clear();
   // The effective potential and its window are built once per J, before its first level.
   std::optional<Window> window;
+  // The fast search solves all v of the J at once, when the first level is due.
+  std::span<const FastLevel> fast_levels;
   for (int64_t v = request.v.first; v <= request.v.last; ++v) {
     for (int64_t Par = request.Par.first; Par <= request.Par.last; ++Par) {
       if (!window) {
@@ -331,10 +352,19 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
         window = w;
         if (J == request.J.first) check_well_depth(request, in.mu, w, ws.Ueff);
         if (ws.lanes) prefetch_levels(in, w, ws);
+        if (ws.fast) {
+          fast_levels =
+              ws.fast->solve_J(ws.Ueff, {static_cast<int32_t>(J), request.v, in.mu, request.tol,
+                                         request.maxit, w.Umin, w.Umax, w.Ulim});
+        }
       }
+      const FastLevel* fast_level =
+          ws.fast ? &fast_levels[static_cast<std::size_t>(v - request.v.first)] : nullptr;
+      const bool fast_found = fast_level != nullptr && fast_level->found;
       std::optional<double> tunnel;
-      LevelRecord level =
-          solve_level(request, in.mu, *window, in.toadd, static_cast<int32_t>(v), ws, tunnel);
+      LevelRecord level = fast_found ? fast_record(*fast_level, ws, tunnel)
+                                     : solve_level(request, in.mu, *window, in.toadd(),
+                                                   static_cast<int32_t>(v), ws, tunnel);
       out.solved(tunnel);
       if (in.Lambda == 1) {
         const double q = static_cast<double>(Par == 1 ? in.q1 : in.q2);
@@ -346,7 +376,9 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
       level.quasi_bound = level.E > window->Ulim;
       level.Umax = window->Umax;
       level.Ulim = window->Ulim;
-      check_level(request, level, in.mu, *window, ws);
+      check_level(request, level, in.mu, *window,
+                  fast_found ? fast_level->ends : undecayed_ends(ws.solver.Ygrid(), grid.N),
+                  ws.Ueff);
       out.listed(level);
     }
   }
@@ -368,7 +400,7 @@ void LevelDriver::prefetch_levels(const RequestInputs& in, const Window& window,
   const auto share = [&](std::vector<SolveRequest>& requests, int part) {
     requests.clear();
     for (int64_t v = request.v.first + part; v <= request.v.last; v += parts) {
-      requests.push_back(first_solve(request, window, in.toadd, static_cast<int32_t>(v)));
+      requests.push_back(first_solve(request, window, in.toadd(), static_cast<int32_t>(v)));
     }
   };
   std::atomic<bool> failed = false;
@@ -400,6 +432,21 @@ void LevelDriver::prefetch_levels(const RequestInputs& in, const Window& window,
   for (int part = 1; part < parts; ++part) {
     ws.cache.merge(workers_[static_cast<std::size_t>(part)]->cache);
   }
+}
+
+LevelRecord LevelDriver::fast_record(const FastLevel& fast, Workspace& ws,
+                                     std::optional<double>& tunnel) {
+  LevelRecord level;
+  level.v = fast.v;
+  level.E = fast.E;
+  level.Ein = fast.Ein;
+  level.delE = fast.delE;
+  level.results = fast.results;
+  if (fast.tunnel) tunnel = fast.tunnel;
+  ++ws.statistics.solves;
+  ws.statistics.iterations += fast.results.kturn;
+  ws.statistics.point_iterations += fast.points_integrated;
+  return level;
 }
 
 LevelRecord LevelDriver::solve_level(const LevelRequest& request, double mu, const Window& window,
@@ -453,14 +500,14 @@ void LevelDriver::check_well_depth(const LevelRequest& request, double mu, const
 }
 
 void LevelDriver::check_level(const LevelRequest& request, const LevelRecord& level, double mu,
-                              const Window& window, const Workspace& ws) const {
+                              const Window& window, const GridEnds& ends,
+                              const std::vector<double>& Ueff) const {
   const RadialGrid& grid = request.grid;
   const bool forward = options_.orientation == GridOrientation::forward;
   const std::string name =
       state_name(request) + ": v=" + std::to_string(level.v) + " J=" + std::to_string(level.J);
 
   // The wave function is that of the level's last solve.
-  const GridEnds ends = undecayed_ends(ws.solver.Ygrid(), grid.N);
   const bool inner = forward ? ends.first : ends.last;
   // A quasi-bound level is a continuum function beyond its barrier: large at the outer end.
   const bool outer = (forward ? ends.last : ends.first) && !level.quasi_bound;
@@ -482,9 +529,9 @@ void LevelDriver::check_level(const LevelRequest& request, const LevelRecord& le
   if (converged && level.results.node == level.v && !in_box) return;
   // The levels below the top of the window: up to the barrier, or over the whole grid.
   const int wall = forward ? 1 : grid.N;
-  const int barrier = behind_barrier ? index_of(ws.Ueff, grid.N, window.Umax) : 0;
+  const int barrier = behind_barrier ? index_of(Ueff, grid.N, window.Umax) : 0;
   const int end = barrier > 0 ? barrier : forward ? grid.N : 1;
-  const int32_t count = count_levels_below(ws.Ueff, wall, end, grid.h, mu, window.Umax);
+  const int32_t count = count_levels_below(Ueff, wall, end, grid.h, mu, window.Umax);
   if (converged && level.v < count) return;
   std::string text = name + (converged ? " lies above the last level" : " not found");
   if (!converged) {
@@ -503,20 +550,37 @@ void LevelDriver::check_level(const LevelRequest& request, const LevelRecord& le
 }
 
 double LevelDriver::compute_toadd(const std::string& potential_file, const RadialGrid& grid) {
+  return toadd_of(toadd_curve(potential_file, grid), grid);
+}
+
+LevelDriver::ToaddCurve LevelDriver::toadd_curve(const std::string& potential_file,
+                                                 const RadialGrid& grid) {
   const PotentialHeader header = read_checked_header(potential_file);
   require_positive_mass(trimmed_file_name(potential_file), header, 1);
   require_representable_Lambda(trimmed_file_name(potential_file), header);
-  const double mu1 = header.masses[0];
+  ToaddCurve curve;
+  curve.mu1 = header.masses[0];
   builder_.build(potential_file, header.pectype, Vtoadd_, grid, options_.on_failure);
 
-  effective_potential(Vtoadd_, Ueff_toadd_, grid, mu1, 0, header.Lambda, GridOrientation::forward);
+  effective_potential(Vtoadd_, Ueff_toadd_, grid, curve.mu1, 0, header.Lambda,
+                      GridOrientation::forward);
   const double limit = Ueff_toadd_[static_cast<std::size_t>(grid.N)];
   const double Umax = highest_barrier(Ueff_toadd_, grid.N, limit).Umax;
   const double Umin = lowest_minimum(Ueff_toadd_, grid.N);
-  const double E0 = (Umin + Umax) * 0.5;
-  const double dE = (Umax - Umin) * constants::kToaddWindow * 0.5;
-  const double E1 = forward_.solve(Ueff_toadd_, grid, mu1, {1, E0, dE, kToaddMaxit, kToaddTol}).E;
-  const double E2 = forward_.solve(Ueff_toadd_, grid, mu1, {2, E0, dE, kToaddMaxit, kToaddTol}).E;
+  // The solver's own stop, raised here so that a fast run, which may never solve for toadd,
+  // stops where the default run does.
+  if (Umax < Umin || grid.N < 3) throw StopRun("Umin >  Umax");
+  curve.E0 = (Umin + Umax) * 0.5;
+  curve.dE = (Umax - Umin) * constants::kToaddWindow * 0.5;
+  return curve;
+}
+
+double LevelDriver::toadd_of(const ToaddCurve& curve, const RadialGrid& grid) {
+  const double mu1 = curve.mu1;
+  const double E1 =
+      forward_.solve(Ueff_toadd_, grid, mu1, {1, curve.E0, curve.dE, kToaddMaxit, kToaddTol}).E;
+  const double E2 =
+      forward_.solve(Ueff_toadd_, grid, mu1, {2, curve.E0, curve.dE, kToaddMaxit, kToaddTol}).E;
   const double toadd = (E2 - E1) / 3.0;
   console_line(FreeLine() << E1 << E2 << " toadd ");
   return toadd;

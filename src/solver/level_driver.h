@@ -26,6 +26,13 @@
 // allocated once. toadd is always found on a forward grid, by the same solver that solves the
 // levels of a forward run, so that the joint it remembers carries over as the run has it.
 //
+// In the fast mode the levels of a J are solved together by FastSearch, once the J's window is
+// built; each level goes through the same Lambda term, listing rule, checks and sink. A level the
+// fast search does not find is solved by the specified search exactly as in the default mode, so
+// its row and its warning are the default mode's; toadd, which only that search uses, is formed
+// (with its console lines) before the first such level, and never when there is none. The fast
+// mode computes every J in turn.
+//
 // The levels of each J are first attempted apart, on a worker's own solver, with what they print
 // held back: an attempt that does not depend on what came before it (no pass from the top missed
 // its joint, no numerical failure, no stop) is then handed on as if it had been computed in turn,
@@ -34,6 +41,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,6 +49,7 @@
 
 #include "numlib/failure_policy.h"
 #include "pec/potential_builder.h"
+#include "solver/fast_search.h"
 #include "solver/iteration_cache.h"
 #include "solver/lane_iterations.h"
 #include "solver/level_record.h"
@@ -48,6 +57,10 @@
 #include "solver/radial_solver.h"
 
 namespace velk {
+
+// specified: the search whose history the level files document; fast: FastSearch, the same
+// energies within the tolerance, with the fast search's own history.
+enum class SearchMode { specified, fast };
 
 struct DriverOptions {
   GridOrientation orientation = GridOrientation::forward;
@@ -59,6 +72,7 @@ struct DriverOptions {
   // Every J computed in turn by the run's solver, without attempts apart, vector lanes or threads:
   // the reference that the faster ways must equal byte for byte.
   bool in_turn_only = false;
+  SearchMode mode = SearchMode::specified;
 };
 
 // Work done by the solvers since the driver was made: for timing the solver per grid point.
@@ -105,6 +119,8 @@ class LevelDriver {
     // Workers 1 .. helpers share the following of the searches on threads of their own, for a
     // request of a single J, whose levels would otherwise leave them idle.
     int helpers = 0;
+    // The fast search, in the fast mode (the run's own workspace only).
+    FastSearch* fast = nullptr;
   };
   struct Worker;
   struct RequestInputs;
@@ -135,8 +151,21 @@ class LevelDriver {
   // level (not converged, beyond the last level of its J, not died out at a grid end).
   void check_well_depth(const LevelRequest& request, double mu, const Window& window,
                         const std::vector<double>& Ueff) const;
+  // `ends` are those of the level's last solution, Ueff the effective potential of its J.
   void check_level(const LevelRequest& request, const LevelRecord& level, double mu,
-                   const Window& window, const Workspace& ws) const;
+                   const Window& window, const GridEnds& ends,
+                   const std::vector<double>& Ueff) const;
+  // A level the fast search found; the record's listing fields are left to the caller.
+  static LevelRecord fast_record(const FastLevel& fast, Workspace& ws,
+                                 std::optional<double>& tunnel);
+
+  // The curve behind toadd (mass 1, J = 0, forward) in Vtoadd_ and Ueff_toadd_, and the first
+  // window of its two solves; then the solves and the console line.
+  struct ToaddCurve {
+    double mu1 = 0.0, E0 = 0.0, dE = 0.0;
+  };
+  ToaddCurve toadd_curve(const std::string& potential_file, const RadialGrid& grid);
+  double toadd_of(const ToaddCurve& curve, const RadialGrid& grid);
 
   Workspace run_workspace();
 
@@ -145,6 +174,7 @@ class LevelDriver {
   RadialSolver forward_;
   RadialSolver reversed_;
   IterationCache cache_;
+  std::optional<FastSearch> fast_;  // made for the fast mode only
   SolveStatistics statistics_;
   std::vector<double> Vgrid_, Ueff_, Vtoadd_, Ueff_toadd_;
   std::vector<std::unique_ptr<Worker>> workers_;

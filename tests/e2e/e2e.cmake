@@ -48,3 +48,9 @@ set_tests_properties(e2e/golden_potential PROPERTIES TIMEOUT 900)
 add_test(NAME e2e/interrupts
          COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tools/check_interrupts.py
                  $<TARGET_FILE:velk>)
+
+# velk --fast against the default mode's expected files on every case: the same files, levels and
+# stops, energies within the tolerance of the run.
+add_test(NAME e2e/fast_mode
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tools/check_fast_mode.py
+                 $<TARGET_FILE:velk>)

@@ -32,6 +32,18 @@ TEST(CommandLine, KnownOptionsInTheirLongAndShortForms) {
   EXPECT_EQ(both.refusal, "");
 }
 
+TEST(CommandLine, FastAsksForTheFastSearchBesideTheOtherOptions) {
+  EXPECT_FALSE(parse({}).fast);
+  EXPECT_FALSE(parse({"--quiet"}).fast);
+  const CommandLineOptions both = parse({"--quiet", "--fast"});
+  EXPECT_TRUE(both.fast && both.quiet);
+  EXPECT_EQ(both.refusal, "");
+  // No short form: -f stays free, and a typo is refused rather than taken for it.
+  EXPECT_EQ(parse({"-f"}).refusal, "velk: unknown option '-f' (velk --help lists the options)");
+  EXPECT_EQ(parse({"--fats"}).refusal,
+            "velk: unknown option '--fats' (velk --help lists the options)");
+}
+
 TEST(CommandLine, UnknownOptionsAndStrayArgumentsAreRefusedByTheFirstFault) {
   EXPECT_EQ(parse({"--quite"}).refusal,
             "velk: unknown option '--quite' (velk --help lists the options)");
@@ -70,8 +82,9 @@ TEST(CommandLine, HelpOrVersionAnswerEvenBesideAFault) {
 TEST(CommandLine, HelpNamesTheFilesOptionsStatusesAndGuide) {
   const std::string help = velk_help_text();
   EXPECT_EQ(help.rfind("usage: velk [--quiet] [--threads N]\n", 0), 0u);
-  for (const char* needed : {"velk.inf", "vel_tran.out", "Astate.dat", "potext.out", "--quiet",
-                             "--version", "--threads", "exit status", "130", "docs/guide.md"}) {
+  for (const char* needed :
+       {"velk.inf", "vel_tran.out", "Astate.dat", "potext.out", "--quiet", "--version", "--threads",
+        "--fast", "exit status", "130", "docs/guide.md"}) {
     EXPECT_NE(help.find(needed), std::string::npos) << needed;
   }
   EXPECT_EQ(help.back(), '\n');

@@ -1,0 +1,483 @@
+#include "solver/fast_search.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <utility>
+
+#include "numlib/airy.h"
+#include "numlib/constants.h"
+#include "solver/energy_search.h"
+#include "solver/fast_sweeps.h"
+#include "solver/landmarks.h"
+#include "solver/solution_figures.h"
+
+namespace velk {
+namespace {
+
+// Y(lo+1) of a pass that starts at a skipped tail (Y(lo) = 0): small enough that the growth across
+// the tail and the well cannot overflow, large enough to stay clear of underflow.
+constexpr double kTailStart = 1e-30;
+// A pass needs two start values, a joint with a point on either side and the recurrence between.
+constexpr int kShortestGrid = 8;
+// Bisection steps of the WKB estimate: its relative precision beside the window, 2^-24, is far
+// below the spacing of any level it starts.
+constexpr int kWkbSteps = 24;
+
+// Value at x0 of the polynomial through (x[i], y[i]), i < n (Neville's scheme).
+double extrapolate(const double* x, const double* y, int n, double x0) {
+  double p[4];
+  for (int i = 0; i < n; ++i) p[i] = y[i];
+  for (int m = 1; m < n; ++m) {
+    for (int i = 0; i < n - m; ++i) {
+      p[i] = ((x0 - x[i + m]) * p[i] + (x[i] - x0) * p[i + 1]) / (x[i] - x[i + m]);
+    }
+  }
+  return p[0];
+}
+
+// Flat steps of a solution that is zero below lo and above hi, counted as flat_steps_from_first
+// and flat_steps_from_last count them on the whole grid, without walking the zeros.
+int32_t flat_from_first(const double* Y, int lo, int N, double h) {
+  int32_t count = 0;
+  int j = 2;
+  if (lo > 2) {
+    count = lo - 2;
+    j = lo;
+  }
+  for (; j <= N && std::abs(Y[j] - Y[j - 1]) / h < numerov::kFlatSlope; ++j) ++count;
+  return count;
+}
+int32_t flat_from_last(const double* Y, int hi, int N, double h) {
+  int32_t count = 0;
+  int m = N;
+  if (hi < N - 1) {
+    count = N - hi - 1;
+    m = hi + 1;
+  }
+  for (; m >= 2 && std::abs(Y[m] - Y[m - 1]) / h < numerov::kFlatSlope; --m) ++count;
+  return count;
+}
+
+}  // namespace
+
+FastSearch::FastSearch(GridOrientation orientation, NumericalFailureHandler on_failure)
+    : orientation_(orientation),
+      on_failure_(std::move(on_failure)),
+      U_(RadialGrid::kSlots, 0.0),
+      Y_(RadialGrid::kSlots, 0.0),
+      r_(RadialGrid::kSlots, 0.0),
+      g_(RadialGrid::kSlots, 0.0),
+      inv_R2_(RadialGrid::kSlots, 0.0) {}
+
+void FastSearch::begin(const RadialGrid& grid, const QuantumRange& v) {
+  require_grid_slots(RadialGrid::kSlots, grid.N, "fast search");
+  grid_ = grid;
+  for (int i = 1; i <= grid.N; ++i) {
+    const double R = grid.R(i);
+    inv_R2_[static_cast<std::size_t>(i)] = 1.0 / (R * R);
+  }
+  const std::size_t count = v.last >= v.first ? static_cast<std::size_t>(v.last - v.first) + 1 : 0;
+  history_.assign(count, History{});
+  levels_.assign(count, FastLevel{});
+  std::fill(Y_.begin(), Y_.end(), 0.0);
+  dirty_lo_ = grid.N + 1;
+  dirty_hi_ = 0;
+}
+
+std::span<const FastLevel> FastSearch::solve_J(std::span<const double> Ueff,
+                                               const FastJRequest& request) {
+  const int N = grid_.N;
+  require_grid_slots(Ueff.size(), N, "fast search");
+  Urun_ = Ueff.data();
+  if (orientation_ == GridOrientation::forward) {
+    Up_ = Ueff.data();
+  } else {
+    for (int i = 1; i <= N; ++i)
+      U_[static_cast<std::size_t>(i)] = Ueff[static_cast<std::size_t>(N + 1 - i)];
+    Up_ = U_.data();
+  }
+  const double h = grid_.h;
+  mu_ = request.mu;
+  c_ = h * h * mu_ * constants::kTwoUOverHbar2;
+  Umin_ = request.Umin;
+  Umax_ = request.Umax;
+  Ulim_ = request.Ulim;
+  Etop_ = std::max(request.Umax, Up_[N]);
+  count_ = -1;
+  // Without a lowest minimum to start from (or on a grid too short for a pass and its joint)
+  // every level is left to the specified search.
+  imin_ = 0;
+  for (int i = 2; i <= N - 1 && imin_ == 0 && N >= kShortestGrid; ++i) {
+    if (Up_[i] == Umin_ && Up_[i] < Up_[i - 1] && Up_[i] < Up_[i + 1]) imin_ = i;
+  }
+  spacing_ = 1.0;
+  if (imin_ > 0) {
+    const double k = (Up_[imin_ - 1] - 2 * Up_[imin_] + Up_[imin_ + 1]) / (h * h);
+    const double omega = std::sqrt(2 * k / (mu_ * constants::kTwoUOverHbar2));
+    if (omega > 0 && std::isfinite(omega)) spacing_ = omega;
+  }
+
+  const std::size_t count = levels_.size();
+  for (std::size_t k = 0; k < count; ++k) {
+    FastLevel& level = levels_[k];
+    level = FastLevel{};
+    level.v = request.v.first + static_cast<int32_t>(k);
+    History& history = history_[k];
+    if (history.last_J != request.J - 1) history.count = 0;
+    if (imin_ > 0) solve_level(request, level.v, k, level);
+    if (!level.found) {
+      history.count = 0;
+      continue;
+    }
+    history.inv_R2 = inv_R2_level_;
+    history.turn_lo = turn_lo_;
+    history.turn_hi = turn_hi_;
+    if (history.count == 4) {
+      std::rotate(history.x, history.x + 1, history.x + 4);
+      std::rotate(history.E, history.E + 1, history.E + 4);
+      history.count = 3;
+    }
+    history.x[history.count] = static_cast<double>(request.J) * (request.J + 1.0);
+    history.E[history.count] = level.E;
+    ++history.count;
+    history.last_J = request.J;
+  }
+  return {levels_.data(), count};
+}
+
+double FastSearch::trial_energy(const FastJRequest& request, int32_t v, std::size_t k) const {
+  const History& history = history_[k];
+  const double x = static_cast<double>(request.J) * (request.J + 1.0);
+  const FastLevel* below = k >= 1 && levels_[k - 1].found ? &levels_[k - 1] : nullptr;
+  double E = 0.0;
+  if (history.count >= 2) {
+    E = extrapolate(history.x, history.E, history.count, x);
+  } else if (history.count == 1) {
+    // First order in the change of the centrifugal term, 2J·ħ²/(2μ)/R² from J-1 to J.
+    E = history.E[0] + (x - history.x[0]) * constants::kHbar2Over2u / mu_ * history.inv_R2;
+  } else if (below != nullptr) {
+    double spacing = spacing_;
+    if (k >= 2 && levels_[k - 2].found) {
+      const double d1 = below->E - levels_[k - 2].E;
+      spacing = d1;
+      if (k >= 3 && levels_[k - 3].found) {
+        const double d2 = levels_[k - 2].E - levels_[k - 3].E;
+        // A spacing that shrinks fast (near the dissociation limit) shrinks geometrically rather
+        // than linearly.
+        spacing = d1 + (d1 - d2);
+        if (spacing < 0.5 * d1 && d2 > 0) spacing = d1 * (d1 / d2);
+      }
+      E = below->E + spacing;
+    } else {
+      E = wkb_energy(v, Etop_);
+      if (!(E > below->E)) E = below->E + spacing;
+    }
+  } else {
+    E = wkb_energy(v, Etop_);
+  }
+  const double floor = below != nullptr ? below->E : Umin_;
+  if (!(E < Etop_)) E = floor + 0.5 * (Etop_ - floor);
+  if (!(E > Umin_)) E = Umin_ + 0.5 * std::min(spacing_, Etop_ - Umin_);
+  return E;
+}
+
+// The energy at which the WKB phase of the well around the lowest minimum, sum of
+// sqrt(c·(E - U)) over the allowed points, equals π(v + 1/2).
+double FastSearch::wkb_energy(int32_t v, double Etop) const {
+  const int N = grid_.N;
+  const double target = std::numbers::pi * (v + 0.5);
+  double lo = Umin_, hi = Etop;
+  for (int step = 0; step < kWkbSteps; ++step) {
+    const double E = 0.5 * (lo + hi);
+    double phase = 0.0;
+    for (int i = imin_; i <= N && Up_[i] < E; ++i) phase += std::sqrt(c_ * (E - Up_[i]));
+    for (int i = imin_ - 1; i >= 1 && Up_[i] < E; --i) phase += std::sqrt(c_ * (E - Up_[i]));
+    if (phase < target) {
+      lo = E;
+    } else {
+      hi = E;
+    }
+  }
+  return 0.5 * (lo + hi);
+}
+
+FastSearch::Range FastSearch::live_range(double E, int seed_lo, int seed_hi) const {
+  const int N = grid_.N;
+  const double* U = Up_;
+  Range range;
+  int i = seed_hi >= 1 && seed_hi <= N && U[seed_hi] < E ? seed_hi : imin_;
+  while (i < N && U[i + 1] < E) ++i;
+  range.turn_hi = i;
+  double damping = 0.0;
+  while (i < N) {
+    ++i;
+    const double d = U[i] - E;
+    if (d <= 0) {
+      damping = 0.0;
+      continue;
+    }
+    damping += std::sqrt(c_ * d);
+    if (damping > kTailDamping) break;
+  }
+  range.hi = i;
+  i = seed_lo >= 1 && seed_lo <= N && U[seed_lo] < E ? seed_lo : imin_;
+  while (i > 1 && U[i - 1] < E) --i;
+  range.turn_lo = i;
+  damping = 0.0;
+  while (i > 1) {
+    --i;
+    const double d = U[i] - E;
+    if (d <= 0) {
+      damping = 0.0;
+      continue;
+    }
+    damping += std::sqrt(c_ * d);
+    if (damping > kTailDamping) break;
+  }
+  range.lo = i;
+  return range;
+}
+
+// The quasi-bound start of the specified search in the run's orientation, so that both searches
+// close the well at the same place: on a forward grid Bi at R(k3) and R(k3 - 1) about the third
+// turning point as the forward solver places it; on a reversed grid the two points and the
+// placement of the reversed solver, taken over into forward order.
+FastSearch::OuterStart FastSearch::outer_start(double E) const {
+  const int N = grid_.N;
+  const double h = grid_.h;
+  const bool forward = orientation_ == GridOrientation::forward;
+  double dVt = 0.0;
+  int32_t jt = 0;
+  const Crossings x = turning_points(run_curve(), E, N, orientation_, dVt, jt);
+  OuterStart start;
+  if (x.k3 == 0) return start;
+  const double s = std::pow(dVt / h, constants::kOneThirdSingle);
+  const double sign = forward ? -1.0 : 1.0;
+  const double Rat = grid_.R(x.k3);
+  const double Rt = Rat - jt * h / 100;
+  const double y_k3 = airy_functions(sign * (Rat - Rt) * s, on_failure_).bi;
+  const double y_below = airy_functions(sign * (grid_.R(x.k3 - 1) - Rt) * s, on_failure_).bi;
+  if (forward) {
+    start.at = x.k3;
+    start.y_at = y_k3;
+    start.y_inside = y_below;
+  } else {
+    // Reversed point k3 - 1 is forward point N + 2 - k3, reversed k3 the forward point below it.
+    start.at = N + 2 - x.k3;
+    start.y_at = y_below;
+    start.y_inside = y_k3;
+  }
+  return start;
+}
+
+// The specified search's tunnelling figure at E, summed in the run's orientation as it sums it.
+std::optional<double> FastSearch::tunnel_at(double E) const {
+  double dVt = 0.0;
+  int32_t jt = 0;
+  const Crossings x = turning_points(run_curve(), E, grid_.N, orientation_, dVt, jt);
+  if (x.k3 == 0) return std::nullopt;
+  const double* U = run_curve().data();
+  if (orientation_ == GridOrientation::forward) {
+    return numerov::tunnel_figure(U, E, grid_.h, mu_, x.k1, x.k2 - 1, x.k2, x.k3 - 1);
+  }
+  return numerov::tunnel_figure(U, E, grid_.h, mu_, x.k2, x.k1 - 1, x.k3, x.k2 - 1);
+}
+
+int32_t FastSearch::levels_below_top() {
+  if (count_ >= 0) return count_;
+  const int N = grid_.N;
+  int end = N;
+  if (Umax_ > Ulim_) {
+    for (int i = 1; i <= N; ++i) {
+      if (Up_[i] == Umax_) {
+        end = i;
+        break;
+      }
+    }
+  }
+  count_ = count_levels_below(std::span<const double>(Up_, static_cast<std::size_t>(N) + 1), 1, end,
+                              grid_.h, mu_, Umax_);
+  return count_;
+}
+
+void FastSearch::solve_level(const FastJRequest& request, int32_t v, std::size_t k,
+                             FastLevel& out) {
+  const int N = grid_.N;
+  const double h = grid_.h;
+  double* Y = Y_.data();
+  double* r = r_.data();
+  double* g = g_.data();
+  const History& history = history_[k];
+  const FastLevel* below = k >= 1 && levels_[k - 1].found ? &levels_[k - 1] : nullptr;
+
+  double E = trial_energy(request, v, k);
+  out.Ein = E;
+  // The bracket of the node count: the level lies above the one below it.
+  double Elo = Umin_;
+  if (below != nullptr && below->E < E) Elo = below->E;
+  double Ehi = Etop_;
+  out.delE = 0.5 * (Ehi - Elo);
+  double spacing = spacing_;
+  if (k >= 2 && below != nullptr && levels_[k - 2].found) spacing = below->E - levels_[k - 2].E;
+  if (!(spacing > 0)) spacing = spacing_;
+  // Points known to be allowed at E, where the scans for the turning points start: those of this
+  // v at the J before, or of the level below (the allowed region grows with the energy).
+  int seed_lo = history.count > 0 ? history.turn_lo : below != nullptr ? turn_lo_ : 0;
+  int seed_hi = history.count > 0 ? history.turn_hi : below != nullptr ? turn_hi_ : 0;
+
+  for (int32_t iteration = 1; iteration <= request.maxit; ++iteration) {
+    Range range = live_range(E, seed_lo, seed_hi);
+    OuterStart outer;
+    if (E > Up_[N]) {
+      outer = outer_start(E);
+      if (outer.at > 0) range.hi = outer.at;
+    }
+    if (range.hi - range.lo < 4) return;
+    fast::fill_ratios(Up_, r, g, range.lo, range.hi, c_, E);
+    if (outer.at > 0) {
+      Y[outer.at] = outer.y_at;
+      Y[outer.at - 1] = outer.y_inside;
+    } else {
+      Y[range.hi] = 0.0;
+      Y[range.hi - 1] = kTailStart;
+    }
+    dirty_lo_ = std::min(dirty_lo_, range.lo);
+    dirty_hi_ = std::max(dirty_hi_, range.hi);
+    const fast::FastInward inward = fast::inward_to_first_maximum(r, g, Y, range.lo, range.hi);
+    if (inward.joint < range.lo + 3) return;
+    Y[range.lo] = 0.0;
+    Y[range.lo + 1] = kTailStart;
+    const fast::FastOutward outward = fast::outward_to_joint(r, g, Y, range.lo, inward.joint);
+    out.points_integrated += range.hi - range.lo + 1;
+    const double a = outward.joint_y, b = inward.joint_y;
+    if (!(a != 0.0) || !std::isfinite(a) || !(b != 0.0)) return;
+    const int m = inward.joint;
+    const double S = outward.sum / (a * a) + inward.sum / (b * b);
+    const double t[3] = {c_ * (Up_[m - 1] - E) / 12, c_ * (Up_[m] - E) / 12,
+                         c_ * (Up_[m + 1] - E) / 12};
+    const double y[3] = {Y[m - 1] / a, 1.0, Y[m + 1] / b};
+    // The specified search applies half of the Newton step; the whole one converges
+    // quadratically.
+    const double step = 2 * numerov::correction(t, y, 1, S, h, mu_);
+    const int32_t node = outward.node;
+    out.results.kturn = iteration;
+    out.results.node = node;
+    if (node != v) {
+      if (node < v && v >= levels_below_top()) return;
+      const double E_before = E;
+      const int32_t missing = v - node;
+      if (node < v) {
+        Elo = std::max(Elo, E);
+        E = std::min(0.5 * (Elo + Ehi), E + (missing + 0.5) * spacing);
+      } else {
+        Ehi = std::min(Ehi, E);
+        E = std::max(0.5 * (Elo + Ehi), E + (missing - 0.5) * spacing);
+      }
+      out.results.Dcor = E - E_before;
+      if (!(Ehi - Elo > 0.0)) return;
+      continue;
+    }
+    seed_lo = range.turn_lo;
+    seed_hi = range.turn_hi;
+    const double next = E + step;
+    out.results.Dcor = step;
+    if (!(next > Elo && next < Ehi)) {
+      // A step out of the bracket still tells on which side of E the level lies.
+      if (step > 0) {
+        Elo = E;
+      } else {
+        Ehi = E;
+      }
+      E = 0.5 * (Elo + Ehi);
+      continue;
+    }
+    E = next;
+    if (std::fabs(step) <= request.tol) {
+      out.found = true;
+      out.E = E;
+      turn_lo_ = range.turn_lo;
+      turn_hi_ = range.turn_hi;
+      if (outer.at > 0) {
+        finish_quasi_bound(range, m, a, b, E, out);
+      } else {
+        finish_bound(range, m, a, b, out);
+      }
+      return;
+    }
+  }
+}
+
+void FastSearch::finish_bound(const Range& range, int joint, double a, double b, FastLevel& out) {
+  const int N = grid_.N;
+  const double h = grid_.h;
+  double* Y = Y_.data();
+  for (int i = dirty_lo_; i < range.lo; ++i) Y[i] = 0.0;
+  for (int i = range.hi + 1; i <= dirty_hi_; ++i) Y[i] = 0.0;
+  dirty_lo_ = range.lo;
+  dirty_hi_ = range.hi;
+  double S = 0.0, S_inv_R2 = 0.0, largest = 0.0;
+  const double* inv_R2 = inv_R2_.data();
+  for (int i = range.lo; i <= joint; ++i) {
+    const double y = Y[i] / a;
+    Y[i] = y;
+    S += y * y;
+    S_inv_R2 += y * y * inv_R2[i];
+    largest = std::max(largest, std::fabs(y));
+  }
+  for (int i = joint + 1; i <= range.hi; ++i) {
+    const double y = Y[i] / b;
+    Y[i] = y;
+    S += y * y;
+    S_inv_R2 += y * y * inv_R2[i];
+    largest = std::max(largest, std::fabs(y));
+  }
+  inv_R2_level_ = S_inv_R2 / S;
+  GridEnds ends;
+  if (largest > 0.0 && std::isfinite(largest)) {
+    const double limit = kDecayShare * largest * largest;
+    ends.first = std::max(Y[1] * Y[1], Y[2] * Y[2]) > limit;
+    ends.last = std::max(Y[N - 1] * Y[N - 1], Y[N] * Y[N]) > limit;
+  }
+  out.ends = ends;
+  out.results.kleft = flat_from_first(Y, range.lo, N, h);
+  out.results.krigth = flat_from_last(Y, range.hi, N, h);
+  if (orientation_ == GridOrientation::reversed) std::swap(out.ends.first, out.ends.last);
+}
+
+void FastSearch::finish_quasi_bound(const Range& range, int joint, double a, double b, double E,
+                                    FastLevel& out) {
+  const int N = grid_.N;
+  const double h = grid_.h;
+  double* Y = Y_.data();
+  for (int i = dirty_lo_; i < range.lo; ++i) Y[i] = 0.0;
+  for (int i = range.lo; i <= joint; ++i) Y[i] /= a;
+  for (int i = joint + 1; i <= range.hi; ++i) Y[i] /= b;
+  double S = 0.0, S_inv_R2 = 0.0;
+  for (int i = range.lo; i <= range.hi; ++i) {
+    S += Y[i] * Y[i];
+    S_inv_R2 += Y[i] * Y[i] * inv_R2_[static_cast<std::size_t>(i)];
+  }
+  inv_R2_level_ = S_inv_R2 / S;
+  // Beyond the barrier the solution is a continuum function: carried out to the grid end and
+  // scaled by its outermost maximum, as the specified search does.
+  fast::fill_ratios(Up_, r_.data(), g_.data(), range.hi - 1, N, c_, E);
+  fast::outward_to_end(r_.data(), g_.data(), Y, range.hi + 1, N);
+  dirty_lo_ = range.lo;
+  dirty_hi_ = N;
+  double Ymax = 1.0;
+  for (int m = N - 1; m >= 2; --m) {
+    if (Y[m] > Y[m + 1] && Y[m] > Y[m - 1]) {
+      Ymax = Y[m];
+      break;
+    }
+  }
+  numerov::scale_quasibound(Y, N, E, mu_, Ymax);
+  out.tunnel = tunnel_at(E);
+  out.ends = undecayed_ends(Y_, N);
+  out.results.kleft = numerov::flat_steps_from_first(Y, N, h);
+  out.results.krigth = numerov::flat_steps_from_last(Y, N, h);
+  if (orientation_ == GridOrientation::reversed) std::swap(out.ends.first, out.ends.last);
+}
+
+}  // namespace velk

@@ -1,0 +1,146 @@
+// The fast search: the levels of one J, all v at once, on the same grid and effective potential
+// as the specified search, converged to the same tolerance.
+//
+// What makes it fast, level by level:
+//   - it integrates only where the wave function lives: each pass starts where the classically
+//     forbidden region has damped the solution by e^-kTailDamping (a WKB estimate of the integral
+//     of κ = sqrt(2μ(U - E))/ħ), or at the grid end when that comes first; points beyond count as
+//     zero;
+//   - the correction at the joint is the full Newton (Cooley) step, twice the specified search's
+//     Dcor, which converges quadratically; the node count guards it and the bracket is bisected
+//     only when the count is wrong or the step leaves the bracket;
+//   - the first trial energy comes from neighbours: the same v at earlier J (extrapolated in
+//     J(J+1); from one earlier J by the first-order term 2J·ħ²/(2μ)·⟨R⁻²⟩), else the earlier v of
+//     the same J (extrapolated spacing), else the WKB quantisation condition.
+// A quasi-bound level (above the outer end of U and behind a barrier) starts its inward pass at
+// the third turning point from the Airy function Bi, as the specified search does, and receives
+// the same tunnelling figure.
+//
+// A level the fast search does not find (v above the last level below the window top, a search
+// that does not converge within maxit) is returned with found = false: the caller solves it with
+// the specified search, so that its row and its warning are exactly those of the default mode.
+//
+// The effective potential arrives as the run's orientation has it; a reversed array is mirrored
+// into the search's own copy, so that both orientations give the same energies, bit for bit. The
+// one exception is a quasi-bound level: the specified search places the outer turning point
+// differently on the two orientations, and the fast search closes the well where the specified
+// search of the run does, so that the two modes agree. Units: R0 and h
+// in Å, energies in cm-1, mu in u. Working arrays of RadialGrid::kSlots are allocated once, when
+// the search is made; the per-v history when a request has more v than any before.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "numlib/failure_policy.h"
+#include "pec/radial_grid.h"
+#include "solver/grid_orientation.h"
+#include "solver/level_checks.h"
+#include "solver/level_request.h"
+#include "solver/solver_results.h"
+
+namespace velk {
+
+// Damping, in e-folds, of the forbidden region that a pass skips: e^-36 ≈ 2e-16 of the amplitude
+// at the turning point, so that the skipped density shifts an energy by far less than rounding.
+inline constexpr double kTailDamping = 36.0;
+
+// One J of one request.
+struct FastJRequest {
+  int32_t J = 0;
+  QuantumRange v;
+  double mu = 0.0;   // reduced mass, u
+  double tol = 0.0;  // the search stops when the Newton step is at most tol
+  int32_t maxit = 0;
+  // The window of the J, as the driver forms it: lowest minimum, highest barrier, limit.
+  double Umin = 0.0, Umax = 0.0, Ulim = 0.0;
+};
+
+// A level of the fast search. Ein is the first trial energy, delE half the width of the first
+// bracket; results hold the search's own history (kturn iterations, the last Newton step as Dcor,
+// the node count, the flat steps at the ends of the final solution).
+struct FastLevel {
+  int32_t v = 0;
+  bool found = false;
+  double E = 0.0, Ein = 0.0, delE = 0.0;
+  SolverResults results;
+  std::optional<double> tunnel;
+  GridEnds ends;                  // which ends of the solution have not died out
+  int64_t points_integrated = 0;  // grid points of all passes, for the solver statistics
+};
+
+class FastSearch {
+ public:
+  FastSearch(GridOrientation orientation, NumericalFailureHandler on_failure);
+
+  // Forgets the history of the last request: call before the first J of a request.
+  void begin(const RadialGrid& grid, const QuantumRange& v);
+
+  // The levels v.first .. v.last of one J, in that order. Ueff is the effective potential of the
+  // J in the run's orientation; the span stays valid until the next call.
+  std::span<const FastLevel> solve_J(std::span<const double> Ueff, const FastJRequest& request);
+
+  // The wave function of the last level found (forward order, zero outside its range).
+  std::span<const double> Ygrid() const { return Y_; }
+
+ private:
+  // The points a pass covers, and the classically allowed points between them.
+  struct Range {
+    int lo = 0, hi = 0;
+    int turn_lo = 0, turn_hi = 0;
+  };
+  struct History {
+    int32_t count = 0;  // earlier J whose level was found, consecutive, the latest last
+    int32_t last_J = 0;
+    double x[4] = {}, E[4] = {};   // J(J+1) and energy
+    double inv_R2 = 0.0;           // ⟨R⁻²⟩ of the latest, Å⁻²
+    int turn_lo = 0, turn_hi = 0;  // classically allowed points of the latest
+  };
+
+  // The Airy start of a quasi-bound level: the outer end of the inward pass (forward index) and
+  // Y there and one point inside; at = 0 without a third turning point.
+  struct OuterStart {
+    int at = 0;
+    double y_at = 0.0, y_inside = 0.0;
+  };
+  OuterStart outer_start(double E) const;
+  std::optional<double> tunnel_at(double E) const;
+  // The effective potential as the run's orientation has it.
+  std::span<const double> run_curve() const {
+    return {Urun_, static_cast<std::size_t>(grid_.N) + 1};
+  }
+
+  double trial_energy(const FastJRequest& request, int32_t v, std::size_t k) const;
+  double wkb_energy(int32_t v, double Etop) const;
+  Range live_range(double E, int seed_lo, int seed_hi) const;
+  int32_t levels_below_top();
+  void solve_level(const FastJRequest& request, int32_t v, std::size_t k, FastLevel& out);
+  // Scale the two passes to Y(joint) = 1, clear what earlier passes left outside the range, and
+  // form the figures of the level.
+  void finish_bound(const Range& range, int joint, double a, double b, FastLevel& out);
+  void finish_quasi_bound(const Range& range, int joint, double a, double b, double E,
+                          FastLevel& out);
+
+  GridOrientation orientation_;
+  NumericalFailureHandler on_failure_;
+  RadialGrid grid_;
+  std::vector<double> U_, Y_, r_, g_, inv_R2_;
+  std::vector<History> history_;
+  std::vector<FastLevel> levels_;
+  // Y outside dirty_lo_ .. dirty_hi_ is zero.
+  int dirty_lo_ = 0, dirty_hi_ = 0;
+  // Of the current J: the forward effective potential, c = h²·μ·(2u/ħ²), the window, the index
+  // of the lowest minimum and the harmonic spacing there.
+  const double* Up_ = nullptr;
+  const double* Urun_ = nullptr;
+  double c_ = 0.0, mu_ = 0.0, Umin_ = 0.0, Etop_ = 0.0, Umax_ = 0.0, Ulim_ = 0.0, spacing_ = 0.0;
+  int imin_ = 0;
+  int32_t count_ = -1;  // levels below the window top, formed when first needed
+  // Of the last level found: its allowed points and ⟨R⁻²⟩.
+  int turn_lo_ = 0, turn_hi_ = 0;
+  double inv_R2_level_ = 0.0;
+};
+
+}  // namespace velk

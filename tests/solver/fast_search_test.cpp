@@ -1,0 +1,375 @@
+#include "solver/fast_search.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "io/errors.h"
+#include "io/warning.h"
+#include "numlib/constants.h"
+#include "solver/landmarks.h"
+#include "solver/level_driver.h"
+#include "solver/radial_solver.h"
+#include "solver_test_grids.h"
+#include "support/console_capture.h"
+#include "support/temp_dir.h"
+
+namespace velk {
+namespace {
+
+using testing_grids::Grid;
+using testing_grids::Harmonic;
+using testing_grids::Morse;
+using testing_grids::tabulate;
+
+// The window of one J as the driver forms it, for a curve whose limit is its outer end.
+FastJRequest j_request(const std::vector<double>& U, const Grid& g, double mu, int J,
+                       QuantumRange v, double tol) {
+  FastJRequest r;
+  r.J = J;
+  r.v = v;
+  r.mu = mu;
+  r.tol = tol;
+  r.maxit = 60;
+  r.Ulim = U[static_cast<std::size_t>(g.N)];
+  r.Umax = highest_barrier(U, g.N, r.Ulim).Umax;
+  r.Umin = lowest_minimum(U, g.N);
+  return r;
+}
+
+// The specified search of the same level, entered as the driver enters it.
+LevelSolution specified(const std::vector<double>& U, const Grid& g, double mu, int v, double tol,
+                        double toadd) {
+  const double Ulim = U[static_cast<std::size_t>(g.N)];
+  const auto w = testing_grids::driver_window(lowest_minimum(U, g.N),
+                                              highest_barrier(U, g.N, Ulim).Umax, toadd);
+  RadialSolver solver = testing_grids::forward_solver();
+  return solver.solve(U, g, mu, {v, w.E, w.dE, 200, tol});
+}
+
+// Ueff = V + J(J+1)·ħ²/(2u)/(μR²), on the grid's points in forward order.
+std::vector<double> with_rotation(const std::vector<double>& V, const Grid& g, double mu, int J) {
+  std::vector<double> U = V;
+  const double K = J * (J + 1.0) * constants::kHbar2Over2u;
+  for (int i = 1; i <= g.N; ++i) U[static_cast<std::size_t>(i)] += K / (g.R(i) * g.R(i) * mu);
+  return U;
+}
+
+// --- closed forms ------------------------------------------------------------------------------
+
+// Numerov's eigenvalue error is of order E·(h·k)⁴/240, k the largest local wave number of the
+// level; the bounds below allow four times that (as the specified search's Morse test does) plus
+// the tolerance: the Newton step that ends the search is at most tol, and what remains after it
+// is of order step²/spacing, far below tol.
+TEST(FastSearch, HarmonicAndMorseLevelsMatchTheirClosedFormsAtTheFourthPowerError) {
+  const double tol = 1e-7;
+  {
+    const Harmonic osc;  // omega = 500 cm-1, mu = 11.5 u
+    const Grid g(1.5, 4.5, 6001);
+    const auto V = tabulate(g, osc);
+    FastSearch fast(GridOrientation::forward, throw_on_numerical_failure);
+    fast.begin(g, {0, 20});
+    const auto levels = fast.solve_J(V, j_request(V, g, osc.mu, 0, {0, 20}, tol));
+    for (const FastLevel& l : levels) {
+      const double E = osc.level(l.v);
+      const double k = std::sqrt(osc.mu * constants::kTwoUOverHbar2 * E);
+      ASSERT_TRUE(l.found) << "v=" << l.v;
+      EXPECT_EQ(l.results.node, l.v);
+      EXPECT_LE(std::fabs(l.E - E), 4 * E * std::pow(g.h * k, 4) / 240 + tol) << "v=" << l.v;
+    }
+  }
+  // Seeded random Morse curves, each level of the lower half of the well.
+  std::mt19937_64 random(20261208);
+  std::uniform_real_distribution<double> depth(3000.0, 30000.0), range(0.8, 2.2),
+      position(1.0, 3.5), mass(1.0, 40.0);
+  FastSearch fast(GridOrientation::forward, throw_on_numerical_failure);
+  for (int trial = 0; trial < 40; ++trial) {
+    Morse m;
+    m.De = depth(random);
+    m.a = range(random);
+    m.Re = position(random);
+    m.mu = mass(random);
+    const double B = testing_grids::kHbar2Over2u / m.mu;
+    const int vtop = static_cast<int>(std::sqrt(m.De / B) / m.a - 0.5) / 2;
+    const double Rmin = m.Re - std::log(8.0) / m.a;
+    const double Rmax = m.Re + 30.0 / m.a;
+    const double kmax = std::sqrt(m.mu * constants::kTwoUOverHbar2 * m.De);
+    const int N = std::min(RadialGrid::kCapacity, static_cast<int>((Rmax - Rmin) * kmax / 0.08));
+    const Grid g(Rmin, Rmax, N);
+    const auto V = tabulate(g, m);
+    fast.begin(g, {0, vtop});
+    const auto levels = fast.solve_J(V, j_request(V, g, m.mu, 0, {0, vtop}, tol));
+    for (const FastLevel& l : levels) {
+      const double E = m.level(l.v);
+      const double k = std::sqrt(m.mu * constants::kTwoUOverHbar2 * E);
+      ASSERT_TRUE(l.found) << "trial " << trial << " v=" << l.v;
+      EXPECT_EQ(l.results.node, l.v);
+      EXPECT_LE(std::fabs(l.results.Dcor), tol);
+      EXPECT_LE(std::fabs(l.E - E), 4 * E * std::pow(g.h * k, 4) / 240 + tol)
+          << "trial " << trial << " De=" << m.De << " a=" << m.a << " mu=" << m.mu << " v=" << l.v;
+    }
+  }
+}
+
+// --- against the specified search ------------------------------------------------------------
+
+// Both searches converge to the same eigenvalue of the same recurrence on the same grid: the
+// specified search to within about its last correction (at most tol), the fast one far closer,
+// so they agree within 2·tol. The J sequence runs through the trial energies extrapolated in
+// J(J+1), which should leave most levels one or two Newton steps from convergence.
+TEST(FastSearch, RotationalTableAgreesWithTheSpecifiedSearchInFewIterations) {
+  const double tol = 1e-6;
+  const Morse m;  // De 6000 cm-1, a 0.85 Å^-1, Re 3.08 Å, mu 11.5 u
+  const Grid g(2.0, 14.0, 12001);
+  const auto V = tabulate(g, m);
+  const double toadd = (m.level(2) - m.level(1)) / 3;
+  FastSearch fast(GridOrientation::forward, throw_on_numerical_failure);
+  const QuantumRange v{0, 12};
+  fast.begin(g, v);
+  int64_t iterations = 0, levels_found = 0;
+  for (int J = 0; J <= 40; J += 1) {
+    const auto U = with_rotation(V, g, m.mu, J);
+    const auto levels = fast.solve_J(U, j_request(U, g, m.mu, J, v, tol));
+    for (const FastLevel& l : levels) {
+      ASSERT_TRUE(l.found) << "v=" << l.v << " J=" << J;
+      iterations += l.results.kturn;
+      ++levels_found;
+      if (J % 8 != 0) continue;  // the specified search is the slow part of this test
+      const LevelSolution s = specified(U, g, m.mu, l.v, tol, toadd);
+      ASSERT_LE(std::fabs(s.results.Dcor), tol);
+      EXPECT_EQ(l.results.node, s.results.node);
+      EXPECT_LE(std::fabs(l.E - s.E), 2 * tol) << "v=" << l.v << " J=" << J;
+    }
+  }
+  // Measured 1.06 on this table: nearly every level converges on its first Newton step. Trial
+  // energies a spacing off, or a first-order J step without the extrapolation, cost 3 or more.
+  EXPECT_LE(static_cast<double>(iterations) / static_cast<double>(levels_found), 1.5);
+}
+
+// A reversed run hands the mirrored effective potential; the search mirrors it back, so bound
+// levels come out bit for bit as on the forward grid.
+TEST(FastSearch, ReversedOrientationGivesTheForwardEnergiesExactly) {
+  const Morse m;
+  const Grid g(2.0, 14.0, 8001);
+  const auto V = tabulate(g, m);
+  const QuantumRange v{0, 15};
+  FastSearch forward(GridOrientation::forward, throw_on_numerical_failure);
+  FastSearch reversed(GridOrientation::reversed, throw_on_numerical_failure);
+  forward.begin(g, v);
+  reversed.begin(g, v);
+  for (int J = 0; J <= 3; ++J) {
+    const auto U = with_rotation(V, g, m.mu, J);
+    const auto W = testing_grids::mirrored(U);
+    const FastJRequest request = j_request(U, g, m.mu, J, v, 1e-6);
+    const auto a = forward.solve_J(U, request);
+    const auto b = reversed.solve_J(W, request);
+    for (std::size_t k = 0; k < a.size(); ++k) {
+      ASSERT_TRUE(a[k].found && b[k].found);
+      EXPECT_EQ(a[k].E, b[k].E) << "v=" << a[k].v << " J=" << J;
+      // kleft always describes the small-radius end; the ends follow the run's orientation.
+      EXPECT_EQ(a[k].results.kleft, b[k].results.kleft);
+      EXPECT_EQ(a[k].ends.first, b[k].ends.last);
+    }
+  }
+}
+
+// The last level of a Morse well tuned so that it is bound by about 0.005 cm-1 (closed form
+// binding a²·B·δ², δ = sqrt(De/B)/a - v - 1/2): its tail reaches tens of Å, and the trial
+// energies from the spacing below overshoot the limit.
+TEST(FastSearch, LevelBoundByLessThanAHundredthOfAWavenumberIsFound) {
+  Morse m;
+  m.mu = 100.0;
+  m.a = 1.0;
+  m.Re = 3.0;
+  const double B = testing_grids::kHbar2Over2u / m.mu;
+  const int last = 30;
+  const double delta = std::sqrt(0.005 / (m.a * m.a * B));
+  m.De = B * m.a * m.a * (last + 0.5 + delta) * (last + 0.5 + delta);
+  const Grid g(0.92, 103.0, 20000);
+  const auto V = tabulate(g, m);
+  const double tol = 1e-6;
+  FastSearch fast(GridOrientation::forward, throw_on_numerical_failure);
+  fast.begin(g, {0, last});
+  const auto levels = fast.solve_J(V, j_request(V, g, m.mu, 0, {0, last}, tol));
+  const FastLevel& top = levels.back();
+  ASSERT_TRUE(top.found);
+  EXPECT_EQ(top.results.node, last);
+  const double binding = V[static_cast<std::size_t>(g.N)] - top.E;
+  EXPECT_GT(binding, 0.0);
+  EXPECT_LT(binding, 0.01);
+  const LevelSolution s = specified(V, g, m.mu, last, tol, (m.level(2) - m.level(1)) / 3);
+  ASSERT_LE(std::fabs(s.results.Dcor), tol);
+  EXPECT_LE(std::fabs(top.E - s.E), 2 * tol);
+}
+
+// Morse plus a strong centrifugal term: the upper levels lie above the outer limit, behind the
+// barrier. The fast search starts them from the Airy function at the third turning point as the
+// specified search does, on either orientation, and reports the same tunnelling figure.
+TEST(FastSearch, QuasiBoundLevelsAgreeWithTheSpecifiedSearchOnBothOrientations) {
+  Morse m;
+  m.De = 3000;
+  m.a = 1.2;
+  m.Re = 2.5;
+  m.mu = 6.0;
+  const Grid g(1.6, 20.0, 9201);
+  const int J = 30;
+  const auto U = with_rotation(tabulate(g, m), g, m.mu, J);
+  const double tol = 1e-6;
+  const QuantumRange v{0, 40};
+  const FastJRequest request = j_request(U, g, m.mu, J, v, tol);
+  ASSERT_GT(request.Umax, request.Ulim) << "the curve has no barrier";
+  for (const GridOrientation orientation : {GridOrientation::forward, GridOrientation::reversed}) {
+    const bool forward = orientation == GridOrientation::forward;
+    const auto W = forward ? U : testing_grids::mirrored(U);
+    FastSearch fast(orientation, throw_on_numerical_failure);
+    fast.begin(g, v);
+    const auto levels = fast.solve_J(W, request);
+    RadialSolver solver(orientation, throw_on_numerical_failure);
+    int quasi_bound = 0;
+    for (const FastLevel& l : levels) {
+      if (!l.found) continue;
+      if (!(l.E > request.Ulim)) continue;
+      ++quasi_bound;
+      const auto s = testing_grids::solve_in_driver_window(solver, orientation, W, g, m.mu, l.v,
+                                                           m.level(1) - m.level(0), tol, 200);
+      ASSERT_LE(std::fabs(s.r.Dcor), tol);
+      EXPECT_LE(std::fabs(l.E - s.E), 2 * tol) << "v=" << l.v;
+      ASSERT_TRUE(l.tunnel.has_value());
+      // The figure is printed with two digits; the two energies differ by far less than what
+      // moves its third.
+      EXPECT_NEAR(*l.tunnel, s.tunnel, 1e-3 * s.tunnel) << "v=" << l.v;
+    }
+    EXPECT_GE(quasi_bound, 1) << "no quasi-bound level behind the barrier";
+  }
+}
+
+// --- through the driver ------------------------------------------------------------------------
+
+// An MLJ curve with about a dozen levels at J = 0 (the driver tests' curve).
+std::string mlj_file(int Lambda, double q1, double q2) {
+  return "1\n1.0 2.0 1.0 1.0 1.0\n" + std::to_string(Lambda) + "\n" + std::to_string(q1) + "\n" +
+         std::to_string(q2) + "\ncomment\ncomment\nML\n1.5\n0 2.0\n3000.0\n6 3e5\n1.0\n4.0\n";
+}
+
+class FastModeDriverTest : public test::ScratchDirectoryTest {
+ protected:
+  static LevelRequest request(QuantumRange v, QuantumRange J, QuantumRange Par) {
+    LevelRequest r;
+    r.potential_file = "mlj.pot     ";
+    r.grid = RadialGrid(0.9, 8.0, 1500);
+    r.tol = 1e-6;
+    r.maxit = 60;
+    r.v = v;
+    r.J = J;
+    r.Par = Par;
+    r.mass_index = 1;
+    r.levelfile = "Astate.dat  ";
+    r.state = "A";
+    return r;
+  }
+};
+
+class Recorder : public LevelSink {
+ public:
+  void begin(const LevelRequest&) override {}
+  void level(const LevelRecord& record) override { levels.push_back(record); }
+  void end() override {}
+  std::vector<LevelRecord> levels;
+};
+
+struct ModeRun {
+  std::vector<LevelRecord> levels;
+  std::vector<std::string> warnings;
+};
+
+ModeRun run_mode(const LevelRequest& r, SearchMode mode, GridOrientation orientation) {
+  ModeRun out;
+  test::ConsoleCapture console;
+  WarningCapture warnings;
+  DriverOptions options{orientation, throw_on_numerical_failure};
+  options.mode = mode;
+  LevelDriver driver(options);
+  Recorder recorder;
+  driver.compute_levels(r, recorder);
+  out.levels = recorder.levels;
+  out.warnings = warnings.lines();
+  return out;
+}
+
+// Levels beyond the last one of their J, with Lambda doubling on both components, on both
+// orientations: the rows that exist agree within the tolerance with the same listing fields; the
+// rows that do not exist are the specified search's rows, field for field, with its warnings.
+TEST_F(FastModeDriverTest, RowsBeyondTheLastLevelAndLambdaDoublingAreTheDefaultModes) {
+  test::write_file("mlj.pot", mlj_file(1, 0.002, -0.003));
+  const LevelRequest r = request({0, 16}, {1, 3}, {1, 2});
+  for (const GridOrientation orientation : {GridOrientation::forward, GridOrientation::reversed}) {
+    const ModeRun def = run_mode(r, SearchMode::specified, orientation);
+    const ModeRun fast = run_mode(r, SearchMode::fast, orientation);
+    ASSERT_EQ(def.levels.size(), fast.levels.size());
+    int beyond = 0;
+    for (std::size_t k = 0; k < def.levels.size(); ++k) {
+      const LevelRecord& a = def.levels[k];
+      const LevelRecord& b = fast.levels[k];
+      EXPECT_EQ(a.iline, b.iline);
+      EXPECT_EQ(a.v, b.v);
+      EXPECT_EQ(a.J, b.J);
+      EXPECT_EQ(a.Par, b.Par);
+      EXPECT_EQ(a.results.node, b.results.node);
+      EXPECT_EQ(a.quasi_bound, b.quasi_bound);
+      const bool exists = std::fabs(a.results.Dcor) <= r.tol && a.results.node == a.v;
+      if (exists) {
+        EXPECT_LE(std::fabs(a.E - b.E), 2 * r.tol) << "v=" << a.v << " J=" << a.J;
+      } else {
+        ++beyond;
+        EXPECT_EQ(a.E, b.E);
+        EXPECT_EQ(a.Ein, b.Ein);
+        EXPECT_EQ(a.delE, b.delE);
+        EXPECT_EQ(a.results.Dcor, b.results.Dcor);
+        EXPECT_EQ(a.results.kturn, b.results.kturn);
+        EXPECT_EQ(a.results.kleft, b.results.kleft);
+        EXPECT_EQ(a.results.krigth, b.results.krigth);
+      }
+    }
+    // The curve holds about a dozen levels, so the top of v = 0..16 lies beyond in every J; the
+    // listing rule keeps the first two such rows of each of the three J.
+    EXPECT_EQ(beyond, 6);
+    EXPECT_EQ(def.warnings, fast.warnings);
+    EXPECT_FALSE(fast.warnings.empty());
+  }
+  // The Lambda term separates the two components by (q1 - q2)·J(J+1) in both modes.
+  const ModeRun fast = run_mode(r, SearchMode::fast, GridOrientation::forward);
+  const double q1 = static_cast<double>(0.002f), q2 = static_cast<double>(-0.003f);
+  EXPECT_NEAR(fast.levels[0].E - fast.levels[1].E, (q1 - q2) * 2, 1e-12);
+}
+
+// Grids too short for a pass of the fast search stop or list exactly as the default mode does.
+TEST_F(FastModeDriverTest, ShortGridsEndAsInTheDefaultMode) {
+  test::write_file("mlj.pot", mlj_file(0, 0.0, 0.0));
+  for (const int N : {3, 4, 5, 7, 9}) {
+    LevelRequest r = request({0, 2}, {0, 1}, {1, 1});
+    r.grid = RadialGrid(0.9, 8.0, N);
+    std::string stops[2];
+    std::vector<LevelRecord> levels[2];
+    for (const SearchMode mode : {SearchMode::specified, SearchMode::fast}) {
+      const int k = mode == SearchMode::fast ? 1 : 0;
+      try {
+        levels[k] = run_mode(r, mode, GridOrientation::forward).levels;
+      } catch (const StopRun& stop) {
+        stops[k] = stop.what();
+      }
+    }
+    EXPECT_EQ(stops[0], stops[1]) << "N=" << N;
+    ASSERT_EQ(levels[0].size(), levels[1].size()) << "N=" << N;
+    for (std::size_t k = 0; k < levels[0].size(); ++k) {
+      EXPECT_EQ(levels[0][k].v, levels[1][k].v);
+      EXPECT_EQ(levels[0][k].results.node, levels[1][k].results.node);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velk
