@@ -1,6 +1,8 @@
 #include "props/state_levels.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 
 #include "io/errors.h"
 #include "io/free_format_reader.h"
@@ -33,6 +35,7 @@ StateLevels::StateLevels(const StateInput& state, char letter, const SolveSettin
       settings_(settings),
       grid_(grid),
       solver_(settings.orientation, throw_on_numerical_failure),
+      fast_(settings.orientation, throw_on_numerical_failure),
       V_(RadialGrid::kSlots),
       Ueff_(RadialGrid::kSlots),
       Ueff_forward_(RadialGrid::kSlots),
@@ -51,9 +54,6 @@ StateLevels::StateLevels(const StateInput& state, char letter, const SolveSettin
     throw InputError("velk-props: " + potential_file_ + ": reduced mass " +
                      std::to_string(state.mass_index) + " must be positive");
   }
-  // The level driver's own offset, from the levels v = 1 and 2 of J = 0 on a forward grid.
-  LevelDriver driver(DriverOptions{});
-  toadd_ = driver.compute_toadd(potential_file_, grid_);
   PotentialBuilder builder;
   Uinf_ = builder.build(potential_file_, header_.pectype, V_, grid_, throw_on_numerical_failure);
 }
@@ -74,19 +74,120 @@ void StateLevels::prepare_J(int32_t J) {
   prepared_J_ = J;
 }
 
+double StateLevels::toadd() {
+  if (!toadd_) {
+    // The level driver's own offset, from the levels v = 1 and 2 of J = 0 on a forward grid.
+    LevelDriver driver(DriverOptions{});
+    toadd_ = driver.compute_toadd(potential_file_, grid_);
+  }
+  return *toadd_;
+}
+
+void StateLevels::solve_listed_levels(std::span<const LevelKey> keys, const LevelUse& use) {
+  if (keys.empty()) return;
+  // The keys by J, then v: each J is one fast search, and its levels come in order of v.
+  std::vector<std::size_t> order(keys.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return keys[a].J != keys[b].J ? keys[a].J < keys[b].J : keys[a].v < keys[b].v;
+  });
+  QuantumRange vs{keys[order.front()].v, keys[order.front()].v};
+  for (const LevelKey& key : keys) {
+    vs.first = std::min(vs.first, key.v);
+    vs.last = std::max(vs.last, key.v);
+  }
+  // One request for all J, so that each v starts from its energies at the J before.
+  fast_.begin(grid_, vs);
+  const int N = grid_.N;
+  std::vector<bool> done(keys.size(), false);
+  for (std::size_t begin = 0; begin < order.size();) {
+    const int32_t J = keys[order[begin]].J;
+    std::size_t end = begin;
+    while (end < order.size() && keys[order[end]].J == J) ++end;
+    const std::span<const std::size_t> group(order.data() + begin, end - begin);
+    begin = end;
+    prepare_J(J);
+    if (!window_.has_well) {
+      // Without a well there is nothing to search: every level of the J is missing.
+      for (const std::size_t k : group) {
+        SolvedLevel level;
+        level.v = keys[k].v;
+        level.J = J;
+        level.p = keys[k].p;
+        level.Ueff = std::span<const double>(Ueff_forward_);
+        use(k, level);
+        done[k] = true;
+      }
+      continue;
+    }
+    const FastJRequest request{
+        J, vs, mu_, settings_.tol, settings_.maxit, window_.Umin, window_.Umax, window_.Ulim};
+    fast_.solve_J(Ueff_, request, [&](const FastLevel& found, std::span<const double> Y) {
+      const auto first = std::partition_point(group.begin(), group.end(),
+                                              [&](std::size_t k) { return keys[k].v < found.v; });
+      if (first == group.end() || keys[*first].v != found.v) return;
+      for (int i = 1; i <= N; ++i) psi_[i] = Y[static_cast<std::size_t>(i)];
+      psi_[0] = 0.0;
+      const bool normalised = normalise(grid_, psi_);
+      for (auto it = first; it != group.end() && keys[*it].v == found.v; ++it) {
+        SolvedLevel level;
+        level.v = found.v;
+        level.J = J;
+        level.p = keys[*it].p;
+        level.fast = true;
+        level.E_curve = found.E;
+        level.results = found.results;
+        level.tunnel = found.tunnel;
+        finish_level(level);
+        level.found = level.found && normalised;
+        use(*it, level);
+        done[*it] = true;
+      }
+    });
+    for (const std::size_t k : group) {
+      if (done[k]) continue;
+      use(k, plain_level(keys[k].v, J, keys[k].p));
+      done[k] = true;
+    }
+  }
+}
+
 SolvedLevel StateLevels::solve_listed_level(int32_t v, int32_t J, int32_t p) {
+  const LevelKey key{v, J, p};
+  SolvedLevel solved;
+  solve_listed_levels(std::span<const LevelKey>(&key, 1),
+                      [&](std::size_t, const SolvedLevel& level) { solved = level; });
+  return solved;
+}
+
+void StateLevels::finish_level(SolvedLevel& level) {
+  const Window& w = window_;
+  level.Ueff = std::span<const double>(Ueff_forward_);
+  level.E = level.E_curve;
+  if (header_.Lambda == 1) {
+    const double q =
+        static_cast<double>(static_cast<float>(level.p == 1 ? header_.q1 : header_.q2));
+    level.E = level.E + q * static_cast<double>(level.J) * static_cast<double>(level.J + 1);
+  }
+  level.quasi_bound = level.E > w.Ulim;
+  if (!level.quasi_bound) level.tunnel.reset();
+  const bool converged = std::fabs(level.results.Dcor) <= settings_.tol;
+  const bool in_box = level.quasi_bound && !(w.Umax > w.Ulim);
+  level.found = converged && level.results.node == level.v && !in_box;
+  level.psi = std::span<const double>(psi_);
+}
+
+SolvedLevel StateLevels::plain_level(int32_t v, int32_t J, int32_t p) {
   prepare_J(J);
   SolvedLevel level;
   level.v = v;
   level.J = J;
   level.p = p;
-  level.Ueff = std::span<const double>(Ueff_forward_);
-  if (!window_.has_well) return level;
   const Window& w = window_;
   // The level driver's search: the window [Umin + toadd, Umax] entered at its middle, and once
   // more from where it ended, in a tenth of the window, when the correction is still too large.
-  const double Ein = (w.Umin + w.Umax + toadd_) * 0.5;
-  const double delE = (w.Umax - w.Umin - toadd_) * 0.5 - constants::kWindowMargin;
+  const double Ein = (w.Umin + w.Umax + toadd()) * 0.5;
+  const double delE = (w.Umax - w.Umin - toadd()) * 0.5 - constants::kWindowMargin;
   SolveRequest request{v, Ein, delE, settings_.maxit, settings_.tol};
   LevelSolution solution = solver_.solve(Ueff_, grid_, mu_, request);
   std::optional<double> tunnel = solution.tunnel;
@@ -97,25 +198,16 @@ SolvedLevel StateLevels::solve_listed_level(int32_t v, int32_t J, int32_t p) {
     if (solution.tunnel) tunnel = solution.tunnel;
   }
   level.E_curve = solution.E;
-  level.E = solution.E;
-  if (header_.Lambda == 1) {
-    const double q = static_cast<double>(static_cast<float>(p == 1 ? header_.q1 : header_.q2));
-    level.E = level.E + q * static_cast<double>(J) * static_cast<double>(J + 1);
-  }
   level.results = solution.results;
-  level.quasi_bound = level.E > w.Ulim;
-  if (level.quasi_bound) level.tunnel = tunnel;
-  const bool converged = std::fabs(solution.results.Dcor) <= settings_.tol;
-  const bool in_box = level.quasi_bound && !(w.Umax > w.Ulim);
-  level.found = converged && solution.results.node == v && !in_box;
+  level.tunnel = tunnel;
 
   const int N = grid_.N;
   const std::span<const double> Y = solver_.Ygrid();
   const bool forward = settings_.orientation == GridOrientation::forward;
   for (int i = 1; i <= N; ++i) psi_[i] = forward ? Y[i] : Y[N + 1 - i];
   psi_[0] = 0.0;
+  finish_level(level);
   if (!normalise(grid_, psi_)) level.found = false;
-  level.psi = std::span<const double>(psi_);
   return level;
 }
 

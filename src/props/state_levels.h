@@ -1,17 +1,23 @@
-// The levels of one state solved again from its potential file, as the level driver solved them.
+// The levels of one state solved again from its potential file, with velk's own builders and
+// searches.
 //
-// The curve is built by the program's own builders on the state's grid, the energy offset toadd
-// is that of the level driver, and each level is searched with the same first trial energy,
-// window, iteration limit, tolerance and retry, so that its energy is the one the level file
-// lists (to its printed digits). The wave function and the effective potential are handed back
-// in forward order (point 1 the smallest radius, slot 0 unused), the wave function normalised.
+// The curve is built by the program's own builders on the state's grid, and the levels of each J
+// are found together by the fast search (the search of velk --fast), converged to the run's
+// tolerance: the energy agrees with the level file's within that tolerance, whether the file
+// comes from a plain or a fast run. A level the fast search does not find is searched as the
+// plain run searches it (the same offset toadd, first trial energy, window, iteration limit and
+// retry), so that it is found or missed as the run found or missed it; toadd is formed only when
+// such a level first needs it. The wave function and the effective potential are handed back in
+// forward order (point 1 the smallest radius, slot 0 unused), the wave function normalised.
 //
 // Radii in Å, energies in cm-1, masses in u. A state given by Dunham coefficients has no curve:
 // the constructor refuses it with an InputError, as it does a grid that cannot be served. The
 // builders' own stops on a bad potential file are StopRun.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -21,6 +27,7 @@
 #include "pec/potential_builder.h"
 #include "pec/potential_header.h"
 #include "pec/radial_grid.h"
+#include "solver/fast_search.h"
 #include "solver/grid_orientation.h"
 #include "solver/radial_solver.h"
 #include "solver/solver_results.h"
@@ -33,16 +40,23 @@ struct SolveSettings {
   GridOrientation orientation = GridOrientation::forward;
 };
 
+// A level line of a level file: what is asked for.
+struct LevelKey {
+  int32_t v = 0, J = 0, p = 0;
+};
+
 struct SolvedLevel {
   int32_t v = 0, J = 0, p = 0;
   // Converged within the tolerance with v nodes, and not a state of the box the grid ends make.
   bool found = false;
+  bool fast = false;         // found by the fast search; otherwise by the plain run's search
   double E = 0.0;            // as the level file lists it: eigenvalue plus the Lambda-doubling term
   double E_curve = 0.0;      // the eigenvalue of the effective potential
   bool quasi_bound = false;  // above the limit of the effective potential, behind its barrier
   std::optional<double> tunnel;
   SolverResults results;
-  // Valid until the next solve of the same StateLevels.
+  // Valid until the next solve of the same StateLevels (for solve_listed_levels: during the call
+  // of `use` only).
   std::span<const double> psi;   // normalised, h·Σψ² = 1, innermost lobe positive
   std::span<const double> Ueff;  // the level's effective potential
 };
@@ -55,8 +69,15 @@ class StateLevels {
   StateLevels(const StateInput& state, char letter, const SolveSettings& settings,
               const RadialGrid& grid);
 
-  // The one place where a listed level is searched: the level driver's search today, the fast
-  // search mode once it exists.
+  // Receives each level solved, with the index of its key.
+  using LevelUse = std::function<void(std::size_t index, const SolvedLevel& level)>;
+
+  // Solves the levels of `keys` J by J, the J in increasing order, all v of one J (from the
+  // smallest to the largest v of the keys) in one fast search, and hands each key's level to
+  // `use`: those the fast search found in order of v, then the others. Keys that differ only in
+  // p share one solve.
+  void solve_listed_levels(std::span<const LevelKey> keys, const LevelUse& use);
+  // One level, by the same route.
   SolvedLevel solve_listed_level(int32_t v, int32_t J, int32_t p);
 
   const RadialGrid& grid() const { return grid_; }
@@ -70,6 +91,13 @@ class StateLevels {
     bool has_well = false;
   };
   void prepare_J(int32_t J);
+  // The offset of the plain run's search window, formed when first needed.
+  double toadd();
+  // The plain run's search of one level, for a level the fast search did not find.
+  SolvedLevel plain_level(int32_t v, int32_t J, int32_t p);
+  // The energy of parity p (the Lambda-doubling term), the level's kind, and its wave function
+  // psi_ normalised.
+  void finish_level(SolvedLevel& level);
 
   std::string potential_file_;
   SolveSettings settings_;
@@ -77,8 +105,9 @@ class StateLevels {
   PotentialHeader header_;
   double mu_ = 0.0;
   double Uinf_ = 0.0;
-  double toadd_ = 0.0;
+  std::optional<double> toadd_;
   RadialSolver solver_;
+  FastSearch fast_;
   std::vector<double> V_, Ueff_, Ueff_forward_, psi_;
   std::optional<int32_t> prepared_J_;
   Window window_;

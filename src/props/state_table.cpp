@@ -20,6 +20,8 @@ namespace {
 
 // The level file prints energies with five decimals.
 constexpr double kPrintedHalfDigit = 0.5e-5;
+// Room for the rounding of the difference itself, relative.
+constexpr double kComparisonSlack = 1e-9;
 
 std::string stem_of(const std::string& level_file) {
   const std::size_t slash = level_file.find_last_of('/');
@@ -58,6 +60,30 @@ std::string state_row(const ListedLevel& listed, const StateRow* row) {
   }
   csv.number(listed.E);
   return csv.line();
+}
+
+// The energy found again against the listed one. Both searches stop within the tolerance of the
+// level: the run's (plain or fast) and this one's, which converges far below it; the listed
+// energy is rounded to five decimals. A level the run itself converged must come back to within
+// the tolerance and the rounding, unless the file belongs to another curve or grid than velk.inf
+// now gives; a little beyond is said, far beyond (ten times the tolerance) stops velk-props.
+void check_listed_energy(const std::string& level_file, std::size_t n, const ListedLevel& listed,
+                         double E, double tol) {
+  const bool listed_converged = !listed.Dcor || std::fabs(*listed.Dcor) <= tol;
+  if (!listed_converged) return;
+  const double difference = std::fabs(E - listed.E);
+  const double expected = (tol + kPrintedHalfDigit) * (1.0 + kComparisonSlack);
+  if (difference <= expected) return;
+  const std::string where = level_file + ": line " + std::to_string(kLevelHeaderLines + 1 + n) +
+                            ": v=" + std::to_string(listed.v) + " J=" + std::to_string(listed.J);
+  char numbers[120];
+  std::snprintf(numbers, sizeof numbers, "found %.5f cm-1, the file lists %.5f", E, listed.E);
+  if (difference > 10.0 * tol + kPrintedHalfDigit) {
+    throw InputError(std::string(kPrefix) + where + ": " + numbers +
+                     "; the level file does not belong to the curve and grid of velk.inf, "
+                     "run velk again");
+  }
+  warn_props(where + ": " + numbers);
 }
 
 void write_wavefunctions(const std::string& name, const RadialGrid& grid,
@@ -103,37 +129,24 @@ void write_state_table(char letter, const std::string& level_file, bool wavefunc
   RotationalPerturbation perturbation;
 
   // The rows are written once all levels are in hand, so that a level file found not to match
-  // leaves no half table behind.
-  std::vector<std::string> rows;
-  std::vector<std::vector<double>> waves;
+  // leaves no half table behind. The levels come J by J; the rows keep the file's order.
+  const std::size_t count = listing.levels.size();
+  std::vector<LevelKey> keys;
+  keys.reserve(count);
+  for (const ListedLevel& l : listing.levels) keys.push_back(LevelKey{l.v, l.J, l.p});
+  std::vector<std::string> rows(count);
+  std::vector<std::vector<double>> waves(wavefunctions ? count : 0);
   int not_found = 0;
-  for (std::size_t n = 0; n < listing.levels.size(); ++n) {
+  levels.solve_listed_levels(keys, [&](std::size_t n, const SolvedLevel& l) {
     const ListedLevel& listed = listing.levels[n];
-    StateRow row;
-    row.level = levels.solve_listed_level(listed.v, listed.J, listed.p);
-    const SolvedLevel& l = row.level;
     if (!l.found) {
       ++not_found;
-      rows.push_back(state_row(listed, nullptr));
-      if (wavefunctions) waves.emplace_back();
-      continue;
+      rows[n] = state_row(listed, nullptr);
+      return;
     }
-    // The listed energy carries five decimals; a level the run itself converged must come back
-    // to them, unless the file belongs to another curve or grid than velk.inf now gives.
-    const double difference = std::fabs(l.E - listed.E);
-    const bool listed_converged = !listed.Dcor || std::fabs(*listed.Dcor) <= inputs.tol;
-    const std::string where = level_file + ": line " + std::to_string(kLevelHeaderLines + 1 + n) +
-                              ": v=" + std::to_string(listed.v) + " J=" + std::to_string(listed.J);
-    char numbers[120];
-    std::snprintf(numbers, sizeof numbers, "found %.5f cm-1, the file lists %.5f", l.E, listed.E);
-    if (listed_converged && difference > 10.0 * inputs.tol + kPrintedHalfDigit) {
-      throw InputError(std::string(kPrefix) + where + ": " + numbers +
-                       "; the level file does not belong to the curve and grid of velk.inf, "
-                       "run velk again");
-    }
-    if (listed_converged && difference > kPrintedHalfDigit * (1.0 + 1e-9)) {
-      warn_props(where + ": " + numbers);
-    }
+    check_listed_energy(level_file, n, listed, l.E, inputs.tol);
+    StateRow row;
+    row.level = l;
     const RadialGrid& grid = levels.grid();
     row.turning = turning_points_of(grid, l.Ueff, l.E_curve);
     row.expectations = expectation_values(grid, l.psi, levels.mu());
@@ -142,17 +155,16 @@ void write_state_table(char letter, const std::string& level_file, bool wavefunc
       row.distortion =
           perturbation.solve(LevelOnGrid{&grid, l.Ueff, l.psi, l.E_curve, levels.mu()});
     }
-    rows.push_back(state_row(listed, &row));
+    rows[n] = state_row(listed, &row);
     if (wavefunctions) {
-      waves.emplace_back(l.psi.begin(), l.psi.begin() + grid.N + 1);
+      waves[n].assign(l.psi.begin(), l.psi.begin() + grid.N + 1);
     }
-  }
+  });
   const std::string name = props_file_name(level_file);
   OutputFile out(name);
   out.line("v,J,p,E,found,R_in,R_out,R_mean,R2_mean,Rinv2_mean,Bv,Dv,Hv,tunnel,E_listed");
   for (const std::string& line : rows) out.line(line);
   out.close();
-  const std::size_t count = listing.levels.size();
   std::string summary = std::to_string(count) + (count == 1 ? " level" : " levels");
   if (not_found > 0) summary += ", " + std::to_string(not_found) + " not found";
   say(std::string(kPrefix) + "wrote " + name + " (" + summary + ")");

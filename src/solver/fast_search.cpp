@@ -86,7 +86,8 @@ void FastSearch::begin(const RadialGrid& grid, const QuantumRange& v) {
 }
 
 std::span<const FastLevel> FastSearch::solve_J(std::span<const double> Ueff,
-                                               const FastJRequest& request) {
+                                               const FastJRequest& request,
+                                               const FoundLevelSink& on_found) {
   const int N = grid_.N;
   require_grid_slots(Ueff.size(), N, "fast search");
   Urun_ = Ueff.data();
@@ -130,6 +131,7 @@ std::span<const FastLevel> FastSearch::solve_J(std::span<const double> Ueff,
       history.count = 0;
       continue;
     }
+    if (on_found) on_found(level, Y_);
     history.inv_R2 = inv_R2_level_;
     history.turn_lo = turn_lo_;
     history.turn_hi = turn_hi_;

@@ -30,6 +30,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -78,11 +79,18 @@ class FastSearch {
   // Forgets the history of the last request: call before the first J of a request.
   void begin(const RadialGrid& grid, const QuantumRange& v);
 
-  // The levels v.first .. v.last of one J, in that order. Ueff is the effective potential of the
-  // J in the run's orientation; the span stays valid until the next call.
-  std::span<const FastLevel> solve_J(std::span<const double> Ueff, const FastJRequest& request);
+  // Handed each level found, as soon as it is found, with its wave function (forward order, zero
+  // outside the points it integrated, not normalised); Y is overwritten by the next level.
+  using FoundLevelSink = std::function<void(const FastLevel& level, std::span<const double> Y)>;
 
-  // The wave function of the last level found (forward order, zero outside its range).
+  // The levels v.first .. v.last of one J, in that order. Ueff is the effective potential of the
+  // J in the run's orientation; the span stays valid until the next call. A caller that needs
+  // the wave functions passes on_found: each is only whole until the next level is searched.
+  std::span<const FastLevel> solve_J(std::span<const double> Ueff, const FastJRequest& request,
+                                     const FoundLevelSink& on_found = {});
+
+  // The wave function of the last level found (forward order, zero outside its range), until a
+  // later level of the same J is searched.
   std::span<const double> Ygrid() const { return Y_; }
 
  private:
