@@ -60,6 +60,20 @@ expect "$kr" 0 "velk-props: wrote Bstate_wf.csv" "$props" B --wavefunctions
 expect "$kr" 0 "velk-plot: wrote plot_B.svg" "$plot" B --wavefunctions
 expect "$kr" 0 "velk-props: wrote vel_tran.csv (6 lines)" "$props" transitions
 
+# 3a. The same directory run with velk --fast, and the plain run's level file with its rows in
+#     another order (J falling): velk-props finds the energies of either file again without a
+#     word on standard error, and keeps the file's order.
+fa=$work/fast
+sh=$work/shuffled
+mkdir "$fa" "$sh" && cp "$source"/tests/props/kratzer_two_grids/* "$fa"/ && cp "$kr"/* "$sh"/
+(cd "$fa" && "$velk" --fast > velk.log 2>&1 < /dev/null) || fail "velk --fast in $fa"
+{ head -n 6 "$kr/Bstate.dat" && tail -n +7 "$kr/Bstate.dat" | tac; } > "$sh/Bstate.dat"
+for dir in "$kr" "$fa" "$sh"; do
+  expect "$dir" 0 "velk-props: wrote Bstate_props.csv (12 levels)" "$props" B
+  (cd "$dir" && "$props" B > /dev/null 2> props.err)
+  [ ! -s "$dir/props.err" ] || fail "velk-props B in $(basename "$dir") said: $(cat "$dir/props.err")"
+done
+
 # 4. The same curve in an energy-window run whose lower levels come in both parities, and in a
 #    known-level run: the parities and the sides the lines take their levels from.
 win=$work/window
@@ -76,9 +90,9 @@ run_velk "$known"
 expect "$win" 0 "velk-props: wrote vel_tran.csv (48 lines)" "$props" transitions
 expect "$known" 0 "velk-props: wrote vel_tran.csv (8 lines)" "$props" transitions
 
-python3 - "$ex" "$mo" "$kr" "$win" "$known" << 'PYEOF' || status=1
+python3 - "$ex" "$mo" "$kr" "$win" "$known" "$fa" "$sh" << 'PYEOF' || status=1
 import csv, math, sys, xml.dom.minidom
-ex, mo, kr, win, known = sys.argv[1:6]
+ex, mo, kr, win, known, fa, sh = sys.argv[1:8]
 bad = []
 def check(ok, what):
     if not ok:
@@ -102,16 +116,23 @@ PROPS = 'v,J,p,E,found,R_in,R_out,R_mean,R2_mean,Rinv2_mean,Bv,Dv,Hv,tunnel'.spl
 TRAN = ('line,branch,upper_v,upper_J,upper_p,lower_v,lower_J,lower_p,wavenumber,FCF,'
         'r_centroid,moment').split(',')
 
+def tolerance(directory):
+    """The energy tolerance of the run, record 12 of velk.inf (cm-1)."""
+    with open(directory + '/velk.inf') as f:
+        return float(f.read().splitlines()[11].split()[0])
+
 def check_props(path, level_file):
     table = rows(path)
+    tol = tolerance(path.rsplit('/', 1)[0])
     check(list(table[0].keys())[:len(PROPS)] == PROPS, path + ': columns')
     listed = levels(level_file)
     check(len(table) == len(listed), path + ': one row per level')
     for r in table:
         key = (int(r['v']), int(r['J']), int(r['p']))
         check(r['found'] == '1', path + ': %s found' % (key,))
-        # The energy found again rounds to the file's five decimals.
-        check(abs(float(r['E']) - listed[key]) <= 0.5e-5 + 1e-9, path + ': E of %s' % (key,))
+        # Both the run's search and velk-props' fast search stop within the tolerance of the
+        # level; the file rounds to five decimals (1e-9: the rounding of the difference).
+        check(abs(float(r['E']) - listed[key]) <= tol + 0.5e-5 + 1e-9, path + ': E of %s' % (key,))
         Rin, Rout, Rm = float(r['R_in']), float(r['R_out']), float(r['R_mean'])
         check(Rin < Rm < Rout, path + ': <R> between the turning points of %s' % (key,))
         # Cauchy-Schwarz: <R²> >= <R>², <R^-2> >= 1/<R²>... and <R^-2> >= 1/<R>² (Jensen).
@@ -186,6 +207,16 @@ for r in lines:
     if same:
         check(r['upper_E'] == r['lower_E'], 'one level on the joined grid')
 
+# 3a. The fast run's file and the shuffled file: rows in the file's order, each equal to the row
+#     of the plain run's file for its level (one solve of the same curve, whichever the order).
+check_props(fa + '/Bstate_props.csv', fa + '/Bstate.dat')
+shuffled = check_props(sh + '/Bstate_props.csv', sh + '/Bstate.dat')
+check([(r['v'], r['J']) for r in shuffled] == [(r['v'], r['J']) for r in reversed(props)],
+      'shuffled: rows in the order of the file')
+by_level = {(r['v'], r['J'], r['p']): r for r in props}
+for r in shuffled:
+    check(r == by_level[(r['v'], r['J'], r['p'])], 'shuffled: row of %s' % r['v'])
+
 # 4. Window run: each lower level (v'', J''=1) stands twice in Astate.dat, p'' = 0 then 1, and
 #    its lines follow in that order, the same set for both parities (Λ = 0).
 lines = rows(win + '/vel_tran.csv')
@@ -228,6 +259,31 @@ expect "$mo" 2 "velk-props: Astate.dat: line 2: computed from other.pot, but vel
 sed -i '2s/other.pot/na2x.pot/; 7s/96.31275/96.41275/' "$mo/Astate.dat"
 expect "$mo" 2 "velk-props: Astate.dat: line 7: v=0 J=10: found 96.31275 cm-1, the file lists 96.41275" "$props" A
 [ ! -e "$mo/Astate_props.csv" ] || fail "a level file that does not match left Astate_props.csv"
+# The band of the check, from the energy found again (tolerance 1e-5 cm-1): a listed energy within
+# the tolerance and the printed rounding passes without a word, three tolerances off is a
+# warning, twelve (beyond ten and the rounding) stop velk-props.
+listed_at() {  # DIR OFFSET: line 7 of Bstate.dat lists the energy found for v=0 J=0 plus OFFSET
+  python3 - "$1" "$2" << 'PYEOF'
+import csv, sys
+d, offset = sys.argv[1], float(sys.argv[2])
+E = float(next(csv.DictReader(open(d + '/Bstate_props.csv')))['E'])
+lines = open(d + '/Bstate.dat').read().split('\n')
+old = lines[6].split()[3]
+lines[6] = lines[6].replace(old, '%*.5f' % (len(old), E + offset), 1)
+open(d + '/Bstate.dat', 'w').write('\n'.join(lines))
+PYEOF
+}
+band=$work/band
+mkdir "$band" && cp "$kr"/* "$band"/
+listed_at "$band" 0.9e-5
+(cd "$band" && "$props" B > /dev/null 2> props.err) || fail "band: 0.9 tolerance off stopped"
+[ ! -s "$band/props.err" ] || fail "band: 0.9 tolerance off said $(cat "$band/props.err")"
+cp "$kr/Bstate_props.csv" "$band"/ && listed_at "$band" 3e-5
+(cd "$band" && "$props" B > /dev/null 2> props.err) || fail "band: 3 tolerances off stopped"
+grep -q "velk-props: warning: Bstate.dat: line 7: v=0 J=0: found" "$band/props.err" ||
+  fail "band: 3 tolerances off without a warning"
+cp "$kr/Bstate_props.csv" "$band"/ && listed_at "$band" 12e-5
+expect "$band" 2 "the level file does not belong to the curve and grid of velk.inf" "$props" B
 rm "$kr/Astate.dat"
 expect "$kr" 2 "velk-props: Astate.dat: no such file; run velk first" "$props" A
 expect "$kr" 2 "usage: velk-props" "$props"
