@@ -39,7 +39,8 @@ StateLevels::StateLevels(const StateInput& state, char letter, const SolveSettin
       V_(RadialGrid::kSlots),
       Ueff_(RadialGrid::kSlots),
       Ueff_forward_(RadialGrid::kSlots),
-      psi_(RadialGrid::kSlots) {
+      psi_(RadialGrid::kSlots),
+      plain_psi_(RadialGrid::kSlots) {
   if (state.kind == 'd') {
     throw InputError(std::string("velk-props: state ") + letter + " (" + potential_file_ +
                      ") is given by Dunham coefficients: it has no curve and no wave functions");
@@ -138,7 +139,7 @@ void StateLevels::solve_listed_levels(std::span<const LevelKey> keys, const Leve
         level.E_curve = found.E;
         level.results = found.results;
         level.tunnel = found.tunnel;
-        finish_level(level);
+        finish_level(level, psi_);
         level.found = level.found && normalised;
         use(*it, level);
         done[*it] = true;
@@ -146,7 +147,7 @@ void StateLevels::solve_listed_levels(std::span<const LevelKey> keys, const Leve
     });
     for (const std::size_t k : group) {
       if (done[k]) continue;
-      use(k, plain_level(keys[k].v, J, keys[k].p));
+      use(k, solve_plain_level(keys[k].v, J, keys[k].p));
       done[k] = true;
     }
   }
@@ -160,7 +161,7 @@ SolvedLevel StateLevels::solve_listed_level(int32_t v, int32_t J, int32_t p) {
   return solved;
 }
 
-void StateLevels::finish_level(SolvedLevel& level) {
+void StateLevels::finish_level(SolvedLevel& level, std::span<const double> psi) {
   const Window& w = window_;
   level.Ueff = std::span<const double>(Ueff_forward_);
   level.E = level.E_curve;
@@ -174,15 +175,17 @@ void StateLevels::finish_level(SolvedLevel& level) {
   const bool converged = std::fabs(level.results.Dcor) <= settings_.tol;
   const bool in_box = level.quasi_bound && !(w.Umax > w.Ulim);
   level.found = converged && level.results.node == level.v && !in_box;
-  level.psi = std::span<const double>(psi_);
+  level.psi = psi;
 }
 
-SolvedLevel StateLevels::plain_level(int32_t v, int32_t J, int32_t p) {
+SolvedLevel StateLevels::solve_plain_level(int32_t v, int32_t J, int32_t p) {
   prepare_J(J);
   SolvedLevel level;
   level.v = v;
   level.J = J;
   level.p = p;
+  level.Ueff = std::span<const double>(Ueff_forward_);
+  if (!window_.has_well) return level;
   const Window& w = window_;
   // The level driver's search: the window [Umin + toadd, Umax] entered at its middle, and once
   // more from where it ended, in a tenth of the window, when the correction is still too large.
@@ -204,10 +207,10 @@ SolvedLevel StateLevels::plain_level(int32_t v, int32_t J, int32_t p) {
   const int N = grid_.N;
   const std::span<const double> Y = solver_.Ygrid();
   const bool forward = settings_.orientation == GridOrientation::forward;
-  for (int i = 1; i <= N; ++i) psi_[i] = forward ? Y[i] : Y[N + 1 - i];
-  psi_[0] = 0.0;
-  finish_level(level);
-  if (!normalise(grid_, psi_)) level.found = false;
+  for (int i = 1; i <= N; ++i) plain_psi_[i] = forward ? Y[i] : Y[N + 1 - i];
+  plain_psi_[0] = 0.0;
+  finish_level(level, plain_psi_);
+  if (!normalise(grid_, plain_psi_)) level.found = false;
   return level;
 }
 

@@ -79,6 +79,9 @@ class StateLevels {
   void solve_listed_levels(std::span<const LevelKey> keys, const LevelUse& use);
   // One level, by the same route.
   SolvedLevel solve_listed_level(int32_t v, int32_t J, int32_t p);
+  // One level by the plain run's search alone. Its wave function has a buffer of its own: a level
+  // of the same J handed to `use` stays whole while this is called for a second opinion.
+  SolvedLevel solve_plain_level(int32_t v, int32_t J, int32_t p);
 
   const RadialGrid& grid() const { return grid_; }
   double mu() const { return mu_; }
@@ -93,11 +96,8 @@ class StateLevels {
   void prepare_J(int32_t J);
   // The offset of the plain run's search window, formed when first needed.
   double toadd();
-  // The plain run's search of one level, for a level the fast search did not find.
-  SolvedLevel plain_level(int32_t v, int32_t J, int32_t p);
-  // The energy of parity p (the Lambda-doubling term), the level's kind, and its wave function
-  // psi_ normalised.
-  void finish_level(SolvedLevel& level);
+  // The energy of parity p (the Lambda-doubling term), the level's kind and its wave function.
+  void finish_level(SolvedLevel& level, std::span<const double> psi);
 
   std::string potential_file_;
   SolveSettings settings_;
@@ -108,7 +108,7 @@ class StateLevels {
   std::optional<double> toadd_;
   RadialSolver solver_;
   FastSearch fast_;
-  std::vector<double> V_, Ueff_, Ueff_forward_, psi_;
+  std::vector<double> V_, Ueff_, Ueff_forward_, psi_, plain_psi_;
   std::optional<int32_t> prepared_J_;
   Window window_;
 };

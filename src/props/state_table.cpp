@@ -67,18 +67,28 @@ std::string state_row(const ListedLevel& listed, const StateRow* row) {
 // energy is rounded to five decimals. A level the run itself converged must come back to within
 // the tolerance and the rounding, unless the file belongs to another curve or grid than velk.inf
 // now gives; a little beyond is said, far beyond (ten times the tolerance) stops velk-props.
+enum class Agreement { within, near, far };
+
+bool listed_converged(const ListedLevel& listed, double tol) {
+  return !listed.Dcor || std::fabs(*listed.Dcor) <= tol;
+}
+
+Agreement agreement(const ListedLevel& listed, double E, double tol) {
+  const double difference = std::fabs(E - listed.E);
+  if (difference <= (tol + kPrintedHalfDigit) * (1.0 + kComparisonSlack)) return Agreement::within;
+  return difference > 10.0 * tol + kPrintedHalfDigit ? Agreement::far : Agreement::near;
+}
+
 void check_listed_energy(const std::string& level_file, std::size_t n, const ListedLevel& listed,
                          double E, double tol) {
-  const bool listed_converged = !listed.Dcor || std::fabs(*listed.Dcor) <= tol;
-  if (!listed_converged) return;
-  const double difference = std::fabs(E - listed.E);
-  const double expected = (tol + kPrintedHalfDigit) * (1.0 + kComparisonSlack);
-  if (difference <= expected) return;
+  if (!listed_converged(listed, tol)) return;
+  const Agreement a = agreement(listed, E, tol);
+  if (a == Agreement::within) return;
   const std::string where = level_file + ": line " + std::to_string(kLevelHeaderLines + 1 + n) +
                             ": v=" + std::to_string(listed.v) + " J=" + std::to_string(listed.J);
   char numbers[120];
   std::snprintf(numbers, sizeof numbers, "found %.5f cm-1, the file lists %.5f", E, listed.E);
-  if (difference > 10.0 * tol + kPrintedHalfDigit) {
+  if (a == Agreement::far) {
     throw InputError(std::string(kPrefix) + where + ": " + numbers +
                      "; the level file does not belong to the curve and grid of velk.inf, "
                      "run velk again");
@@ -137,8 +147,21 @@ void write_state_table(char letter, const std::string& level_file, bool wavefunc
   std::vector<std::string> rows(count);
   std::vector<std::vector<double>> waves(wavefunctions ? count : 0);
   int not_found = 0;
-  levels.solve_listed_levels(keys, [&](std::size_t n, const SolvedLevel& l) {
+  levels.solve_listed_levels(keys, [&](std::size_t n, const SolvedLevel& fast_or_plain) {
     const ListedLevel& listed = listing.levels[n];
+    const SolvedLevel* level = &fast_or_plain;
+    SolvedLevel plain;
+    if (level->found && level->fast && listed_converged(listed, inputs.tol) &&
+        agreement(listed, level->E, inputs.tol) != Agreement::within) {
+      // The fast search counts the nodes of the well it starts from: a level of a second well
+      // behind a thick barrier, which the plain search of a plain run counts, escapes it, and
+      // its v goes to another level. The plain search tells which level the file lists.
+      plain = levels.solve_plain_level(listed.v, listed.J, listed.p);
+      if (plain.found && std::fabs(plain.E - listed.E) < std::fabs(level->E - listed.E)) {
+        level = &plain;
+      }
+    }
+    const SolvedLevel& l = *level;
     if (!l.found) {
       ++not_found;
       rows[n] = state_row(listed, nullptr);
