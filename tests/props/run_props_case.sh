@@ -74,6 +74,18 @@ for dir in "$kr" "$fa" "$sh"; do
   [ ! -s "$dir/props.err" ] || fail "velk-props B in $(basename "$dir") said: $(cat "$dir/props.err")"
 done
 
+# 3b. A double well whose barrier damps a level by far more than e^-36: the fast search does not
+#     see the outer well, and its v = 2 is the inner well's third level (1065.8 cm-1), where the
+#     plain run's v = 2 is the outer well's first (811.6 cm-1). velk-props takes each run's level, the plain run's by asking
+#     the plain search once the fast energy misses the listed one.
+dw=$work/double
+dwf=$work/double_fast
+mkdir "$dw" "$dwf" && cp "$source"/tests/props/double_well/* "$dw"/ && cp "$dw"/* "$dwf"/
+run_velk "$dw"
+(cd "$dwf" && "$velk" --fast > velk.log 2>&1 < /dev/null) || fail "velk --fast in $dwf"
+expect "$dw" 0 "velk-props: wrote Astate_props.csv (5 levels)" "$props" A
+expect "$dwf" 0 "velk-props: wrote Astate_props.csv (5 levels)" "$props" A
+
 # 4. The same curve in an energy-window run whose lower levels come in both parities, and in a
 #    known-level run: the parities and the sides the lines take their levels from.
 win=$work/window
@@ -90,9 +102,9 @@ run_velk "$known"
 expect "$win" 0 "velk-props: wrote vel_tran.csv (48 lines)" "$props" transitions
 expect "$known" 0 "velk-props: wrote vel_tran.csv (8 lines)" "$props" transitions
 
-python3 - "$ex" "$mo" "$kr" "$win" "$known" "$fa" "$sh" << 'PYEOF' || status=1
+python3 - "$ex" "$mo" "$kr" "$win" "$known" "$fa" "$sh" "$dw" "$dwf" << 'PYEOF' || status=1
 import csv, math, sys, xml.dom.minidom
-ex, mo, kr, win, known, fa, sh = sys.argv[1:8]
+ex, mo, kr, win, known, fa, sh, dw, dwf = sys.argv[1:10]
 bad = []
 def check(ok, what):
     if not ok:
@@ -216,6 +228,28 @@ check([(r['v'], r['J']) for r in shuffled] == [(r['v'], r['J']) for r in reverse
 by_level = {(r['v'], r['J'], r['p']): r for r in props}
 for r in shuffled:
     check(r == by_level[(r['v'], r['J'], r['p'])], 'shuffled: row of %s' % r['v'])
+
+# 3b. The double well: the barrier stands at 3.75 Å, so <R> tells the well of a level. Each run's
+#     converged levels come back within the tolerance and the rounding; the plain run's v = 2
+#     and 4 lie in the outer well (811.6 and 1233.2 cm-1 in the run), all the fast run's in the
+#     inner one. The plain run leaves v = 3 unconverged: velk-props does not judge it.
+def converged_levels(directory):
+    out = {}
+    with open(directory + '/Astate.dat') as f:
+        for line in f.read().splitlines()[6:]:
+            items = line.split()
+            if items and abs(float(items[8])) <= tolerance(directory):
+                out[int(items[1])] = float(items[3])
+    return out
+for d, outer in ((dw, {2, 4}), (dwf, set())):
+    table = {int(r['v']): r for r in rows(d + '/Astate_props.csv')}
+    listed = converged_levels(d)
+    check(len(listed) >= 4, d + ': four converged levels or more: %s' % sorted(listed))
+    for v, E in listed.items():
+        r = table[v]
+        check(r['found'] == '1', d + ': v=%d found' % v)
+        check(abs(float(r['E']) - E) <= tolerance(d) + 0.5e-5 + 1e-9, d + ': E of v=%d' % v)
+        check((float(r['R_mean']) > 3.75) == (v in outer), d + ': the well of v=%d' % v)
 
 # 4. Window run: each lower level (v'', J''=1) stands twice in Astate.dat, p'' = 0 then 1, and
 #    its lines follow in that order, the same set for both parities (Λ = 0).
