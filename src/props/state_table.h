@@ -5,9 +5,10 @@
 // tunnelling figure and the listed energy. With `wavefunctions`, <stem>_wf.csv holds R and one
 // normalised wave function per level line.
 //
-// A found energy farther than ten times the tolerance from the listed one (of a level the run
-// converged) is an InputError: the level file belongs to another curve or grid than velk.inf
-// gives. Beyond the printed digits only, it is a warning.
+// The level file may come from a plain or a fast run: a found energy within the tolerance and
+// the printed rounding of the listed one (of a level the run converged) passes silently, one
+// farther than ten times the tolerance is an InputError (the level file belongs to another curve
+// or grid than velk.inf gives), one between is a warning.
 #pragma once
 
 #include <string>
