@@ -1,6 +1,7 @@
 #include "plot/plot_command.h"
 
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -98,7 +99,12 @@ void plot_state(char letter, const LevelDrawing& drawing) {
 }
 
 void plot_transitions(PictureSize size) {
-  const TransitionFileData data = read_transition_file("vel_tran.out");
+  TransitionFileData data = read_transition_file("vel_tran.out");
+  // Which level of a known-level run is the upper one follows from velk.inf; without it the
+  // lines keep the order of the file.
+  if (!data.known_run_data_file.empty() && std::filesystem::is_regular_file("velk.inf")) {
+    orient_known_level(data, trimmed_file_name(read_state_inputs("velk.inf").A.file));
+  }
   const std::string picture = "plot_transitions.svg";
   write_picture(picture, spectrum_plot_svg(data, size));
   console_line(std::string(kPrefix) + "wrote " + picture);
