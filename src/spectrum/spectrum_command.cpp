@@ -95,6 +95,10 @@ bool known_upper_level(const StateRecords& states) {
   return trimmed(second.substr(colon + 1)) == trimmed(states.A.file);
 }
 
+std::string lines_text(int count) {
+  return std::to_string(count) + (count == 1 ? " line" : " lines");
+}
+
 void run(const SpectrumRequest& request, std::string_view program) {
   const std::string prefix = std::string(program) + ": ";
   const TransitionTable table = read_transition_table("vel_tran.csv", program);
@@ -175,16 +179,16 @@ void run(const SpectrumRequest& request, std::string_view program) {
     sticks.push_back({row.wavenumber, *added[r].intensity, width});
   }
   if (without_population > 0) {
-    warn(std::to_string(without_population) +
-         " lines start from a level that the lower-state level file does not list: no "
+    warn(lines_text(without_population) +
+         " from a level that the lower-state level file does not list: no "
          "intensity");
   }
   if (without_vibration > 0) {
-    warn(std::to_string(without_vibration) +
-         " lines carry neither FCF nor moment (Dunham states): their vibrational factor is 1");
+    warn(lines_text(without_vibration) +
+         " with neither FCF nor moment (Dunham states): vibrational factor 1");
   }
   if (forbidden > 0) {
-    warn(std::to_string(forbidden) + " lines have a Hönl–London factor of 0 for Λ'' = " +
+    warn(lines_text(forbidden) + " with a Hönl–London factor of 0 for Λ'' = " +
          std::to_string(lower.Lambda) + ", Λ' = " + std::to_string(upper.Lambda));
   }
 

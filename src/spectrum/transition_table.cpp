@@ -77,6 +77,13 @@ TransitionTable read_transition_table(const std::string& path, std::string_view 
                     c_upper_p = column("upper_p"), c_lower_v = column("lower_v"),
                     c_lower_J = column("lower_J"), c_lower_p = column("lower_p"),
                     c_nu = column("wavenumber"), c_FCF = column("FCF"), c_moment = column("moment");
+  const auto optional_column = [&](std::string_view name) -> std::optional<std::size_t> {
+    const auto at = std::find(all_columns.begin(), all_columns.end(), name);
+    if (at == all_columns.end()) return std::nullopt;
+    return static_cast<std::size_t>(at - all_columns.begin());
+  };
+  const std::optional<std::size_t> c_branch = optional_column("branch"),
+                                   c_intensity = optional_column("intensity");
   int line_number = 1;
   while (std::getline(in, line)) {
     ++line_number;
@@ -115,6 +122,8 @@ TransitionTable read_transition_table(const std::string& path, std::string_view 
     row.wavenumber = *real(c_nu, false);
     row.FCF = real(c_FCF, true);
     row.moment = real(c_moment, true);
+    if (c_branch) row.branch = cells[*c_branch];
+    if (c_intensity) row.intensity = real(*c_intensity, true);
     for (const std::size_t k : kept) row.cells.push_back(cells[k]);
     table.rows.push_back(std::move(row));
   }
