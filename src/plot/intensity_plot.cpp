@@ -45,15 +45,22 @@ std::vector<std::string> split_numbers(const std::string& text) {
   return words;
 }
 
-// The curve's points inside [lo, hi], at most two per pixel column (the lowest and highest of
-// each half-pixel bin would do; the highest keeps every peak), in increasing wavenumber.
+// The curve's points inside [lo, hi] and the one next outside each end (the clip path cuts the
+// segments to the frame), at most one per half-pixel column: the highest of each, which keeps
+// every peak. The points stand in increasing wavenumber.
 std::vector<Point> curve_pixels(const Curve& curve, const LinearMap& x, const LinearMap& y,
                                 double lo, double hi, double scale) {
+  const auto& points = curve.points;
+  const auto first = std::lower_bound(points.begin(), points.end(), lo,
+                                      [](const Point& p, double value) { return p.x < value; });
+  const auto last = std::upper_bound(points.begin(), points.end(), hi,
+                                     [](double value, const Point& p) { return value < p.x; });
+  const auto from = first == points.begin() ? first : first - 1;
+  const auto to = last == points.end() ? last : last + 1;
   std::vector<Point> pixels;
   double bin = -1e300;
-  for (const Point& p : curve.points) {
-    if (p.x < lo || p.x > hi) continue;
-    const Point pixel{x(p.x), y(p.y * scale)};
+  for (auto p = from; p != to; ++p) {
+    const Point pixel{x(p->x), y(p->y * scale)};
     if (!pixels.empty() && std::floor(2.0 * pixel.x) == bin) {
       if (pixel.y < pixels.back().y) pixels.back() = pixel;
       continue;
