@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The layers include only downwards: velk-plot (src/plot) uses io, numlib and pec but not the run
-# layer or the solvers; nothing below src/run includes it. A wrong include is named with its file.
+# layer or the solvers; the spectrum command (src/spectrum) reads through io, pec and run but
+# solves nothing; nothing below src/run includes either. A wrong include is named with its file.
 # usage: layers_test.sh SOURCE_DIR
 set -u
 src="$1/src"
@@ -16,9 +17,10 @@ check() {  # check LAYER FORBIDDEN...
   done
 }
 check plot run solver
-check solver run plot
-check pec run solver plot
-check numlib run solver pec plot io
-check io run solver pec numlib plot
+check spectrum solver plot
+check solver run plot spectrum
+check pec run solver plot spectrum
+check numlib run solver pec plot io spectrum
+check io run solver pec numlib plot spectrum
 [ $status -eq 0 ] && echo "layers: every include points downwards"
 exit $status
