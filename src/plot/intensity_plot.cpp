@@ -19,6 +19,8 @@ constexpr const char* kObservedColour = "#7f7f7f";
 // Labels of the strongest lines: at most this many, and no two closer than this in pixels.
 constexpr std::size_t kMaxLabels = 12;
 constexpr double kLabelSpacing = 38.0;
+constexpr double kBandLabelSpacing = 60.0;
+constexpr double kLabelSize = 11.0;  // for the longer labels that name the band too
 // Room above the strongest stick for its label.
 constexpr double kTop = 1.15;
 
@@ -29,6 +31,12 @@ std::size_t slot(Branch branch) {
 std::string line_name(const IntensityLine& line) {
   return std::string(1, branch_letter(branch_of(line.J_lower, line.J_upper))) + "(" +
          std::to_string(line.J_lower) + ")";
+}
+
+// A label names the band v'-v'' too when the lines belong to more than one band.
+std::string label_text(const IntensityLine& line, bool several_bands) {
+  if (!several_bands) return line_name(line);
+  return line_name(line) + " " + std::to_string(line.v_upper) + "-" + std::to_string(line.v_lower);
 }
 
 std::vector<std::string> split_numbers(const std::string& text) {
@@ -194,18 +202,29 @@ std::string intensity_plot_svg(const IntensityPicture& picture, PictureSize size
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
     return lines[a].intensity > lines[b].intensity;
   });
+  const bool several_bands = std::any_of(lines.begin(), lines.end(), [&](const IntensityLine& l) {
+    return l.v_upper != lines.front().v_upper || l.v_lower != lines.front().v_lower;
+  });
+  const double spacing = several_bands ? kBandLabelSpacing : kLabelSpacing;
   std::vector<double> placed;
   for (const std::size_t k : order) {
     if (placed.size() == kMaxLabels) break;
     const double px = x(lines[k].nu);
     if (std::any_of(placed.begin(), placed.end(),
-                    [&](double other) { return std::abs(other - px) < kLabelSpacing; })) {
+                    [&](double other) { return std::abs(other - px) < spacing; })) {
       continue;
     }
     placed.push_back(px);
     const Branch branch = branch_of(lines[k].J_lower, lines[k].J_upper);
-    svg.text({px, y(lines[k].intensity / strongest) - 5.0}, line_name(lines[k]),
-             TextStyle{11.0, "middle", kBranchColours[slot(branch)], 0.0, false}, "line-label");
+    // A label near either edge of the frame ends (or starts) at its stick, so that the clip of
+    // the plot area does not cut it; 0.62 of the font size is about a character's width.
+    const std::string text = label_text(lines[k], several_bands);
+    const double half_width = 0.5 * 0.62 * kLabelSize * static_cast<double>(text.size());
+    const char* anchor = px + half_width > frame.right() ? "end"
+                         : px - half_width < frame.left  ? "start"
+                                                         : "middle";
+    svg.text({px, y(lines[k].intensity / strongest) - 5.0}, text,
+             TextStyle{kLabelSize, anchor, kBranchColours[slot(branch)], 0.0, false}, "line-label");
   }
   svg.close_group();
 
@@ -228,10 +247,14 @@ std::string intensity_plot_svg(const IntensityPicture& picture, PictureSize size
           observed_scale > 0.0 ? "scaled to the strongest peak" : "no point in the drawn range"},
          true});
   }
-  legend.push_back({Stroke{},
-                    {"sticks: line intensity, the", "strongest = 1; envelope: its",
-                     "peak = 1; labels P/Q/R(J'')", "on the strongest lines"},
-                    false});
+  std::vector<std::string> notes = {"sticks: line intensity, the", "strongest = 1; envelope: its",
+                                    "peak = 1; labels P/Q/R(J'')"};
+  if (several_bands) {
+    notes.insert(notes.end(), {"and band v'-v'' on the strongest", "lines"});
+  } else {
+    notes.push_back("on the strongest lines");
+  }
+  legend.push_back({Stroke{}, notes, false});
   draw_legend(svg, {layout.legend_left, frame.top + 14.0}, legend);
   return svg.finish();
 }

@@ -120,10 +120,25 @@ void plot_simulated_spectrum(const IntensityLines& lines, const std::string& obs
                lines.file_name + ")");
 }
 
+// vel_tran.csv belongs to the run whose vel_tran.out it was made from: a later run of velk
+// writes a new vel_tran.out, and the intensities of the old list would be drawn as the new one's.
+bool line_list_older_than_run() {
+  std::error_code error;
+  const auto csv = std::filesystem::last_write_time("vel_tran.csv", error);
+  if (error) return false;
+  const auto out = std::filesystem::last_write_time("vel_tran.out", error);
+  return !error && out > csv;
+}
+
 void plot_transitions(PictureSize size, const std::string& observed_file) {
   if (const std::optional<IntensityLines> lines = read_intensity_lines("vel_tran.csv")) {
-    plot_simulated_spectrum(*lines, observed_file, size);
-    return;
+    if (!line_list_older_than_run()) {
+      plot_simulated_spectrum(*lines, observed_file, size);
+      return;
+    }
+    console_line(std::string(kPrefix) +
+                 "note: vel_tran.csv is older than vel_tran.out, which a later run wrote; its "
+                 "intensities are not drawn (run velk-props transitions and spectrum again)");
   }
   if (!observed_file.empty()) {
     throw InputError(std::string(kPrefix) +

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -9,6 +11,7 @@
 #include "io/errors.h"
 #include "plot/plot_command.h"
 #include "plot_test_support.h"
+#include "support/console_capture.h"
 
 namespace velk::plot {
 namespace {
@@ -116,6 +119,40 @@ TEST_F(IntensityPlotTest, WithoutIntensitiesTheWavenumberChartStays) {
       parse_plot_arguments(std::vector<std::string>{"A", "--observed", "m.txt"}).refusal.empty());
   EXPECT_FALSE(
       parse_plot_arguments(std::vector<std::string>{"transitions", "--observed"}).refusal.empty());
+}
+
+TEST_F(IntensityPlotTest, LabelsNameTheBandWhenThereAreSeveral) {
+  write_file("vel_tran.csv", kColumns +
+                                 "\n1,R,6,27,1,0,26,1,21000.5,,,,28,5.0,\n"
+                                 "2,P,6,27,1,0,28,1,20983.6,,,,27,4.0,\n"
+                                 "3,R,6,27,1,3,26,1,20530.2,,,,28,2.0,\n");
+  ASSERT_EQ(run({"transitions"}), 0);
+  const XmlElement root = test::parse_xml(test::read_text_file("plot_transitions.svg"));
+  std::vector<std::string> labels;
+  for (const XmlElement* label : test::with_class(root, "line-label"))
+    labels.push_back(label->text);
+  // R(26) 6-0 and P(28) 6-0 stand a few pixels apart at this scale: only the stronger is written.
+  EXPECT_EQ(labels, (std::vector<std::string>{"R(26) 6-0", "R(26) 6-3"}));
+}
+
+TEST_F(IntensityPlotTest, ALineListOlderThanTheRunIsNotDrawn) {
+  // velk ran again after the intensities were computed: the new vel_tran.out is drawn as the
+  // chart of its wavenumbers, with a note.
+  write_file("vel_tran.csv", csv_with_intensities());
+  write_file("vel_tran.out",
+             " A state data file:a.pot       \n B state data file:b.dun       \n"
+             " ==============================\n \n"
+             "    1    0  10   0   9   14652.500000\n");
+  std::filesystem::last_write_time(
+      "vel_tran.csv", std::filesystem::last_write_time("vel_tran.out") - std::chrono::seconds(5));
+  velk::test::ConsoleCapture console;
+  ASSERT_EQ(run({"transitions"}), 0);
+  EXPECT_EQ(console.text(),
+            "velk-plot: note: vel_tran.csv is older than vel_tran.out, which a later run wrote; "
+            "its intensities are not drawn (run velk-props transitions and spectrum again)\n"
+            "velk-plot: wrote plot_transitions.svg\n");
+  const XmlElement root = test::parse_xml(test::read_text_file("plot_transitions.svg"));
+  EXPECT_EQ(test::with_class(root, "ylabel")[0]->text, "v'");
 }
 
 TEST_F(IntensityPlotTest, TwoColumnFilesNameTheirBadLine) {
