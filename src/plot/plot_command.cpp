@@ -234,6 +234,7 @@ PlotRequest parse_plot_arguments(std::span<const std::string> arguments) {
   if (request.refusal.empty() && !request.usage_error && request.picture == "transitions" &&
       request.wavefunctions) {
     refuse(refusal("--wavefunctions draws levels: it goes with A or B"));
+  }
   if (request.refusal.empty() && !request.usage_error && request.picture != "transitions" &&
       !request.observed.empty()) {
     refuse(refusal("--observed draws a measured spectrum: it goes with transitions"));

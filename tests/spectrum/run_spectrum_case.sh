@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
-# Whole runs of the two spectrum examples: velk, the line list (line_list_from_run.py stands in
-# for velk-props transitions, which leaves FCF and moment empty when a state is a Dunham state),
-# the spectrum command and velk-plot; then check_spectrum_run.py checks the files against an
-# independent computation.
-# Usage: run_spectrum_case.sh VELK SPECTRUM VELK_PLOT EXAMPLES_DIR. Exit 77 without python3.
+# Whole runs of the two spectrum examples: velk, the line list (velk-props transitions, which
+# leaves FCF and moment empty when a state is a Dunham state), velk-props spectrum and velk-plot;
+# then check_spectrum_run.py checks the files against an independent computation.
+# Usage: run_spectrum_case.sh VELK VELK_PROPS VELK_PLOT EXAMPLES_DIR. Exit 77 without python3.
 set -u
 velk=$1
-spectrum=$2
+props=$2
 plot=$3
 examples=$4
 here=$(cd "$(dirname "$0")" && pwd)
@@ -25,8 +24,13 @@ run_case() {  # example options...
     status=1
     return
   fi
-  python3 "$here/line_list_from_run.py" . || { status=1; return; }
-  if ! "$spectrum" "$@" > spectrum.log 2> spectrum.err; then
+  if ! "$props" transitions > transitions.log 2>&1; then
+    echo "$example: velk-props transitions failed"
+    cat transitions.log
+    status=1
+    return
+  fi
+  if ! "$props" spectrum "$@" > spectrum.log 2> spectrum.err; then
     echo "$example: the spectrum command failed"
     cat spectrum.log spectrum.err
     status=1
