@@ -20,4 +20,5 @@ velk's warnings are velk.VelkWarning.)";
   velk::python::bind_curve(m);
   velk::python::bind_dunham(m);
   velk::python::bind_run(m);
+  velk::python::bind_props(m);
 }
