@@ -4,6 +4,7 @@ Franck-Condon factors and r-centroids of displaced oscillators), and their error
 
 import csv
 import math
+import os
 import shutil
 import subprocess
 
@@ -234,3 +235,16 @@ def test_moment_errors_name_the_file(tmp_path, na2x):
         velk.franck_condon(na2x, na2x, grid=GRID, moment=([2.0], [0.5]))
     with pytest.raises(ValueError, match="same length"):
         velk.franck_condon(na2x, na2x, grid=GRID, moment=([2.0, 3.0], [0.5]))
+
+
+def test_working_directory_is_left_as_it_was(tmp_path, monkeypatch):
+    # The builders work in the module's scratch folder: the extension fit's potext.out must not
+    # land in the caller's directory, which is the working directory again afterwards, also
+    # after a stop.
+    monkeypatch.chdir(tmp_path)
+    ext = velk.Curve.from_file(EXAMPLES / "na2-x-points-ext" / "na2xext.pot")
+    table = velk.franck_condon(ext, ext, grid=GRID, v_upper=range(3))
+    assert table["found"].all()
+    with pytest.raises(velk.StopRun):
+        velk.properties(ext, grid=(6.0, 50.0, 2000))
+    assert os.getcwd() == str(tmp_path) and os.listdir(tmp_path) == []
