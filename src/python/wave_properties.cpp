@@ -74,17 +74,19 @@ void check_level(const Curve& curve, const LevelKey& l) {
 }
 
 void check_search(const Curve& curve, const StateSearch& search) {
-  if (search.mass) {
-    if (!(*search.mass > 0.0)) {
-      std::ostringstream text;
-      text << "velk: " << curve.name << ": reduced mass 1 must be positive, found " << *search.mass;
-      throw StopRun(text.str());
-    }
-    return;
-  }
-  if (search.mass_index < 1 || search.mass_index > 5) {
+  if (!search.mass && (search.mass_index < 1 || search.mass_index > 5)) {
     throw StopRun("velk: " + curve.name + ": the mass index must lie in 1..5, found " +
                   std::to_string(search.mass_index));
+  }
+  // The level table's stop, before velk-props' own refusal of the same mass could speak.
+  const int32_t index = search.mass ? 1 : search.mass_index;
+  const double mu =
+      search.mass ? *search.mass : curve.header.masses[static_cast<std::size_t>(index - 1)];
+  if (!(mu > 0.0)) {
+    std::ostringstream text;
+    text << "velk: " << curve.name << ": reduced mass " << index << " must be positive, found "
+         << mu;
+    throw StopRun(text.str());
   }
 }
 

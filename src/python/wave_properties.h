@@ -65,8 +65,8 @@ struct OverlapRow {
 std::vector<OverlapRow> level_overlaps(const Curve& upper, const Curve& lower,
                                        const OverlapRequest& request);
 
-// The checks a level table makes on a level and on a mass index, with the module's messages
-// (StopRun), and the refusal of a reduced mass that is not positive.
+// The checks a level table makes on a level, on a mass index and on the reduced mass it picks,
+// with the level table's messages (StopRun).
 void check_level(const Curve& curve, const LevelKey& level);
 void check_search(const Curve& curve, const StateSearch& search);
 

@@ -216,6 +216,14 @@ def test_request_errors_are_the_level_tables(na2x):
         velk.properties(na2x, grid=GRID, mass_index=6)
     with pytest.raises(velk.StopRun, match="reduced mass 1 must be positive"):
         velk.franck_condon(na2x, na2x, 0.0, grid=GRID)
+    # A header mass of 0 stops with the level table's message, as curve.levels does.
+    R = np.linspace(1.0, 3.0, 21)
+    single = velk.Curve.points(R, 2e4 * (R - 2.0) ** 2, 7.0)
+    with pytest.raises(velk.StopRun) as from_levels:
+        single.levels(grid=(1.1, 2.9, 1000), mass_index=2)
+    with pytest.raises(velk.StopRun) as from_properties:
+        velk.properties(single, grid=(1.1, 2.9, 1000), mass_index=2)
+    assert str(from_properties.value) == str(from_levels.value)
     with pytest.raises(velk.StopRun, match="J = 46341"):
         velk.properties(na2x, grid=GRID, J=46341)
     with pytest.raises(TypeError, match="integer"):
