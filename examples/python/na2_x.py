@@ -75,13 +75,18 @@ energies = [levels["E"][v] for v in shown]
 svg_picture("na2_x.svg", R, U, [psi[v] ** 2 for v in shown], energies)
 print("picture: na2_x.svg")
 
+# %% Rotational constants and expectation values of a few X levels, as velk-props computes them
+props = velk.properties(X, grid=grid, v=[0, 10, 30], J=0, tol=1e-5)
+for row in props:
+    print(f"X v = {row['v']:2d}: Bv = {row['Bv']:.6f} cm-1, Dv = {row['Dv']:.4e} cm-1, "
+          f"<R> = {row['R_mean']:.4f} Å, turning points {row['R_in']:.4f}..{row['R_out']:.4f} Å")
+
 # %% Franck-Condon factors from X v'' = 0 to the A state
-# velk.franck_condon (with velk-props) will give these as velk computes them; until then the
-# overlap of the two wave functions on the common grid, by numpy.
-h = R[1] - R[0]
-fcf = []
-for v_upper in range(16):
-    psi_A = A.wavefunction(mass, v_upper, 0, grid=common)[1]
-    fcf.append((h * np.dot(psi_A, psi[0])) ** 2)
-print("FCF X(0) -> A(v'):", " ".join(f"{f:.4f}" for f in fcf))
-print(f"sum over v' = 0..15: {sum(fcf):.4f}")
+# Both curves solved on the common grid, the overlaps as velk-props transitions computes them:
+# FCF = <v'|v''>², r-centroid <v'|R|v''>/<v'|v''> (Å).
+fc = velk.franck_condon(A, X, mass, grid=common, v_upper=range(16), v_lower=0, J_lower=0)
+print("FCF X(0) -> A(v'):", " ".join(f"{f:.4f}" for f in fc["FCF"]))
+print(f"sum over v' = 0..15: {fc['FCF'].sum():.4f}")
+strongest = fc[np.argmax(fc["FCF"])]
+print(f"strongest band v' = {strongest['upper_v']}: FCF {strongest['FCF']:.4f}, "
+      f"r-centroid {strongest['r_centroid']:.4f} Å")

@@ -1,6 +1,7 @@
 #include "plot/plot_command.h"
 
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "io/errors.h"
 #include "io/free_format_reader.h"
 #include "io/output_file.h"
+#include "plot/intensity_plot.h"
 #include "plot/level_plot.h"
 #include "plot/picture_layout.h"
 #include "plot/plot_files.h"
@@ -39,6 +41,8 @@ void print_usage() {
   console_line(
       "  velk-plot transitions  the lines of vel_tran.out as a stick spectrum -> "
       "plot_transitions.svg");
+  console_line(
+      "                         (the simulated spectrum once velk-props spectrum has run)");
 }
 
 void print_help() {
@@ -50,6 +54,8 @@ void print_help() {
   console_line("  --hide-not-found  leave out the levels the solver did not find, which are");
   console_line("                    otherwise drawn dashed grey (A, B)");
   console_line("  --size WxH        picture of W x H pixels (default 1000x600, at least 700x400)");
+  console_line("  --observed FILE   a measured spectrum (two columns: wavenumber, intensity)");
+  console_line("                    over the simulated one (transitions)");
   console_line("  -h, --help        this text");
   console_line("      --version     the version");
   console_line("exit status: 0 picture written, 1 a builder stopped on the potential file,");
@@ -108,8 +114,54 @@ void plot_state(char letter, const LevelDrawing& drawing, bool wavefunctions) {
   console_line(std::string(kPrefix) + "wrote " + picture);
 }
 
-void plot_transitions(PictureSize size) {
-  const TransitionFileData data = read_transition_file("vel_tran.out");
+void plot_simulated_spectrum(const IntensityLines& lines, const std::string& observed_file,
+                             PictureSize size) {
+  std::optional<TransitionFileData> transitions;
+  if (std::filesystem::exists("vel_tran.out")) transitions = read_transition_file("vel_tran.out");
+  std::optional<Curve> envelope;
+  if (std::filesystem::exists("spectrum.csv")) envelope = read_two_column_file("spectrum.csv");
+  std::optional<Curve> observed;
+  if (!observed_file.empty()) observed = read_two_column_file(observed_file);
+  const std::string picture = "plot_transitions.svg";
+  write_picture(picture, intensity_plot_svg(
+                             {&lines, transitions ? &*transitions : nullptr,
+                              envelope ? &*envelope : nullptr, observed ? &*observed : nullptr},
+                             size));
+  console_line(std::string(kPrefix) + "wrote " + picture + " (simulated spectrum of " +
+               lines.file_name + ")");
+}
+
+// vel_tran.csv belongs to the run whose vel_tran.out it was made from: a later run of velk
+// writes a new vel_tran.out, and the intensities of the old list would be drawn as the new one's.
+bool line_list_older_than_run() {
+  std::error_code error;
+  const auto csv = std::filesystem::last_write_time("vel_tran.csv", error);
+  if (error) return false;
+  const auto out = std::filesystem::last_write_time("vel_tran.out", error);
+  return !error && out > csv;
+}
+
+void plot_transitions(PictureSize size, const std::string& observed_file) {
+  if (const std::optional<IntensityLines> lines = read_intensity_lines("vel_tran.csv")) {
+    if (!line_list_older_than_run()) {
+      plot_simulated_spectrum(*lines, observed_file, size);
+      return;
+    }
+    console_line(std::string(kPrefix) +
+                 "note: vel_tran.csv is older than vel_tran.out, which a later run wrote; its "
+                 "intensities are not drawn (run velk-props transitions and spectrum again)");
+  }
+  if (!observed_file.empty()) {
+    throw InputError(std::string(kPrefix) +
+                     "--observed is drawn over a simulated spectrum: vel_tran.csv holds no "
+                     "intensities; run velk-props spectrum first");
+  }
+  TransitionFileData data = read_transition_file("vel_tran.out");
+  // Which level of a known-level run is the upper one follows from velk.inf; without it the
+  // lines keep the order of the file.
+  if (!data.known_run_data_file.empty() && std::filesystem::is_regular_file("velk.inf")) {
+    orient_known_level(data, trimmed_file_name(read_state_inputs("velk.inf").A.file));
+  }
   const std::string picture = "plot_transitions.svg";
   write_picture(picture, spectrum_plot_svg(data, size));
   console_line(std::string(kPrefix) + "wrote " + picture);
@@ -154,6 +206,16 @@ PlotRequest parse_plot_arguments(std::span<const std::string> arguments) {
       } else {
         refuse(size_refusal(value));
       }
+    } else if (argument == "--observed" || argument.starts_with("--observed=")) {
+      const bool joined = argument != "--observed";
+      if (!joined && i + 1 == arguments.size()) {
+        refuse(refusal("--observed wants the name of a file of two columns"));
+        continue;
+      }
+      request.observed = joined ? argument.substr(11) : arguments[++i];
+      if (request.observed.empty()) {
+        refuse(refusal("--observed wants the name of a file of two columns"));
+      }
     } else if (argument.size() > 1 && argument.starts_with('-')) {
       refuse(refusal("unknown option '" + argument + "'"));
     } else {
@@ -172,6 +234,10 @@ PlotRequest parse_plot_arguments(std::span<const std::string> arguments) {
   if (request.refusal.empty() && !request.usage_error && request.picture == "transitions" &&
       request.wavefunctions) {
     refuse(refusal("--wavefunctions draws levels: it goes with A or B"));
+  }
+  if (request.refusal.empty() && !request.usage_error && request.picture != "transitions" &&
+      !request.observed.empty()) {
+    refuse(refusal("--observed draws a measured spectrum: it goes with transitions"));
   }
   return request;
 }
@@ -200,7 +266,7 @@ int run_velk_plot(std::span<const std::string> arguments) {
   int status = 0;
   try {
     if (request.picture == "transitions") {
-      plot_transitions(request.drawing.size);
+      plot_transitions(request.drawing.size, request.observed);
     } else {
       plot_state(request.picture[0], request.drawing, request.wavefunctions);
     }

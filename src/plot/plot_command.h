@@ -4,11 +4,13 @@
 //   velk-plot A            curve of state A and the levels of Astate.dat  -> plot_A.svg
 //   velk-plot B            curve of state B and the levels of Bstate.dat  -> plot_B.svg
 //   velk-plot transitions  the lines of vel_tran.out as a stick spectrum  -> plot_transitions.svg
+//                          or, once velk-props spectrum has added intensities to vel_tran.csv,
+//                          the simulated spectrum (sticks by intensity, envelope of spectrum.csv)
 //
 // Options: --labels (v beside the levels), --wavefunctions (each level's ψ on its line, from the
 // Astate_wf.csv or Bstate_wf.csv that velk-props --wavefunctions writes), --hide-not-found (leave
 // out the levels the solver did not find instead of drawing them dashed grey), --size WIDTHxHEIGHT,
-// --help, --version.
+// --observed FILE (a measured spectrum over the simulated one), --help, --version.
 //
 // Like velk, it writes everything it has to say to standard output: the builders' name lines
 // while a curve is built, then "velk-plot: wrote <file>", or one line naming what is wrong. Only
@@ -29,6 +31,7 @@ struct PlotRequest {
   bool version = false;
   LevelDrawing drawing;  // --labels, --hide-not-found, --size WIDTHxHEIGHT (or --size=...)
   bool wavefunctions = false;
+  std::string observed;  // --observed FILE (transitions only); empty when not given
   // Bad names of pictures (none, two, or an unknown one): the usage is printed.
   bool usage_error = false;
   // An unknown option or a bad option value: this one line goes to standard error.

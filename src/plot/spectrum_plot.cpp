@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "io/errors.h"
 #include "io/free_format_reader.h"
@@ -36,11 +38,36 @@ bool is_separator_line(const std::string& text) {
   return text.size() >= 5 && text.find_first_not_of('=') == std::string::npos;
 }
 
-std::string transition_tooltip(const TransitionRecord& line) {
-  return std::string(1, branch_letter(branch_of(line.J_lower, line.J_upper))) + " line " +
-         std::to_string(line.index) + ": v'' = " + std::to_string(line.v_lower) +
-         ", J'' = " + std::to_string(line.J_lower) + " -> v' = " + std::to_string(line.v_upper) +
-         ", J' = " + std::to_string(line.J_upper) + ", " + fixed(line.nu, 6) + " cm-1";
+std::string transition_tooltip(const TransitionRecord& line, bool known_level_upper) {
+  const std::string lower =
+      "v'' = " + std::to_string(line.v_lower) + ", J'' = " + std::to_string(line.J_lower);
+  const std::string upper =
+      "v' = " + std::to_string(line.v_upper) + ", J' = " + std::to_string(line.J_upper);
+  return std::string(1, branch_letter(branch_of(line.J_lower, line.J_upper))) + "(" +
+         std::to_string(line.J_lower) + ") line " + std::to_string(line.index) + ": " +
+         (known_level_upper ? upper + " -> " + lower : lower + " -> " + upper) + ", " +
+         fixed(line.nu, 6) + " cm-1";
+}
+
+// The shortest text that reads back to the same number.
+std::string shortest(double value) {
+  char buffer[40];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+std::vector<std::string> words_after_colon(const std::string& text) {
+  std::vector<std::string> words;
+  std::string word;
+  for (const char c : text.substr(text.find(':') + 1) + " ") {
+    if (c == ' ' || c == '\t') {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+    } else {
+      word += c;
+    }
+  }
+  return words;
 }
 
 // velk writes a header's label and value back to back ("A state data file:na2x.pot").
@@ -51,6 +78,37 @@ std::string spaced(const std::string& text) {
 }
 
 }  // namespace
+
+std::string readable_header_line(const std::string& text) {
+  const std::vector<std::string> words =
+      text.find(':') == std::string::npos ? std::vector<std::string>{} : words_after_colon(text);
+  if (text.starts_with("Known level:") && words.size() == 4) {
+    const auto v = parse_integer(words[0]), J = parse_integer(words[1]),
+               p = parse_integer(words[2]);
+    const auto E = parse_real(words[3]);
+    if (v && J && p && E) {
+      return "Known level: v = " + words[0] + ", J = " + words[1] + ", p = " + words[2] +
+             ", E = " + words[3] + " cm-1";
+    }
+  }
+  if (text.starts_with("Range:") && words.size() == 2) {
+    const auto lo = parse_real(words[0]), hi = parse_real(words[1]);
+    if (lo && hi) return "Range: " + shortest(*lo) + " to " + shortest(*hi) + " cm-1";
+  }
+  return spaced(text);
+}
+
+void orient_known_level(TransitionFileData& data, const std::string& state_A_file) {
+  if (data.known_level_upper || data.known_run_data_file.empty() ||
+      data.known_run_data_file != trim(state_A_file)) {
+    return;
+  }
+  for (TransitionRecord& line : data.lines) {
+    std::swap(line.v_lower, line.v_upper);
+    std::swap(line.J_lower, line.J_upper);
+  }
+  data.known_level_upper = true;
+}
 
 Branch branch_of(int32_t J_lower, int32_t J_upper) {
   if (J_upper < J_lower) return Branch::P;
@@ -78,6 +136,7 @@ TransitionFileData read_transition_file(const std::string& path) {
       header_done = true;
     } else if (!text.empty()) {
       data.header.push_back(text);
+      if (text.starts_with("Data file:")) data.known_run_data_file = trim(text.substr(10));
     }
   }
   if (!header_done) {
@@ -126,16 +185,25 @@ std::string spectrum_plot_svg(const TransitionFileData& data, PictureSize size) 
   }
   std::array<int, 3> counts{};
   double nu_lo = lines.front().nu, nu_hi = lines.front().nu;
-  int v_lo = lines.front().v_upper, v_hi = lines.front().v_upper;
-  bool one_lower = true;
+  // One row per v of the computed levels: the upper ones, or the lower ones of a fluorescence
+  // run, whose single known level is the upper one.
+  const bool upper_known = data.known_level_upper;
+  const auto row_of = [&](const TransitionRecord& line) {
+    return upper_known ? line.v_lower : line.v_upper;
+  };
+  const auto same_start = [&](const TransitionRecord& a, const TransitionRecord& b) {
+    return upper_known ? a.v_upper == b.v_upper && a.J_upper == b.J_upper
+                       : a.v_lower == b.v_lower && a.J_lower == b.J_lower;
+  };
+  int v_lo = row_of(lines.front()), v_hi = v_lo;
+  bool one_start = true;
   for (const TransitionRecord& line : lines) {
     ++counts[slot(branch_of(line.J_lower, line.J_upper))];
     nu_lo = std::min(nu_lo, line.nu);
     nu_hi = std::max(nu_hi, line.nu);
-    v_lo = std::min(v_lo, line.v_upper);
-    v_hi = std::max(v_hi, line.v_upper);
-    one_lower =
-        one_lower && line.v_lower == lines.front().v_lower && line.J_lower == lines.front().J_lower;
+    v_lo = std::min(v_lo, row_of(line));
+    v_hi = std::max(v_hi, row_of(line));
+    one_start = one_start && same_start(line, lines.front());
   }
   if (nu_hi > nu_lo) {
     const double margin = 0.03 * (nu_hi - nu_lo);
@@ -163,23 +231,23 @@ std::string spectrum_plot_svg(const TransitionFileData& data, PictureSize size) 
            TextStyle{17.0, "middle", "black", 0.0, true}, "title");
   std::string subtitle;
   for (const std::string& text : data.header)
-    subtitle += (subtitle.empty() ? "" : "  |  ") + spaced(text);
+    subtitle += (subtitle.empty() ? "" : "  |  ") + readable_header_line(text);
   svg.text({layout.width / 2.0, 46.0}, subtitle, TextStyle{12.0, "middle", "#333333", 0.0, false},
            "subtitle");
   svg.clip_rectangle("plot-area", frame);
   draw_axes(svg, frame, x, y, nice_ticks(nu_lo, nu_hi, 7), nice_ticks(row_lo, row_hi, 10, 1.0),
-            {"wavenumber (cm-1)", "v'"});
+            {"wavenumber (cm-1)", upper_known ? "v''" : "v'"});
 
   svg.open_group({{"class", "data"}, {"clip-path", "url(#plot-area)"}});
   const double share = 2.0 * kHalfRow / parts;
   for (const TransitionRecord& line : lines) {
     const Branch branch = branch_of(line.J_lower, line.J_upper);
-    const double bottom = line.v_upper - kHalfRow + part[slot(branch)] * share;
+    const double bottom = row_of(line) - kHalfRow + part[slot(branch)] * share;
     const double px = x(line.nu);
     svg.line({px, y(bottom)}, {px, y(bottom + share)},
              Stroke{kBranchColours[slot(branch)], 2.4, ""},
              std::string("stick ") + branch_letter(branch),
-             {{"data-index", std::to_string(line.index)}}, transition_tooltip(line));
+             {{"data-index", std::to_string(line.index)}}, transition_tooltip(line, upper_known));
   }
   svg.close_group();
 
@@ -193,13 +261,16 @@ std::string spectrum_plot_svg(const TransitionFileData& data, PictureSize size) 
                       true});
   }
   std::vector<std::string> notes;
-  if (one_lower) {
+  if (one_start && upper_known) {
+    notes.push_back("all from v' = " + std::to_string(lines.front().v_upper) +
+                    ", J' = " + std::to_string(lines.front().J_upper));
+  } else if (one_start) {
     notes.push_back("all from v'' = " + std::to_string(lines.front().v_lower) +
                     ", J'' = " + std::to_string(lines.front().J_lower));
   } else {
     notes.push_back("from several lower levels");
   }
-  notes.push_back("one row per v'");
+  notes.push_back(upper_known ? "one row per v''" : "one row per v'");
   if (parts > 1) notes.push_back("P lowest in a row, R highest");
   legend.push_back({Stroke{}, notes, false});
   if (data.unreadable > 0) {

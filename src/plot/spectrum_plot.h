@@ -31,6 +31,11 @@ struct TransitionFileData {
   std::vector<std::string> header;  // the non-empty header lines, trimmed
   std::vector<TransitionRecord> lines;
   int32_t unreadable = 0;  // transition lines left out because a value overflowed (****)
+  // A known-level run names the computed state's data file ("Data file:"); empty otherwise.
+  std::string known_run_data_file;
+  // The known level is the upper one (a fluorescence run): set by orient_known_level, which then
+  // has swapped the columns of each record so that v_lower, J_lower name the lower level.
+  bool known_level_upper = false;
 };
 
 // Reads vel_tran.out in any of its three forms: a header that ends with the line of equals signs
@@ -39,6 +44,17 @@ struct TransitionFileData {
 // missing file, a header without its line of equals signs or a malformed transition line throws
 // InputError naming the file and the line.
 TransitionFileData read_transition_file(const std::string& path = "vel_tran.out");
+
+// vel_tran.out writes the known level of a known-level run in the columns of the lower level.
+// When the computed levels are those of state A (the run's "Data file:" is state A's file in
+// velk.inf), the known level is the upper one: the records are turned round so that every
+// record names its lower and upper level, and the branch follows ΔJ = J_upper − J_lower.
+void orient_known_level(TransitionFileData& data, const std::string& state_A_file);
+
+// A header line as the subtitle shows it: "Known level: v = 6, J = 27, p = 1, E = 21187.88166
+// cm-1", "Range: 20400 to 20450 cm-1" (the shortest digits that give the same numbers), and the
+// data file lines with a blank after the colon.
+std::string readable_header_line(const std::string& text);
 
 // The whole SVG picture, of the given size; a list without transition lines has nothing to draw
 // (InputError).

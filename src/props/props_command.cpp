@@ -11,6 +11,7 @@
 #include "props/props_files.h"
 #include "props/state_table.h"
 #include "props/transition_table.h"
+#include "spectrum/spectrum_command.h"
 
 #ifndef VELK_VERSION
 #define VELK_VERSION "(version not given to this build)"
@@ -20,11 +21,13 @@ namespace velk::props {
 namespace {
 
 void print_usage() {
-  say("usage: velk-props A | B | transitions [options]");
+  say("usage: velk-props A | B | transitions | spectrum [options]");
   say("  run in the working directory of a finished velk run:");
   say("  velk-props A            levels of Astate.dat -> Astate_props.csv");
   say("  velk-props B            levels of Bstate.dat -> Bstate_props.csv");
   say("  velk-props transitions  lines of vel_tran.out -> vel_tran.csv");
+  say("  velk-props spectrum     intensities into vel_tran.csv, the spectrum -> spectrum.csv");
+  say("                          (its options: velk-props spectrum --help)");
 }
 
 void print_help() {
@@ -116,6 +119,10 @@ PropsRequest parse_props_arguments(std::span<const std::string> arguments) {
 }
 
 int run_velk_props(std::span<const std::string> arguments) {
+  // The spectrum is a command of its own, with its own options and messages.
+  if (!arguments.empty() && arguments[0] == "spectrum") {
+    return spectrum::run_spectrum_command(arguments.subspan(1), "velk-props spectrum");
+  }
   const PropsRequest request = parse_props_arguments(arguments);
   if (request.help) {
     print_help();

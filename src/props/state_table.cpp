@@ -9,6 +9,7 @@
 #include "io/level_file.h"
 #include "io/output_file.h"
 #include "props/csv_table.h"
+#include "props/level_figures.h"
 #include "props/level_properties.h"
 #include "props/props_files.h"
 #include "props/rotational_perturbation.h"
@@ -33,9 +34,7 @@ std::string stem_of(const std::string& level_file) {
 }
 struct StateRow {
   SolvedLevel level;
-  TurningPointPair turning;
-  Expectations expectations;
-  std::optional<DistortionConstants> distortion;
+  LevelFigures figures;
 };
 
 std::string state_row(const ListedLevel& listed, const StateRow* row) {
@@ -46,13 +45,14 @@ std::string state_row(const ListedLevel& listed, const StateRow* row) {
     for (int i = 0; i < 9; ++i) csv.empty();
   } else {
     const SolvedLevel& l = row->level;
-    csv.number(l.E).integer(1).number(row->turning.inner).number(row->turning.outer);
-    csv.number(row->expectations.R_mean)
-        .number(row->expectations.R2_mean)
-        .number(row->expectations.Rinv2_mean)
-        .number(row->expectations.Bv);
-    if (row->distortion) {
-      csv.number(row->distortion->Dv).number(row->distortion->Hv);
+    const LevelFigures& f = row->figures;
+    csv.number(l.E).integer(1).number(f.turning.inner).number(f.turning.outer);
+    csv.number(f.expectations.R_mean)
+        .number(f.expectations.R2_mean)
+        .number(f.expectations.Rinv2_mean)
+        .number(f.expectations.Bv);
+    if (f.distortion) {
+      csv.number(f.distortion->Dv).number(f.distortion->Hv);
     } else {
       csv.empty().empty();
     }
@@ -171,13 +171,7 @@ void write_state_table(char letter, const std::string& level_file, bool wavefunc
     StateRow row;
     row.level = l;
     const RadialGrid& grid = levels.grid();
-    row.turning = turning_points_of(grid, l.Ueff, l.E_curve);
-    row.expectations = expectation_values(grid, l.psi, levels.mu());
-    // Behind a barrier the wave function does not die out outside: no distortion constants.
-    if (!l.quasi_bound) {
-      row.distortion =
-          perturbation.solve(LevelOnGrid{&grid, l.Ueff, l.psi, l.E_curve, levels.mu()});
-    }
+    row.figures = level_figures(l, grid, levels.mu(), perturbation);
     rows[n] = state_row(listed, &row);
     if (wavefunctions) {
       waves[n].assign(l.psi.begin(), l.psi.begin() + grid.N + 1);

@@ -6,6 +6,9 @@
 // runs with the scratch directory as working directory, so that the builders' messages name the
 // file as a run of the program would, and nothing lands in the user's directory. The interpreter
 // lock stays held meanwhile, so no other Python thread sees the changed working directory.
+// Absolute paths would not spare the change: the readers name a file in their messages as they
+// were given it, and the level driver's own builder writes potext.out into whatever directory
+// the process works in.
 //
 // Warnings of the core ("velk: warning: ...") become Python warnings of class velk.VelkWarning;
 // the core's exceptions become velk.StopRun, velk.InputError and velk.NumericalFailure (all

@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "arguments.h"
 #include "bindings.h"
 #include "core_call.h"
 #include "curve.h"
@@ -15,18 +16,6 @@ namespace velk::python {
 namespace {
 
 using DoubleArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
-
-std::string path_text(const py::object& path) {
-  return py::str(py::module_::import("os").attr("fspath")(path));
-}
-
-std::vector<double> to_vector(const py::object& values, const char* what) {
-  const DoubleArray a = DoubleArray::ensure(values);
-  if (!a || a.ndim() != 1) {
-    throw py::value_error(std::string(what) + " must be a one-dimensional sequence of numbers");
-  }
-  return std::vector<double>(a.data(), a.data() + a.size());
-}
 
 // A float, or a sequence of one to five floats: the reduced masses 1..5 (u), the rest 0.
 std::array<double, 5> to_masses(const py::object& masses) {
@@ -86,8 +75,7 @@ QuantumRange to_range(const py::object& value, const char* what) {
 }
 
 RadialGrid to_grid(const Curve& curve, const py::object& grid) {
-  const auto t = grid.cast<std::tuple<double, double, int32_t>>();
-  return checked_grid(curve.name, std::get<0>(t), std::get<1>(t), std::get<2>(t));
+  return velk::python::to_grid(curve.name, grid);
 }
 
 std::optional<RadialGrid> to_optional_grid(const Curve& curve, const py::object& grid) {

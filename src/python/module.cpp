@@ -10,8 +10,10 @@ PYBIND11_MODULE(velk, m) {
   m.doc() = R"(VELK's level solver, curve builders and Dunham term values for Python.
 
 velk.Curve builds a potential curve from a potential file, arrays or parameters; its levels()
-gives the term energies velk computes for the same request, bit for bit; velk.dunham.terms sums
-Dunham coefficients; velk.run runs a whole velk.inf. Lengths in Å, energies in cm-1, masses
+gives the term energies velk computes for the same request, bit for bit; velk.properties (Bv,
+Dv, Hv, expectation values, turning points) and velk.franck_condon (Franck-Condon factors,
+r-centroids, transition-moment matrix elements in debye) give what velk-props computes;
+velk.dunham.terms sums Dunham coefficients; velk.run runs a whole velk.inf. Lengths in Å, energies in cm-1, masses
 in u. Errors raise velk.StopRun, velk.InputError or velk.NumericalFailure with velk's messages;
 velk's warnings are velk.VelkWarning.)";
   // The progress lines of the program's console have no place in an interpreter.
@@ -20,4 +22,5 @@ velk's warnings are velk.VelkWarning.)";
   velk::python::bind_curve(m);
   velk::python::bind_dunham(m);
   velk::python::bind_run(m);
+  velk::python::bind_props(m);
 }

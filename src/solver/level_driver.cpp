@@ -196,9 +196,6 @@ LevelDriver::LevelDriver(DriverOptions options)
       Vtoadd_(RadialGrid::kSlots),
       Ueff_toadd_(RadialGrid::kSlots) {
   if (options_.mode == SearchMode::fast) fast_.emplace(options_.orientation, options_.on_failure);
-  const int workers = std::max(1, options_.threads);
-  for (int w = 0; w < workers; ++w)
-    workers_.push_back(std::make_unique<Worker>(options_.orientation));
 }
 
 LevelDriver::~LevelDriver() = default;
@@ -258,9 +255,15 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
                         ? static_cast<int>(int64_t{request.J.last} - request.J.first + 1)
                         : 0;
   const bool in_turn = options_.in_turn_only || fast_;
-  const int threads = in_turn ? 1 : options_.threads;
-  // A single J (a transition run asks for one J at a time) has its levels shared out instead.
+  // No more threads than J, except that a single J (a transition run asks for one J at a time)
+  // has its levels shared out among them.
+  const int threads =
+      in_turn ? 1 : std::max(1, count == 1 ? options_.threads : std::min(options_.threads, count));
   const int helpers = count == 1 ? threads - 1 : 0;
+  // Workers are made when first needed, each once for the run.
+  while (!in_turn && workers_.size() < static_cast<std::size_t>(threads)) {
+    workers_.push_back(std::make_unique<Worker>(options_.orientation));
+  }
   run_in_order<Attempt>(
       count, helpers > 0 ? 1 : threads, 4 * threads,
       [&](int k, int worker) {

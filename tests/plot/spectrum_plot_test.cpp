@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "io/errors.h"
+#include "plot/plot_command.h"
 #include "plot_test_support.h"
 
 namespace velk::plot {
@@ -223,6 +224,51 @@ TEST_F(SpectrumTest, AChosenSizeWidensTheAxesAndKeepsTheSticksInPlace) {
   for (std::size_t k = 0; k < kLines.size(); ++k) {
     EXPECT_NEAR(x.value(sticks[k]->number("x1")), kLines[k].nu, 2.0 * x.hundredth()) << k;
   }
+}
+
+// A fluorescence run (examples/na2-lif): the known level B(6, 27) is the upper one and the
+// computed X levels the lower ones, although vel_tran.out writes the known level first. The line
+// to J'' = 26 is R(26) (ΔJ = J' − J'' = +1), the one to J'' = 28 is P(28).
+TEST_F(SpectrumTest, FluorescenceRunNamesTheKnownLevelUpperAndItsBranchesByDeltaJ) {
+  write_file("velk.inf", test::control_file("na2x.pot", 'p', "na2b.dun", 'd'));
+  write_file("vel_tran.out", std::string("       Known level:   6  27   1    21187.88166\n") +
+                                 "          Data file:na2x.pot    \n" +
+                                 " ==============================\n \n" +
+                                 tran_line(1, 6, 27, 0, 26, 21000.525268, false) +
+                                 tran_line(2, 6, 27, 0, 28, 20983.653398, false) +
+                                 tran_line(3, 6, 27, 1, 26, 20843.473608, false) +
+                                 tran_line(4, 6, 27, 1, 28, 20826.698908, false));
+  ASSERT_EQ(run_velk_plot(std::vector<std::string>{"transitions"}), 0);
+  const std::string svg = test::read_text_file("plot_transitions.svg");
+  const XmlElement root = test::parse_xml(svg);
+  const auto sticks = test::with_class(root, "stick");
+  ASSERT_EQ(sticks.size(), 4u);
+  EXPECT_TRUE(sticks[0]->has_class("R"));
+  EXPECT_TRUE(sticks[1]->has_class("P"));
+  EXPECT_TRUE(sticks[2]->has_class("R"));
+  ASSERT_NE(test::child_named(*sticks[0], "title"), nullptr);
+  EXPECT_EQ(test::child_named(*sticks[0], "title")->text,
+            "R(26) line 1: v' = 6, J' = 27 -> v'' = 0, J'' = 26, 21000.525268 cm-1");
+  std::vector<std::string> texts;
+  for (const XmlElement& child : test::with_class(root, "legend")[0]->children) {
+    if (child.name == "text") texts.push_back(child.text);
+  }
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "all from v' = 6, J' = 27"), texts.end());
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "one row per v''"), texts.end());
+  EXPECT_EQ(test::with_class(root, "ylabel")[0]->text, "v''");
+  // The subtitle names the known level in words, without the columns of the file.
+  EXPECT_NE(svg.find("Known level: v = 6, J = 27, p = 1, E = 21187.88166 cm-1"), std::string::npos);
+}
+
+TEST_F(SpectrumTest, WindowSubtitleWithoutFifteenDigits) {
+  write_file("vel_tran.out", std::string(" A state data file:na2x.pot    \n") +
+                                 " B state data file:na2b.dun    \n" +
+                                 " Range:   20400.0000000000        20450.0000000000     \n" +
+                                 " ==============================\n" +
+                                 tran_line(1, 0, 0, 3, 1, 20401.5, false));
+  const std::string svg = spectrum_plot_svg(read_transition_file());
+  EXPECT_NE(svg.find("Range: 20400 to 20450 cm-1"), std::string::npos);
+  EXPECT_EQ(svg.find("20400.0000000000"), std::string::npos);
 }
 
 }  // namespace

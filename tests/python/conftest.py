@@ -13,6 +13,7 @@ import velk
 SOURCE_DIR = pathlib.Path(os.environ.get("VELK_SOURCE_DIR", pathlib.Path(__file__).parents[2]))
 EXAMPLES = SOURCE_DIR / "examples"
 BINARY = os.environ.get("VELK_BINARY", str(SOURCE_DIR / "build" / "velk"))
+PROPS_BINARY = os.environ.get("VELK_PROPS_BINARY", str(SOURCE_DIR / "build" / "velk-props"))
 
 CONTROL = """\
 module test: a level table of state A

@@ -1,0 +1,350 @@
+#include "spectrum/spectrum_command.h"
+
+#include <charconv>
+#include <cmath>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <new>
+#include <vector>
+
+#include "io/console.h"
+#include "io/errors.h"
+#include "io/level_file.h"
+#include "io/output_file.h"
+#include "io/state_records.h"
+#include "io/warning.h"
+#include "pec/potential_header.h"
+#include "run/dunham.h"
+#include "spectrum/honl_london.h"
+#include "spectrum/transition_table.h"
+
+namespace velk::spectrum {
+namespace {
+
+void print_help(std::string_view program) {
+  const std::string p(program);
+  console_line("usage: " + p + " [options]");
+  console_line("  run in the working directory of a velk run after velk-props transitions:");
+  console_line("  adds HL, intensity and A_einstein to vel_tran.csv and writes spectrum.csv");
+  console_line("options:");
+  console_line("  --temperature T        K, for populations and Doppler widths (default 300)");
+  console_line("  --shape gauss|lorentz|voigt   line shape (default gauss)");
+  console_line("  --fwhm W               cm-1: instrument FWHM (gauss) or Lorentzian FWHM");
+  console_line("                         (lorentz, voigt); default 0");
+  console_line("  --absorption           lines from thermal lower levels (default unless the");
+  console_line("                         run was a fluorescence run from a known upper level)");
+  console_line("  --emission             lines from the one upper level");
+  console_line(
+      "  --photons              emission in photon counts (nu^3) instead of energy (nu^4)");
+  console_line("  --spin-weights E,O     nuclear-spin weights of even and odd J'' (default 1,1)");
+  console_line("  --mass M               molecular mass in u for the Doppler width (default 4 mu,");
+  console_line("                         exact for a homonuclear molecule)");
+  console_line("  --levels FILE          lower-state level file for the populations (Astate.dat)");
+  console_line("  -h, --help             this text");
+  console_line("exit status: 0 written, 2 a missing or malformed file or bad arguments,");
+  console_line("  3 internal error.");
+}
+
+std::optional<double> positive_number(std::string_view text, bool zero_allowed) {
+  double value = 0.0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() ||
+      !std::isfinite(value) || value < 0.0 || (!zero_allowed && value == 0.0)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::string trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return "";
+  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+struct StateFacts {
+  int32_t Lambda = 0;
+  std::optional<double> reduced_mass;  // u; none for a Dunham state
+};
+
+StateFacts state_facts(const StateInput& state) {
+  const std::string file = trimmed(state.file);
+  StateFacts facts;
+  if (state.kind == 'd') {
+    facts.Lambda = static_cast<int32_t>(std::lround(read_dunham_file(file).dunham_lambda));
+    return facts;
+  }
+  const PotentialHeader header = read_potential_header(file);
+  facts.Lambda = header.Lambda;
+  if (state.mass_index >= 1 && state.mass_index <= 5) {
+    facts.reduced_mass = header.masses[static_cast<std::size_t>(state.mass_index - 1)];
+  }
+  return facts;
+}
+
+// A fluorescence run: the known-level run whose computed levels are those of state A, so that
+// the known level is the upper one. vel_tran.out's header tells the run and names the computed
+// state's data file.
+bool known_upper_level(const StateRecords& states) {
+  std::ifstream in("vel_tran.out");
+  std::string first, second;
+  if (!std::getline(in, first) || first.find("Known level:") == std::string::npos) return false;
+  std::getline(in, second);
+  const auto colon = second.find(':');
+  if (colon == std::string::npos) return false;
+  return trimmed(second.substr(colon + 1)) == trimmed(states.A.file);
+}
+
+std::string lines_text(int count) {
+  return std::to_string(count) + (count == 1 ? " line" : " lines");
+}
+
+void run(const SpectrumRequest& request, std::string_view program) {
+  const std::string prefix = std::string(program) + ": ";
+  const TransitionTable table = read_transition_table("vel_tran.csv", program);
+  std::ifstream control("velk.inf");
+  if (!control) {
+    throw InputError(prefix + "velk.inf: no such file; run " + std::string(program) +
+                     " in the working directory of a velk run");
+  }
+  control.close();
+  const StateRecords states = read_state_records("velk.inf");
+  const StateFacts lower = state_facts(states.A), upper = state_facts(states.B);
+
+  const SpectrumMode mode = request.mode.value_or(
+      known_upper_level(states) ? SpectrumMode::Emission : SpectrumMode::Absorption);
+  const IntensityRequest intensity_request{mode, request.photons};
+
+  std::vector<LevelLine> lower_levels;
+  std::optional<Populations> populations;
+  if (mode == SpectrumMode::Absorption) {
+    const std::string file = request.levels_file.empty() ? "Astate.dat" : request.levels_file;
+    const LevelListing listing = read_level_listing(file, program);
+    for (const ListedLevel& level : listing.levels) lower_levels.push_back(level);
+    if (lower_levels.empty()) throw InputError(prefix + file + ": no levels for the populations");
+    populations.emplace(lower_levels, request.temperature, request.spin_weights);
+  }
+
+  const bool needs_mass = request.shape != ShapeKind::Lorentz;
+  double mass = 0.0;
+  if (needs_mass) {
+    if (request.mass) {
+      mass = *request.mass;
+    } else if (const auto mu = lower.reduced_mass ? lower.reduced_mass : upper.reduced_mass) {
+      mass = 4.0 * *mu;
+    } else {
+      throw InputError(prefix +
+                       "both states are Dunham states, which give no mass: give the molecular "
+                       "mass for the Doppler width with --mass M (u)");
+    }
+    if (!(mass > 0.0)) throw InputError(prefix + "the molecular mass must be positive");
+  }
+  if (request.shape != ShapeKind::Gauss && !(request.fwhm > 0.0)) {
+    throw InputError(prefix + "--shape lorentz and voigt need a Lorentzian width --fwhm W > 0");
+  }
+
+  std::vector<AddedCells> added(table.rows.size());
+  std::vector<StickLine> sticks;
+  int without_population = 0, without_vibration = 0, forbidden = 0;
+  for (std::size_t r = 0; r < table.rows.size(); ++r) {
+    const TransitionRow& row = table.rows[r];
+    LineFactors factors;
+    factors.wavenumber = row.wavenumber;
+    factors.HL = honl_london({row.upper_J, row.lower_J, upper.Lambda, lower.Lambda});
+    factors.J_upper = row.upper_J;
+    factors.J_lower = row.lower_J;
+    factors.moment = row.moment;
+    factors.FCF = row.FCF;
+    if (populations) {
+      factors.lower_fraction = populations->fraction(row.lower_v, row.lower_J, row.lower_p);
+      if (!factors.lower_fraction) ++without_population;
+    }
+    if (!row.moment && !row.FCF) ++without_vibration;
+    if (factors.HL == 0.0) ++forbidden;
+    added[r].HL = factors.HL;
+    added[r].intensity = line_intensity(factors, intensity_request);
+    if (row.moment) {
+      added[r].A_einstein = einstein_A(row.wavenumber, factors.HL, row.upper_J, *row.moment);
+    }
+    if (!added[r].intensity || *added[r].intensity <= 0.0) continue;
+    LineWidth width;
+    const double doppler =
+        needs_mass ? doppler_fwhm(row.wavenumber, request.temperature, mass) : 0.0;
+    if (request.shape == ShapeKind::Gauss) {
+      width.gauss_fwhm = std::sqrt(doppler * doppler + request.fwhm * request.fwhm);
+    } else {
+      width.gauss_fwhm = doppler;
+      width.lorentz_fwhm = request.fwhm;
+    }
+    sticks.push_back({row.wavenumber, *added[r].intensity, width});
+  }
+  if (without_population > 0) {
+    warn(lines_text(without_population) +
+         " from a level that the lower-state level file does not list: no "
+         "intensity");
+  }
+  if (without_vibration > 0) {
+    warn(lines_text(without_vibration) +
+         " with neither FCF nor moment (Dunham states): vibrational factor 1");
+  }
+  if (forbidden > 0) {
+    warn(lines_text(forbidden) + " with a Hönl–London factor of 0 for Λ'' = " +
+         std::to_string(lower.Lambda) + ", Λ' = " + std::to_string(upper.Lambda));
+  }
+
+  const SampledSpectrum spectrum = sample_spectrum(sticks, request.shape);
+  if (spectrum.coarsened) {
+    warn("the spectrum was sampled more coarsely than the narrowest line, to stay within " +
+         std::to_string(SamplingOptions{}.max_points) + " points");
+  }
+  OutputFile out("spectrum.csv");
+  out.line("wavenumber,intensity");
+  for (std::size_t i = 0; i < spectrum.values.size(); ++i) {
+    out.line(csv_number(spectrum.wavenumber(i)) + "," + csv_number(spectrum.values[i]));
+  }
+  out.close();
+  write_transition_table(table, added, "vel_tran.csv");
+
+  std::string summary = prefix + (mode == SpectrumMode::Absorption ? "absorption" : "emission");
+  summary += " at " + csv_number(request.temperature) + " K";
+  if (populations) summary += ", Q = " + csv_number(populations->partition_function());
+  if (needs_mass) summary += ", M = " + csv_number(mass) + " u";
+  console_line(summary);
+  console_line(prefix + "wrote vel_tran.csv (" + std::to_string(sticks.size()) + " of " +
+               std::to_string(table.rows.size()) + " lines with intensities) and spectrum.csv (" +
+               std::to_string(spectrum.values.size()) + " points, step " +
+               csv_number(spectrum.step) + " cm-1)");
+}
+
+}  // namespace
+
+SpectrumRequest parse_spectrum_arguments(std::span<const std::string> arguments,
+                                         std::string_view program) {
+  SpectrumRequest request;
+  const std::string hint = " (" + std::string(program) + " --help lists the options)";
+  const auto refuse = [&](const std::string& message) {
+    if (request.refusal.empty()) request.refusal = std::string(program) + ": " + message + hint;
+  };
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string name = arguments[i];
+    std::optional<std::string> value;
+    if (const auto equals = name.find('='); name.starts_with("--") && equals != name.npos) {
+      value = name.substr(equals + 1);
+      name = name.substr(0, equals);
+    }
+    const auto take_value = [&]() -> std::optional<std::string> {
+      if (value) return value;
+      if (i + 1 < arguments.size()) return arguments[++i];
+      refuse(name + " wants a value");
+      return std::nullopt;
+    };
+    if (name == "-h" || name == "--help") {
+      request.help = true;
+    } else if (name == "--absorption" || name == "--emission") {
+      const SpectrumMode mode =
+          name == "--absorption" ? SpectrumMode::Absorption : SpectrumMode::Emission;
+      if (request.mode && *request.mode != mode)
+        refuse("--absorption and --emission exclude each other");
+      request.mode = mode;
+    } else if (name == "--photons") {
+      request.photons = true;
+    } else if (name == "--temperature") {
+      if (const auto text = take_value()) {
+        if (const auto T = positive_number(*text, false)) {
+          request.temperature = *T;
+        } else {
+          refuse("--temperature wants a temperature in K above 0, not '" + *text + "'");
+        }
+      }
+    } else if (name == "--fwhm") {
+      if (const auto text = take_value()) {
+        if (const auto W = positive_number(*text, true)) {
+          request.fwhm = *W;
+        } else {
+          refuse("--fwhm wants a width in cm-1 of 0 or more, not '" + *text + "'");
+        }
+      }
+    } else if (name == "--mass") {
+      if (const auto text = take_value()) {
+        if (const auto M = positive_number(*text, false)) {
+          request.mass = *M;
+        } else {
+          refuse("--mass wants a mass in u above 0, not '" + *text + "'");
+        }
+      }
+    } else if (name == "--shape") {
+      if (const auto text = take_value()) {
+        if (*text == "gauss") {
+          request.shape = ShapeKind::Gauss;
+        } else if (*text == "lorentz") {
+          request.shape = ShapeKind::Lorentz;
+        } else if (*text == "voigt") {
+          request.shape = ShapeKind::Voigt;
+        } else {
+          refuse("--shape wants gauss, lorentz or voigt, not '" + *text + "'");
+        }
+      }
+    } else if (name == "--spin-weights") {
+      if (const auto text = take_value()) {
+        const auto comma = text->find(',');
+        const auto even = comma == std::string::npos
+                              ? std::nullopt
+                              : positive_number(std::string_view(*text).substr(0, comma), true);
+        const auto odd = comma == std::string::npos
+                             ? std::nullopt
+                             : positive_number(std::string_view(*text).substr(comma + 1), true);
+        if (even && odd && (*even > 0.0 || *odd > 0.0)) {
+          request.spin_weights = {*even, *odd};
+        } else {
+          refuse("--spin-weights wants g_even,g_odd, two weights of 0 or more, not '" + *text +
+                 "'");
+        }
+      }
+    } else if (name == "--levels") {
+      if (const auto text = take_value()) request.levels_file = *text;
+    } else {
+      refuse("unknown option or word '" + arguments[i] + "'");
+    }
+  }
+  if (request.photons && request.mode == SpectrumMode::Absorption) {
+    refuse("--photons counts emitted photons: it does not go with --absorption");
+  }
+  return request;
+}
+
+int run_spectrum_command(std::span<const std::string> arguments, std::string_view program) {
+  const SpectrumRequest request = parse_spectrum_arguments(arguments, program);
+  if (request.help) {
+    print_help(program);
+    std::cout.flush();
+    return 0;
+  }
+  if (!request.refusal.empty()) {
+    std::cerr << request.refusal << '\n';
+    return 2;
+  }
+  const std::string prefix = std::string(program) + ": ";
+  int status = 0;
+  try {
+    run(request, program);
+  } catch (const InputError& error) {
+    std::string_view message = error.what();
+    if (message.starts_with("velk: ")) message.remove_prefix(6);
+    console_line(message.starts_with(prefix) ? std::string(message)
+                                             : prefix + std::string(message));
+    status = 2;
+  } catch (const StopRun& stop) {
+    console_line(prefix + stop.what());
+    status = 1;
+  } catch (const std::bad_alloc&) {
+    console_line(prefix + "out of memory");
+    status = 3;
+  } catch (const std::exception& error) {
+    console_line(prefix + "internal error: " + error.what());
+    status = 3;
+  }
+  std::cout.flush();
+  return status;
+}
+
+}  // namespace velk::spectrum

@@ -1,0 +1,53 @@
+// The line list vel_tran.csv as velk-props writes it, read and written back with more columns.
+//
+// A header line of comma-separated column names, then one row per line with as many cells. The
+// columns read here, by name wherever they stand: upper_v, upper_J, upper_p, lower_v, lower_J,
+// lower_p, wavenumber (cm-1), FCF, moment (D). upper_p, lower_p, FCF and moment may be empty.
+// The branch and intensity columns are read when they are there (velk-plot draws them).
+// Every other column is kept as it stands. The columns HL, intensity and A_einstein that an
+// earlier call added are replaced, so the command can be run again with other options.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velk::spectrum {
+
+struct TransitionRow {
+  int32_t upper_v = 0, upper_J = 0, lower_v = 0, lower_J = 0;
+  std::optional<int32_t> upper_p, lower_p;
+  double wavenumber = 0.0;
+  std::optional<double> FCF, moment;
+  std::string branch;               // the branch column as written, empty when there is none
+  std::optional<double> intensity;  // from an intensity column an earlier call added
+  std::vector<std::string> cells;   // the row as it stands, without the added columns
+};
+
+struct TransitionTable {
+  std::string file_name;
+  std::vector<std::string> columns;  // without the added columns
+  std::vector<TransitionRow> rows;
+};
+
+inline constexpr std::string_view kAddedColumns[] = {"HL", "intensity", "A_einstein"};
+
+// A missing file, a missing column, a row with another number of cells or a cell that is not a
+// number where one is needed throws InputError "<program>: <file>: line N: ...".
+TransitionTable read_transition_table(const std::string& path, std::string_view program);
+
+// The values of the added columns of one row; an empty optional writes an empty cell.
+struct AddedCells {
+  std::optional<double> HL, intensity, A_einstein;
+};
+
+// Rewrites the table whole (replaced at once, as every output) with the added columns last.
+void write_transition_table(const TransitionTable& table, const std::vector<AddedCells>& added,
+                            const std::string& path);
+
+// A number as CSV writes it: the shortest text that reads back to the same double.
+std::string csv_number(double value);
+
+}  // namespace velk::spectrum
