@@ -55,6 +55,10 @@ StateLevels::StateLevels(const StateInput& state, char letter, const SolveSettin
     throw InputError("velk-props: " + potential_file_ + ": reduced mass " +
                      std::to_string(state.mass_index) + " must be positive");
   }
+  // The level driver's stops before its offset toadd (no well at J = 0 among them), here, so
+  // that velk-props stops where velk does; toadd itself waits for a level that needs it.
+  driver_ = std::make_unique<LevelDriver>(DriverOptions{});
+  driver_->check_toadd_curve(potential_file_, grid_);
   PotentialBuilder builder;
   Uinf_ = builder.build(potential_file_, header_.pectype, V_, grid_, throw_on_numerical_failure);
 }
@@ -76,11 +80,8 @@ void StateLevels::prepare_J(int32_t J) {
 }
 
 double StateLevels::toadd() {
-  if (!toadd_) {
-    // The level driver's own offset, from the levels v = 1 and 2 of J = 0 on a forward grid.
-    LevelDriver driver(DriverOptions{});
-    toadd_ = driver.compute_toadd(potential_file_, grid_);
-  }
+  // The level driver's own offset, from the levels v = 1 and 2 of J = 0 on a forward grid.
+  if (!toadd_) toadd_ = driver_->compute_toadd(potential_file_, grid_);
   return *toadd_;
 }
 

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -29,6 +30,7 @@
 #include "pec/radial_grid.h"
 #include "solver/fast_search.h"
 #include "solver/grid_orientation.h"
+#include "solver/level_driver.h"
 #include "solver/radial_solver.h"
 #include "solver/solver_results.h"
 
@@ -105,6 +107,8 @@ class StateLevels {
   PotentialHeader header_;
   double mu_ = 0.0;
   double Uinf_ = 0.0;
+  // Made once: it holds the arrays of the curve behind toadd.
+  std::unique_ptr<LevelDriver> driver_;
   std::optional<double> toadd_;
   RadialSolver solver_;
   FastSearch fast_;

@@ -556,6 +556,10 @@ double LevelDriver::compute_toadd(const std::string& potential_file, const Radia
   return toadd_of(toadd_curve(potential_file, grid), grid);
 }
 
+void LevelDriver::check_toadd_curve(const std::string& potential_file, const RadialGrid& grid) {
+  toadd_curve(potential_file, grid);
+}
+
 LevelDriver::ToaddCurve LevelDriver::toadd_curve(const std::string& potential_file,
                                                  const RadialGrid& grid) {
   const PotentialHeader header = read_checked_header(potential_file);

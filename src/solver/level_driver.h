@@ -93,6 +93,10 @@ class LevelDriver {
 
   // (E2 - E1)/3 of the levels v = 1 and 2 at J = 0 with the first reduced mass, on a forward grid.
   double compute_toadd(const std::string& potential_file, const RadialGrid& grid);
+  // The stops of compute_toadd (the header, the first mass, Lambda, no well at J = 0) without its
+  // two solves: a caller that forms toadd only when a level needs it stops where one that forms
+  // it at once does.
+  void check_toadd_curve(const std::string& potential_file, const RadialGrid& grid);
 
   const SolveStatistics& statistics() const { return statistics_; }
 
