@@ -48,7 +48,9 @@ void check_request(const Curve& curve, const LevelsRequest& request) {
   }
 }
 
-std::vector<LevelRecord> compute_levels_exact(const Curve& curve, const LevelsRequest& request) {
+// The level table of `velk` (mode exact) or of `velk --fast` (mode fast) for the request.
+std::vector<LevelRecord> compute_level_table(const Curve& curve, const LevelsRequest& request,
+                                             SearchMode mode) {
   LevelRequest level_request;
   level_request.potential_file = write_curve_file(curve, request.mass);
   level_request.grid = request.grid;
@@ -62,6 +64,7 @@ std::vector<LevelRecord> compute_levels_exact(const Curve& curve, const LevelsRe
   DriverOptions options;
   options.orientation = request.reversed ? GridOrientation::reversed : GridOrientation::forward;
   options.on_failure = throw_on_numerical_failure;
+  options.mode = mode;
   WorkingDirectory here(scratch_directory());
   LevelDriver driver(std::move(options));
   std::vector<LevelRecord> levels;
@@ -70,25 +73,13 @@ std::vector<LevelRecord> compute_levels_exact(const Curve& curve, const LevelsRe
   return levels;
 }
 
-// The fast search mode belongs here: the same request, the same records.
-[[noreturn]] std::vector<LevelRecord> compute_levels_fast(const Curve&, const LevelsRequest&) {
-  PyErr_SetString(PyExc_NotImplementedError,
-                  "mode=\"fast\": the fast search mode is not part of this build of velk yet; "
-                  "use mode=\"exact\"");
-  throw pybind11::error_already_set();
-}
-
 }  // namespace
 
 std::vector<LevelRecord> compute_levels(const Curve& curve, const LevelsRequest& request) {
   check_request(curve, request);
-  switch (request.mode) {
-    case LevelMode::fast:
-      return compute_levels_fast(curve, request);
-    case LevelMode::exact:
-      break;
-  }
-  return compute_levels_exact(curve, request);
+  return compute_level_table(curve, request,
+                             request.mode == LevelMode::fast ? SearchMode::fast
+                                                             : SearchMode::specified);
 }
 
 WaveFunction compute_wavefunction(const Curve& curve, const WaveFunctionRequest& request) {

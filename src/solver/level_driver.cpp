@@ -409,22 +409,25 @@ void LevelDriver::prefetch_levels(const RequestInputs& in, const Window& window,
   std::atomic<bool> failed = false;
   {
     std::vector<std::jthread> threads;
-    for (int part = 1; part < parts; ++part) {
-      Worker& helper = *workers_[static_cast<std::size_t>(part)];
-      share(helper.requests, part);
-      threads.emplace_back([&, &helper = helper] {
-        try {
-          // What a helper would print belongs to an attempt that is abandoned anyway.
-          OutputRecording discarded;
-          helper.cache.clear();
-          if (!helper.solver.prefetch(ws.Ueff, request.grid, in.mu, helper.requests, helper.cache,
-                                      helper.lanes)) {
+    {
+      const SignalsKeptFromNewThreads interrupts_stay_here;
+      for (int part = 1; part < parts; ++part) {
+        Worker& helper = *workers_[static_cast<std::size_t>(part)];
+        share(helper.requests, part);
+        threads.emplace_back([&, &helper = helper] {
+          try {
+            // What a helper would print belongs to an attempt that is abandoned anyway.
+            OutputRecording discarded;
+            helper.cache.clear();
+            if (!helper.solver.prefetch(ws.Ueff, request.grid, in.mu, helper.requests, helper.cache,
+                                        helper.lanes)) {
+              failed = true;
+            }
+          } catch (...) {
             failed = true;
           }
-        } catch (...) {
-          failed = true;
-        }
-      });
+        });
+      }
     }
     share(*ws.requests, 0);
     if (!ws.solver.prefetch(ws.Ueff, request.grid, in.mu, *ws.requests, ws.cache, *ws.lanes)) {

@@ -6,7 +6,10 @@
 // last taken, so that a run that stops early has not spent much in vain.
 #pragma once
 
+#include <pthread.h>
+
 #include <condition_variable>
+#include <csignal>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -15,6 +18,27 @@
 #include <vector>
 
 namespace velk {
+
+// While alive, threads made by this thread leave SIGINT and SIGTERM to it: a new thread inherits
+// the signal mask of its maker. The thread that writes the outputs must be the one interrupted,
+// so that its interrupt handler removes the temporaries of the outputs it has open and ends the
+// run before it can finish or begin another one.
+class SignalsKeptFromNewThreads {
+ public:
+  SignalsKeptFromNewThreads() {
+    sigset_t interrupts;
+    sigemptyset(&interrupts);
+    sigaddset(&interrupts, SIGINT);
+    sigaddset(&interrupts, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &interrupts, &previous_);
+  }
+  ~SignalsKeptFromNewThreads() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  SignalsKeptFromNewThreads(const SignalsKeptFromNewThreads&) = delete;
+  SignalsKeptFromNewThreads& operator=(const SignalsKeptFromNewThreads&) = delete;
+
+ private:
+  sigset_t previous_;
+};
 
 // Computes produce(k, worker) for k = 0 .. count-1 and calls take(k, result) for each, in order of
 // k, on the calling thread. With fewer than two workers everything runs on the calling thread, one
@@ -56,7 +80,10 @@ void run_in_order(int count, int workers, int ahead,
   };
   std::vector<std::jthread> threads;
   threads.reserve(static_cast<std::size_t>(workers));
-  for (int w = 0; w < workers; ++w) threads.emplace_back(work, w);
+  {
+    const SignalsKeptFromNewThreads interrupts_stay_here;
+    for (int w = 0; w < workers; ++w) threads.emplace_back(work, w);
+  }
   try {
     for (int k = 0; k < count; ++k) {
       std::optional<Result> result;

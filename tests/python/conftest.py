@@ -77,8 +77,10 @@ class BinaryRun:
 
 
 def run_binary(directory, files, grid, v=(0, 0), J=(0, 0), p=(1, 1), mass_index=1, tol=1e-6,
-               maxit=60, reversed=False, kind="p", stdin=subprocess.DEVNULL, timeout=120):
-    """Runs velk on the level table of the first file in `files` ({name: text})."""
+               maxit=60, reversed=False, kind="p", stdin=subprocess.DEVNULL, timeout=120,
+               options=()):
+    """Runs velk (with the command-line `options`) on the level table of the first file in
+    `files` ({name: text})."""
     directory.mkdir(parents=True, exist_ok=True)
     for name, text in files.items():
         (directory / name).write_text(text)
@@ -88,7 +90,7 @@ def run_binary(directory, files, grid, v=(0, 0), J=(0, 0), p=(1, 1), mass_index=
                              rev="y" if reversed else "n", v1=v[0], v2=v[1], J1=J[0], J2=J[1],
                              p1=p[0], p2=p[1])
     (directory / "velk.inf").write_text(control)
-    completed = subprocess.run([BINARY], cwd=directory, stdin=stdin, capture_output=True,
+    completed = subprocess.run([BINARY, *options], cwd=directory, stdin=stdin, capture_output=True,
                                text=True, timeout=timeout)
     return BinaryRun(directory, completed)
 

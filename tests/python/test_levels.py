@@ -171,9 +171,24 @@ def test_levels_as_pandas_frame(na2x):
     assert frame["E"].tolist() == levels["E"].tolist()
 
 
-def test_fast_mode_is_not_built_yet(na2x):
-    with pytest.raises(NotImplementedError, match="fast"):
-        na2x.levels(grid=GRID, mode="fast")
+def test_fast_levels_are_those_velk_fast_writes(tmp_path, na2x):
+    # The same fast search as velk --fast, so the same printed table; and within the tolerance
+    # (plus the printed rounding, 1e-5 cm-1) of the exact mode's energies, as the two searches
+    # converge to tol on the same grid and curve.
+    ranges = dict(v=(0, 30), J=(0, 4))
+    files = {"na2x.pot": example_text("na2-x-analytic/na2x.pot")}
+    binary = run_binary(tmp_path, files, GRID, options=("--fast",), **ranges)
+    assert binary.returncode == 0, binary.stdout
+    fast = na2x.levels(grid=GRID, v=range(31), J=range(5), mode="fast", tol=1e-6)
+    assert printed(fast) == binary.levels()
+    exact = na2x.levels(grid=GRID, v=range(31), J=range(5), tol=1e-6)
+    assert [tuple(l[["v", "J", "p", "node"]]) for l in fast] == \
+        [tuple(l[["v", "J", "p", "node"]]) for l in exact]
+    np.testing.assert_allclose(fast["E"], exact["E"], rtol=0, atol=1e-6 + 1e-5)
+    assert fast["converged"].all()
+
+
+def test_an_unknown_mode_is_refused(na2x):
     with pytest.raises(ValueError, match="exact"):
         na2x.levels(grid=GRID, mode="quick")
 
