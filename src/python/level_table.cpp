@@ -77,9 +77,8 @@ std::vector<LevelRecord> compute_level_table(const Curve& curve, const LevelsReq
 
 std::vector<LevelRecord> compute_levels(const Curve& curve, const LevelsRequest& request) {
   check_request(curve, request);
-  return compute_level_table(curve, request,
-                             request.mode == LevelMode::fast ? SearchMode::fast
-                                                             : SearchMode::specified);
+  return compute_level_table(
+      curve, request, request.mode == LevelMode::fast ? SearchMode::fast : SearchMode::specified);
 }
 
 WaveFunction compute_wavefunction(const Curve& curve, const WaveFunctionRequest& request) {

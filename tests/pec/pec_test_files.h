@@ -18,7 +18,6 @@
 
 namespace velk::test {
 
-
 // Each test runs in a fresh directory of its own under the system's temporary directory.
 class PecFileTest : public ::testing::Test {
  protected:

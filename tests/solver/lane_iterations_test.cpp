@@ -55,8 +55,8 @@ TEST(LaneIterations, EachLaneIsTheScalarIteration) {
         orientation == GridOrientation::forward ? kForwardConfig : kReversedConfig;
     RadialSolver solver(orientation, throw_on_numerical_failure);
     LaneIterations lanes;
-    const LaneBatchInputs in{c.V.data(), c.g.N, c.g.h, c.mu, config.bottom_start_first,
-                             config.bottom_start_second};
+    const LaneBatchInputs in{
+        c.V.data(), c.g.N, c.g.h, c.mu, config.bottom_start_first, config.bottom_start_second};
     // Energies between levels, near a level and deep in the well; batches of 4, 3 and 1 lanes.
     const std::vector<std::vector<double>> batches{
         {3100.0, 412.5, 1234.567, 5555.5}, {150.0, 2999.0, 4200.25}, {5900.0}};
