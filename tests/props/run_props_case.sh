@@ -45,8 +45,8 @@ expect "$ex" 2 "velk-props: state B (na2a.dun) is given by Dunham coefficients" 
 
 # 2. The same absorption with the A state as a Morse curve on a grid of its own, 41 upper levels.
 mo=$work/morse
-mkdir "$mo" && cp "$source"/tests/props/na2_absorb_morse/* "$mo"/ &&
-  cp "$source"/examples/na2-absorb/na2x.pot "$mo"/
+mkdir "$mo" && cp "$source"/examples/na2-absorb-fcf/* "$mo"/ &&
+  cp "$source"/tests/props/na2_absorb_morse/tdm.txt "$mo"/
 run_velk "$mo"
 expect "$mo" 0 "velk-props: wrote vel_tran.csv (123 lines)" "$props" transitions --moment tdm.txt
 expect "$mo" 0 "velk-props: wrote BstateQ_props.csv (41 levels)" "$props" B --file BstateQ.dat

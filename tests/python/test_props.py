@@ -105,7 +105,8 @@ def test_franck_condon_is_velk_props_transitions(tmp_path, case, upper, lower, g
                                                  moment):
     shutil.copytree(SOURCE_DIR / "tests" / "props" / case, tmp_path, dirs_exist_ok=True)
     if case == "na2_absorb_morse":
-        shutil.copy(EXAMPLES / "na2-x-analytic" / "na2x.pot", tmp_path)
+        # The example's working directory, with the test's moment table.
+        shutil.copytree(EXAMPLES / "na2-absorb-fcf", tmp_path, dirs_exist_ok=True)
     done = subprocess.run([BINARY], cwd=tmp_path, capture_output=True, text=True,
                           stdin=subprocess.DEVNULL, timeout=300)
     assert done.returncode == 0, done.stdout
