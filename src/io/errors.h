@@ -8,6 +8,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace velk {
 
@@ -20,5 +21,20 @@ class StopRun : public std::runtime_error {
  public:
   explicit StopRun(const std::string& message) : std::runtime_error(message) {}
 };
+
+// A message of the shared layers, which speak as "velk: " (or as "velk-plot: ", whose readers
+// the other companions use), in the name of the companion program whose prefix is `prefix`
+// (such as "velk-props: "). A message already in that name stays as it is.
+inline std::string in_own_name(std::string_view prefix, std::string_view message) {
+  for (const std::string_view other :
+       {std::string_view("velk-plot: "), std::string_view("velk: ")}) {
+    if (message.starts_with(other)) {
+      message.remove_prefix(other.size());
+      break;
+    }
+  }
+  if (message.starts_with(prefix)) message.remove_prefix(prefix.size());
+  return std::string(prefix) + std::string(message);
+}
 
 }  // namespace velk

@@ -167,11 +167,8 @@ void plot_transitions(PictureSize size, const std::string& observed_file) {
   console_line(std::string(kPrefix) + "wrote " + picture);
 }
 
-// The shared layers name the program "velk:"; here the messages speak for velk-plot.
 std::string own_message(std::string_view message) {
-  if (message.starts_with(kPrefix)) return std::string(message);
-  if (message.starts_with("velk: ")) message.remove_prefix(6);
-  return std::string(kPrefix) + std::string(message);
+  return in_own_name(kPrefix, message);
 }
 
 }  // namespace

@@ -54,16 +54,8 @@ std::string refusal(std::string_view what) {
   return std::string(kPrefix) + std::string(what) + " (velk-props --help lists the options)";
 }
 
-// The shared layers name their program; here the messages speak for velk-props.
 std::string own_message(std::string_view message) {
-  for (const std::string_view other : {"velk-plot: ", "velk: "}) {
-    if (message.starts_with(other)) {
-      message.remove_prefix(other.size());
-      break;
-    }
-  }
-  if (message.starts_with(kPrefix)) message.remove_prefix(kPrefix.size());
-  return std::string(kPrefix) + std::string(message);
+  return in_own_name(kPrefix, message);
 }
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "arguments.h"
 #include "bindings.h"
 #include "core_call.h"
+#include "plot/spectrum_plot.h"
 #include "wave_properties.h"
 
 namespace velk::python {
@@ -103,17 +104,13 @@ py::object properties_array(const std::vector<LevelPropertiesRow>& rows) {
   return table.array();
 }
 
-char branch_of(const LevelKey& upper, const LevelKey& lower) {
-  return upper.J < lower.J ? 'P' : upper.J == lower.J ? 'Q' : 'R';
-}
-
 py::object overlaps_array(const std::vector<OverlapRow>& rows) {
   std::vector<int32_t> uv, uJ, up, lv, lJ, lp;
   std::vector<char> branch;
   std::vector<uint8_t> found;
   std::vector<double> FCF, centroid, moment, overlap, uE, lE;
   for (const OverlapRow& r : rows) {
-    branch.push_back(branch_of(r.upper, r.lower));
+    branch.push_back(plot::branch_letter(plot::branch_of(r.lower.J, r.upper.J)));
     uv.push_back(r.upper.v);
     uJ.push_back(r.upper.J);
     up.push_back(r.upper.p);

@@ -207,37 +207,29 @@ double FastSearch::wkb_energy(int32_t v, double Etop) const {
 FastSearch::Range FastSearch::live_range(double E, int seed_lo, int seed_hi) const {
   const int N = grid_.N;
   const double* U = Up_;
+  // From a classically allowed point (the seed, or the minimum) out to the turning point in
+  // direction `step`, then on through the forbidden region until the WKB estimate of ∫κ dR passes
+  // kTailDamping, or to the grid end `last`. A dip below E on the way starts the count again.
+  const auto walk = [&](int seed, int step, int last, int& turn) {
+    int i = seed >= 1 && seed <= N && U[seed] < E ? seed : imin_;
+    while (i != last && U[i + step] < E) i += step;
+    turn = i;
+    double damping = 0.0;
+    while (i != last) {
+      i += step;
+      const double d = U[i] - E;
+      if (d <= 0) {
+        damping = 0.0;
+        continue;
+      }
+      damping += std::sqrt(c_ * d);
+      if (damping > kTailDamping) break;
+    }
+    return i;
+  };
   Range range;
-  int i = seed_hi >= 1 && seed_hi <= N && U[seed_hi] < E ? seed_hi : imin_;
-  while (i < N && U[i + 1] < E) ++i;
-  range.turn_hi = i;
-  double damping = 0.0;
-  while (i < N) {
-    ++i;
-    const double d = U[i] - E;
-    if (d <= 0) {
-      damping = 0.0;
-      continue;
-    }
-    damping += std::sqrt(c_ * d);
-    if (damping > kTailDamping) break;
-  }
-  range.hi = i;
-  i = seed_lo >= 1 && seed_lo <= N && U[seed_lo] < E ? seed_lo : imin_;
-  while (i > 1 && U[i - 1] < E) --i;
-  range.turn_lo = i;
-  damping = 0.0;
-  while (i > 1) {
-    --i;
-    const double d = U[i] - E;
-    if (d <= 0) {
-      damping = 0.0;
-      continue;
-    }
-    damping += std::sqrt(c_ * d);
-    if (damping > kTailDamping) break;
-  }
-  range.lo = i;
+  range.hi = walk(seed_hi, 1, N, range.turn_hi);
+  range.lo = walk(seed_lo, -1, 1, range.turn_lo);
   return range;
 }
 

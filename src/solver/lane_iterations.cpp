@@ -159,8 +159,11 @@ bool both_passes(Batch& b) {
       }
     }
     nodes -= (y * y1 < 0) & live;
-    for (int l = 0; l < b.n; ++l) {
-      if (j == b.joint[l]) b.bottom_joint_value[l] = y[l];
+    const Mask at_joint = splat(static_cast<double>(j)) == joint;
+    if (any(at_joint)) {
+      for (int l = 0; l < b.n; ++l) {
+        if (at_joint[l]) b.bottom_joint_value[l] = y[l];
+      }
     }
     y2 = y1;
     y1 = y;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -44,6 +45,22 @@ struct TurningPoints {
   double dVt = 0.0;
   int32_t jt = 0;
 };
+
+// What bounds a search on V: the asymptotic end, the lowest minimum and the top of the window (the
+// highest barrier or the asymptotic end, whichever is higher). None when the curve has no well:
+// its highest barrier lies below its lowest minimum, or it has fewer than three points.
+struct SearchLimits {
+  double Vout = 0.0, Umin = 0.0, Emax = 0.0;
+};
+
+template <GridOrientation O>
+std::optional<SearchLimits> search_limits(std::span<const double> V, int N) {
+  const double Vout = O == GridOrientation::forward ? V[N] : V[1];
+  const double Umax = highest_barrier(V, N, Vout).Umax;
+  const double Umin = lowest_minimum(V, N);
+  if (Umax < Umin || N < 3) return std::nullopt;
+  return SearchLimits{Vout, Umin, std::max(Umax, Vout)};
+}
 
 TurningPoints find_turning_points(std::span<const double> V, double E, int N,
                                   GridOrientation orientation) {
@@ -100,11 +117,9 @@ bool RadialSolver::prefetch_oriented(std::span<const double> V, const RadialGrid
   require_grid_fits(V.size(), N);
   // Too few points for lanes, or no well (the solve stops): left to the solves.
   if (N < 8) return true;
-  const double Vout = O == GridOrientation::forward ? V[N] : V[1];
-  const double Umax = highest_barrier(V, N, Vout).Umax;
-  const double Umin = lowest_minimum(V, N);
-  if (Umax < Umin) return true;
-  const double Emax = std::max(Umax, Vout);
+  const std::optional<SearchLimits> limits = search_limits<O>(V, N);
+  if (!limits) return true;
+  const double Vout = limits->Vout, Umin = limits->Umin, Emax = limits->Emax;
 
   // The searches as solve runs them: the same bracket, updates and end.
   searches_.assign(requests.size(), Search{});
@@ -241,13 +256,9 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
   const double* Vp = V.data();
   double* T = Tgrid_.data();
   double* Y = Ygrid_.data();
-  // The asymptotic end of the grid.
-  const double Vout = forward ? Vp[N] : Vp[1];
-
-  const double Umax = highest_barrier(V, N, Vout).Umax;
-  const double Umin = lowest_minimum(V, N);
-  if (Umax < Umin || N < 3) throw StopRun("Umin >  Umax");
-  const double Emax = std::max(Umax, Vout);
+  const std::optional<SearchLimits> limits = search_limits<O>(V, N);
+  if (!limits) throw StopRun("Umin >  Umax");
+  const double Umin = limits->Umin, Emax = limits->Emax;
   double E = request.E;
   Bracket bracket = first_bracket(E, request.dE, Emax, Umin, config.below_minimum_share);
 

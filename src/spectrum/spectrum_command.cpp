@@ -328,10 +328,7 @@ int run_spectrum_command(std::span<const std::string> arguments, std::string_vie
   try {
     run(request, program);
   } catch (const InputError& error) {
-    std::string_view message = error.what();
-    if (message.starts_with("velk: ")) message.remove_prefix(6);
-    console_line(message.starts_with(prefix) ? std::string(message)
-                                             : prefix + std::string(message));
+    console_line(in_own_name(prefix, error.what()));
     status = 2;
   } catch (const StopRun& stop) {
     console_line(prefix + stop.what());

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "driver_test_support.h"
 #include "io/errors.h"
 #include "io/warning.h"
 #include "numlib/constants.h"
@@ -84,16 +84,10 @@ TEST(FastSearch, HarmonicAndMorseLevelsMatchTheirClosedFormsAtTheFourthPowerErro
     }
   }
   // Seeded random Morse curves, each level of the lower half of the well.
-  std::mt19937_64 random(20261208);
-  std::uniform_real_distribution<double> depth(3000.0, 30000.0), range(0.8, 2.2),
-      position(1.0, 3.5), mass(1.0, 40.0);
+  testing_grids::RandomMorse curves(20261208);
   FastSearch fast(GridOrientation::forward, throw_on_numerical_failure);
   for (int trial = 0; trial < 40; ++trial) {
-    Morse m;
-    m.De = depth(random);
-    m.a = range(random);
-    m.Re = position(random);
-    m.mu = mass(random);
+    const Morse m = curves.next();
     const double B = testing_grids::kHbar2Over2u / m.mu;
     const int vtop = static_cast<int>(std::sqrt(m.De / B) / m.a - 0.5) / 2;
     const double Rmin = m.Re - std::log(8.0) / m.a;
@@ -287,54 +281,23 @@ TEST(FastSearch, QuasiBoundLevelsAgreeWithTheSpecifiedSearchOnBothOrientations) 
 
 // --- through the driver ------------------------------------------------------------------------
 
-// An MLJ curve with about a dozen levels at J = 0 (the driver tests' curve).
-std::string mlj_file(int Lambda, double q1, double q2) {
-  return "1\n1.0 2.0 1.0 1.0 1.0\n" + std::to_string(Lambda) + "\n" + std::to_string(q1) + "\n" +
-         std::to_string(q2) + "\ncomment\ncomment\nML\n1.5\n0 2.0\n3000.0\n6 3e5\n1.0\n4.0\n";
-}
+using driver_tests::mlj_file;
 
 class FastModeDriverTest : public test::ScratchDirectoryTest {
  protected:
   static LevelRequest request(QuantumRange v, QuantumRange J, QuantumRange Par) {
-    LevelRequest r;
-    r.potential_file = "mlj.pot     ";
-    r.grid = RadialGrid(0.9, 8.0, 1500);
-    r.tol = 1e-6;
-    r.maxit = 60;
-    r.v = v;
-    r.J = J;
-    r.Par = Par;
-    r.mass_index = 1;
-    r.levelfile = "Astate.dat  ";
+    LevelRequest r = driver_tests::mlj_request(v, J, Par);
     r.state = "A";
     return r;
   }
 };
 
-class Recorder : public LevelSink {
- public:
-  void begin(const LevelRequest&) override {}
-  void level(const LevelRecord& record) override { levels.push_back(record); }
-  void end() override {}
-  std::vector<LevelRecord> levels;
-};
-
-struct ModeRun {
-  std::vector<LevelRecord> levels;
-  std::vector<std::string> warnings;
-};
-
-ModeRun run_mode(const LevelRequest& r, SearchMode mode, GridOrientation orientation) {
-  ModeRun out;
-  test::ConsoleCapture console;
-  WarningCapture warnings;
+// The levels and warnings of a run in one search mode; a stop is passed on.
+driver_tests::Handed run_mode(const LevelRequest& r, SearchMode mode, GridOrientation orientation) {
   DriverOptions options{orientation, throw_on_numerical_failure};
   options.mode = mode;
-  LevelDriver driver(options);
-  Recorder recorder;
-  driver.compute_levels(r, recorder);
-  out.levels = recorder.levels;
-  out.warnings = warnings.lines();
+  driver_tests::Handed out = driver_tests::hand_on(r, options);
+  if (!out.stop.empty()) throw StopRun(out.stop);
   return out;
 }
 
@@ -345,8 +308,8 @@ TEST_F(FastModeDriverTest, RowsBeyondTheLastLevelAndLambdaDoublingAreTheDefaultM
   test::write_file("mlj.pot", mlj_file(1, 0.002, -0.003));
   const LevelRequest r = request({0, 16}, {1, 3}, {1, 2});
   for (const GridOrientation orientation : {GridOrientation::forward, GridOrientation::reversed}) {
-    const ModeRun def = run_mode(r, SearchMode::specified, orientation);
-    const ModeRun fast = run_mode(r, SearchMode::fast, orientation);
+    const driver_tests::Handed def = run_mode(r, SearchMode::specified, orientation);
+    const driver_tests::Handed fast = run_mode(r, SearchMode::fast, orientation);
     ASSERT_EQ(def.levels.size(), fast.levels.size());
     int beyond = 0;
     for (std::size_t k = 0; k < def.levels.size(); ++k) {
@@ -379,7 +342,7 @@ TEST_F(FastModeDriverTest, RowsBeyondTheLastLevelAndLambdaDoublingAreTheDefaultM
     EXPECT_FALSE(fast.warnings.empty());
   }
   // The Lambda term separates the two components by (q1 - q2)·J(J+1) in both modes.
-  const ModeRun fast = run_mode(r, SearchMode::fast, GridOrientation::forward);
+  const driver_tests::Handed fast = run_mode(r, SearchMode::fast, GridOrientation::forward);
   const double q1 = static_cast<double>(0.002f), q2 = static_cast<double>(-0.003f);
   EXPECT_NEAR(fast.levels[0].E - fast.levels[1].E, (q1 - q2) * 2, 1e-12);
 }

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver_test_support.h"
 #include "io/errors.h"
 #include "io/warning.h"
 #include "numlib/constants.h"
@@ -21,12 +22,7 @@
 namespace velk {
 namespace {
 
-// An MLJ curve, De = 3000 cm-1 at Re = 1.5 Å with a C6 tail, reduced mass 1 u: about a dozen bound
-// levels at J = 0, spaced by some 200 cm-1 at the bottom.
-std::string mlj_file(int Lambda, double q1, double q2) {
-  return "1\n1.0 2.0 1.0 1.0 1.0\n" + std::to_string(Lambda) + "\n" + std::to_string(q1) + "\n" +
-         std::to_string(q2) + "\ncomment\ncomment\nML\n1.5\n0 2.0\n3000.0\n6 3e5\n1.0\n4.0\n";
-}
+using namespace driver_tests;
 
 // Each test runs in a directory of its own, where the driver reads its potential file.
 class LevelDriverTest : public test::ScratchDirectoryTest {
@@ -40,28 +36,8 @@ class LevelDriverTest : public test::ScratchDirectoryTest {
   }
 
   static LevelRequest request(QuantumRange v, QuantumRange J, QuantumRange Par) {
-    LevelRequest r;
-    r.potential_file = "mlj.pot     ";
-    r.grid = RadialGrid(0.9, 8.0, 1500);
-    r.tol = 1e-6;
-    r.maxit = 60;
-    r.v = v;
-    r.J = J;
-    r.Par = Par;
-    r.mass_index = 1;
-    r.levelfile = "Astate.dat  ";
-    return r;
+    return mlj_request(v, J, Par);
   }
-};
-
-// Keeps what the driver hands on.
-class Recorder : public LevelSink {
- public:
-  void begin(const LevelRequest&) override { ++begun; }
-  void level(const LevelRecord& record) override { levels.push_back(record); }
-  void end() override { ++ended; }
-  int begun = 0, ended = 0;
-  std::vector<LevelRecord> levels;
 };
 
 struct DriverRun {
@@ -414,31 +390,6 @@ TEST_F(LevelDriverTest, LevelFileHasItsHeaderAndBothLayouts) {
 
 // --- the faster ways against the reference
 // ---------------------------------------------------------
-
-// Everything a run of the driver hands on: the records, the console text and the warnings.
-struct Handed {
-  std::vector<LevelRecord> levels;
-  std::string console;
-  std::vector<std::string> warnings;
-  std::string stop;
-};
-
-Handed hand_on(const LevelRequest& r, DriverOptions options) {
-  Handed out;
-  WarningCapture warnings;
-  test::ConsoleCapture capture;
-  Recorder recorder;
-  LevelDriver driver(std::move(options));
-  try {
-    driver.compute_levels(r, recorder);
-  } catch (const StopRun& stop) {
-    out.stop = stop.what();
-  }
-  out.levels = recorder.levels;
-  out.console = capture.text();
-  out.warnings = warnings.lines();
-  return out;
-}
 
 void expect_same(const Handed& got, const Handed& reference, const std::string& what) {
   EXPECT_EQ(got.console, reference.console) << what;

@@ -23,18 +23,12 @@ using testing_grids::tabulate;
 // curves is below 3.2) plus twice the search tolerance (the search stops when the last correction,
 // about half the remaining error, is below it).
 TEST(RadialSolverMorse, RandomCurvesMatchClosedFormAtTheFourthPowerError) {
-  std::mt19937_64 random(20261208);
-  std::uniform_real_distribution<double> depth(3000.0, 30000.0), range(0.8, 2.2),
-      position(1.0, 3.5), mass(1.0, 40.0);
+  testing_grids::RandomMorse curves(20261208);
   for (int trial = 0; trial < 150; ++trial) {
-    Morse m;
-    m.De = depth(random);
-    m.a = range(random);
-    m.Re = position(random);
-    m.mu = mass(random);
+    const Morse m = curves.next();
     const double B = testing_grids::kHbar2Over2u / m.mu;
     const int vmax = static_cast<int>(std::sqrt(m.De / B) / m.a - 0.5);
-    const int v = std::uniform_int_distribution<int>(0, std::max(0, vmax / 2))(random);
+    const int v = std::uniform_int_distribution<int>(0, std::max(0, vmax / 2))(curves.engine);
     const double E = m.level(v);
     // From where the curve is 49 De above the bottom to where the level's tail has died away.
     const double Rmin = m.Re - std::log(8.0) / m.a;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+#include <random>
 #include <span>
 #include <vector>
 
@@ -54,6 +56,26 @@ struct Morse {
     const double x = v + 0.5;
     return 2 * a * std::sqrt(De * B) * x - a * a * B * x * x;
   }
+};
+
+// Seeded random Morse curves: depth 3000..30000 cm-1, range 0.8..2.2 Å⁻¹, minimum at 1..3.5 Å,
+// reduced mass 1..40 u, drawn in that order from `engine`, which the tests draw from too.
+class RandomMorse {
+ public:
+  explicit RandomMorse(uint64_t seed) : engine(seed) {}
+  Morse next() {
+    Morse m;
+    m.De = depth_(engine);
+    m.a = range_(engine);
+    m.Re = position_(engine);
+    m.mu = mass_(engine);
+    return m;
+  }
+  std::mt19937_64 engine;
+
+ private:
+  std::uniform_real_distribution<double> depth_{3000.0, 30000.0}, range_{0.8, 2.2},
+      position_{1.0, 3.5}, mass_{1.0, 40.0};
 };
 
 // Harmonic well V = c·(R - Re)² with c chosen so that the spacing is omega: E_v = omega·(v + 1/2).
