@@ -1,6 +1,6 @@
 // A whole level request on a potential file of any form: header, toadd, the curve through the
 // dispatch, the effective potential and the solver for v = 0..2, J = 0..1, both parities, on a
-// grid of 200 points, forward or reversed by bit 0 of the first byte, the specified or the fast
+// grid of 200 points, forward or reversed by bit 0 of the first byte, the exact or the fast
 // search by bit 1. The level file is written as in a run.
 #include <cstdint>
 
@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          .on_failure = velk::fuzz::record_numerical_failure,
                          .mode = SearchMode::fast}),
   };
-  static const velk::LevelRequest request = [] {
-    velk::LevelRequest r;
+  static const velk::LevelTableRequest request = [] {
+    velk::LevelTableRequest r;
     r.potential_file = "pot.dat";
     r.grid = velk::RadialGrid(1.0, 12.0, 200);
     r.tol = 1e-4;

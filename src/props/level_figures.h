@@ -12,7 +12,7 @@
 #include "pec/radial_grid.h"
 #include "props/level_properties.h"
 #include "props/rotational_perturbation.h"
-#include "props/state_levels.h"
+#include "props/state_wave_functions.h"
 
 namespace velk::props {
 

@@ -10,7 +10,7 @@
 #include "numlib/failure_policy.h"
 #include "props/props_files.h"
 #include "props/state_table.h"
-#include "props/transition_table.h"
+#include "props/transition_properties.h"
 #include "spectrum/spectrum_command.h"
 
 #ifndef VELK_VERSION
@@ -140,7 +140,7 @@ int run_velk_props(std::span<const std::string> arguments) {
   int status = 0;
   try {
     if (request.target == "transitions") {
-      write_transition_table(request.moment_file);
+      write_transition_properties(request.moment_file);
     } else {
       const char letter = request.target[0];
       write_state_table(

@@ -8,7 +8,7 @@
 #include "io/level_file.h"
 #include "io/state_records.h"
 #include "props/run_inputs.h"
-#include "props/state_levels.h"
+#include "props/state_wave_functions.h"
 
 namespace velk::props {
 

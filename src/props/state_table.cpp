@@ -14,7 +14,7 @@
 #include "props/props_files.h"
 #include "props/rotational_perturbation.h"
 #include "props/run_inputs.h"
-#include "props/state_levels.h"
+#include "props/state_wave_functions.h"
 
 namespace velk::props {
 namespace {
@@ -135,7 +135,7 @@ void write_state_table(char letter, const std::string& level_file, bool wavefunc
   const StateInput& state = state_of(inputs, letter);
   const LevelListing listing = read_level_listing(level_file, "velk-props");
   require_same_data_file(listing, state, letter);
-  StateLevels levels(state, letter, settings_of(inputs), state_grid(state, letter));
+  StateWaveFunctions levels(state, letter, settings_of(inputs), state_grid(state, letter));
   RotationalPerturbation perturbation;
 
   // The rows are written once all levels are in hand, so that a level file found not to match

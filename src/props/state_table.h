@@ -1,6 +1,6 @@
 // The table of a state's levels: velk-props A, velk-props B.
 //
-// Each level line of the level file is solved again (StateLevels) and written as one row of
+// Each level line of the level file is solved again (StateWaveFunctions) and written as one row of
 // <stem>_props.csv: v, J, p, E, found, the turning points, ⟨R⟩, ⟨R²⟩, ⟨R⁻²⟩, Bv, Dv, Hv, the
 // tunnelling figure and the listed energy. With `wavefunctions`, <stem>_wf.csv holds R and one
 // normalised wave function per level line.

@@ -177,9 +177,9 @@ const char* representation_name(Representation r) {
   return "pointwise";
 }
 
-LevelMode to_mode(const std::string& mode) {
-  if (mode == "exact") return LevelMode::exact;
-  if (mode == "fast") return LevelMode::fast;
+SearchMode to_mode(const std::string& mode) {
+  if (mode == "exact") return SearchMode::exact;
+  if (mode == "fast") return SearchMode::fast;
   throw py::value_error("mode must be \"exact\" or \"fast\", found \"" + mode + "\"");
 }
 
@@ -325,7 +325,7 @@ made on that grid's points, as velk makes it.)");
       [](const Curve& c, const py::object& grid, int32_t mass_index, const py::object& v,
          const py::object& J, const py::object& p, const std::string& mode, double tol,
          int32_t maxit, bool reversed, const py::object& mass) {
-        LevelsRequest request;
+        LevelTableCall request;
         request.mass_index = mass_index;
         if (!mass.is_none()) request.mass = mass.cast<double>();
         request.v = to_range(v, "v");

@@ -23,7 +23,7 @@ namespace {
 class RecordingSink final : public LevelSink {
  public:
   explicit RecordingSink(std::vector<LevelRecord>& levels) : levels_(levels) {}
-  void begin(const LevelRequest&) override {}
+  void begin(const LevelTableRequest&) override {}
   void level(const LevelRecord& record) override {
     levels_.push_back(record);
     // Ctrl-C in the interpreter ends a long table between two levels.
@@ -36,7 +36,7 @@ class RecordingSink final : public LevelSink {
 };
 
 // The checks the run makes on a level request before anything is computed, with its messages.
-void check_request(const Curve& curve, const LevelsRequest& request) {
+void check_request(const Curve& curve, const LevelTableCall& request) {
   const LevelRanges ranges{request.v.first, request.v.last,    request.J.first,
                            request.J.last,  request.Par.first, request.Par.last};
   if (const auto problem = level_request_problem(ranges)) {
@@ -49,9 +49,9 @@ void check_request(const Curve& curve, const LevelsRequest& request) {
 }
 
 // The level table of `velk` (mode exact) or of `velk --fast` (mode fast) for the request.
-std::vector<LevelRecord> compute_level_table(const Curve& curve, const LevelsRequest& request,
+std::vector<LevelRecord> compute_level_table(const Curve& curve, const LevelTableCall& request,
                                              SearchMode mode) {
-  LevelRequest level_request;
+  LevelTableRequest level_request;
   level_request.potential_file = write_curve_file(curve, request.mass);
   level_request.grid = request.grid;
   level_request.tol = request.tol;
@@ -75,10 +75,9 @@ std::vector<LevelRecord> compute_level_table(const Curve& curve, const LevelsReq
 
 }  // namespace
 
-std::vector<LevelRecord> compute_levels(const Curve& curve, const LevelsRequest& request) {
+std::vector<LevelRecord> compute_levels(const Curve& curve, const LevelTableCall& request) {
   check_request(curve, request);
-  return compute_level_table(
-      curve, request, request.mode == LevelMode::fast ? SearchMode::fast : SearchMode::specified);
+  return compute_level_table(curve, request, request.mode);
 }
 
 WaveFunction compute_wavefunction(const Curve& curve, const WaveFunctionRequest& request) {

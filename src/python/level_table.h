@@ -11,29 +11,26 @@
 
 #include "curve.h"
 #include "pec/radial_grid.h"
+#include "solver/level_driver.h"
 #include "solver/level_record.h"
-#include "solver/level_request.h"
+#include "solver/level_table_request.h"
 
 namespace velk::python {
 
-// "exact": the program's energy search. "fast": the fast search mode, in the module once the
-// program has it (compute_levels_fast).
-enum class LevelMode { exact, fast };
-
-struct LevelsRequest {
+struct LevelTableCall {
   RadialGrid grid;
   int32_t mass_index = 1;      // reduced mass of the header, 1..5
   std::optional<double> mass;  // instead: this reduced mass, as the header's first one
   QuantumRange v, J, Par;      // inclusive ranges, as a level table asks for them
   double tol = 1e-6;           // cm-1
   int32_t maxit = 60;
-  bool reversed = false;  // the reversed-grid solver
-  LevelMode mode = LevelMode::exact;
+  bool reversed = false;                // the reversed-grid solver
+  SearchMode mode = SearchMode::exact;  // mode="exact" or "fast"
 };
 
 // The listed levels of the request, in the order velk writes them (J outer, v, Par inner). The
 // run's checks of the request come first, with its messages (StopRun).
-std::vector<LevelRecord> compute_levels(const Curve& curve, const LevelsRequest& request);
+std::vector<LevelRecord> compute_levels(const Curve& curve, const LevelTableCall& request);
 
 struct WaveFunctionRequest {
   RadialGrid grid;

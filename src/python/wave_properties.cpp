@@ -17,8 +17,9 @@ namespace velk::python {
 namespace {
 
 // The curve's levels as velk-props finds them again, on `grid`.
-std::unique_ptr<props::StateLevels> state_levels(const Curve& curve, const StateSearch& search,
-                                                 const RadialGrid& grid) {
+std::unique_ptr<props::StateWaveFunctions> state_levels(const Curve& curve,
+                                                        const StateSearch& search,
+                                                        const RadialGrid& grid) {
   StateInput state;
   state.file = write_curve_file(curve, search.mass);
   state.kind = 'p';
@@ -29,7 +30,7 @@ std::unique_ptr<props::StateLevels> state_levels(const Curve& curve, const State
   // The builders read the file by the plain name their messages give, and the pointwise one
   // writes potext.out beside it.
   WorkingDirectory here(scratch_directory());
-  return std::make_unique<props::StateLevels>(state, 'A', search.settings, grid);
+  return std::make_unique<props::StateWaveFunctions>(state, 'A', search.settings, grid);
 }
 
 // Ctrl-C in the interpreter ends a long table between two levels.
@@ -46,7 +47,7 @@ struct KeptLevel {
 
 class KeptLevels {
  public:
-  explicit KeptLevels(props::StateLevels& levels) : levels_(levels) {}
+  explicit KeptLevels(props::StateWaveFunctions& levels) : levels_(levels) {}
   const KeptLevel& get(const LevelKey& key) {
     const auto index = std::make_tuple(key.v, key.J, key.p);
     if (auto it = kept_.find(index); it != kept_.end()) return it->second;
@@ -61,7 +62,7 @@ class KeptLevels {
   }
 
  private:
-  props::StateLevels& levels_;
+  props::StateWaveFunctions& levels_;
   std::map<std::tuple<int32_t, int32_t, int32_t>, KeptLevel> kept_;
 };
 
@@ -126,7 +127,7 @@ std::vector<OverlapRow> level_overlaps(const Curve& upper, const Curve& lower,
   if (request.pairs.empty()) return {};
   const RadialGrid grid = props::common_grid(request.upper.grid, request.lower.grid);
   // One after the other: two curves of the same name share their scratch file, and each
-  // StateLevels has read and built its curve before the next file is written.
+  // StateWaveFunctions has read and built its curve before the next file is written.
   const auto upper_states = state_levels(upper, request.upper, grid);
   const auto lower_states = state_levels(lower, request.lower, grid);
   KeptLevels upper_levels(*upper_states), lower_levels(*lower_states);

@@ -3,7 +3,7 @@
 // factors, r-centroids, transition-moment matrix elements).
 //
 // Each curve's file is written to the module's scratch directory and read there by velk-props'
-// StateLevels, which builds the curve with the program's builders and searches the levels as
+// StateWaveFunctions, which builds the curve with the program's builders and searches the levels as
 // velk-props does (the fast search, J by J); the figures come from the routines velk-props writes
 // its tables with (level_figures, common_grid, overlap_figures). The numbers are therefore those
 // of `velk-props A` and `velk-props transitions` for the same curves, grids and levels, bit for
@@ -20,7 +20,7 @@
 #include "pec/radial_grid.h"
 #include "props/level_figures.h"
 #include "props/moment_table.h"
-#include "props/state_levels.h"
+#include "props/state_wave_functions.h"
 #include "props/transition_overlaps.h"
 
 namespace velk::python {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "run/state_levels.h"
+#include "run/state_level_files.h"
 
 namespace velk {
 

@@ -12,7 +12,7 @@
 #include "run/control_file.h"
 #include "run/pause.h"
 #include "run/run_warnings.h"
-#include "run/state_levels.h"
+#include "run/state_level_files.h"
 #include "run/transitions.h"
 
 namespace velk {
@@ -38,7 +38,8 @@ void run_jobs(const NumericalFailureHandler& on_failure, const RunOptions& optio
   print_banner();
   const RunControl control = read_control_file();
   warn_on_control_file(control);
-  StateLevels levels(control, StateLevelOptions{on_failure, threads_wanted(options), options.fast});
+  StateLevelFiles levels(control,
+                         StateLevelOptions{on_failure, threads_wanted(options), options.fast});
   const LevelTableBlock& table = control.level_table;
   if (table.switch_flag == 'y') {
     const LevelRanges ranges{table.vmin, table.vmax, table.Jmin,

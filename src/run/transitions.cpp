@@ -137,7 +137,7 @@ void append_lines(std::vector<std::string>& lines, const FreeLine& line) {
 
 class TransitionEngine {
  public:
-  TransitionEngine(const TransitionRun& run, LevelRequests& levels)
+  TransitionEngine(const TransitionRun& run, LevelFileSource& levels)
       : run_(run),
         levels_(levels),
         readings_(readings_of(run.branch)),
@@ -267,7 +267,7 @@ class TransitionEngine {
   }
 
   const TransitionRun& run_;
-  LevelRequests& levels_;
+  LevelFileSource& levels_;
   const std::span<const Reading> readings_;
   const int64_t n_;
   std::optional<OutputFile> out_;
@@ -284,7 +284,7 @@ std::vector<std::string> state_files_header(const RunControl& control) {
 
 }  // namespace
 
-void run_one_level_transitions(const RunControl& control, LevelRequests& levels) {
+void run_one_level_transitions(const RunControl& control, LevelFileSource& levels) {
   const OneLevelBlock& block = control.one_level;
   TransitionRun run;
   run.source = LowerSource::one_level;
@@ -302,7 +302,7 @@ void run_one_level_transitions(const RunControl& control, LevelRequests& levels)
   TransitionEngine(run, levels).run();
 }
 
-void run_known_level_transitions(const RunControl& control, LevelRequests& levels) {
+void run_known_level_transitions(const RunControl& control, LevelFileSource& levels) {
   const KnownLevelBlock& block = control.known_level;
   const StateInput& selected = block.state == 1 ? control.A : control.B;
   TransitionRun run;
@@ -324,7 +324,7 @@ void run_known_level_transitions(const RunControl& control, LevelRequests& level
   TransitionEngine(run, levels).run();
 }
 
-void run_window_transitions(const RunControl& control, LevelRequests& levels) {
+void run_window_transitions(const RunControl& control, LevelFileSource& levels) {
   const WindowBlock& block = control.window;
   TransitionRun run;
   run.source = LowerSource::level_file;

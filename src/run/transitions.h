@@ -7,12 +7,12 @@
 #pragma once
 
 #include "run/control_file.h"
-#include "run/state_levels.h"
+#include "run/state_level_files.h"
 
 namespace velk {
 
-void run_one_level_transitions(const RunControl& control, LevelRequests& levels);
-void run_known_level_transitions(const RunControl& control, LevelRequests& levels);
-void run_window_transitions(const RunControl& control, LevelRequests& levels);
+void run_one_level_transitions(const RunControl& control, LevelFileSource& levels);
+void run_known_level_transitions(const RunControl& control, LevelFileSource& levels);
+void run_window_transitions(const RunControl& control, LevelFileSource& levels);
 
 }  // namespace velk

@@ -107,7 +107,7 @@ std::span<const FastLevel> FastSearch::solve_J(std::span<const double> Ueff,
   Etop_ = std::max(request.Umax, Up_[N]);
   count_ = -1;
   // Without a lowest minimum to start from (or on a grid too short for a pass and its joint)
-  // every level is left to the specified search.
+  // every level is left to the exact search.
   imin_ = 0;
   for (int i = 2; i <= N - 1 && imin_ == 0 && N >= kShortestGrid; ++i) {
     if (Up_[i] == Umin_ && Up_[i] < Up_[i - 1] && Up_[i] < Up_[i + 1]) imin_ = i;
@@ -233,7 +233,7 @@ FastSearch::Range FastSearch::live_range(double E, int seed_lo, int seed_hi) con
   return range;
 }
 
-// The quasi-bound start of the specified search in the run's orientation, so that both searches
+// The quasi-bound start of the exact search in the run's orientation, so that both searches
 // close the well at the same place: on a forward grid Bi at R(k3) and R(k3 - 1) about the third
 // turning point as the forward solver places it; on a reversed grid the two points and the
 // placement of the reversed solver, taken over into forward order.
@@ -265,7 +265,7 @@ FastSearch::OuterStart FastSearch::outer_start(double E) const {
   return start;
 }
 
-// The specified search's tunnelling figure at E, summed in the run's orientation as it sums it.
+// The exact search's tunnelling figure at E, summed in the run's orientation as it sums it.
 std::optional<double> FastSearch::tunnel_at(double E) const {
   double dVt = 0.0;
   int32_t jt = 0;
@@ -351,7 +351,7 @@ void FastSearch::solve_level(const FastJRequest& request, int32_t v, std::size_t
     const double t[3] = {c_ * (Up_[m - 1] - E) / 12, c_ * (Up_[m] - E) / 12,
                          c_ * (Up_[m + 1] - E) / 12};
     const double y[3] = {Y[m - 1] / a, 1.0, Y[m + 1] / b};
-    // The specified search applies half of the Newton step; the whole one converges
+    // The exact search applies half of the Newton step; the whole one converges
     // quadratically.
     const double step = 2 * numerov::correction(t, y, 1, S, h, mu_);
     const int32_t node = outward.node;
@@ -454,7 +454,7 @@ void FastSearch::finish_quasi_bound(const Range& range, int joint, double a, dou
   }
   inv_R2_level_ = S_inv_R2 / S;
   // Beyond the barrier the solution is a continuum function: carried out to the grid end and
-  // scaled by its outermost maximum, as the specified search does.
+  // scaled by its outermost maximum, as the exact search does.
   fast::fill_ratios(Up_, r_.data(), g_.data(), range.hi - 1, N, c_, E);
   fast::outward_to_end(r_.data(), g_.data(), Y, range.hi + 1, N);
   dirty_lo_ = range.lo;

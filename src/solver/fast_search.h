@@ -1,29 +1,29 @@
 // The fast search: the levels of one J, all v at once, on the same grid and effective potential
-// as the specified search, converged to the same tolerance.
+// as the exact search, converged to the same tolerance.
 //
 // What makes it fast, level by level:
 //   - it integrates only where the wave function lives: each pass starts where the classically
 //     forbidden region has damped the solution by e^-kTailDamping (a WKB estimate of the integral
 //     of κ = sqrt(2μ(U - E))/ħ), or at the grid end when that comes first; points beyond count as
 //     zero;
-//   - the correction at the joint is the full Newton (Cooley) step, twice the specified search's
+//   - the correction at the joint is the full Newton (Cooley) step, twice the exact search's
 //     Dcor, which converges quadratically; the node count guards it and the bracket is bisected
 //     only when the count is wrong or the step leaves the bracket;
 //   - the first trial energy comes from neighbours: the same v at earlier J (extrapolated in
 //     J(J+1); from one earlier J by the first-order term 2J·ħ²/(2μ)·⟨R⁻²⟩), else the earlier v of
 //     the same J (extrapolated spacing), else the WKB quantisation condition.
 // A quasi-bound level (above the outer end of U and behind a barrier) starts its inward pass at
-// the third turning point from the Airy function Bi, as the specified search does, and receives
+// the third turning point from the Airy function Bi, as the exact search does, and receives
 // the same tunnelling figure.
 //
 // A level the fast search does not find (v above the last level below the window top, a search
 // that does not converge within maxit) is returned with found = false: the caller solves it with
-// the specified search, so that its row and its warning are exactly those of the default mode.
+// the exact search, so that its row and its warning are exactly those of the default mode.
 //
 // The effective potential arrives as the run's orientation has it; a reversed array is mirrored
 // into the search's own copy, so that both orientations give the same energies, bit for bit. The
-// one exception is a quasi-bound level: the specified search places the outer turning point
-// differently on the two orientations, and the fast search closes the well where the specified
+// one exception is a quasi-bound level: the exact search places the outer turning point
+// differently on the two orientations, and the fast search closes the well where the exact
 // search of the run does, so that the two modes agree. Units: R0 and h
 // in Å, energies in cm-1, mu in u. Working arrays of RadialGrid::kSlots are allocated once, when
 // the search is made; the per-v history when a request has more v than any before.
@@ -39,7 +39,7 @@
 #include "pec/radial_grid.h"
 #include "solver/grid_orientation.h"
 #include "solver/level_checks.h"
-#include "solver/level_request.h"
+#include "solver/level_table_request.h"
 #include "solver/solver_results.h"
 
 namespace velk {

@@ -3,7 +3,7 @@
 //
 //   w(i) = g(i±1)·w(i±1) - w(i±2),   g = 12/(1 - T) - 10,   Y = w·r,   r = 1/(1 - T),
 //
-// with T = c·(U - E)/12 as in the specified search. g and r are formed for the whole range first,
+// with T = c·(U - E)/12 as in the exact search. g and r are formed for the whole range first,
 // in a loop without a dependency chain; the recurrence then waits only on a multiply and a
 // subtraction per point instead of a division. Both passes sum Y² as they go, off that chain.
 //

@@ -62,7 +62,7 @@ void require_representable_Lambda(const std::string& name, const PotentialHeader
 }
 
 // "state A (na2x.pot)": how warnings name the state of a request.
-std::string state_name(const LevelRequest& request) {
+std::string state_name(const LevelTableRequest& request) {
   std::string name = request.state.empty() ? "state" : "state " + request.state;
   return name + " (" + trimmed_file_name(request.potential_file) + ")";
 }
@@ -82,7 +82,7 @@ int index_of(const std::vector<double>& V, int N, double value) {
 }
 
 // Context for "Umin >  Umax", which names nothing: the state, the grid, J and what to look at.
-void warn_no_well(const LevelRequest& request, int64_t J) {
+void warn_no_well(const LevelTableRequest& request, int64_t J) {
   const RadialGrid& g = request.grid;
   warn(
       state_name(request) + ": \"Umin >  Umax\" at J=" + std::to_string(J) +
@@ -115,7 +115,7 @@ struct LevelDriver::Worker {
 
 // The inputs of a request that every J shares.
 struct LevelDriver::RequestInputs {
-  const LevelRequest& request;
+  const LevelTableRequest& request;
   double mu = 0.0;
   int32_t Lambda = 0;
   float q1 = 0.0f, q2 = 0.0f;
@@ -205,12 +205,12 @@ LevelDriver::Workspace LevelDriver::run_workspace() {
   return Workspace{solver, Ueff_, cache_, statistics_, false};
 }
 
-void LevelDriver::compute_levels(const LevelRequest& request) {
+void LevelDriver::compute_levels(const LevelTableRequest& request) {
   LevelFileWriter file;
   compute_levels(request, file);
 }
 
-void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
+void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& sink) {
   const std::string& potential_file = request.potential_file;
   const RadialGrid& grid = request.grid;
   console_line(FreeLine() << "OK");
@@ -220,8 +220,8 @@ void LevelDriver::compute_levels(const LevelRequest& request, LevelSink& sink) {
   require_representable_Lambda(trimmed_file_name(potential_file), header);
 
   RequestInputs in{request};
-  // toadd places the specified search's window. Its curve is built (and checked) here in both
-  // modes; the fast search needs toadd itself only for a level it hands to the specified search.
+  // toadd places the exact search's window. Its curve is built (and checked) here in both
+  // modes; the fast search needs toadd itself only for a level it hands to the exact search.
   ToaddCurve curve;
   std::optional<double> toadd;
   try {
@@ -328,7 +328,7 @@ LevelDriver::Attempt LevelDriver::attempt_J(const RequestInputs& in, int64_t J, 
 
 void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
                               LevelOutput& out) const {
-  const LevelRequest& request = in.request;
+  const LevelTableRequest& request = in.request;
   const RadialGrid& grid = request.grid;
   const bool forward = options_.orientation == GridOrientation::forward;
   console_line(format_line("(A3,I5)", {std::string("J="), J}));
@@ -387,7 +387,7 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
   }
 }
 
-SolveRequest LevelDriver::first_solve(const LevelRequest& request, const Window& window,
+SolveRequest LevelDriver::first_solve(const LevelTableRequest& request, const Window& window,
                                       double toadd, int32_t v) {
   // The window [Umin + toadd + 1e-6, Umax - 1e-6], entered at its middle.
   const double Ein = (window.Umin + window.Umax + toadd) * 0.5;
@@ -397,7 +397,7 @@ SolveRequest LevelDriver::first_solve(const LevelRequest& request, const Window&
 
 void LevelDriver::prefetch_levels(const RequestInputs& in, const Window& window,
                                   Workspace& ws) const {
-  const LevelRequest& request = in.request;
+  const LevelTableRequest& request = in.request;
   // Level v goes to part (v - first) mod parts, so that each part holds deep and high levels.
   const int parts = 1 + ws.helpers;
   const auto share = [&](std::vector<SolveRequest>& requests, int part) {
@@ -455,8 +455,8 @@ LevelRecord LevelDriver::fast_record(const FastLevel& fast, Workspace& ws,
   return level;
 }
 
-LevelRecord LevelDriver::solve_level(const LevelRequest& request, double mu, const Window& window,
-                                     double toadd, int32_t v, Workspace& ws,
+LevelRecord LevelDriver::solve_level(const LevelTableRequest& request, double mu,
+                                     const Window& window, double toadd, int32_t v, Workspace& ws,
                                      std::optional<double>& tunnel) const {
   LevelRecord level;
   level.v = v;
@@ -487,8 +487,8 @@ LevelRecord LevelDriver::solve_level(const LevelRequest& request, double mu, con
   return level;
 }
 
-void LevelDriver::check_well_depth(const LevelRequest& request, double mu, const Window& window,
-                                   const std::vector<double>& Ueff) const {
+void LevelDriver::check_well_depth(const LevelTableRequest& request, double mu,
+                                   const Window& window, const std::vector<double>& Ueff) const {
   const RadialGrid& grid = request.grid;
   const int i = index_of(Ueff, grid.N, window.Umin);
   if (i < 2 || i >= grid.N) return;
@@ -505,7 +505,7 @@ void LevelDriver::check_well_depth(const LevelRequest& request, double mu, const
        "hartree or eV, or radii in bohr, give such a well)");
 }
 
-void LevelDriver::check_level(const LevelRequest& request, const LevelRecord& level, double mu,
+void LevelDriver::check_level(const LevelTableRequest& request, const LevelRecord& level, double mu,
                               const Window& window, const GridEnds& ends,
                               const std::vector<double>& Ueff) const {
   const RadialGrid& grid = request.grid;

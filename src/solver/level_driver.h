@@ -28,7 +28,7 @@
 //
 // In the fast mode the levels of a J are solved together by FastSearch, once the J's window is
 // built; each level goes through the same Lambda term, listing rule, checks and sink. A level the
-// fast search does not find is solved by the specified search exactly as in the default mode, so
+// fast search does not find is solved by the exact search exactly as in the default mode, so
 // its row and its warning are the default mode's; toadd, which only that search uses, is formed
 // (with its console lines) before the first such level, and never when there is none. The fast
 // mode computes every J in turn.
@@ -53,14 +53,14 @@
 #include "solver/iteration_cache.h"
 #include "solver/lane_iterations.h"
 #include "solver/level_record.h"
-#include "solver/level_request.h"
+#include "solver/level_table_request.h"
 #include "solver/radial_solver.h"
 
 namespace velk {
 
-// specified: the search whose history the level files document; fast: FastSearch, the same
+// exact: the search whose history the level files document; fast: FastSearch, the same
 // energies within the tolerance, with the fast search's own history.
-enum class SearchMode { specified, fast };
+enum class SearchMode { exact, fast };
 
 struct DriverOptions {
   GridOrientation orientation = GridOrientation::forward;
@@ -72,7 +72,7 @@ struct DriverOptions {
   // Every J computed in turn by the run's solver, without attempts apart, vector lanes or threads:
   // the reference that the faster ways must equal byte for byte.
   bool in_turn_only = false;
-  SearchMode mode = SearchMode::specified;
+  SearchMode mode = SearchMode::exact;
 };
 
 // Work done by the solvers since the driver was made: for timing the solver per grid point.
@@ -87,9 +87,9 @@ class LevelDriver {
   explicit LevelDriver(DriverOptions options);
 
   // Computes the levels of `request` and writes its level file.
-  void compute_levels(const LevelRequest& request);
+  void compute_levels(const LevelTableRequest& request);
   // Computes the levels of `request` and hands them to `sink`.
-  void compute_levels(const LevelRequest& request, LevelSink& sink);
+  void compute_levels(const LevelTableRequest& request, LevelSink& sink);
 
   // (E2 - E1)/3 of the levels v = 1 and 2 at J = 0 with the first reduced mass, on a forward grid.
   double compute_toadd(const std::string& potential_file, const RadialGrid& grid);
@@ -140,23 +140,23 @@ class LevelDriver {
 
   // The first solve of level v: the window [Umin + toadd + 1e-6, Umax - 1e-6], entered at its
   // middle.
-  static SolveRequest first_solve(const LevelRequest& request, const Window& window, double toadd,
-                                  int32_t v);
+  static SolveRequest first_solve(const LevelTableRequest& request, const Window& window,
+                                  double toadd, int32_t v);
   // Follows the first solves of a J's levels together, so that their iterations are cached before
   // the levels are solved in turn.
   void prefetch_levels(const RequestInputs& in, const Window& window, Workspace& ws) const;
 
   // One level: the solve and its retry; the record's listing fields are left to the caller.
-  LevelRecord solve_level(const LevelRequest& request, double mu, const Window& window,
+  LevelRecord solve_level(const LevelTableRequest& request, double mu, const Window& window,
                           double toadd, int32_t v, Workspace& ws,
                           std::optional<double>& tunnel) const;
 
   // Warnings on the curve of the first J (a well too shallow to hold a level) and on a listed
   // level (not converged, beyond the last level of its J, not died out at a grid end).
-  void check_well_depth(const LevelRequest& request, double mu, const Window& window,
+  void check_well_depth(const LevelTableRequest& request, double mu, const Window& window,
                         const std::vector<double>& Ueff) const;
   // `ends` are those of the level's last solution, Ueff the effective potential of its J.
-  void check_level(const LevelRequest& request, const LevelRecord& level, double mu,
+  void check_level(const LevelTableRequest& request, const LevelRecord& level, double mu,
                    const Window& window, const GridEnds& ends,
                    const std::vector<double>& Ueff) const;
   // A level the fast search found; the record's listing fields are left to the caller.

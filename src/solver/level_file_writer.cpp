@@ -7,7 +7,7 @@
 
 namespace velk {
 
-void LevelFileWriter::begin(const LevelRequest& request) {
+void LevelFileWriter::begin(const LevelTableRequest& request) {
   out_ = std::make_unique<OutputFile>(request.levelfile);
   ic_ = int64_t{10} * request.mass_index;
   OutputFile& out = *out_;

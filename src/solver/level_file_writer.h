@@ -19,7 +19,7 @@ class LevelFileWriter : public LevelSink {
  public:
   LevelFileWriter() = default;
   // Opens request.levelfile (replacing what it held) and writes the header.
-  void begin(const LevelRequest& request) override;
+  void begin(const LevelTableRequest& request) override;
   void level(const LevelRecord& record) override;
   // Closes the file; a failed write is reported here.
   void end() override;

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "solver/level_request.h"
+#include "solver/level_table_request.h"
 #include "solver/solver_results.h"
 
 namespace velk {
@@ -45,7 +45,7 @@ class LevelSink {
  public:
   virtual ~LevelSink() = default;
   // Once the curve is built, before the first level.
-  virtual void begin(const LevelRequest& request) = 0;
+  virtual void begin(const LevelTableRequest& request) = 0;
   virtual void level(const LevelRecord& record) = 0;
   // After the last level.
   virtual void end() = 0;

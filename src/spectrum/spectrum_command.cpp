@@ -17,7 +17,7 @@
 #include "pec/potential_header.h"
 #include "run/dunham.h"
 #include "spectrum/honl_london.h"
-#include "spectrum/transition_table.h"
+#include "spectrum/line_list_file.h"
 
 namespace velk::spectrum {
 namespace {
@@ -101,7 +101,7 @@ std::string lines_text(int count) {
 
 void run(const SpectrumRequest& request, std::string_view program) {
   const std::string prefix = std::string(program) + ": ";
-  const TransitionTable table = read_transition_table("vel_tran.csv", program);
+  const LineListFile table = read_line_list_file("vel_tran.csv", program);
   std::ifstream control("velk.inf");
   if (!control) {
     throw InputError(prefix + "velk.inf: no such file; run " + std::string(program) +
@@ -147,7 +147,7 @@ void run(const SpectrumRequest& request, std::string_view program) {
   std::vector<StickLine> sticks;
   int without_population = 0, without_vibration = 0, forbidden = 0;
   for (std::size_t r = 0; r < table.rows.size(); ++r) {
-    const TransitionRow& row = table.rows[r];
+    const LineListRow& row = table.rows[r];
     LineFactors factors;
     factors.wavenumber = row.wavenumber;
     factors.HL = honl_london({row.upper_J, row.lower_J, upper.Lambda, lower.Lambda});
@@ -203,7 +203,7 @@ void run(const SpectrumRequest& request, std::string_view program) {
     out.line(csv_number(spectrum.wavenumber(i)) + "," + csv_number(spectrum.values[i]));
   }
   out.close();
-  write_transition_table(table, added, "vel_tran.csv");
+  write_line_list_file(table, added, "vel_tran.csv");
 
   std::string summary = prefix + (mode == SpectrumMode::Absorption ? "absorption" : "emission");
   summary += " at " + csv_number(request.temperature) + " K";

@@ -8,7 +8,7 @@
 
 #include "io/console.h"
 #include "props/rotational_perturbation.h"
-#include "props/state_levels.h"
+#include "props/state_wave_functions.h"
 #include "rotational_fit.h"
 
 namespace velk::props {
@@ -24,7 +24,7 @@ TEST(Na2Rotation, PerturbationConstantsMatchAFitOfTheLevelsAndTheHandbook) {
   // below 6 Å) with a step of 9.2e-4 Å.
   const RadialGrid grid(1.8, 11.0, 10001);
   // A tolerance far below the printed digits, so that the fit sees the energies to ~1e-10 cm-1.
-  StateLevels levels(state, 'A', SolveSettings{200, 1e-10, GridOrientation::forward}, grid);
+  StateWaveFunctions levels(state, 'A', SolveSettings{200, 1e-10, GridOrientation::forward}, grid);
   RotationalPerturbation perturbation;
   double worst_B = 0.0, worst_D = 0.0, worst_H = 0.0;
   for (int v = 0; v <= 30; ++v) {

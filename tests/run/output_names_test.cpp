@@ -10,7 +10,7 @@
 
 #include "io/errors.h"
 #include "run/control_file.h"
-#include "run/state_levels.h"
+#include "run/state_level_files.h"
 #include "run/transitions.h"
 #include "support/temp_dir.h"
 
@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 // Stands in for the level producers: writes every requested level file (one level per v, J and
 // parity, energies rising with v) so that the transition runs read it back.
-class FileWritingLevels : public LevelRequests {
+class FileWritingLevels : public LevelFileSource {
  public:
   void compute_state_levels(const StateInput&, const LevelRanges& r,
                             const std::string& levelfile) override {

@@ -35,7 +35,7 @@ struct Request {
 
 // Stands in for the level producers: writes each requested level file from the closed forms, in
 // the producers' order (J outermost, then v, then parity) and layout, and keeps the requests.
-class ModelLevels : public LevelRequests {
+class ModelLevels : public LevelFileSource {
  public:
   explicit ModelLevels(const RunControl& control) : control_(control) {}
 

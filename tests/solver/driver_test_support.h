@@ -21,8 +21,8 @@ inline std::string mlj_file(int Lambda, double q1, double q2) {
 }
 
 // The levels of mlj.pot in the working directory, on a grid that holds its wave functions.
-inline LevelRequest mlj_request(QuantumRange v, QuantumRange J, QuantumRange Par) {
-  LevelRequest r;
+inline LevelTableRequest mlj_request(QuantumRange v, QuantumRange J, QuantumRange Par) {
+  LevelTableRequest r;
   r.potential_file = "mlj.pot     ";
   r.grid = RadialGrid(0.9, 8.0, 1500);
   r.tol = 1e-6;
@@ -38,7 +38,7 @@ inline LevelRequest mlj_request(QuantumRange v, QuantumRange J, QuantumRange Par
 // Keeps what the driver hands on.
 class Recorder : public LevelSink {
  public:
-  void begin(const LevelRequest&) override { ++begun; }
+  void begin(const LevelTableRequest&) override { ++begun; }
   void level(const LevelRecord& record) override { levels.push_back(record); }
   void end() override { ++ended; }
   int begun = 0, ended = 0;
@@ -54,7 +54,7 @@ struct Handed {
   std::string stop;
 };
 
-inline Handed hand_on(const LevelRequest& r, DriverOptions options) {
+inline Handed hand_on(const LevelTableRequest& r, DriverOptions options) {
   Handed out;
   WarningCapture warnings;
   test::ConsoleCapture capture;

@@ -42,9 +42,9 @@ FastJRequest j_request(const std::vector<double>& U, const Grid& g, double mu, i
   return r;
 }
 
-// The specified search of the same level, entered as the driver enters it.
-LevelSolution specified(const std::vector<double>& U, const Grid& g, double mu, int v, double tol,
-                        double toadd) {
+// The exact search of the same level, entered as the driver enters it.
+LevelSolution exact_search(const std::vector<double>& U, const Grid& g, double mu, int v,
+                           double tol, double toadd) {
   const double Ulim = U[static_cast<std::size_t>(g.N)];
   const auto w = testing_grids::driver_window(lowest_minimum(U, g.N),
                                               highest_barrier(U, g.N, Ulim).Umax, toadd);
@@ -63,7 +63,7 @@ std::vector<double> with_rotation(const std::vector<double>& V, const Grid& g, d
 // --- closed forms ------------------------------------------------------------------------------
 
 // Numerov's eigenvalue error is of order E·(h·k)⁴/240, k the largest local wave number of the
-// level; the bounds below allow four times that (as the specified search's Morse test does) plus
+// level; the bounds below allow four times that (as the exact search's Morse test does) plus
 // the tolerance: the Newton step that ends the search is at most tol, and what remains after it
 // is of order step²/spacing, far below tol.
 TEST(FastSearch, HarmonicAndMorseLevelsMatchTheirClosedFormsAtTheFourthPowerError) {
@@ -147,10 +147,10 @@ TEST(FastSearch, FoundLevelSinkHandsEachLevelItsOwnWaveFunction) {
   EXPECT_EQ(seen, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
 }
 
-// --- against the specified search ------------------------------------------------------------
+// --- against the exact search ------------------------------------------------------------
 
 // Both searches converge to the same eigenvalue of the same recurrence on the same grid: the
-// specified search to within about its last correction (at most tol), the fast one far closer,
+// exact search to within about its last correction (at most tol), the fast one far closer,
 // so they agree within 2·tol. The J sequence runs through the trial energies extrapolated in
 // J(J+1), which should leave most levels one or two Newton steps from convergence.
 TEST(FastSearch, RotationalTableAgreesWithTheSpecifiedSearchInFewIterations) {
@@ -170,8 +170,8 @@ TEST(FastSearch, RotationalTableAgreesWithTheSpecifiedSearchInFewIterations) {
       ASSERT_TRUE(l.found) << "v=" << l.v << " J=" << J;
       iterations += l.results.kturn;
       ++levels_found;
-      if (J % 8 != 0) continue;  // the specified search is the slow part of this test
-      const LevelSolution s = specified(U, g, m.mu, l.v, tol, toadd);
+      if (J % 8 != 0) continue;  // the exact search is the slow part of this test
+      const LevelSolution s = exact_search(U, g, m.mu, l.v, tol, toadd);
       ASSERT_LE(std::fabs(s.results.Dcor), tol);
       EXPECT_EQ(l.results.node, s.results.node);
       EXPECT_LE(std::fabs(l.E - s.E), 2 * tol) << "v=" << l.v << " J=" << J;
@@ -233,14 +233,14 @@ TEST(FastSearch, LevelBoundByLessThanAHundredthOfAWavenumberIsFound) {
   const double binding = V[static_cast<std::size_t>(g.N)] - top.E;
   EXPECT_GT(binding, 0.0);
   EXPECT_LT(binding, 0.01);
-  const LevelSolution s = specified(V, g, m.mu, last, tol, (m.level(2) - m.level(1)) / 3);
+  const LevelSolution s = exact_search(V, g, m.mu, last, tol, (m.level(2) - m.level(1)) / 3);
   ASSERT_LE(std::fabs(s.results.Dcor), tol);
   EXPECT_LE(std::fabs(top.E - s.E), 2 * tol);
 }
 
 // Morse plus a strong centrifugal term: the upper levels lie above the outer limit, behind the
 // barrier. The fast search starts them from the Airy function at the third turning point as the
-// specified search does, on either orientation, and reports the same tunnelling figure.
+// exact search does, on either orientation, and reports the same tunnelling figure.
 TEST(FastSearch, QuasiBoundLevelsAgreeWithTheSpecifiedSearchOnBothOrientations) {
   Morse m;
   m.De = 3000;
@@ -285,15 +285,16 @@ using driver_tests::mlj_file;
 
 class FastModeDriverTest : public test::ScratchDirectoryTest {
  protected:
-  static LevelRequest request(QuantumRange v, QuantumRange J, QuantumRange Par) {
-    LevelRequest r = driver_tests::mlj_request(v, J, Par);
+  static LevelTableRequest request(QuantumRange v, QuantumRange J, QuantumRange Par) {
+    LevelTableRequest r = driver_tests::mlj_request(v, J, Par);
     r.state = "A";
     return r;
   }
 };
 
 // The levels and warnings of a run in one search mode; a stop is passed on.
-driver_tests::Handed run_mode(const LevelRequest& r, SearchMode mode, GridOrientation orientation) {
+driver_tests::Handed run_mode(const LevelTableRequest& r, SearchMode mode,
+                              GridOrientation orientation) {
   DriverOptions options{orientation, throw_on_numerical_failure};
   options.mode = mode;
   driver_tests::Handed out = driver_tests::hand_on(r, options);
@@ -303,12 +304,12 @@ driver_tests::Handed run_mode(const LevelRequest& r, SearchMode mode, GridOrient
 
 // Levels beyond the last one of their J, with Lambda doubling on both components, on both
 // orientations: the rows that exist agree within the tolerance with the same listing fields; the
-// rows that do not exist are the specified search's rows, field for field, with its warnings.
+// rows that do not exist are the exact search's rows, field for field, with its warnings.
 TEST_F(FastModeDriverTest, RowsBeyondTheLastLevelAndLambdaDoublingAreTheDefaultModes) {
   test::write_file("mlj.pot", mlj_file(1, 0.002, -0.003));
-  const LevelRequest r = request({0, 16}, {1, 3}, {1, 2});
+  const LevelTableRequest r = request({0, 16}, {1, 3}, {1, 2});
   for (const GridOrientation orientation : {GridOrientation::forward, GridOrientation::reversed}) {
-    const driver_tests::Handed def = run_mode(r, SearchMode::specified, orientation);
+    const driver_tests::Handed def = run_mode(r, SearchMode::exact, orientation);
     const driver_tests::Handed fast = run_mode(r, SearchMode::fast, orientation);
     ASSERT_EQ(def.levels.size(), fast.levels.size());
     int beyond = 0;
@@ -351,11 +352,11 @@ TEST_F(FastModeDriverTest, RowsBeyondTheLastLevelAndLambdaDoublingAreTheDefaultM
 TEST_F(FastModeDriverTest, ShortGridsEndAsInTheDefaultMode) {
   test::write_file("mlj.pot", mlj_file(0, 0.0, 0.0));
   for (const int N : {3, 4, 5, 7, 9}) {
-    LevelRequest r = request({0, 2}, {0, 1}, {1, 1});
+    LevelTableRequest r = request({0, 2}, {0, 1}, {1, 1});
     r.grid = RadialGrid(0.9, 8.0, N);
     std::string stops[2];
     std::vector<LevelRecord> levels[2];
-    for (const SearchMode mode : {SearchMode::specified, SearchMode::fast}) {
+    for (const SearchMode mode : {SearchMode::exact, SearchMode::fast}) {
       const int k = mode == SearchMode::fast ? 1 : 0;
       try {
         levels[k] = run_mode(r, mode, GridOrientation::forward).levels;

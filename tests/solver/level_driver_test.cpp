@@ -35,7 +35,7 @@ class LevelDriverTest : public test::ScratchDirectoryTest {
     test::write_file(name, text);
   }
 
-  static LevelRequest request(QuantumRange v, QuantumRange J, QuantumRange Par) {
+  static LevelTableRequest request(QuantumRange v, QuantumRange J, QuantumRange Par) {
     return mlj_request(v, J, Par);
   }
 };
@@ -45,7 +45,7 @@ struct DriverRun {
   std::string console;
 };
 
-DriverRun run(const LevelRequest& r, GridOrientation orientation = GridOrientation::forward) {
+DriverRun run(const LevelTableRequest& r, GridOrientation orientation = GridOrientation::forward) {
   DriverRun out;
   test::ConsoleCapture capture;
   LevelDriver driver(DriverOptions{orientation, throw_on_numerical_failure});
@@ -111,7 +111,7 @@ TEST_F(LevelDriverTest, WindowSpansTheWellAboveToaddBelowTheBarrier) {
 // A solve that ends with |Dcor| > tol is announced and repeated once from where it ended with a
 // tenth of the window; the listed half-width stays the first one, the counts are the retry's.
 TEST_F(LevelDriverTest, UnconvergedLevelIsRetriedOnceInANarrowerWindow) {
-  LevelRequest r = request({2, 2}, {0, 0}, {1, 1});
+  LevelTableRequest r = request({2, 2}, {0, 0}, {1, 1});
   r.maxit = 4;
   const DriverRun out = run(r);
   ASSERT_EQ(out.recorder.levels.size(), 1u);
@@ -133,7 +133,7 @@ TEST_F(LevelDriverTest, UnconvergedLevelIsRetriedOnceInANarrowerWindow) {
 // listed, the third and all later ones are not (their solves still run), and the line numbers stay
 // consecutive over the listed levels.
 TEST_F(LevelDriverTest, ThirdPoorLevelOfAJEndsTheListingOfThatJ) {
-  LevelRequest r = request({0, 4}, {0, 1}, {1, 1});
+  LevelTableRequest r = request({0, 4}, {0, 1}, {1, 1});
   r.maxit = 1;
   r.tol = 1e-12;
   const DriverRun out = run(r);
@@ -248,7 +248,7 @@ struct WarnedRun {
   std::vector<std::string> warnings;
 };
 
-WarnedRun run_warned(const LevelRequest& r, GridOrientation o = GridOrientation::forward) {
+WarnedRun run_warned(const LevelTableRequest& r, GridOrientation o = GridOrientation::forward) {
   WarningCapture capture;
   WarnedRun out{run(r, o), {}};
   out.warnings = capture.lines();
@@ -265,7 +265,7 @@ std::size_t count_containing(const std::vector<std::string>& lines, const std::s
 // count, every one within it is not. Both grid orientations agree.
 TEST_F(LevelDriverTest, LevelsBeyondTheLastAreNamedWithTheCountOfLevels) {
   for (GridOrientation o : {GridOrientation::forward, GridOrientation::reversed}) {
-    LevelRequest r = request({0, 8}, {0, 0}, {1, 1});
+    LevelTableRequest r = request({0, 8}, {0, 0}, {1, 1});
     r.state = "A";
     const WarnedRun out = run_warned(r, o);
     int bound = 0;
@@ -296,7 +296,7 @@ TEST_F(LevelDriverTest, LevelsBeyondTheLastAreNamedWithTheCountOfLevels) {
 // the inner end; the grid of the fixture, from 0.9 Å, gives none of these.
 TEST_F(LevelDriverTest, AGridThatCutsTheInnerWallIsNamedForEachLevel) {
   for (GridOrientation o : {GridOrientation::forward, GridOrientation::reversed}) {
-    LevelRequest r = request({0, 2}, {0, 0}, {1, 1});
+    LevelTableRequest r = request({0, 2}, {0, 0}, {1, 1});
     EXPECT_TRUE(run_warned(r, o).warnings.empty());
     r.grid = RadialGrid(1.4, 8.0, 1500);
     const WarnedRun cut = run_warned(r, o);
@@ -327,7 +327,7 @@ TEST_F(LevelDriverTest, TheStopWithoutWellIsExplainedOnTheWarningSink) {
   test::ConsoleCapture console;
   LevelDriver driver(DriverOptions{});
   Recorder recorder;
-  LevelRequest r = request({0, 0}, {18, 60}, {1, 1});
+  LevelTableRequest r = request({0, 0}, {18, 60}, {1, 1});
   r.state = "B";
   EXPECT_THROW(driver.compute_levels(r, recorder), StopRun);
   // Levels of the last J before the stop may have been named too; the stop's context comes last.
@@ -348,7 +348,7 @@ TEST_F(LevelDriverTest, TheStopWithoutWellIsExplainedOnTheWarningSink) {
 // its quasi-bound variant with "   res." in place of krigth.
 
 TEST_F(LevelDriverTest, LevelFileHasItsHeaderAndBothLayouts) {
-  LevelRequest r = request({0, 1}, {0, 2}, {1, 1});
+  LevelTableRequest r = request({0, 1}, {0, 2}, {1, 1});
   r.mass_index = 2;
   LevelFileWriter file;
   file.begin(r);
@@ -420,7 +420,7 @@ TEST_F(LevelDriverTest, FasterWaysHandOnWhatComputingInTurnHandsOn) {
   struct Job {
     std::string name;
     std::string file;
-    LevelRequest request;
+    LevelTableRequest request;
   };
   std::vector<Job> jobs{
       {"bound and beyond", mlj_file(0, 0.0, 0.0), request({0, 8}, {0, 4}, {1, 1})},

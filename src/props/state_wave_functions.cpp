@@ -1,4 +1,4 @@
-#include "props/state_levels.h"
+#include "props/state_wave_functions.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,8 +29,8 @@ RadialGrid state_grid(const StateInput& state, char letter) {
   throw InputError("velk-props: velk.inf: the grid of " + name + " is not 0 < Rmin < Rmax");
 }
 
-StateLevels::StateLevels(const StateInput& state, char letter, const SolveSettings& settings,
-                         const RadialGrid& grid)
+StateWaveFunctions::StateWaveFunctions(const StateInput& state, char letter,
+                                       const SolveSettings& settings, const RadialGrid& grid)
     : potential_file_(trimmed_file_name(state.file)),
       settings_(settings),
       grid_(grid),
@@ -63,7 +63,7 @@ StateLevels::StateLevels(const StateInput& state, char letter, const SolveSettin
   Uinf_ = builder.build(potential_file_, header_.pectype, V_, grid_, throw_on_numerical_failure);
 }
 
-void StateLevels::prepare_J(int32_t J) {
+void StateWaveFunctions::prepare_J(int32_t J) {
   if (prepared_J_ == J) return;
   const int N = grid_.N;
   const bool forward = settings_.orientation == GridOrientation::forward;
@@ -79,13 +79,13 @@ void StateLevels::prepare_J(int32_t J) {
   prepared_J_ = J;
 }
 
-double StateLevels::toadd() {
+double StateWaveFunctions::toadd() {
   // The level driver's own offset, from the levels v = 1 and 2 of J = 0 on a forward grid.
   if (!toadd_) toadd_ = driver_->compute_toadd(potential_file_, grid_);
   return *toadd_;
 }
 
-void StateLevels::solve_listed_levels(std::span<const LevelKey> keys, const LevelUse& use) {
+void StateWaveFunctions::solve_listed_levels(std::span<const LevelKey> keys, const LevelUse& use) {
   if (keys.empty()) return;
   // The keys by J, then v: each J is one fast search, and its levels come in order of v.
   std::vector<std::size_t> order(keys.size());
@@ -154,7 +154,7 @@ void StateLevels::solve_listed_levels(std::span<const LevelKey> keys, const Leve
   }
 }
 
-SolvedLevel StateLevels::solve_listed_level(int32_t v, int32_t J, int32_t p) {
+SolvedLevel StateWaveFunctions::solve_listed_level(int32_t v, int32_t J, int32_t p) {
   const LevelKey key{v, J, p};
   SolvedLevel solved;
   solve_listed_levels(std::span<const LevelKey>(&key, 1),
@@ -162,7 +162,7 @@ SolvedLevel StateLevels::solve_listed_level(int32_t v, int32_t J, int32_t p) {
   return solved;
 }
 
-void StateLevels::finish_level(SolvedLevel& level, std::span<const double> psi) {
+void StateWaveFunctions::finish_level(SolvedLevel& level, std::span<const double> psi) {
   const Window& w = window_;
   level.Ueff = std::span<const double>(Ueff_forward_);
   level.E = level.E_curve;
@@ -179,7 +179,7 @@ void StateLevels::finish_level(SolvedLevel& level, std::span<const double> psi) 
   level.psi = psi;
 }
 
-SolvedLevel StateLevels::solve_plain_level(int32_t v, int32_t J, int32_t p) {
+SolvedLevel StateWaveFunctions::solve_plain_level(int32_t v, int32_t J, int32_t p) {
   prepare_J(J);
   SolvedLevel level;
   level.v = v;

@@ -11,6 +11,6 @@
 
 namespace velk::props {
 
-void write_transition_table(const std::string& moment_file);
+void write_transition_properties(const std::string& moment_file);
 
 }  // namespace velk::props

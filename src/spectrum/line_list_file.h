@@ -16,7 +16,7 @@
 
 namespace velk::spectrum {
 
-struct TransitionRow {
+struct LineListRow {
   int32_t upper_v = 0, upper_J = 0, lower_v = 0, lower_J = 0;
   std::optional<int32_t> upper_p, lower_p;
   double wavenumber = 0.0;
@@ -26,17 +26,17 @@ struct TransitionRow {
   std::vector<std::string> cells;   // the row as it stands, without the added columns
 };
 
-struct TransitionTable {
+struct LineListFile {
   std::string file_name;
   std::vector<std::string> columns;  // without the added columns
-  std::vector<TransitionRow> rows;
+  std::vector<LineListRow> rows;
 };
 
 inline constexpr std::string_view kAddedColumns[] = {"HL", "intensity", "A_einstein"};
 
 // A missing file, a missing column, a row with another number of cells or a cell that is not a
 // number where one is needed throws InputError "<program>: <file>: line N: ...".
-TransitionTable read_transition_table(const std::string& path, std::string_view program);
+LineListFile read_line_list_file(const std::string& path, std::string_view program);
 
 // The values of the added columns of one row; an empty optional writes an empty cell.
 struct AddedCells {
@@ -44,8 +44,8 @@ struct AddedCells {
 };
 
 // Rewrites the table whole (replaced at once, as every output) with the added columns last.
-void write_transition_table(const TransitionTable& table, const std::vector<AddedCells>& added,
-                            const std::string& path);
+void write_line_list_file(const LineListFile& table, const std::vector<AddedCells>& added,
+                          const std::string& path);
 
 // A number as CSV writes it: the shortest text that reads back to the same double.
 std::string csv_number(double value);

@@ -1,4 +1,4 @@
-#include "spectrum/transition_table.h"
+#include "spectrum/line_list_file.h"
 
 #include <algorithm>
 #include <charconv>
@@ -49,13 +49,13 @@ std::string csv_number(double value) {
   return std::string(buffer, result.ptr);
 }
 
-TransitionTable read_transition_table(const std::string& path, std::string_view program) {
+LineListFile read_line_list_file(const std::string& path, std::string_view program) {
   const std::string prefix = std::string(program) + ": " + path + ": ";
   std::ifstream in(path);
   if (!in) {
     throw InputError(prefix + "no such file; run velk-props transitions first");
   }
-  TransitionTable table;
+  LineListFile table;
   table.file_name = path;
   std::string line;
   if (!std::getline(in, line)) throw InputError(prefix + "line 1: expected the column names");
@@ -112,7 +112,7 @@ TransitionTable read_transition_table(const std::string& path, std::string_view 
       }
       return value;
     };
-    TransitionRow row;
+    LineListRow row;
     row.upper_v = *integer(c_upper_v, false);
     row.upper_J = *integer(c_upper_J, false);
     row.upper_p = integer(c_upper_p, true);
@@ -130,8 +130,8 @@ TransitionTable read_transition_table(const std::string& path, std::string_view 
   return table;
 }
 
-void write_transition_table(const TransitionTable& table, const std::vector<AddedCells>& added,
-                            const std::string& path) {
+void write_line_list_file(const LineListFile& table, const std::vector<AddedCells>& added,
+                          const std::string& path) {
   OutputFile out(path);
   std::string header;
   for (const std::string& name : table.columns) header += name + ",";

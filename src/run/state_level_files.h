@@ -20,9 +20,9 @@ struct LevelRanges {
 
 // What the transition runs ask of the level producers: a complete, closed level file of a state
 // for a block of levels.
-class LevelRequests {
+class LevelFileSource {
  public:
-  virtual ~LevelRequests() = default;
+  virtual ~LevelFileSource() = default;
   virtual void compute_state_levels(const StateInput& state, const LevelRanges& ranges,
                                     const std::string& levelfile) = 0;
 };
@@ -37,12 +37,12 @@ struct StateLevelOptions {
   bool fast = false;
 };
 
-class StateLevels final : public LevelRequests {
+class StateLevelFiles final : public LevelFileSource {
  public:
-  StateLevels(const RunControl& control, StateLevelOptions options);
-  ~StateLevels() override;
-  StateLevels(const StateLevels&) = delete;
-  StateLevels& operator=(const StateLevels&) = delete;
+  StateLevelFiles(const RunControl& control, StateLevelOptions options);
+  ~StateLevelFiles() override;
+  StateLevelFiles(const StateLevelFiles&) = delete;
+  StateLevelFiles& operator=(const StateLevelFiles&) = delete;
 
   // Writes the complete level file `levelfile` for the ranges and closes it.
   void compute_state_levels(const StateInput& state, const LevelRanges& ranges,

@@ -1,4 +1,4 @@
-#include "props/transition_table.h"
+#include "props/transition_properties.h"
 
 #include <cstdlib>
 #include <map>
@@ -14,7 +14,7 @@
 #include "props/moment_table.h"
 #include "props/props_files.h"
 #include "props/run_inputs.h"
-#include "props/state_levels.h"
+#include "props/state_wave_functions.h"
 #include "props/transition_overlaps.h"
 
 namespace velk::props {
@@ -74,7 +74,7 @@ struct KeptLevel {
 
 class LevelCache {
  public:
-  explicit LevelCache(StateLevels& levels) : levels_(levels) {}
+  explicit LevelCache(StateWaveFunctions& levels) : levels_(levels) {}
   const KeptLevel& get(int32_t v, int32_t J, int32_t p) {
     const auto key = std::make_tuple(v, J, p);
     if (auto it = kept_.find(key); it != kept_.end()) return it->second;
@@ -91,13 +91,13 @@ class LevelCache {
 
  private:
   static constexpr std::size_t kMaxKept = 256;
-  StateLevels& levels_;
+  StateWaveFunctions& levels_;
   std::map<std::tuple<int32_t, int32_t, int32_t>, KeptLevel> kept_;
 };
 
 }  // namespace
 
-void write_transition_table(const std::string& moment_file) {
+void write_transition_properties(const std::string& moment_file) {
   require_file("velk.inf", "run velk-props in the working directory of a velk run");
   require_file("vel_tran.out", "run velk first with a transition run switched on");
   const RunInputs inputs = read_run_inputs("velk.inf");
@@ -126,16 +126,16 @@ void write_transition_table(const std::string& moment_file) {
     window_parities.emplace(&*astate);
   }
 
-  std::unique_ptr<StateLevels> upper_levels, lower_levels;
+  std::unique_ptr<StateWaveFunctions> upper_levels, lower_levels;
   std::unique_ptr<LevelCache> upper_cache, lower_cache;
   RadialGrid grid;
   if (curves && !data.lines.empty()) {
     grid =
         common_grid(state_grid(upper_state, upper_letter), state_grid(lower_state, lower_letter));
     upper_levels =
-        std::make_unique<StateLevels>(upper_state, upper_letter, settings_of(inputs), grid);
+        std::make_unique<StateWaveFunctions>(upper_state, upper_letter, settings_of(inputs), grid);
     lower_levels =
-        std::make_unique<StateLevels>(lower_state, lower_letter, settings_of(inputs), grid);
+        std::make_unique<StateWaveFunctions>(lower_state, lower_letter, settings_of(inputs), grid);
     upper_cache = std::make_unique<LevelCache>(*upper_levels);
     lower_cache = std::make_unique<LevelCache>(*lower_levels);
   }

@@ -1,6 +1,6 @@
 // The levels of a level file solved again J by J: every key answered once, in any order, against
 // the closed form of the Kratzer curve, whose levels are known for every v and J.
-#include "props/state_levels.h"
+#include "props/state_wave_functions.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ double kratzer_energy(int v, int J) {
   return De - (De * Rm) * (De * Rm) / (b * n * n);
 }
 
-TEST(StateLevels, AnswersEveryKeyOnceInAnyOrderWithTheClosedFormEnergies) {
+TEST(StateWaveFunctions, AnswersEveryKeyOnceInAnyOrderWithTheClosedFormEnergies) {
   set_console_quiet(true);
   StateInput state;
   state.file = VELK_KRATZER_POT;
@@ -33,7 +33,7 @@ TEST(StateLevels, AnswersEveryKeyOnceInAnyOrderWithTheClosedFormEnergies) {
   // v <= 8 lies below 1300 cm-1, inside 1.45..3.1 Å: the grid holds every tail.
   const RadialGrid grid(1.0, 8.0, 20001);
   const double tol = 1e-6;
-  StateLevels levels(state, 'B', SolveSettings{60, tol, GridOrientation::forward}, grid);
+  StateWaveFunctions levels(state, 'B', SolveSettings{60, tol, GridOrientation::forward}, grid);
   // A level file's rows in no particular order: J falling and rising, v skipped, one level in
   // both parities, and one v that the grid cannot hold (the levels accumulate below De, but the
   // grid's end at 8 Å, where U = 5625 cm-1, closes the well above v ≈ 67).

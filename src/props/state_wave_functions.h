@@ -57,8 +57,8 @@ struct SolvedLevel {
   bool quasi_bound = false;  // above the limit of the effective potential, behind its barrier
   std::optional<double> tunnel;
   SolverResults results;
-  // Valid until the next solve of the same StateLevels (for solve_listed_levels: during the call
-  // of `use` only).
+  // Valid until the next solve of the same StateWaveFunctions (for solve_listed_levels: during the
+  // call of `use` only).
   std::span<const double> psi;   // normalised, h·Σψ² = 1, innermost lobe positive
   std::span<const double> Ueff;  // the level's effective potential
 };
@@ -66,10 +66,10 @@ struct SolvedLevel {
 // The state's grid of velk.inf; a grid that cannot be served is an InputError naming the state.
 RadialGrid state_grid(const StateInput& state, char letter);
 
-class StateLevels {
+class StateWaveFunctions {
  public:
-  StateLevels(const StateInput& state, char letter, const SolveSettings& settings,
-              const RadialGrid& grid);
+  StateWaveFunctions(const StateInput& state, char letter, const SolveSettings& settings,
+                     const RadialGrid& grid);
 
   // Receives each level solved, with the index of its key.
   using LevelUse = std::function<void(std::size_t index, const SolvedLevel& level)>;

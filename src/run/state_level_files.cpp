@@ -1,4 +1,4 @@
-#include "run/state_levels.h"
+#include "run/state_level_files.h"
 
 #include <string>
 #include <utility>
@@ -15,8 +15,8 @@ namespace {
 
 // The grid and mass of a potential state and the run's direction flag, checked when the state is
 // first used, before anything of its level file is computed.
-LevelRequest checked_request(const StateInput& state, const RunControl& control,
-                             const LevelRanges& r, const std::string& levelfile) {
+LevelTableRequest checked_request(const StateInput& state, const RunControl& control,
+                                  const LevelRanges& r, const std::string& levelfile) {
   const std::string name = trimmed_file_name(state.file);
   switch (check_grid(state.Rmin, state.Rmax, state.N)) {
     case GridProblem::too_many_points:
@@ -37,7 +37,7 @@ LevelRequest checked_request(const StateInput& state, const RunControl& control,
     throw StopRun(std::string("velk: velk.inf: the solver direction flag must be n or y, found '") +
                   control.revflag + "'");
   }
-  LevelRequest request;
+  LevelTableRequest request;
   request.potential_file = state.file;
   request.grid = RadialGrid(state.Rmin, state.Rmax, state.N);
   request.tol = control.tol;
@@ -53,12 +53,12 @@ LevelRequest checked_request(const StateInput& state, const RunControl& control,
 
 }  // namespace
 
-StateLevels::StateLevels(const RunControl& control, StateLevelOptions options)
+StateLevelFiles::StateLevelFiles(const RunControl& control, StateLevelOptions options)
     : control_(control), options_(std::move(options)) {}
-StateLevels::~StateLevels() = default;
+StateLevelFiles::~StateLevelFiles() = default;
 
-void StateLevels::compute_state_levels(const StateInput& state, const LevelRanges& r,
-                                       const std::string& levelfile) {
+void StateLevelFiles::compute_state_levels(const StateInput& state, const LevelRanges& r,
+                                           const std::string& levelfile) {
   // The readers would only say that a blank name cannot be opened; the state is named here.
   if (trimmed_file_name(state.file).empty()) {
     throw InputError(std::string("velk: velk.inf: the data file name of state ") +
@@ -73,14 +73,14 @@ void StateLevels::compute_state_levels(const StateInput& state, const LevelRange
     dunham_levels(state.file, r.vmin, r.vmax, r.Jmin, r.Jmax, r.pmin, r.pmax, levelfile);
     return;
   }
-  const LevelRequest request = checked_request(state, control_, r, levelfile);
+  const LevelTableRequest request = checked_request(state, control_, r, levelfile);
   if (!driver_) {
     DriverOptions options;
     options.orientation =
         control_.revflag == 'n' ? GridOrientation::forward : GridOrientation::reversed;
     options.on_failure = options_.on_failure;
     options.threads = options_.threads;
-    options.mode = options_.fast ? SearchMode::fast : SearchMode::specified;
+    options.mode = options_.fast ? SearchMode::fast : SearchMode::exact;
     driver_ = std::make_unique<LevelDriver>(std::move(options));
   }
   driver_->compute_levels(request);

@@ -16,7 +16,7 @@ struct QuantumRange {
   int32_t first = 0, last = 0;
 };
 
-struct LevelRequest {
+struct LevelTableRequest {
   std::string potential_file;  // name of the state's potential file, as the run names it
   RadialGrid grid;
   double tol = 0.0;        // convergence tolerance of the energy search, cm-1
