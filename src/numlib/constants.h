@@ -4,6 +4,13 @@
 // that value is what the arithmetic uses, so that level tables are reproducible to the last digit.
 #pragma once
 
+// The build refuses these flags when it configures; this stops a compilation that received them
+// some other way (a toolchain file, a per-file option).
+#if defined(__FAST_MATH__)
+#error \
+    "velk must not be compiled with -ffast-math: the printed energies would depend on the compiler"
+#endif
+
 namespace velk::constants {
 
 // ħ²/(2 u) in cm-1·Å²: ħ²/(2μ) = kHbar2Over2u/μ for a reduced mass μ in u. Used by the

@@ -6,16 +6,11 @@
 #include "numlib/constants.h"
 #include "solver/energy_search.h"
 
-// The kernels are compiled for AVX2 and for the baseline, and the loader picks one when the
-// program starts. Sanitizer builds take the baseline only: their runtimes are not yet set up when
-// the loader runs the choice.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
-    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-#define VELK_WIDEST_VECTORS __attribute__((target_clones("avx2", "default")))
-#else
-#define VELK_WIDEST_VECTORS
-#endif
-
+// The kernel is compiled twice, for AVX2 and for the baseline of the target, where the compiler
+// can compile a function for a wider instruction set than the rest of the program and ask the
+// processor what it has (VELK_AVX2_KERNEL, set by the build when it can); elsewhere only the
+// baseline is compiled. The choice is made at run time by an ordinary test of the processor, not
+// by the loader, so sanitizer builds run both as well.
 namespace velk {
 
 using namespace numerov;
@@ -65,8 +60,7 @@ struct Batch {
 };
 
 // Both passes of all lanes. Returns false when some lane's pass from the top met no maximum.
-VELK_WIDEST_VECTORS
-bool both_passes(Batch& b) {
+[[gnu::always_inline]] inline bool both_passes(Batch& b) {
   const int N = b.in->N;
   const double* V = b.in->V;
   double* T = b.T4;
@@ -174,9 +168,9 @@ bool both_passes(Batch& b) {
 
 // The norm sums of all lanes up to index `last`. Beyond live_at[l] the values of lane l count as
 // 0 (they are, once settled; the settling left them as they were), which leave a sum as it is.
-VELK_WIDEST_VECTORS
-void norm_sums(const double* Y, int last, const double* live_at, const double* joint_at,
-               const double* bottom_at, const double* top_at, double* S_at) {
+[[gnu::always_inline]] inline void norm_sums(const double* Y, int last, const double* live_at,
+                                             const double* joint_at, const double* bottom_at,
+                                             const double* top_at, double* S_at) {
   const Lanes live = load(live_at);
   const Lanes joint = load(joint_at);
   const Lanes bottom_by = load(bottom_at);
@@ -191,25 +185,12 @@ void norm_sums(const double* Y, int last, const double* live_at, const double* j
   store(S_at, S);
 }
 
-}  // namespace
-
-LaneIterations::LaneIterations()
-    : T4_(kLanes * RadialGrid::kSlots),
-      Y4_(kLanes * RadialGrid::kSlots),
-      logs_(kLanes * RadialGrid::kSlots) {}
-
-void LaneIterations::run(const LaneBatchInputs& in, std::span<const double> E,
-                         std::span<IterationOutcome> outcome, std::span<bool> missed) {
-  const int n = static_cast<int>(std::min<std::size_t>(E.size(), kLanes));
-  Batch b{};
-  b.in = &in;
-  b.c = in.h * in.h * in.mu * constants::kTwoUOverHbar2;
-  // Unused lanes repeat the first energy: they compute what it computes and are not read.
-  for (int l = 0; l < kLanes; ++l) b.E[l] = E[static_cast<std::size_t>(l < n ? l : 0)];
-  b.n = n;
-  b.T4 = T4_.data();
-  b.Y4 = Y4_.data();
-  b.logs = logs_.data();
+// One batch: both passes, the settling of the rescales, the norms and the corrections. Inlined
+// into each kernel, so that the whole batch is compiled for that kernel's instruction set.
+[[gnu::always_inline]] inline void run_batch(Batch& b, std::span<IterationOutcome> outcome,
+                                             std::span<bool> missed) {
+  const LaneBatchInputs& in = *b.in;
+  const int n = b.n;
   const bool all_met = both_passes(b);
   for (int l = 0; l < n; ++l) missed[static_cast<std::size_t>(l)] = !all_met;
   if (!all_met) return;
@@ -243,6 +224,66 @@ void LaneIterations::run(const LaneBatchInputs& in, std::span<const double> E,
         b.node[l], b.joint[l],
         correction_at(T(k - 1), T(k), T(k + 1), scaled(k - 1), scaled(k + 1), S[l], in.h, in.mu)};
   }
+}
+
+void run_baseline(Batch& b, std::span<IterationOutcome> outcome, std::span<bool> missed) {
+  run_batch(b, outcome, missed);
+}
+
+#if VELK_AVX2_KERNEL
+__attribute__((target("avx2"))) void run_avx2(Batch& b, std::span<IterationOutcome> outcome,
+                                              std::span<bool> missed) {
+  run_batch(b, outcome, missed);
+}
+#endif
+
+}  // namespace
+
+bool lane_kernel_available(LaneKernel kernel) {
+  switch (kernel) {
+    case LaneKernel::baseline:
+      return true;
+    case LaneKernel::avx2:
+#if VELK_AVX2_KERNEL
+      return __builtin_cpu_supports("avx2");
+#else
+      return false;
+#endif
+  }
+  return false;
+}
+
+LaneKernel widest_lane_kernel() {
+  static const LaneKernel widest =
+      lane_kernel_available(LaneKernel::avx2) ? LaneKernel::avx2 : LaneKernel::baseline;
+  return widest;
+}
+
+LaneIterations::LaneIterations(LaneKernel kernel)
+    : kernel_(lane_kernel_available(kernel) ? kernel : LaneKernel::baseline),
+      T4_(kLanes * RadialGrid::kSlots),
+      Y4_(kLanes * RadialGrid::kSlots),
+      logs_(kLanes * RadialGrid::kSlots) {}
+
+void LaneIterations::run(const LaneBatchInputs& in, std::span<const double> E,
+                         std::span<IterationOutcome> outcome, std::span<bool> missed) {
+  const int n = static_cast<int>(std::min<std::size_t>(E.size(), kLanes));
+  Batch b{};
+  b.in = &in;
+  b.c = in.h * in.h * in.mu * constants::kTwoUOverHbar2;
+  // Unused lanes repeat the first energy: they compute what it computes and are not read.
+  for (int l = 0; l < kLanes; ++l) b.E[l] = E[static_cast<std::size_t>(l < n ? l : 0)];
+  b.n = n;
+  b.T4 = T4_.data();
+  b.Y4 = Y4_.data();
+  b.logs = logs_.data();
+#if VELK_AVX2_KERNEL
+  if (kernel_ == LaneKernel::avx2) {
+    run_avx2(b, outcome, missed);
+    return;
+  }
+#endif
+  run_baseline(b, outcome, missed);
 }
 
 }  // namespace velk

@@ -4,8 +4,9 @@
 // from the bottom starts at index 1 (no third turning point), and whose pass from the top meets a
 // maximum. Each lane performs, operation for operation, what the scalar iteration does: the same
 // formulas in the same order, no fused multiply-add, so that the outcome of every lane is bit for
-// bit the scalar one. The vector width is chosen when the program starts: four lanes in one AVX2
-// register where the processor has it, two SSE2 registers of two otherwise.
+// bit the scalar one. The kernel is chosen at run time: four lanes in one AVX2 register where the
+// build could compile for AVX2 and the processor has it, the target's baseline vectors otherwise
+// (two SSE2 registers of two on x86-64). Both give the same bits.
 //
 // Arrays are interleaved by lane: slot 4·i + l holds grid point i of lane l.
 #pragma once
@@ -32,9 +33,18 @@ struct LaneBatchInputs {
   double bottom_start_first = 0.0, bottom_start_second = 0.0;
 };
 
+enum class LaneKernel { baseline, avx2 };
+
+// Whether this build holds `kernel` and this processor can run it.
+bool lane_kernel_available(LaneKernel kernel);
+// The widest kernel available, decided once.
+LaneKernel widest_lane_kernel();
+
 class LaneIterations {
  public:
-  LaneIterations();
+  // A kernel that is not available falls back to the baseline.
+  explicit LaneIterations(LaneKernel kernel = widest_lane_kernel());
+  LaneKernel kernel() const { return kernel_; }
 
   // Iterations at E[0 .. n-1] (n <= kLanes). outcome[l] is filled and missed[l] is false for a lane
   // whose pass from the top met a maximum; missed[l] is true otherwise (its outcome depends on the
@@ -43,6 +53,7 @@ class LaneIterations {
            std::span<IterationOutcome> outcome, std::span<bool> missed);
 
  private:
+  LaneKernel kernel_;
   std::vector<double> T4_, Y4_;
   std::vector<numerov::Rescale> logs_;  // kLanes logs of RadialGrid::kSlots entries
 };

@@ -48,13 +48,20 @@ Case morse_case(GridOrientation orientation, int N) {
   return {orientation, V, g, morse.mu};
 }
 
-TEST(LaneIterations, EachLaneIsTheScalarIteration) {
+// Each kernel is run by name, whichever the program would choose on this machine.
+class LaneKernels : public ::testing::TestWithParam<LaneKernel> {};
+
+TEST_P(LaneKernels, EachLaneIsTheScalarIteration) {
+  if (!lane_kernel_available(GetParam())) {
+    GTEST_SKIP() << "this build or processor has no AVX2 kernel";
+  }
   for (const GridOrientation orientation : {GridOrientation::forward, GridOrientation::reversed}) {
     const Case c = morse_case(orientation, 6001);
     const SolverConfig& config =
         orientation == GridOrientation::forward ? kForwardConfig : kReversedConfig;
     RadialSolver solver(orientation, throw_on_numerical_failure);
-    LaneIterations lanes;
+    LaneIterations lanes(GetParam());
+    ASSERT_EQ(lanes.kernel(), GetParam());
     const LaneBatchInputs in{
         c.V.data(), c.g.N, c.g.h, c.mu, config.bottom_start_first, config.bottom_start_second};
     // Energies between levels, near a level and deep in the well; batches of 4, 3 and 1 lanes.
@@ -75,6 +82,13 @@ TEST(LaneIterations, EachLaneIsTheScalarIteration) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(LaneIterations, LaneKernels,
+                         ::testing::Values(LaneKernel::baseline, LaneKernel::avx2),
+                         [](const ::testing::TestParamInfo<LaneKernel>& info) {
+                           return info.param == LaneKernel::avx2 ? std::string("avx2")
+                                                                 : std::string("baseline");
+                         });
 
 }  // namespace
 }  // namespace velk

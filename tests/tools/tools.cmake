@@ -28,3 +28,9 @@ set_tests_properties(tools/command_line PROPERTIES TIMEOUT 300)
 add_test(NAME tools/install
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/install_test.sh ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR}
                  ${PROJECT_SOURCE_DIR})
+
+# The build refuses -ffast-math and an -ffp-contract other than off.
+add_test(NAME tools/determinism_flags
+         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/determinism_flags_test.sh ${CMAKE_COMMAND}
+                 ${PROJECT_SOURCE_DIR})
+set_tests_properties(tools/determinism_flags PROPERTIES TIMEOUT 300)
