@@ -43,3 +43,14 @@ set_tests_properties(tools/command_line PROPERTIES TIMEOUT 300)
 add_test(NAME tools/install
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/install_test.sh ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR}
                  ${PROJECT_SOURCE_DIR})
+
+# velk-props (with its spectrum command) and velk-plot interrupted by SIGINT and SIGTERM: no
+# temporary left, earlier outputs intact, status 130 or 143.
+foreach(case props_wavefunctions props_spectrum plot_wavefunctions)
+  foreach(signal SIGINT SIGTERM)
+    add_test(NAME tools/interrupts/${case}/${signal}
+             COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_companion_interrupts.py
+                     $<TARGET_FILE_DIR:velk> ${PROJECT_SOURCE_DIR} ${case} ${signal})
+    set_tests_properties(tools/interrupts/${case}/${signal} PROPERTIES TIMEOUT 600)
+  endforeach()
+endforeach()
