@@ -95,6 +95,8 @@ std::string random_suffix() {
 
 // Creates a new temporary "<prefix>XXXXXX" and returns its descriptor (or -1 with errno set);
 // the name is published in `slot` before the file can exist, so a signal at any moment finds it.
+// A name that proves taken was published only for the length of one open(), and is one of 62^6
+// temporaries of the same output: a handler then would at worst cost another run that output.
 int create_temporary(const std::string& prefix, int slot, std::string& name) {
   constexpr int kAttempts = 100;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
