@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "io/console.h"
+#include "io/interrupts.h"
 #include "run/command_line.h"
-#include "run/interrupts.h"
 #include "run/run_sequence.h"
 
 int main(int argc, char** argv) {
@@ -31,6 +31,6 @@ int main(int argc, char** argv) {
     run_options.threads = options.threads;
     run_options.fast = options.fast;
   }
-  velk::install_interrupt_handlers();
+  velk::install_interrupt_handlers("velk");
   return velk::run_velk(run_options);
 }

@@ -1,12 +1,16 @@
 #include "io/output_file.h"
 
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
-#include <csignal>
+#include <chrono>
+#include <cstdint>
 #include <cstring>
 
 #include "io/errors.h"
@@ -16,28 +20,97 @@
 namespace velk {
 namespace {
 
-// The temporaries that are open, as plain character arrays a signal handler may read. A slot is
-// in use when its first character is not 0; it is filled before the file is created and cleared
-// after the file is gone or renamed.
+// The temporaries that are open, in slots a signal handler may read. A slot's state says who may
+// touch its path: a writer claims a free slot (kFilling), writes the path and publishes it
+// (kPublished) before the file exists, and withdraws it after the file is gone or renamed. The
+// handler reads a path only from a published slot and holds the slot in kRemoving meanwhile, so
+// that no writer rewrites a path while a handler on another thread reads it. Every step is a
+// lock-free atomic operation, which a signal handler may make.
+enum SlotState : int { kFree, kFilling, kPublished, kRemoving };
+static_assert(std::atomic<int>::is_always_lock_free);
+
 constexpr int kSlots = 32;
 constexpr std::size_t kPathCapacity = 4096;
-std::array<std::array<char, kPathCapacity>, kSlots> g_temporaries{};
-volatile std::sig_atomic_t g_used[kSlots] = {};
+struct TemporarySlot {
+  std::atomic<int> state{kFree};
+  std::array<char, kPathCapacity> path{};
+};
+std::array<TemporarySlot, kSlots> g_slots;
 
-int claim_slot(const std::string& path) {
-  if (path.size() >= kPathCapacity) return -1;
+TemporarySlot& slot_at(int slot) {
+  return g_slots[static_cast<std::size_t>(slot)];
+}
+
+// A free slot for this writer alone, or -1 when all are taken (the file is then written without
+// the protection of the handler).
+int claim_slot() {
   for (int i = 0; i < kSlots; ++i) {
-    if (!g_used[i]) {
-      std::memcpy(g_temporaries[i].data(), path.c_str(), path.size() + 1);
-      g_used[i] = 1;
+    int expected = kFree;
+    if (slot_at(i).state.compare_exchange_strong(expected, kFilling, std::memory_order_acquire)) {
       return i;
     }
   }
   return -1;
 }
 
-void release_slot(int slot) {
-  if (slot >= 0) g_used[slot] = 0;
+void publish(int slot, const std::string& path) {
+  std::memcpy(slot_at(slot).path.data(), path.c_str(), path.size() + 1);
+  slot_at(slot).state.store(kPublished, std::memory_order_release);
+}
+
+// Takes a published slot to `next`. While a handler on another thread removes the file, the
+// writer waits: the process ends with that handler.
+void withdraw(int slot, int next) {
+  if (slot < 0) return;
+  int expected = kPublished;
+  while (!slot_at(slot).state.compare_exchange_weak(expected, next, std::memory_order_acq_rel)) {
+    if (expected == kFilling) {
+      slot_at(slot).state.store(next, std::memory_order_release);
+      return;
+    }
+    expected = kPublished;
+    ::sched_yield();
+  }
+}
+
+// Six characters of the temporary's name, as mkstemp makes them but drawn per call, so that the
+// name is chosen before the file exists and can be published first.
+std::string random_suffix() {
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static std::atomic<uint64_t> counter{0};
+  uint64_t bits = 0;
+  if (::getrandom(&bits, sizeof bits, 0) != static_cast<ssize_t>(sizeof bits)) {
+    bits = static_cast<uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ull +
+           static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) +
+           counter.fetch_add(1, std::memory_order_relaxed) * 0xBF58476D1CE4E5B9ull;
+  }
+  std::string suffix(6, ' ');
+  for (char& c : suffix) {
+    c = kAlphabet[bits % (sizeof kAlphabet - 1)];
+    bits /= sizeof kAlphabet - 1;
+  }
+  return suffix;
+}
+
+// Creates a new temporary "<prefix>XXXXXX" and returns its descriptor (or -1 with errno set);
+// the name is published in `slot` before the file can exist, so a signal at any moment finds it.
+// A name that proves taken was published only for the length of one open(), and is one of 62^6
+// temporaries of the same output: a handler then would at worst cost another run that output.
+int create_temporary(const std::string& prefix, int slot, std::string& name) {
+  constexpr int kAttempts = 100;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    name = prefix + random_suffix();
+    if (slot >= 0) publish(slot, name);
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+    const int error = errno;
+    withdraw(slot, kFilling);
+    errno = error;
+    if (error != EEXIST) return -1;
+  }
+  errno = EEXIST;
+  return -1;
 }
 
 std::string describe_errno() {
@@ -75,19 +148,16 @@ OutputFile::OutputFile(std::string_view file_name) : name_(trimmed_file_name(fil
   const std::size_t slash = name_.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : name_.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? name_ : name_.substr(slash + 1);
-  temporary_ = folder + "." + base + ".velk-XXXXXX";
-  slot_ = claim_slot(temporary_);
-  // mkstemp writes the unique name into the buffer; the registered copy must match it before the
-  // file exists, so the name is made in the slot itself when there is one.
-  char* pattern =
-      slot_ >= 0 ? g_temporaries[static_cast<std::size_t>(slot_)].data() : temporary_.data();
-  const int fd = ::mkstemp(pattern);
+  const std::string prefix = folder + "." + base + ".velk-";
+  slot_ = prefix.size() + 6 < kPathCapacity ? claim_slot() : -1;
+  const int fd = create_temporary(prefix, slot_, temporary_);
   if (fd < 0) {
     const std::string why = describe_errno();
-    release_slot(slot_);
+    withdraw(slot_, kFree);
+    slot_ = -1;
+    temporary_.clear();
     throw InputError("velk: cannot write output file \"" + name_ + "\": " + why);
   }
-  temporary_ = pattern;
   ::fchmod(fd, new_file_mode(name_));
   out_ = ::fdopen(fd, "w");
   if (out_ == nullptr) {
@@ -130,7 +200,7 @@ std::string OutputFile::finish() {
     discard();
     return "velk: cannot replace output file \"" + name_ + "\": " + error;
   }
-  release_slot(slot_);
+  withdraw(slot_, kFree);
   slot_ = -1;
   temporary_.clear();
   return {};
@@ -143,7 +213,7 @@ void OutputFile::discard() {
   }
   if (!temporary_.empty()) ::unlink(temporary_.c_str());
   temporary_.clear();
-  release_slot(slot_);
+  withdraw(slot_, kFree);
   slot_ = -1;
 }
 
@@ -162,10 +232,18 @@ OutputFile::~OutputFile() {
   }
 }
 
-void remove_open_temporaries() {
-  for (int i = 0; i < kSlots; ++i) {
-    if (g_used[i]) ::unlink(g_temporaries[static_cast<std::size_t>(i)].data());
+void visit_open_temporaries(void (*visit)(const char* path, void* context), void* context) {
+  for (TemporarySlot& slot : g_slots) {
+    int expected = kPublished;
+    if (slot.state.compare_exchange_strong(expected, kRemoving, std::memory_order_acquire)) {
+      visit(slot.path.data(), context);
+      slot.state.store(kPublished, std::memory_order_release);
+    }
   }
+}
+
+void remove_open_temporaries() {
+  visit_open_temporaries([](const char* path, void*) { ::unlink(path); }, nullptr);
 }
 
 }  // namespace velk

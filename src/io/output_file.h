@@ -54,6 +54,10 @@ class OutputFile {
   int slot_ = -1;
 };
 
+// Calls `visit` with the name of the temporary file of every open OutputFile; never with a name
+// that is being written. Async-signal-safe when `visit` is.
+void visit_open_temporaries(void (*visit)(const char* path, void* context), void* context);
+
 // Removes the temporary files of every open OutputFile. Uses only async-signal-safe calls.
 void remove_open_temporaries();
 

@@ -8,8 +8,8 @@
 
 #include "io/errors.h"
 #include "io/free_format_reader.h"
+#include "io/line_list_file.h"
 #include "plot/plot_files.h"
-#include "spectrum/line_list_file.h"
 
 namespace velk::plot {
 namespace {
@@ -92,10 +92,10 @@ double highest_in(const Curve& curve, double lo, double hi) {
 std::optional<IntensityLines> read_intensity_lines(const std::string& path) {
   if (!std::filesystem::exists(path)) return std::nullopt;
   require_run_file(path, "run velk-props spectrum first");
-  const spectrum::LineListFile table = spectrum::read_line_list_file(path, "velk-plot");
+  const LineListFile table = read_line_list_file(path, kProgram);
   IntensityLines result;
   result.file_name = path;
-  for (const spectrum::LineListRow& row : table.rows) {
+  for (const LineListRow& row : table.rows) {
     if (!row.intensity || !(*row.intensity > 0.0) || !std::isfinite(*row.intensity)) continue;
     result.lines.push_back(
         {row.upper_v, row.upper_J, row.lower_v, row.lower_J, row.wavenumber, *row.intensity});

@@ -117,7 +117,8 @@ void plot_state(char letter, const LevelDrawing& drawing, bool wavefunctions) {
 void plot_simulated_spectrum(const IntensityLines& lines, const std::string& observed_file,
                              PictureSize size) {
   std::optional<TransitionFileData> transitions;
-  if (std::filesystem::exists("vel_tran.out")) transitions = read_transition_file("vel_tran.out");
+  if (std::filesystem::exists("vel_tran.out"))
+    transitions = read_transition_file("vel_tran.out", kProgram);
   std::optional<Curve> envelope;
   if (std::filesystem::exists("spectrum.csv")) envelope = read_two_column_file("spectrum.csv");
   std::optional<Curve> observed;
@@ -156,7 +157,7 @@ void plot_transitions(PictureSize size, const std::string& observed_file) {
                      "--observed is drawn over a simulated spectrum: vel_tran.csv holds no "
                      "intensities; run velk-props spectrum first");
   }
-  TransitionFileData data = read_transition_file("vel_tran.out");
+  TransitionFileData data = read_transition_file("vel_tran.out", kProgram);
   // Which level of a known-level run is the upper one follows from velk.inf; without it the
   // lines keep the order of the file.
   if (!data.known_run_data_file.empty() && std::filesystem::is_regular_file("velk.inf")) {

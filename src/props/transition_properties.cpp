@@ -9,7 +9,7 @@
 
 #include "io/level_file.h"
 #include "io/output_file.h"
-#include "plot/spectrum_plot.h"
+#include "io/transition_file.h"
 #include "props/csv_table.h"
 #include "props/moment_table.h"
 #include "props/props_files.h"
@@ -23,7 +23,7 @@ namespace {
 // Which run wrote vel_tran.out, told by its header.
 enum class TransitionRun { one_level, known_level, window };
 
-TransitionRun run_of(const plot::TransitionFileData& data) {
+TransitionRun run_of(const TransitionFileData& data) {
   for (const std::string& line : data.header) {
     if (line.starts_with("Known level:")) return TransitionRun::known_level;
     if (line.starts_with("Range:")) return TransitionRun::window;
@@ -38,7 +38,7 @@ TransitionRun run_of(const plot::TransitionFileData& data) {
 class LowerParities {
  public:
   explicit LowerParities(const LevelListing* listing) : listing_(listing) {}
-  std::optional<int32_t> parity(const plot::TransitionRecord& line) {
+  std::optional<int32_t> parity(const TransitionRecord& line) {
     const std::vector<ListedLevel>& levels = listing_->levels;
     const int key = 3 * line.v_upper + (line.J_upper < line.J_lower    ? 0
                                         : line.J_upper == line.J_lower ? 1
@@ -103,7 +103,7 @@ void write_transition_properties(const std::string& moment_file) {
   const RunInputs inputs = read_run_inputs("velk.inf");
   std::optional<MomentTable> moment;
   if (!moment_file.empty()) moment = MomentTable::read(moment_file);
-  const plot::TransitionFileData data = plot::read_transition_file("vel_tran.out");
+  const TransitionFileData data = read_transition_file("vel_tran.out", "velk-props");
   const TransitionRun run = run_of(data);
 
   // The lower columns hold the level of columns 6-14 of vel_tran.out (state A, or the known
@@ -143,7 +143,7 @@ void write_transition_properties(const std::string& moment_file) {
   // Written once every line is in hand: a stop on the way leaves no half table behind.
   std::vector<std::string> rows;
   int written = 0, without = 0;
-  for (const plot::TransitionRecord& line : data.lines) {
+  for (const TransitionRecord& line : data.lines) {
     std::optional<int32_t> lower_p;
     switch (run) {
       case TransitionRun::one_level:
@@ -162,7 +162,7 @@ void write_transition_properties(const std::string& moment_file) {
 
     CsvRow row;
     row.integer(line.index)
-        .text(std::string(1, plot::branch_letter(plot::branch_of(line.J_lower, line.J_upper))));
+        .text(std::string(1, branch_letter(branch_of(line.J_lower, line.J_upper))));
     row.integer(line.v_upper).integer(line.J_upper);
     upper_p ? row.integer(*upper_p) : row.empty();
     row.integer(line.v_lower).integer(line.J_lower);

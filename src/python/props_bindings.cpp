@@ -11,7 +11,7 @@
 #include "arguments.h"
 #include "bindings.h"
 #include "core_call.h"
-#include "plot/spectrum_plot.h"
+#include "io/transition_file.h"
 #include "wave_properties.h"
 
 namespace velk::python {
@@ -110,7 +110,7 @@ py::object overlaps_array(const std::vector<OverlapRow>& rows) {
   std::vector<uint8_t> found;
   std::vector<double> FCF, centroid, moment, overlap, uE, lE;
   for (const OverlapRow& r : rows) {
-    branch.push_back(plot::branch_letter(plot::branch_of(r.lower.J, r.upper.J)));
+    branch.push_back(branch_letter(branch_of(r.lower.J, r.upper.J)));
     uv.push_back(r.upper.v);
     uJ.push_back(r.upper.J);
     up.push_back(r.upper.p);

@@ -11,13 +11,13 @@
 #include "io/console.h"
 #include "io/errors.h"
 #include "io/level_file.h"
+#include "io/line_list_file.h"
 #include "io/output_file.h"
 #include "io/state_records.h"
 #include "io/warning.h"
 #include "pec/potential_header.h"
 #include "run/dunham.h"
 #include "spectrum/honl_london.h"
-#include "spectrum/line_list_file.h"
 
 namespace velk::spectrum {
 namespace {

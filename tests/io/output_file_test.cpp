@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "io/errors.h"
@@ -115,6 +119,68 @@ TEST_F(OutputFileTest, MissingFolderIsAnInputErrorNamingTheFile) {
   } catch (const InputError& error) {
     EXPECT_NE(std::string(error.what()).find("\"nowhere/Astate.dat\""), std::string::npos);
   }
+}
+
+// A temporary's name as OutputFile makes it for "out_T_I": ".out_T_I.velk-" and six letters or
+// digits, not the pattern "XXXXXX" they replace. A name caught half written fails this.
+bool is_whole_temporary_name(const char* path) {
+  const std::string name(path);
+  const std::size_t marker = name.find(".velk-");
+  if (name.rfind(".out_", 0) != 0 || marker == std::string::npos) return false;
+  const std::string suffix = name.substr(marker + 6);
+  if (suffix.size() != 6 || suffix == "XXXXXX") return false;
+  for (const char c : suffix) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  }
+  return name.substr(5, marker - 5).find_first_not_of("0123456789_") == std::string::npos;
+}
+
+// Writers on several threads at once never share a registry slot (each output holds its own
+// lines), and what the signal handler would remove is always a whole name of an open file.
+TEST_F(OutputFileTest, ConcurrentWritersKeepTheirOwnTemporaries) {
+  constexpr int kThreads = 6, kFiles = 150;
+  std::atomic<int> wrong_content{0}, failed{0}, writers_left{kThreads};
+  struct Seen {
+    std::atomic<int> names{0}, broken{0};
+  } seen;
+  std::jthread watcher([&] {
+    while (writers_left.load() > 0) {
+      visit_open_temporaries(
+          [](const char* path, void* context) {
+            auto& counts = *static_cast<Seen*>(context);
+            ++counts.names;
+            if (!is_whole_temporary_name(path)) ++counts.broken;
+          },
+          &seen);
+    }
+  });
+  {
+    std::vector<std::jthread> writers;
+    for (int t = 0; t < kThreads; ++t) {
+      writers.emplace_back([&, t] {
+        for (int i = 0; i < kFiles; ++i) {
+          const std::string name = "out_" + std::to_string(t) + "_" + std::to_string(i);
+          try {
+            OutputFile out(name);
+            out.line(name);
+            out.line("end");
+            out.close();
+          } catch (const InputError&) {
+            ++failed;
+            continue;
+          }
+          if (test::lines_of(name) != std::vector<std::string>{name, "end"}) ++wrong_content;
+        }
+        --writers_left;
+      });
+    }
+  }
+  watcher.join();
+  EXPECT_EQ(failed.load(), 0);
+  EXPECT_EQ(wrong_content.load(), 0);
+  EXPECT_GT(seen.names.load(), 0);
+  EXPECT_EQ(seen.broken.load(), 0);
+  EXPECT_TRUE(temporaries().empty());
 }
 
 }  // namespace

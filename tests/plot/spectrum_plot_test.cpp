@@ -9,6 +9,7 @@
 
 #include "io/errors.h"
 #include "plot/plot_command.h"
+#include "plot/plot_files.h"
 #include "plot_test_support.h"
 
 namespace velk::plot {
@@ -66,7 +67,7 @@ TEST(Branch, FollowsFromTheRotationalQuantumNumbers) {
 
 TEST_F(SpectrumTest, ReadsTheOneLevelList) {
   write_file("vel_tran.out", one_level_file());
-  const TransitionFileData data = read_transition_file();
+  const TransitionFileData data = read_transition_file("vel_tran.out", kProgram);
   EXPECT_EQ(data.header,
             (std::vector<std::string>{"A state data file:na2x.pot", "B state data file:na2a.dun"}));
   ASSERT_EQ(data.lines.size(), kLines.size());
@@ -85,7 +86,7 @@ TEST_F(SpectrumTest, ReadsTheKnownLevelAndWindowHeaders) {
              " ==============================\n"
              " \n" +
                  tran_line(1, 0, 10, 0, 10, 14558.677959, false));
-  const TransitionFileData known = read_transition_file("known.out");
+  const TransitionFileData known = read_transition_file("known.out", kProgram);
   EXPECT_EQ(known.header.front(), "Known level:   0  10   1    96.31275");
   ASSERT_EQ(known.lines.size(), 1u);
 
@@ -97,7 +98,7 @@ TEST_F(SpectrumTest, ReadsTheKnownLevelAndWindowHeaders) {
              " ==============================\n" +
                  tran_line(1, 0, 0, 3, 1, 15000.5, false) +
                  tran_line(2, 1, 0, 3, 1, 14850.25, false));
-  const TransitionFileData window = read_transition_file("window.out");
+  const TransitionFileData window = read_transition_file("window.out", kProgram);
   EXPECT_EQ(window.header.size(), 3u);
   ASSERT_EQ(window.lines.size(), 2u);
   EXPECT_EQ(window.lines[1].v_lower, 1);
@@ -109,7 +110,7 @@ TEST_F(SpectrumTest, FieldsThatTouchAreReadByColumnAndOverflowsAreLeftOut) {
                                  // J'' = 1000 and v' = 1234 fill their columns completely.
                                  tran_line(99999, 12345, 1000, 1234, 999, 1.5, false) +
                                  "    2    0  10   0   9***************\n");
-  const TransitionFileData data = read_transition_file();
+  const TransitionFileData data = read_transition_file("vel_tran.out", kProgram);
   ASSERT_EQ(data.lines.size(), 1u);
   EXPECT_EQ(data.lines[0].index, 99999);
   EXPECT_EQ(data.lines[0].v_lower, 12345);
@@ -122,7 +123,7 @@ TEST_F(SpectrumTest, FieldsThatTouchAreReadByColumnAndOverflowsAreLeftOut) {
 TEST_F(SpectrumTest, ClearErrors) {
   const auto message = [](const std::string& path) {
     try {
-      read_transition_file(path);
+      read_transition_file(path, kProgram);
     } catch (const InputError& error) {
       return std::string(error.what());
     }
@@ -138,14 +139,14 @@ TEST_F(SpectrumTest, ClearErrors) {
             "velk-plot: short.out: line 5: expected a transition line (I5, I5, I4, I4, I4, "
             "F15.6), found \"1    0  10   0   9   1234.5\"");
   write_file("empty.out", kOneLevelHeader);
-  const TransitionFileData empty = read_transition_file("empty.out");
+  const TransitionFileData empty = read_transition_file("empty.out", kProgram);
   EXPECT_TRUE(empty.lines.empty());
   EXPECT_THROW(spectrum_plot_svg(empty), InputError);
 }
 
 TEST_F(SpectrumTest, SticksStandAtTheirWavenumbersInTheRowOfTheirUpperLevel) {
   write_file("vel_tran.out", one_level_file());
-  const std::string svg = spectrum_plot_svg(read_transition_file());
+  const std::string svg = spectrum_plot_svg(read_transition_file("vel_tran.out", kProgram));
   const XmlElement root = test::parse_xml(svg);
   const AxisMap x = test::axis_from_ticks(root, "xtick");
   const AxisMap y = test::axis_from_ticks(root, "ytick");
@@ -201,7 +202,8 @@ TEST_F(SpectrumTest, SticksStandAtTheirWavenumbersInTheRowOfTheirUpperLevel) {
 TEST_F(SpectrumTest, ASingleBranchFillsTheWholeRow) {
   write_file("vel_tran.out", kOneLevelHeader + tran_line(1, 0, 10, 4, 10, 15000.0) +
                                  tran_line(2, 0, 10, 5, 10, 15100.0));
-  const XmlElement root = test::parse_xml(spectrum_plot_svg(read_transition_file()));
+  const XmlElement root =
+      test::parse_xml(spectrum_plot_svg(read_transition_file("vel_tran.out", kProgram)));
   const AxisMap y = test::axis_from_ticks(root, "ytick");
   const auto sticks = test::with_class(root, "stick");
   ASSERT_EQ(sticks.size(), 2u);
@@ -212,8 +214,8 @@ TEST_F(SpectrumTest, ASingleBranchFillsTheWholeRow) {
 
 TEST_F(SpectrumTest, AChosenSizeWidensTheAxesAndKeepsTheSticksInPlace) {
   write_file("vel_tran.out", one_level_file());
-  const XmlElement root =
-      test::parse_xml(spectrum_plot_svg(read_transition_file(), PictureSize{1800.0, 700.0}));
+  const XmlElement root = test::parse_xml(spectrum_plot_svg(
+      read_transition_file("vel_tran.out", kProgram), PictureSize{1800.0, 700.0}));
   EXPECT_EQ(root.attribute("width"), "1800.00");
   EXPECT_EQ(root.attribute("height"), "700.00");
   // The plot area takes the extra width: 1800 less the margins of the 1000-pixel picture (400).
@@ -266,7 +268,7 @@ TEST_F(SpectrumTest, WindowSubtitleWithoutFifteenDigits) {
                                  " Range:   20400.0000000000        20450.0000000000     \n" +
                                  " ==============================\n" +
                                  tran_line(1, 0, 0, 3, 1, 20401.5, false));
-  const std::string svg = spectrum_plot_svg(read_transition_file());
+  const std::string svg = spectrum_plot_svg(read_transition_file("vel_tran.out", kProgram));
   EXPECT_NE(svg.find("Range: 20400 to 20450 cm-1"), std::string::npos);
   EXPECT_EQ(svg.find("20400.0000000000"), std::string::npos);
 }

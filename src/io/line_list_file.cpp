@@ -1,4 +1,4 @@
-#include "spectrum/line_list_file.h"
+#include "io/line_list_file.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,7 +7,7 @@
 #include "io/errors.h"
 #include "io/output_file.h"
 
-namespace velk::spectrum {
+namespace velk {
 namespace {
 
 std::vector<std::string> split_cells(std::string_view line) {
@@ -150,4 +150,4 @@ void write_line_list_file(const LineListFile& table, const std::vector<AddedCell
   out.close();
 }
 
-}  // namespace velk::spectrum
+}  // namespace velk

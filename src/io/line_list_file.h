@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velk::spectrum {
+namespace velk {
 
 struct LineListRow {
   int32_t upper_v = 0, upper_J = 0, lower_v = 0, lower_J = 0;
@@ -50,4 +50,4 @@ void write_line_list_file(const LineListFile& table, const std::vector<AddedCell
 // A number as CSV writes it: the shortest text that reads back to the same double.
 std::string csv_number(double value);
 
-}  // namespace velk::spectrum
+}  // namespace velk
