@@ -20,6 +20,7 @@
 #include "io/warning.h"
 #include "numlib/constants.h"
 #include "pec/potential_header.h"
+#include "solver/curve_checks.h"
 #include "solver/effective_potential.h"
 #include "solver/exact_level.h"
 #include "solver/landmarks.h"
@@ -30,35 +31,6 @@
 
 namespace velk {
 namespace {
-
-constexpr int32_t kMaxHeaderPoints = 500;
-// 46340² = 2147395600 is the last square below 2^31.
-constexpr int32_t kLargestLambda = 46340;
-
-// The header as the driver reads it: the point count is checked before the rest is read.
-PotentialHeader read_checked_header(const std::string& potential_file) {
-  FreeFormatReader in(potential_file);
-  return read_potential_header(in, kMaxHeaderPoints);
-}
-
-// Stops the run unless reduced mass `index` (1..5) of the header is positive: the centrifugal term
-// and the Numerov step divide by it or scale with it, and a mass of zero or below has no levels.
-void require_positive_mass(const std::string& name, const PotentialHeader& header, int32_t index) {
-  const double mu = header.masses[static_cast<std::size_t>(index - 1)];
-  if (mu > 0.0) return;
-  std::ostringstream text;
-  text << "velk: " << name << ": reduced mass " << index << " must be positive, found " << mu;
-  throw StopRun(text.str());
-}
-
-// Stops the run unless Lambda² fits a 32-bit integer: the centrifugal term forms J(J+1) - Lambda²
-// in 32-bit integers, and a larger Lambda would wrap round to a term of the wrong size and sign.
-void require_representable_Lambda(const std::string& name, const PotentialHeader& header) {
-  if (header.Lambda >= -kLargestLambda && header.Lambda <= kLargestLambda) return;
-  throw StopRun("velk: " + name + ": Lambda = " + std::to_string(header.Lambda) +
-                " is too large; J(J+1) - Lambda^2 is formed in 32-bit integers, which hold "
-                "Lambda = -46340 to 46340");
-}
 
 // "state A (na2x.pot)": how warnings name the state of a request.
 std::string state_name(const LevelTableRequest& request) {
