@@ -1,10 +1,11 @@
 // Jobs computed ahead on worker threads and taken up in order on the calling thread.
 //
-// The levels of successive J are independent given the curve, but what a run prints must come out
-// in J order. Workers take the next job as they become free; the calling thread takes the results
-// one after another, in order, and hands them on. What a job prints is recorded by the pool
-// itself, so that no job can write out of turn. Workers stay at most `ahead` jobs beyond the one
-// last taken, so that a run that stops early has not spent much in vain.
+// Jobs are computed apart (for the levels of successive J, see "Attempts apart" in level_driver.h),
+// but what a run prints must come out in J order. Workers take the next job as they become free;
+// the calling thread takes the results one after another, in order, and hands them on. What a job
+// prints is recorded by the pool itself, so that no job can write out of turn. Workers stay at most
+// `ahead` jobs beyond the one last taken, so that a run that stops early has not spent much in
+// vain.
 #pragma once
 
 #include <pthread.h>
