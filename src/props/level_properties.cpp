@@ -6,25 +6,6 @@
 
 namespace velk::props {
 
-bool normalise(const RadialGrid& grid, std::span<double> psi) {
-  const int N = grid.N;
-  double sum = 0.0, largest = 0.0;
-  for (int i = 1; i <= N; ++i) {
-    sum += psi[i] * psi[i];
-    largest = std::fmax(largest, std::fabs(psi[i]));
-  }
-  if (!(sum > 0.0) || !std::isfinite(sum)) return false;
-  double scale = 1.0 / std::sqrt(sum * grid.h);
-  for (int i = 1; i <= N; ++i) {
-    if (std::fabs(psi[i]) > 1e-3 * largest) {
-      if (psi[i] < 0.0) scale = -scale;
-      break;
-    }
-  }
-  for (int i = 1; i <= N; ++i) psi[i] *= scale;
-  return true;
-}
-
 Expectations expectation_values(const RadialGrid& grid, std::span<const double> psi, double mu) {
   double r1 = 0.0, r2 = 0.0, rm2 = 0.0;
   for (int i = 1; i <= grid.N; ++i) {

@@ -14,12 +14,6 @@
 
 namespace velk::props {
 
-// Scales psi[1..N] to h·Σψ² = 1 and turns its sign so that its innermost lobe (the first point
-// beyond a thousandth of the largest magnitude) is positive: overlaps between levels then have
-// the sign convention of the usual tables. A function that is zero everywhere is left as it is
-// and reported by `false`.
-bool normalise(const RadialGrid& grid, std::span<double> psi);
-
 struct Expectations {
   double R_mean = 0.0;      // ⟨R⟩, Å
   double R2_mean = 0.0;     // ⟨R²⟩, Å²

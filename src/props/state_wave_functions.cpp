@@ -8,9 +8,11 @@
 #include "io/free_format_reader.h"
 #include "numlib/constants.h"
 #include "props/level_properties.h"
+#include "solver/curve_checks.h"
 #include "solver/effective_potential.h"
-#include "solver/landmarks.h"
-#include "solver/level_driver.h"
+#include "solver/exact_level.h"
+#include "solver/level_verdict.h"
+#include "solver/wave_function.h"
 
 namespace velk::props {
 
@@ -34,11 +36,13 @@ StateWaveFunctions::StateWaveFunctions(const StateInput& state, char letter,
     : potential_file_(trimmed_file_name(state.file)),
       settings_(settings),
       grid_(grid),
+      toadd_solver_(GridOrientation::forward, throw_on_numerical_failure),
       solver_(settings.orientation, throw_on_numerical_failure),
       fast_(settings.orientation, throw_on_numerical_failure),
       V_(RadialGrid::kSlots),
       Ueff_(RadialGrid::kSlots),
       Ueff_forward_(RadialGrid::kSlots),
+      Ueff_toadd_(RadialGrid::kSlots),
       psi_(RadialGrid::kSlots),
       plain_psi_(RadialGrid::kSlots) {
   if (state.kind == 'd') {
@@ -55,33 +59,27 @@ StateWaveFunctions::StateWaveFunctions(const StateInput& state, char letter,
     throw InputError("velk-props: " + potential_file_ + ": reduced mass " +
                      std::to_string(state.mass_index) + " must be positive");
   }
-  // The level driver's stops before its offset toadd (no well at J = 0 among them), here, so
-  // that velk-props stops where velk does; toadd itself waits for a level that needs it.
-  driver_ = std::make_unique<LevelDriver>(DriverOptions{});
-  driver_->check_toadd_curve(potential_file_, grid_);
+  // velk's stops before its offset toadd (no well at J = 0 among them), here, so that velk-props
+  // stops where velk does; toadd itself waits for a level that needs it.
+  const PotentialHeader checked = read_checked_header(potential_file_);
+  require_positive_mass(potential_file_, checked, 1);
+  require_representable_Lambda(potential_file_, checked);
   PotentialBuilder builder;
   Uinf_ = builder.build(potential_file_, header_.pectype, V_, grid_, throw_on_numerical_failure);
+  toadd_search_ = toadd_search(V_, Ueff_toadd_, grid_, checked.masses[0], checked.Lambda);
 }
 
 void StateWaveFunctions::prepare_J(int32_t J) {
   if (prepared_J_ == J) return;
   const int N = grid_.N;
-  const bool forward = settings_.orientation == GridOrientation::forward;
   effective_potential(V_, Ueff_, grid_, mu_, J, header_.Lambda, settings_.orientation);
-  Window w;
-  w.Ulim = forward ? Ueff_[static_cast<std::size_t>(N)] : Ueff_[1];
-  if (Uinf_ != kUinfUnset) w.Ulim = Uinf_;
-  w.Umax = highest_barrier(Ueff_, N, w.Ulim).Umax;
-  w.Umin = lowest_minimum(Ueff_, N);
-  w.has_well = !(w.Umax < w.Umin);
-  window_ = w;
-  for (int i = 1; i <= N; ++i) Ueff_forward_[i] = forward ? Ueff_[i] : Ueff_[N + 1 - i];
+  window_ = level_window(Ueff_, N, settings_.orientation, Uinf_);
+  forward_wave_function(Ueff_, N, settings_.orientation, Ueff_forward_);
   prepared_J_ = J;
 }
 
 double StateWaveFunctions::toadd() {
-  // The level driver's own offset, from the levels v = 1 and 2 of J = 0 on a forward grid.
-  if (!toadd_) toadd_ = driver_->compute_toadd(potential_file_, grid_);
+  if (!toadd_) toadd_ = solve_toadd(toadd_solver_, Ueff_toadd_, grid_, toadd_search_);
   return *toadd_;
 }
 
@@ -109,7 +107,7 @@ void StateWaveFunctions::solve_listed_levels(std::span<const LevelKey> keys, con
     const std::span<const std::size_t> group(order.data() + begin, end - begin);
     begin = end;
     prepare_J(J);
-    if (!window_.has_well) {
+    if (!window_.has_well()) {
       // Without a well there is nothing to search: every level of the J is missing.
       for (const std::size_t k : group) {
         SolvedLevel level;
@@ -163,19 +161,13 @@ SolvedLevel StateWaveFunctions::solve_listed_level(int32_t v, int32_t J, int32_t
 }
 
 void StateWaveFunctions::finish_level(SolvedLevel& level, std::span<const double> psi) {
-  const Window& w = window_;
   level.Ueff = std::span<const double>(Ueff_forward_);
-  level.E = level.E_curve;
-  if (header_.Lambda == 1) {
-    const double q =
-        static_cast<double>(static_cast<float>(level.p == 1 ? header_.q1 : header_.q2));
-    level.E = level.E + q * static_cast<double>(level.J) * static_cast<double>(level.J + 1);
-  }
-  level.quasi_bound = level.E > w.Ulim;
+  level.E = listed_energy(level.E_curve, header_.Lambda, static_cast<float>(header_.q1),
+                          static_cast<float>(header_.q2), level.J, level.p);
+  const LevelVerdict verdict = judge_level(level.E, level.v, level.results, window_, settings_.tol);
+  level.quasi_bound = verdict.quasi_bound;
   if (!level.quasi_bound) level.tunnel.reset();
-  const bool converged = std::fabs(level.results.Dcor) <= settings_.tol;
-  const bool in_box = level.quasi_bound && !(w.Umax > w.Ulim);
-  level.found = converged && level.results.node == level.v && !in_box;
+  level.found = verdict.found;
   level.psi = psi;
 }
 
@@ -186,30 +178,14 @@ SolvedLevel StateWaveFunctions::solve_plain_level(int32_t v, int32_t J, int32_t 
   level.J = J;
   level.p = p;
   level.Ueff = std::span<const double>(Ueff_forward_);
-  if (!window_.has_well) return level;
-  const Window& w = window_;
-  // The level driver's search: the window [Umin + toadd, Umax] entered at its middle, and once
-  // more from where it ended, in a tenth of the window, when the correction is still too large.
-  const double Ein = (w.Umin + w.Umax + toadd()) * 0.5;
-  const double delE = (w.Umax - w.Umin - toadd()) * 0.5 - constants::kWindowMargin;
-  SolveRequest request{v, Ein, delE, settings_.maxit, settings_.tol};
-  LevelSolution solution = solver_.solve(Ueff_, grid_, mu_, request);
-  std::optional<double> tunnel = solution.tunnel;
-  if (!(std::fabs(solution.results.Dcor) <= settings_.tol)) {
-    request.E = solution.E;
-    request.dE = delE / 10.0;
-    solution = solver_.solve(Ueff_, grid_, mu_, request);
-    if (solution.tunnel) tunnel = solution.tunnel;
-  }
-  level.E_curve = solution.E;
-  level.results = solution.results;
-  level.tunnel = tunnel;
-
-  const int N = grid_.N;
-  const std::span<const double> Y = solver_.Ygrid();
-  const bool forward = settings_.orientation == GridOrientation::forward;
-  for (int i = 1; i <= N; ++i) plain_psi_[i] = forward ? Y[i] : Y[N + 1 - i];
-  plain_psi_[0] = 0.0;
+  if (!window_.has_well()) return level;
+  const ExactLevel exact =
+      solve_exact_level(solver_, Ueff_, grid_, mu_,
+                        first_solve(window_, toadd(), v, {settings_.tol, settings_.maxit}));
+  level.E_curve = exact.E;
+  level.results = exact.results;
+  level.tunnel = exact.tunnel;
+  forward_wave_function(solver_.Ygrid(), grid_.N, settings_.orientation, plain_psi_);
   finish_level(level, plain_psi_);
   if (!normalise(grid_, plain_psi_)) level.found = false;
   return level;

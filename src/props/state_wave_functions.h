@@ -18,7 +18,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -30,9 +29,10 @@
 #include "pec/radial_grid.h"
 #include "solver/fast_search.h"
 #include "solver/grid_orientation.h"
-#include "solver/level_driver.h"
+#include "solver/level_window.h"
 #include "solver/radial_solver.h"
 #include "solver/solver_results.h"
+#include "solver/toadd.h"
 
 namespace velk::props {
 
@@ -91,10 +91,6 @@ class StateWaveFunctions {
   const std::string& potential_file() const { return potential_file_; }
 
  private:
-  struct Window {
-    double Umin = 0.0, Umax = 0.0, Ulim = 0.0;
-    bool has_well = false;
-  };
   void prepare_J(int32_t J);
   // The offset of the plain run's search window, formed when first needed.
   double toadd();
@@ -107,14 +103,15 @@ class StateWaveFunctions {
   PotentialHeader header_;
   double mu_ = 0.0;
   double Uinf_ = 0.0;
-  // Made once: it holds the arrays of the curve behind toadd.
-  std::unique_ptr<LevelDriver> driver_;
+  // toadd is found on a forward grid by a solver of its own, as velk finds it.
+  ToaddSearch toadd_search_;
   std::optional<double> toadd_;
+  RadialSolver toadd_solver_;
   RadialSolver solver_;
   FastSearch fast_;
-  std::vector<double> V_, Ueff_, Ueff_forward_, psi_, plain_psi_;
+  std::vector<double> V_, Ueff_, Ueff_forward_, Ueff_toadd_, psi_, plain_psi_;
   std::optional<int32_t> prepared_J_;
-  Window window_;
+  LevelWindow window_;
 };
 
 }  // namespace velk::props

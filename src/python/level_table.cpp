@@ -2,8 +2,6 @@
 
 #include <pybind11/pybind11.h>
 
-#include <algorithm>
-#include <cmath>
 #include <span>
 #include <sstream>
 
@@ -12,10 +10,14 @@
 #include "numlib/constants.h"
 #include "numlib/failure_policy.h"
 #include "run/level_limits.h"
+#include "solver/curve_checks.h"
 #include "solver/effective_potential.h"
-#include "solver/landmarks.h"
+#include "solver/exact_level.h"
 #include "solver/level_driver.h"
+#include "solver/level_window.h"
 #include "solver/radial_solver.h"
+#include "solver/toadd.h"
+#include "solver/wave_function.h"
 
 namespace velk::python {
 namespace {
@@ -90,51 +92,34 @@ WaveFunction compute_wavefunction(const Curve& curve, const WaveFunctionRequest&
   const RadialGrid& grid = request.grid;
   WorkingDirectory here(scratch_directory());
 
-  DriverOptions options;
-  options.on_failure = throw_on_numerical_failure;
-  LevelDriver driver(std::move(options));
-  const double toadd = driver.compute_toadd(file, grid);
+  // velk's stops before toadd; the curve's file gives request.mass as its first mass.
+  const PotentialHeader header = read_checked_header(file);
+  require_representable_Lambda(curve.name, header);
   PotentialBuilder builder;
   std::vector<double> V(RadialGrid::kSlots), Ueff(RadialGrid::kSlots);
-  const double Uinf =
-      builder.build(file, curve.header.pectype, V, grid, throw_on_numerical_failure);
-  effective_potential(V, Ueff, grid, request.mass, request.J, curve.header.Lambda,
-                      GridOrientation::forward);
-
-  // The level driver's window and retry.
-  const double Ulim = Uinf != kUinfUnset ? Uinf : Ueff[static_cast<std::size_t>(grid.N)];
-  const double Umax = highest_barrier(Ueff, grid.N, Ulim).Umax;
-  const double Umin = lowest_minimum(Ueff, grid.N);
-  if (Umax < Umin) throw StopRun("Umin >  Umax");
-  const double Ein = (Umin + Umax + toadd) * 0.5;
-  const double delE = (Umax - Umin - toadd) * 0.5 - constants::kWindowMargin;
+  const double Uinf = builder.build(file, header.pectype, V, grid, throw_on_numerical_failure);
+  // The level is solved alone: its solver remembers no joint, not even toadd's.
+  RadialSolver toadd_solver(GridOrientation::forward, throw_on_numerical_failure);
+  const double toadd = solve_toadd(toadd_solver, Ueff, grid,
+                                   toadd_search(V, Ueff, grid, request.mass, header.Lambda));
   RadialSolver solver(GridOrientation::forward, throw_on_numerical_failure);
-  SolveRequest solve{request.v, Ein, delE, request.maxit, request.tol};
-  LevelSolution solution = solver.solve(Ueff, grid, request.mass, solve);
-  if (!(std::fabs(solution.results.Dcor) <= request.tol)) {
-    solve.E = solution.E;
-    solve.dE = delE / 10.0;
-    solution = solver.solve(Ueff, grid, request.mass, solve);
-  }
+
+  effective_potential(V, Ueff, grid, request.mass, request.J, header.Lambda,
+                      GridOrientation::forward);
+  const LevelWindow window = level_window(Ueff, grid.N, GridOrientation::forward, Uinf);
+  if (!window.has_well()) throw StopRun("Umin >  Umax");
+  const ExactLevel level =
+      solve_exact_level(solver, Ueff, grid, request.mass,
+                        first_solve(window, toadd, request.v, {request.tol, request.maxit}));
 
   WaveFunction wave;
-  wave.E = solution.E;
-  const std::span<const double> Y = solver.Ygrid();
-  double sum = 0.0, peak = 0.0;
-  for (int i = 1; i <= grid.N; ++i) {
-    sum += Y[static_cast<std::size_t>(i)] * Y[static_cast<std::size_t>(i)];
-    peak = std::max(peak, std::fabs(Y[static_cast<std::size_t>(i)]));
-  }
-  double scale = 1.0 / std::sqrt(sum * grid.h);
-  for (int i = 1; i <= grid.N; ++i) {
-    if (std::fabs(Y[static_cast<std::size_t>(i)]) > 1e-3 * peak) {
-      if (Y[static_cast<std::size_t>(i)] < 0.0) scale = -scale;
-      break;
-    }
-  }
+  wave.E = level.E;
+  std::vector<double> psi(RadialGrid::kSlots);
+  forward_wave_function(solver.Ygrid(), grid.N, GridOrientation::forward, psi);
+  normalise(grid, psi);
   for (int i = 1; i <= grid.N; ++i) {
     wave.R.push_back(grid.R(i));
-    wave.psi.push_back(Y[static_cast<std::size_t>(i)] * scale);
+    wave.psi.push_back(psi[static_cast<std::size_t>(i)]);
   }
   return wave;
 }

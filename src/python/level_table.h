@@ -45,8 +45,8 @@ struct WaveFunction {
   double E = 0.0;              // the level's energy before any Lambda-doubling term
 };
 
-// The wave function of level (v, J) on a forward grid: the level solved alone, in the window and
-// with the retry the level driver uses, its sign chosen positive at the inner end.
+// The wave function of level (v, J) on a forward grid: the level solved alone by the level service
+// (the window, toadd and retry of velk's exact search), normalised, positive at the inner end.
 WaveFunction compute_wavefunction(const Curve& curve, const WaveFunctionRequest& request);
 
 }  // namespace velk::python

@@ -33,20 +33,28 @@
 // (with its console lines) before the first such level, and never when there is none. The fast
 // mode computes every J in turn.
 //
-// The levels of each J are first attempted apart, on a worker's own solver, with what they print
-// held back: an attempt that does not depend on what came before it (no pass from the top missed
-// its joint, no numerical failure, no stop) is then handed on as if it had been computed in turn,
-// and leaves the joint it ended with to the run's solver. Any other J is computed again, in turn,
-// by the run's solver, which reproduces the sequential run exactly, pauses and stops included.
+// Attempts apart. The levels of each J are first attempted apart, on a worker's own solver, while
+// the worker pool records what they print. An attempt reads only what is fixed before the pool
+// starts: the request, the tabulated curve, its mass, Lambda, q1, q2, Uinf and toadd (a plain
+// value, formed before the first J). The one thing a level takes from the levels before it is the
+// joint that the run's solver remembers: a pass from the top that meets no maximum joins there. An
+// attempt is therefore unusable, and its J computed again in turn by the run's solver (which
+// reproduces the sequential run exactly, pauses and stops included), when
+//   - a pass from the top missed its joint: the worker's solver does not remember the run's joint;
+//   - a numerical failure occurred: the run pauses on it, in turn;
+//   - the J stops the run ("Umin >  Umax"): the levels before it must be written first.
+// A usable attempt is handed on as if it had been computed in turn, its recorded output replayed,
+// and leaves the joint it ended with to the run's solver. Every other place that relies on this
+// refers here.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "io/output_recording.h"
 #include "numlib/failure_policy.h"
 #include "pec/potential_builder.h"
 #include "solver/fast_search.h"
@@ -54,7 +62,9 @@
 #include "solver/lane_iterations.h"
 #include "solver/level_record.h"
 #include "solver/level_table_request.h"
+#include "solver/level_window.h"
 #include "solver/radial_solver.h"
+#include "solver/toadd.h"
 
 namespace velk {
 
@@ -105,9 +115,7 @@ class LevelDriver {
   LevelDriver& operator=(const LevelDriver&) = delete;
 
  private:
-  struct Window {
-    double Umin = 0.0, Umax = 0.0, Ulim = 0.0;
-  };
+  struct ToaddOnDemand;
   // What one J's levels are computed with: a solver, the effective potential's array, the cache of
   // its iterations and the statistics they add to.
   struct Workspace {
@@ -115,8 +123,8 @@ class LevelDriver {
     std::vector<double>& Ueff;
     IterationCache& cache;
     SolveStatistics& statistics;
-    // An attempt apart: it is abandoned as soon as it depends on what came before it. Its
-    // searches are followed together first, their iterations computed in vector lanes.
+    // An attempt apart (see "Attempts apart" above): abandoned as soon as it depends on what came
+    // before it. Its searches are followed together first, their iterations computed in lanes.
     bool attempt = false;
     LaneIterations* lanes = nullptr;
     std::vector<SolveRequest>* requests = nullptr;
@@ -125,6 +133,8 @@ class LevelDriver {
     int helpers = 0;
     // The fast search, in the fast mode (the run's own workspace only).
     FastSearch* fast = nullptr;
+    // In the fast mode toadd is formed when a level first needs it (the run's own workspace only).
+    ToaddOnDemand* toadd_on_demand = nullptr;
   };
   struct Worker;
   struct RequestInputs;
@@ -136,40 +146,23 @@ class LevelDriver {
   // The levels of one J: the J line, the effective potential, then each level with its console
   // lines and warnings, handed to `out` in loop order.
   void levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws, LevelOutput& out) const;
-  Attempt attempt_J(const RequestInputs& in, int64_t J, Worker& worker, int helpers) const;
+  Attempt attempt_J(const RequestInputs& in, int64_t J, Worker& worker, int helpers,
+                    OutputRecording& recording) const;
 
-  // The first solve of level v: the window [Umin + toadd + 1e-6, Umax - 1e-6], entered at its
-  // middle.
-  static SolveRequest first_solve(const LevelTableRequest& request, const Window& window,
-                                  double toadd, int32_t v);
   // Follows the first solves of a J's levels together, so that their iterations are cached before
   // the levels are solved in turn.
-  void prefetch_levels(const RequestInputs& in, const Window& window, Workspace& ws) const;
+  void prefetch_levels(const RequestInputs& in, const LevelWindow& window, Workspace& ws) const;
 
-  // One level: the solve and its retry; the record's listing fields are left to the caller.
-  LevelRecord solve_level(const LevelTableRequest& request, double mu, const Window& window,
-                          double toadd, int32_t v, Workspace& ws,
-                          std::optional<double>& tunnel) const;
-
-  // Warnings on the curve of the first J (a well too shallow to hold a level) and on a listed
-  // level (not converged, beyond the last level of its J, not died out at a grid end).
-  void check_well_depth(const LevelTableRequest& request, double mu, const Window& window,
-                        const std::vector<double>& Ueff) const;
-  // `ends` are those of the level's last solution, Ueff the effective potential of its J.
-  void check_level(const LevelTableRequest& request, const LevelRecord& level, double mu,
-                   const Window& window, const GridEnds& ends,
-                   const std::vector<double>& Ueff) const;
+  // One level by the exact search; the record's listing fields are left to the caller.
+  static LevelRecord exact_record(const RequestInputs& in, const LevelWindow& window, double toadd,
+                                  int32_t v, Workspace& ws, std::optional<double>& tunnel);
   // A level the fast search found; the record's listing fields are left to the caller.
   static LevelRecord fast_record(const FastLevel& fast, Workspace& ws,
                                  std::optional<double>& tunnel);
 
   // The curve behind toadd (mass 1, J = 0, forward) in Vtoadd_ and Ueff_toadd_, and the first
-  // window of its two solves; then the solves and the console line.
-  struct ToaddCurve {
-    double mu1 = 0.0, E0 = 0.0, dE = 0.0;
-  };
-  ToaddCurve toadd_curve(const std::string& potential_file, const RadialGrid& grid);
-  double toadd_of(const ToaddCurve& curve, const RadialGrid& grid);
+  // window of its two solves.
+  ToaddSearch toadd_curve(const std::string& potential_file, const RadialGrid& grid);
 
   Workspace run_workspace();
 

@@ -1,9 +1,11 @@
 // Jobs computed ahead on worker threads and taken up in order on the calling thread.
 //
-// The levels of successive J are independent given the curve, but what a run prints must come out
-// in J order. Workers take the next job as they become free; the calling thread takes the results
-// one after another, in order, and hands them on. Workers stay at most `ahead` jobs beyond the one
-// last taken, so that a run that stops early has not spent much in vain.
+// Jobs are computed apart (for the levels of successive J, see "Attempts apart" in level_driver.h),
+// but what a run prints must come out in J order. Workers take the next job as they become free;
+// the calling thread takes the results one after another, in order, and hands them on. What a job
+// prints is recorded by the pool itself, so that no job can write out of turn. Workers stay at most
+// `ahead` jobs beyond the one last taken, so that a run that stops early has not spent much in
+// vain.
 #pragma once
 
 #include <pthread.h>
@@ -14,8 +16,13 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <thread>
 #include <vector>
+
+#include "io/console.h"
+#include "io/output_recording.h"
+#include "io/warning.h"
 
 namespace velk {
 
@@ -40,24 +47,41 @@ class SignalsKeptFromNewThreads {
   sigset_t previous_;
 };
 
-// Computes produce(k, worker) for k = 0 .. count-1 and calls take(k, result) for each, in order of
-// k, on the calling thread. With fewer than two workers everything runs on the calling thread, one
-// job after the other; otherwise `workers` threads produce (worker = 0 .. workers-1). produce must
-// not throw. An exception from take stops the workers and is passed on once they have ended.
+// What a job produced, with what it printed (console lines and warnings) while producing it.
 template <class Result>
-void run_in_order(int count, int workers, int ahead,
-                  const std::function<Result(int job, int worker)>& produce,
-                  const std::function<void(int job, Result& result)>& take) {
+struct RecordedJob {
+  Result result;
+  std::vector<OutputRecording::Entry> output;
+};
+
+// Computes produce(k, worker, recording) for k = 0 .. count-1 and calls take(k, job) for each, in
+// order of k, on the calling thread. Whatever produce prints goes to the recording the pool made
+// for it, whatever thread it runs on, and reaches take in job.output: take decides whether and
+// when it is written (replay_output), and produce may place marks in it for take to act on. With
+// fewer than two workers everything runs on the calling thread, one job after the other;
+// otherwise `workers` threads produce (worker = 0 .. workers-1), at most `ahead` jobs beyond the
+// one last taken. produce must not throw. An exception from take stops the workers and is passed
+// on once they have ended.
+template <class Result>
+void run_in_order(
+    int count, int workers, int ahead,
+    const std::function<Result(int job, int worker, OutputRecording& output)>& produce,
+    const std::function<void(int job, RecordedJob<Result>& job_done)>& take) {
+  const auto produce_recorded = [&](int k, int worker) {
+    OutputRecording recording;
+    Result result = produce(k, worker, recording);
+    return RecordedJob<Result>{std::move(result), recording.take()};
+  };
   if (workers < 2) {
     for (int k = 0; k < count; ++k) {
-      Result result = produce(k, 0);
-      take(k, result);
+      RecordedJob<Result> job = produce_recorded(k, 0);
+      take(k, job);
     }
     return;
   }
   std::mutex mutex;
   std::condition_variable changed;
-  std::vector<std::optional<Result>> results(static_cast<std::size_t>(count));
+  std::vector<std::optional<RecordedJob<Result>>> results(static_cast<std::size_t>(count));
   int next = 0;
   int taken = 0;
   bool stop = false;
@@ -70,10 +94,10 @@ void run_in_order(int count, int workers, int ahead,
         if (stop || next >= count) return;
         k = next++;
       }
-      Result result = produce(k, worker);
+      RecordedJob<Result> job = produce_recorded(k, worker);
       {
         std::lock_guard lock(mutex);
-        results[static_cast<std::size_t>(k)] = std::move(result);
+        results[static_cast<std::size_t>(k)] = std::move(job);
       }
       changed.notify_all();
     }
@@ -86,16 +110,16 @@ void run_in_order(int count, int workers, int ahead,
   }
   try {
     for (int k = 0; k < count; ++k) {
-      std::optional<Result> result;
+      std::optional<RecordedJob<Result>> job;
       {
         std::unique_lock lock(mutex);
         changed.wait(lock, [&] { return results[static_cast<std::size_t>(k)].has_value(); });
-        result = std::move(results[static_cast<std::size_t>(k)]);
+        job = std::move(results[static_cast<std::size_t>(k)]);
         results[static_cast<std::size_t>(k)].reset();
         taken = k + 1;
       }
       changed.notify_all();
-      take(k, *result);
+      take(k, *job);
     }
   } catch (...) {
     {
@@ -105,6 +129,25 @@ void run_in_order(int count, int workers, int ahead,
     changed.notify_all();
     threads.clear();
     throw;
+  }
+}
+
+// Writes recorded output as it would have come: console lines to the console, warnings to the
+// warning sink, and each mark handed to on_mark at its place among them.
+inline void replay_output(std::span<const OutputRecording::Entry> output,
+                          const std::function<void(int mark)>& on_mark) {
+  for (const OutputRecording::Entry& entry : output) {
+    switch (entry.kind) {
+      case OutputRecording::Kind::console:
+        console_line(entry.text);
+        break;
+      case OutputRecording::Kind::warning:
+        warn(entry.text);
+        break;
+      case OutputRecording::Kind::mark:
+        on_mark(entry.mark);
+        break;
+    }
   }
 }
 

@@ -12,6 +12,7 @@
 #include "props/level_properties.h"
 #include "solver/landmarks.h"
 #include "solver/radial_solver.h"
+#include "solver/wave_function.h"
 
 namespace velk::test {
 
@@ -53,7 +54,7 @@ class CurveLevels {
     level.node = std::fabs(s.results.Dcor) <= tol ? s.results.node : -1;
     level.psi.assign(solver_.Ygrid().begin(), solver_.Ygrid().begin() + grid_.N + 1);
     level.psi[0] = 0.0;
-    props::normalise(grid_, level.psi);
+    normalise(grid_, level.psi);
     return level;
   }
 

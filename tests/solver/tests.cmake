@@ -3,11 +3,12 @@ list(APPEND VELK_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/effective_potential_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/fast_search_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/level_driver_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/level_service_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/landmarks_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lane_iterations_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/level_checks_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/numerov_sweeps_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/radial_solver_forward_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ordered_jobs_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/radial_solver_morse_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/radial_solver_reversed_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/radial_solver_test.cpp
 )
