@@ -382,6 +382,7 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
       check_level(request, level, in.mu, *window,
                   fast_found ? fast_level->ends : undecayed_ends(ws.solver.Ygrid(), grid.N),
                   ws.Ueff);
+      warn_if_never_joined(state_name(request), level, request.tol);
       out.listed(level);
     }
   }
@@ -470,6 +471,7 @@ LevelRecord LevelDriver::solve_level(const LevelTableRequest& request, double mu
     if (solution.tunnel) tunnel = solution.tunnel;
     level.E = solution.E;
     level.results = solution.results;
+    level.never_joined = solution.never_joined;
     ++ws.statistics.solves;
     ws.statistics.iterations += solution.results.kturn;
     ws.statistics.point_iterations += int64_t{solution.results.kturn} * request.grid.N;

@@ -133,7 +133,7 @@ bool RadialSolver::prefetch_oriented(std::span<const double> V, const RadialGrid
       V.data(), N, grid.h, mu, config.bottom_start_first, config.bottom_start_second};
   double E_lanes[kLanes];
   IterationOutcome outcome[kLanes];
-  bool missed[kLanes];
+  LaneResult result[kLanes];
   for (;;) {
     // The energies this round needs, each once; those above the asymptote may meet a third
     // turning point and are iterated one by one.
@@ -156,9 +156,13 @@ bool RadialSolver::prefetch_oriented(std::span<const double> V, const RadialGrid
     for (std::size_t first = 0; first < pending_.size(); first += kLanes) {
       const std::size_t n = std::min<std::size_t>(kLanes, pending_.size() - first);
       std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(first), n, E_lanes);
-      lanes.run(batch, std::span(E_lanes, n), std::span(outcome, n), std::span(missed, n));
+      lanes.run(batch, std::span(E_lanes, n), std::span(outcome, n), std::span(result, n));
       for (std::size_t l = 0; l < n; ++l) {
-        if (missed[l]) return false;
+        if (result[l] == LaneResult::no_maximum) return false;
+        if (result[l] == LaneResult::low_joint) {
+          const Iteration it = iterate<O>(V, grid, mu, E_lanes[l]);
+          outcome[l] = {it.node, it.joint, it.Dcor};
+        }
         cache.insert(E_lanes[l], outcome[l]);
       }
     }
@@ -232,6 +236,7 @@ RadialSolver::Iteration RadialSolver::iterate(std::span<const double> V, const R
   }
   const OutwardPass outward = outward_counting_nodes(T, Y, first, top, from, kmatch_);
   it.node = outward.node;
+  it.joined = outward.met_joint;
 
   // The values of a quasi-bound level are carried on past its barrier, and a pass without a
   // joint of its own is not scaled by one: theirs are settled exactly.
@@ -271,6 +276,7 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
   // The energy of the last iteration, and whether the arrays hold its solution.
   double last_E = E;
   bool arrays_hold_last = true;
+  bool last_joined = true;
   do {
     last_E = E;
     const IterationOutcome* known = cache ? cache->find(E) : nullptr;
@@ -284,6 +290,7 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
       node = it.node;
       Dcor = it.Dcor;
       top = it.top;
+      last_joined = it.joined;
       arrays_hold_last = true;
       if (it.joint > 0) {
         if (cache) cache->insert(E, {it.node, it.joint, it.Dcor});
@@ -297,11 +304,16 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
     ++kturn;
   } while (!(Dcor * Dcor <= request.tol * request.tol) && kturn < request.maxit);
   // What follows reads the solution of the last iteration: one taken from the cache is done again.
-  if (!arrays_hold_last) top = iterate<O>(V, grid, mu, last_E).top;
+  if (!arrays_hold_last) {
+    const Iteration it = iterate<O>(V, grid, mu, last_E);
+    top = it.top;
+    last_joined = it.joined;
+  }
 
   LevelSolution solution;
   solution.E = E;
   solution.joint_missed = joint_missed;
+  solution.never_joined = !last_joined;
   const TurningPoints turning = find_turning_points(V, E, N, O);
   const int32_t k1 = turning.x.k1, k2 = turning.x.k2, k3 = turning.x.k3;
   if (k3 > 0) {
