@@ -215,7 +215,7 @@ void LaneIterations::run(const LaneBatchInputs& in, std::span<const double> E,
   b.logs = logs_.data();
   const bool all_met = both_passes(b);
   for (int l = 0; l < n; ++l) {
-    result[static_cast<std::size_t>(l)] = !all_met                       ? LaneResult::no_maximum
+    result[static_cast<std::size_t>(l)] = !all_met                        ? LaneResult::no_maximum
                                           : b.joint[l] < kBottomPassFirst ? LaneResult::low_joint
                                                                           : LaneResult::done;
   }

@@ -4,10 +4,10 @@
 // from the bottom starts at index 1 (no third turning point), and whose pass from the top meets a
 // maximum at or above the first index the pass from the bottom computes (3): that pass then ends
 // at the joint. A lower joint lets the pass from the bottom run to the top, a case left to the
-// scalar iteration. Each lane performs, operation for operation, what the scalar iteration does: the same
-// formulas in the same order, no fused multiply-add, so that the outcome of every lane is bit for
-// bit the scalar one. The vector width is chosen when the program starts: four lanes in one AVX2
-// register where the processor has it, two SSE2 registers of two otherwise.
+// scalar iteration. Each lane performs, operation for operation, what the scalar iteration does:
+// the same formulas in the same order, no fused multiply-add, so that the outcome of every lane is
+// bit for bit the scalar one. The vector width is chosen when the program starts: four lanes in one
+// AVX2 register where the processor has it, two SSE2 registers of two otherwise.
 //
 // Arrays are interleaved by lane: slot 4·i + l holds grid point i of lane l.
 #pragma once
@@ -26,11 +26,11 @@ inline constexpr int kLanes = 4;
 
 // What became of one lane.
 enum class LaneResult : uint8_t {
-  done,         // its outcome is filled
-  no_maximum,   // its pass from the top met no maximum: the outcome depends on the joint
-                // remembered from before
-  low_joint,    // its joint lies below the first index of the pass from the bottom: the scalar
-                // iteration computes it
+  done,        // its outcome is filled
+  no_maximum,  // its pass from the top met no maximum: the outcome depends on the joint
+               // remembered from before
+  low_joint,   // its joint lies below the first index of the pass from the bottom: the scalar
+               // iteration computes it
 };
 
 // The fixed inputs of a batch: the curve, the grid, the Numerov factor and the start values of

@@ -146,9 +146,13 @@ class RadialSolver {
     int top = 0;        // where the pass from the top started
     double Dcor = 0.0;
     bool joined = false;  // the pass from the bottom met the joint
+    bool exact = true;    // no value of the pass from the top was set to 0 as negligible
   };
+  // With `exact_tail` every value of the pass from the top is divided out, none set to 0 as
+  // negligible: what a solve leaves behind is read by steps that scale it anew.
   template <GridOrientation O>
-  Iteration iterate(std::span<const double> V, const RadialGrid& grid, double mu, double E);
+  Iteration iterate(std::span<const double> V, const RadialGrid& grid, double mu, double E,
+                    bool exact_tail = false);
   template <GridOrientation O>
   bool prefetch_oriented(std::span<const double> V, const RadialGrid& grid, double mu,
                          std::span<const SolveRequest> requests, IterationCache& cache,

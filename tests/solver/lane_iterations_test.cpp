@@ -106,8 +106,8 @@ TEST(LaneIterations, PrefetchedIterationIsTheScalarOneAtEveryJoint) {
     bool top_well;
     int joint;  // 0: no maximum
   };
-  for (const Wanted wanted : {Wanted{false, 2}, Wanted{false, 3}, Wanted{true, 399},
-                              Wanted{false, 0}}) {
+  for (const Wanted wanted :
+       {Wanted{false, 2}, Wanted{false, 3}, Wanted{true, 399}, Wanted{false, 0}}) {
     const JointCase c = joint_case(6, wanted.top_well);
     RadialSolver scalar = forward_solver();
     // Downward from the plateau until the scalar joint is the wanted one; the pass that turns
@@ -129,7 +129,8 @@ TEST(LaneIterations, PrefetchedIterationIsTheScalarOneAtEveryJoint) {
     // Four searches starting at E and at three energies that turn over higher up, so that the
     // energy shares a batch with lanes of other joints.
     std::vector<SolveRequest> requests;
-    for (const double at : {E, E + 500.0, 2000.0, 3500.0}) requests.push_back({0, at, 1.0, 1, 1e-6});
+    for (const double at : {E, E + 500.0, 2000.0, 3500.0})
+      requests.push_back({0, at, 1.0, 1, 1e-6});
     const bool prefetched = prefetching.prefetch(c.V, c.g, c.mu, requests, cache, lanes);
     if (wanted.joint == 0) {
       EXPECT_FALSE(prefetched) << "a pass without maximum depends on the joint from before";
