@@ -243,6 +243,7 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   in.q1 = static_cast<float>(header.q1);
   in.q2 = static_cast<float>(header.q2);
   in.Uinf = builder_.build(potential_file, header.pectype, Vgrid_, grid, options_.on_failure);
+  wall_steps_.check(request, Vgrid_, in.mu, in.Lambda, state_name(request));
 
   sink.begin(request);
   ImmediateOutput out(sink);
