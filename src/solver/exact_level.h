@@ -33,6 +33,7 @@ struct ExactLevel {
   SolverResults results;         // of the last solve
   std::optional<double> tunnel;  // of the last solve that had one
   bool joint_missed = false;     // some solve joined at the remembered joint
+  bool never_joined = false;     // the last solve's passes never joined (LevelSolution)
   int32_t solves = 0;
   int64_t iterations = 0;  // kturn summed over the solves
 };

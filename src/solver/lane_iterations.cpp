@@ -17,6 +17,9 @@ using namespace numerov;
 
 namespace {
 
+// The pass from the bottom starts from Y(1), Y(2) and computes Y(3) first.
+constexpr int kBottomPassFirst = 3;
+
 // Four doubles and four 64-bit masks: the compiler's vector types, whose operators work element by
 // element with the scalar IEEE operations.
 typedef double Lanes __attribute__((vector_size(32)));
@@ -136,7 +139,7 @@ struct Batch {
   y1 = splat(b.in->bottom_start_second);
   store(Y + 4, y2);
   store(Y + 8, y1);
-  for (int j = 3; j <= last; ++j) {
+  for (int j = kBottomPassFirst; j <= last; ++j) {
     Lanes y = ((10 * load(T + 4 * (j - 1)) + 2) * y1 - (1 - load(T + 4 * (j - 2))) * y2) /
               (1 - load(T + 4 * j));
     const Mask live = splat(static_cast<double>(j)) <= joint;
@@ -188,11 +191,15 @@ struct Batch {
 // One batch: both passes, the settling of the rescales, the norms and the corrections. Inlined
 // into each kernel, so that the whole batch is compiled for that kernel's instruction set.
 [[gnu::always_inline]] inline void run_batch(Batch& b, std::span<IterationOutcome> outcome,
-                                             std::span<bool> missed) {
+                                             std::span<LaneResult> result) {
   const LaneBatchInputs& in = *b.in;
   const int n = b.n;
   const bool all_met = both_passes(b);
-  for (int l = 0; l < n; ++l) missed[static_cast<std::size_t>(l)] = !all_met;
+  for (int l = 0; l < n; ++l) {
+    result[static_cast<std::size_t>(l)] = !all_met                        ? LaneResult::no_maximum
+                                          : b.joint[l] < kBottomPassFirst ? LaneResult::low_joint
+                                                                          : LaneResult::done;
+  }
   if (!all_met) return;
 
   const int N = in.N;
@@ -214,6 +221,7 @@ struct Batch {
   norm_sums(b.Y4, last, live, joint, bottom_by, top_by, S);
 
   for (int l = 0; l < n; ++l) {
+    if (result[static_cast<std::size_t>(l)] != LaneResult::done) continue;
     const int k = std::min(std::max(b.joint[l], 2), N - 1);
     const auto T = [&](int i) { return b.T4[4 * i + l]; };
     // Y(k) is 1 on both sides; its neighbours scaled as the norm scaled them.
@@ -226,14 +234,14 @@ struct Batch {
   }
 }
 
-void run_baseline(Batch& b, std::span<IterationOutcome> outcome, std::span<bool> missed) {
-  run_batch(b, outcome, missed);
+void run_baseline(Batch& b, std::span<IterationOutcome> outcome, std::span<LaneResult> result) {
+  run_batch(b, outcome, result);
 }
 
 #if VELK_AVX2_KERNEL
 __attribute__((target("avx2"))) void run_avx2(Batch& b, std::span<IterationOutcome> outcome,
-                                              std::span<bool> missed) {
-  run_batch(b, outcome, missed);
+                                              std::span<LaneResult> result) {
+  run_batch(b, outcome, result);
 }
 #endif
 
@@ -266,7 +274,7 @@ LaneIterations::LaneIterations(LaneKernel kernel)
       logs_(kLanes * RadialGrid::kSlots) {}
 
 void LaneIterations::run(const LaneBatchInputs& in, std::span<const double> E,
-                         std::span<IterationOutcome> outcome, std::span<bool> missed) {
+                         std::span<IterationOutcome> outcome, std::span<LaneResult> result) {
   const int n = static_cast<int>(std::min<std::size_t>(E.size(), kLanes));
   Batch b{};
   b.in = &in;
@@ -279,11 +287,11 @@ void LaneIterations::run(const LaneBatchInputs& in, std::span<const double> E,
   b.logs = logs_.data();
 #if VELK_AVX2_KERNEL
   if (kernel_ == LaneKernel::avx2) {
-    run_avx2(b, outcome, missed);
+    run_avx2(b, outcome, result);
     return;
   }
 #endif
-  run_baseline(b, outcome, missed);
+  run_baseline(b, outcome, result);
 }
 
 }  // namespace velk

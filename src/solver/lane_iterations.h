@@ -2,11 +2,13 @@
 //
 // A plain iteration is one whose pass from the top starts at the top of the grid and whose pass
 // from the bottom starts at index 1 (no third turning point), and whose pass from the top meets a
-// maximum. Each lane performs, operation for operation, what the scalar iteration does: the same
-// formulas in the same order, no fused multiply-add, so that the outcome of every lane is bit for
-// bit the scalar one. The kernel is chosen at run time: four lanes in one AVX2 register where the
-// build could compile for AVX2 and the processor has it, the target's baseline vectors otherwise
-// (two SSE2 registers of two on x86-64). Both give the same bits.
+// maximum at or above the first index the pass from the bottom computes (3): that pass then ends
+// at the joint. A lower joint lets the pass from the bottom run to the top, a case left to the
+// scalar iteration. Each lane performs, operation for operation, what the scalar iteration does:
+// the same formulas in the same order, no fused multiply-add, so that the outcome of every lane is
+// bit for bit the scalar one. The kernel is chosen at run time: four lanes in one AVX2 register
+// where the build could compile for AVX2 and the processor has it, the target's baseline vectors
+// otherwise (two SSE2 registers of two on x86-64). Both give the same bits.
 //
 // Arrays are interleaved by lane: slot 4·i + l holds grid point i of lane l.
 #pragma once
@@ -22,6 +24,15 @@
 namespace velk {
 
 inline constexpr int kLanes = 4;
+
+// What became of one lane.
+enum class LaneResult : uint8_t {
+  done,        // its outcome is filled
+  no_maximum,  // its pass from the top met no maximum: the outcome depends on the joint
+               // remembered from before
+  low_joint,   // its joint lies below the first index of the pass from the bottom: the scalar
+               // iteration computes it
+};
 
 // The fixed inputs of a batch: the curve, the grid, the Numerov factor and the start values of
 // the pass from the bottom.
@@ -46,11 +57,10 @@ class LaneIterations {
   explicit LaneIterations(LaneKernel kernel = widest_lane_kernel());
   LaneKernel kernel() const { return kernel_; }
 
-  // Iterations at E[0 .. n-1] (n <= kLanes). outcome[l] is filled and missed[l] is false for a lane
-  // whose pass from the top met a maximum; missed[l] is true otherwise (its outcome depends on the
-  // joint remembered from before and is left to the scalar solver).
+  // Iterations at E[0 .. n-1] (n <= kLanes). outcome[l] is filled where result[l] is done. When
+  // some lane meets no maximum, every lane is no_maximum.
   void run(const LaneBatchInputs& in, std::span<const double> E,
-           std::span<IterationOutcome> outcome, std::span<bool> missed);
+           std::span<IterationOutcome> outcome, std::span<LaneResult> result);
 
  private:
   LaneKernel kernel_;

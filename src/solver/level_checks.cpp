@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
+#include "io/warning.h"
 #include "numlib/constants.h"
 
 namespace velk {
@@ -48,6 +50,17 @@ int32_t count_levels_below(std::span<const double> V, int from, int to, double h
     T_here = T_next;
   }
   return count;
+}
+
+void warn_if_never_joined(const std::string& state, const LevelRecord& level, double tol) {
+  if (!level.never_joined || !(std::fabs(level.results.Dcor) <= tol)) return;
+  char energy[64];
+  std::snprintf(energy, sizeof energy, "%.5f", level.E);
+  warn(state + ": v=" + std::to_string(level.v) + " J=" + std::to_string(level.J) + " at " +
+       energy +
+       " cm-1 did not come from a turning solution: the solution from the top of the grid met its "
+       "first maximum below the start of the one from the bottom, the two were never joined, and "
+       "this energy is not a level of the grid");
 }
 
 }  // namespace velk

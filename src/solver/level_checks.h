@@ -7,6 +7,9 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+
+#include "solver/level_record.h"
 
 namespace velk {
 
@@ -32,5 +35,11 @@ GridEnds undecayed_ends(std::span<const double> Y, int N);
 // are kept: no array is written.
 int32_t count_levels_below(std::span<const double> V, int from, int to, double h, double mu,
                            double E);
+
+// Warns about a level listed as converged whose last solve never joined its two passes: the pass
+// from the top met its first maximum below the first point the pass from the bottom computes, so
+// the correction that ended the search was formed on an unjoined, unnormalised solution and the
+// energy is no level of the grid. `state` names the state as the run's warnings do.
+void warn_if_never_joined(const std::string& state, const LevelRecord& level, double tol);
 
 }  // namespace velk

@@ -198,6 +198,7 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   in.q1 = static_cast<float>(header.q1);
   in.q2 = static_cast<float>(header.q2);
   in.Uinf = builder_.build(potential_file, header.pectype, Vgrid_, grid, options_.on_failure);
+  wall_steps_.check(request, Vgrid_, in.mu, in.Lambda, state_name(request));
 
   sink.begin(request);
   ImmediateOutput out(sink);
@@ -326,6 +327,7 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
       warn_about_level(checks, level.v, level.J, level.results, verdict, *window,
                        fast_found ? fast_level->ends : undecayed_ends(ws.solver.Ygrid(), grid.N),
                        ws.Ueff);
+      warn_if_never_joined(state_name(request), level, request.tol);
       out.listed(level);
     }
   }
@@ -409,6 +411,7 @@ LevelRecord LevelDriver::exact_record(const RequestInputs& in, const LevelWindow
   level.Ein = exact.Ein;
   level.delE = exact.delE;
   level.results = exact.results;
+  level.never_joined = exact.never_joined;
   if (exact.tunnel) tunnel = exact.tunnel;
   ws.statistics.solves += exact.solves;
   ws.statistics.iterations += exact.iterations;

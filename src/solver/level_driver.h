@@ -65,6 +65,7 @@
 #include "solver/level_window.h"
 #include "solver/radial_solver.h"
 #include "solver/toadd.h"
+#include "solver/wall_steps.h"
 
 namespace velk {
 
@@ -174,6 +175,8 @@ class LevelDriver {
   std::optional<FastSearch> fast_;  // made for the fast mode only
   SolveStatistics statistics_;
   std::vector<double> Vgrid_, Ueff_, Vtoadd_, Ueff_toadd_;
+  // The grids already judged too deep in the wall, by state.
+  WallStepCheck wall_steps_;
   std::vector<std::unique_ptr<Worker>> workers_;
 };
 

@@ -20,6 +20,8 @@ struct LevelRecord {
   // Above Ulim: a quasi-bound level, listed with its tunnelling figure and the window's top.
   bool quasi_bound = false;
   double tunnel = 0.0, Umax = 0.0, Ulim = 0.0;
+  // The last solve's two passes never joined (see LevelSolution::never_joined).
+  bool never_joined = false;
 };
 
 // Poorly converged levels within one J: from the third level whose |Dcor| exceeds ten times the

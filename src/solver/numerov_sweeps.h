@@ -98,12 +98,21 @@ inline InwardPass inward_to_maximum(double* T, const double* V, double c, double
 }
 
 // Values of the pass from the top that end up too small to matter once the pass is scaled to
-// Y(joint) = 1: below 2^-60, and below 2^-60 of the flat-step slope 0.001·h. Such a value cannot
-// move the norm sum, which already holds Y(joint)² = 1 when the values beyond the joint are added
-// (its square is far below half an ulp of it); nor can it change a flat-step test, whether it is
-// compared with another such value (their difference is far below the slope) or with a larger one
-// (beside which it is below a quarter ulp, unless both are flat anyway); nor the density of a
-// grid end beside the peak. Such values are set to 0 without working out their divisions.
+// Y(joint) = 1: below 2^-60, and below 2^-60 of the flat-step slope 0.001·h. Such values are set
+// to 0 without working out their divisions, which is safe only for the steps that read them on
+// that scale, use by use:
+// - the norm sum, which already holds Y(joint)² = 1 when the values beyond the joint are added
+//   (the square of such a value is far below half an ulp of it);
+// - a flat-step count of the finished level, whether such a value is compared with another one
+//   (their difference is far below the slope) or with a larger one (beside which it is below a
+//   quarter ulp, unless both are flat anyway);
+// - the density of a grid end beside the peak (undecayed_ends).
+// Not for the correction, which reads Y(joint + 1) in a difference that may cancel:
+// resolve_rescales settles its first value exactly. Not for the continuation of a quasi-bound
+// result, which carries the values on from its outer turning point, rescales them and scales the
+// whole by its outermost maximum, so that a value small beside the joint need not stay small:
+// the solver redoes that last iteration without the rule. The wave function that velk-props and
+// the Python module read after a bound solve keeps these zeros.
 struct NegligibleValues {
   bool apply = false;
   // A value whose upper power of two, less the powers of two of its divisors and of the joint
@@ -138,8 +147,9 @@ inline NegligibleValues negligible_values(double joint_value, double h) {
 // divided, in the order the rescales happened, by every divisor recorded at or below its index, as
 // if every rescale had divided all of Y(i .. top) at once. Values that `negligible` proves too
 // small to matter after those divisions are set to 0 without them: a whole run of values that owe
-// the same rescales at once when its largest is, otherwise one by one. Dividing a value that has
-// reached 0 leaves it 0, so its remaining divisions are skipped.
+// the same rescales at once when its largest is, otherwise one by one. Y(from), the neighbour of
+// the joint that the correction reads, is always divided out. Dividing a value that has reached 0
+// leaves it 0, so its remaining divisions are skipped.
 //
 // Y(j) is Y[j·Stride] (Stride > 1: one lane of interleaved solutions). Returns an index above
 // which every value is 0. Without `fill_tail` the runs of negligible values above that index are
@@ -153,7 +163,7 @@ inline int resolve_rescales(double* Y, int from, int top, const Rescale* log, in
   // every later one; those below the last rescale owe none.
   const auto upper = [&](int g) { return g == 0 ? top : std::min(top, log[g - 1].at - 1); };
   const auto run_negligible = [&](int g, int owed_exponents) {
-    return negligible.apply &&
+    return negligible.apply && std::max(log[g].at, from) > from &&
            binary_exponent(log[g].largest) + 1 - owed_exponents <= negligible.exponent_limit;
   };
   int live = std::min(top, log[count - 1].at - 1);
@@ -176,7 +186,7 @@ inline int resolve_rescales(double* Y, int from, int top, const Rescale* log, in
     }
     for (int j = low; j <= high; ++j) {
       double y = at(j);
-      if (negligible.apply &&
+      if (negligible.apply && j > from &&
           binary_exponent(y) + 1 - owed_exponents <= negligible.exponent_limit) {
         y = 0.0;
       } else {

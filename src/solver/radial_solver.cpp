@@ -133,7 +133,7 @@ bool RadialSolver::prefetch_oriented(std::span<const double> V, const RadialGrid
       V.data(), N, grid.h, mu, config.bottom_start_first, config.bottom_start_second};
   double E_lanes[kLanes];
   IterationOutcome outcome[kLanes];
-  bool missed[kLanes];
+  LaneResult result[kLanes];
   for (;;) {
     // The energies this round needs, each once; those above the asymptote may meet a third
     // turning point and are iterated one by one.
@@ -156,9 +156,13 @@ bool RadialSolver::prefetch_oriented(std::span<const double> V, const RadialGrid
     for (std::size_t first = 0; first < pending_.size(); first += kLanes) {
       const std::size_t n = std::min<std::size_t>(kLanes, pending_.size() - first);
       std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(first), n, E_lanes);
-      lanes.run(batch, std::span(E_lanes, n), std::span(outcome, n), std::span(missed, n));
+      lanes.run(batch, std::span(E_lanes, n), std::span(outcome, n), std::span(result, n));
       for (std::size_t l = 0; l < n; ++l) {
-        if (missed[l]) return false;
+        if (result[l] == LaneResult::no_maximum) return false;
+        if (result[l] == LaneResult::low_joint) {
+          const Iteration it = iterate<O>(V, grid, mu, E_lanes[l]);
+          outcome[l] = {it.node, it.joint, it.Dcor};
+        }
         cache.insert(E_lanes[l], outcome[l]);
       }
     }
@@ -183,7 +187,7 @@ bool RadialSolver::prefetch_oriented(std::span<const double> V, const RadialGrid
 
 template <GridOrientation O>
 RadialSolver::Iteration RadialSolver::iterate(std::span<const double> V, const RadialGrid& grid,
-                                              double mu, double E) {
+                                              double mu, double E, bool exact_tail) {
   constexpr const SolverConfig& config = config_of<O>();
   const int N = grid.N;
   const double h = grid.h;
@@ -232,12 +236,19 @@ RadialSolver::Iteration RadialSolver::iterate(std::span<const double> V, const R
   }
   const OutwardPass outward = outward_counting_nodes(T, Y, first, top, from, kmatch_);
   it.node = outward.node;
+  it.joined = outward.met_joint;
 
-  // The values of a quasi-bound level are carried on past its barrier, and a pass without a
-  // joint of its own is not scaled by one: theirs are settled exactly.
+  // Within the iteration the values of the pass from the top are read only by the norm sum and,
+  // next to the joint, by the correction: the negligible ones may be left at 0 (see
+  // negligible_values). The values of a quasi-bound level are carried on past its barrier, a pass
+  // without a joint of its own is not scaled by one, and a caller may ask for all of them: theirs
+  // are settled exactly.
   const bool scaled_by_joint = inward.joint > 0 && outward.met_joint && k3 == 0;
-  resolve_rescales(Y, outward.end + 1, top, rescales_.data(), inward.rescales,
-                   scaled_by_joint ? negligible_values(inward.joint_value, h) : NegligibleValues{});
+  const NegligibleValues negligible = scaled_by_joint && !exact_tail
+                                          ? negligible_values(inward.joint_value, h)
+                                          : NegligibleValues{};
+  it.exact = !negligible.apply;
+  resolve_rescales(Y, outward.end + 1, top, rescales_.data(), inward.rescales, negligible);
   const double S = normalize_and_sum(Y, from, top, outward, inward);
   const int k = std::min(std::max(static_cast<int>(kmatch_), 2), top - 1);
   it.Dcor = correction(T, Y, k, S, h, mu);
@@ -271,6 +282,8 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
   // The energy of the last iteration, and whether the arrays hold its solution.
   double last_E = E;
   bool arrays_hold_last = true;
+  bool last_joined = true;
+  bool last_exact = true;
   do {
     last_E = E;
     const IterationOutcome* known = cache ? cache->find(E) : nullptr;
@@ -284,6 +297,8 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
       node = it.node;
       Dcor = it.Dcor;
       top = it.top;
+      last_joined = it.joined;
+      last_exact = it.exact;
       arrays_hold_last = true;
       if (it.joint > 0) {
         if (cache) cache->insert(E, {it.node, it.joint, it.Dcor});
@@ -296,14 +311,22 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
     // Counted on every pass, so that a correction that takes no branch (NaN) still ends at maxit.
     ++kturn;
   } while (!(Dcor * Dcor <= request.tol * request.tol) && kturn < request.maxit);
-  // What follows reads the solution of the last iteration: one taken from the cache is done again.
-  if (!arrays_hold_last) top = iterate<O>(V, grid, mu, last_E).top;
+  const TurningPoints turning = find_turning_points(V, E, N, O);
+  const int32_t k1 = turning.x.k1, k2 = turning.x.k2, k3 = turning.x.k3;
+  // What follows reads the solution of the last iteration: one taken from the cache is done
+  // again. A quasi-bound result carries it on past the barrier, rescaling it, and scales it by its
+  // outermost maximum, after which a value left at 0 as negligible (small beside the joint) need
+  // not be small any more: there the last iteration is done again with every value divided out.
+  if (!arrays_hold_last || (k3 > 0 && !last_exact)) {
+    const Iteration it = iterate<O>(V, grid, mu, last_E, k3 > 0);
+    top = it.top;
+    last_joined = it.joined;
+  }
 
   LevelSolution solution;
   solution.E = E;
   solution.joint_missed = joint_missed;
-  const TurningPoints turning = find_turning_points(V, E, N, O);
-  const int32_t k1 = turning.x.k1, k2 = turning.x.k2, k3 = turning.x.k3;
+  solution.never_joined = !last_joined;
   if (k3 > 0) {
     // Quasi-bound: carry the solution from the outer turning point out to the grid end, and scale
     // it by its outermost maximum.

@@ -97,6 +97,10 @@ struct LevelSolution {
   // Some pass from the top met no maximum and joined at the index remembered from before: the
   // solve depended on what came before it.
   bool joint_missed = false;
+  // The last iteration's pass from the bottom never reached the joint (it lay below the pass's
+  // start): the two solutions were never joined, and the correction that ended the search says
+  // nothing about a level of the grid.
+  bool never_joined = false;
 };
 
 class RadialSolver {
@@ -141,9 +145,14 @@ class RadialSolver {
     int32_t joint = 0;  // 0 when the pass from the top met no maximum
     int top = 0;        // where the pass from the top started
     double Dcor = 0.0;
+    bool joined = false;  // the pass from the bottom met the joint
+    bool exact = true;    // no value of the pass from the top was set to 0 as negligible
   };
+  // With `exact_tail` every value of the pass from the top is divided out, none set to 0 as
+  // negligible: what a solve leaves behind is read by steps that scale it anew.
   template <GridOrientation O>
-  Iteration iterate(std::span<const double> V, const RadialGrid& grid, double mu, double E);
+  Iteration iterate(std::span<const double> V, const RadialGrid& grid, double mu, double E,
+                    bool exact_tail = false);
   template <GridOrientation O>
   bool prefetch_oriented(std::span<const double> V, const RadialGrid& grid, double mu,
                          std::span<const SolveRequest> requests, IterationCache& cache,

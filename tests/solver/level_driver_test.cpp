@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -319,6 +320,43 @@ TEST_F(LevelDriverTest, AWellShallowerThanItsZeroPointEnergyIsNamed) {
                              "level"),
             1u);
   EXPECT_EQ(count_containing(out.warnings, "radii in Å and energies in cm-1"), 1u);
+}
+
+// The Na2 X MLJ curve (1.2e6 cm-1 at 1.8 Å) of the example, on a grid that starts at 1.8 Å with
+// too few points for that wall (T = 5.6 there): the recurrence counts spurious nodes, and the
+// warning says so once for the state, however many J and requests follow; with the example's own
+// grid (50000 points), and one starting at 2.0 Å, nothing is said.
+TEST_F(LevelDriverTest, AGridDeepInTheWallIsNamedOncePerState) {
+  std::ifstream in(std::string(VELK_EXAMPLES_DIR) + "/na2-x-mlj/na2xmlj.pot");
+  ASSERT_TRUE(in) << "the example curve";
+  write("na2xmlj.pot", std::string(std::istreambuf_iterator<char>(in), {}));
+  const auto na2 = [](double Rmin, double Rmax, int N, QuantumRange J) {
+    LevelTableRequest r = request({0, 1}, J, {1, 1});
+    r.potential_file = "na2xmlj.pot";
+    r.mass_index = 5;
+    r.tol = 1e-3;
+    r.grid = RadialGrid(Rmin, Rmax, N);
+    return r;
+  };
+  const std::string said = "the Numerov coefficient T = h²·μ·(V − E)/(12 × 16.857631) reaches";
+  {
+    WarningCapture capture;
+    LevelDriver driver(DriverOptions{GridOrientation::forward, throw_on_numerical_failure});
+    Recorder recorder;
+    test::ConsoleCapture console;
+    driver.compute_levels(na2(1.8, 15.0, 1500, {0, 1}), recorder);
+    driver.compute_levels(na2(1.8, 15.0, 1500, {5, 5}), recorder);
+    ASSERT_EQ(count_containing(capture.lines(), said), 1u);
+    EXPECT_EQ(count_containing(capture.lines(), "reaches 5.55 at R = 1.8 Å"), 1u);
+    EXPECT_EQ(count_containing(capture.lines(),
+                               "start the grid at R = 1.844 Å or further out, or "
+                               "use at least 3532 points"),
+              1u);
+  }
+  for (const auto& [Rmin, N] : {std::pair{1.8, 50000}, std::pair{2.0, 1500}}) {
+    EXPECT_EQ(count_containing(run_warned(na2(Rmin, 15.0, N, {0, 0})).warnings, said), 0u)
+        << Rmin << " " << N;
+  }
 }
 
 // The stop names nothing; the warning before it names the file, the grid and the J it met.

@@ -896,6 +896,7 @@ class IndependentSolver:
                 Y[n] = airy_bi(-(Rn - Rt) * s)
                 Y[n - 1] = airy_bi(-(R0 + (n - 1) * h - Rt) * s)
             found = False
+            self.joined = False
             for i in range(top - 2, 0, -1):
                 Y[i] = ((10 * T[i + 1] + 2) * Y[i + 1] - (1 - T[i + 2]) * Y[i + 2]) / (1 - T[i])
                 if Y[i] * Y[i] > 1e40:
@@ -934,6 +935,7 @@ class IndependentSolver:
                     by = Y[j]
                     for i in range(m0, j + 1):
                         Y[i] /= by
+                    self.joined = True
                     break
             S = 0.0
             for i in range(m0 if rev else 1, n + 1):
@@ -1022,6 +1024,9 @@ def independent_levels(solver_fwd, solver_rev, curve, mu, Lam, q1, q2, tol, maxi
     vmin, vmax, Jmin, Jmax, pmin, pmax = ranges
     N, R0, h = curve.N, curve.R0, curve.h
     lines, console = [], {}
+    # Level lines (1-based) whose last solve never joined its passes: the pass from the top met
+    # its maximum below the start of the pass from index 1, which then ran to the end.
+    unjoined = set()
     tunnel = 0.0
     solver = solver_fwd if revflag == "n" else solver_rev
     for J in range(Jmin, Jmax + 1):
@@ -1039,7 +1044,7 @@ def independent_levels(solver_fwd, solver_rev, curve, mu, Lam, q1, q2, tol, maxi
                     Umax = highest_barrier(U, Ulim)
                     Umin = lowest_minimum(U)
                     if Umax < Umin:
-                        return lines, console, True
+                        return lines, console, True, unjoined
                 E = (Umin + Umax + toadd) * 0.5
                 Ein = E
                 dE = (Umax - Umin - toadd) * 0.5 - WINDOW_MARGIN
@@ -1057,11 +1062,13 @@ def independent_levels(solver_fwd, solver_rev, curve, mu, Lam, q1, q2, tol, maxi
                     continue
                 head = (fI(len(lines) + 1, 5) + fI(v, 4) + fI(J, 4) + fF(E, 13, 5) + fI(Par, 2) + fF(dE, 11, 4)
                         + fI(10 * mass_index, 3) + fF(Ein, 13, 5) + fE(Dcor, 10, 2) + fI(kleft, 5))
+                if not solver.joined:
+                    unjoined.add(len(lines) + 1)
                 if E <= Ulim:
                     lines.append(head + fI(krigth, 7) + fI(kturn, 3) + fI(node, 4))
                 else:
                     lines.append(head + "   res." + fI(kturn, 3) + fI(node, 4) + fE(tunnel, 10, 2) + fF(Umax, 13, 5) + fF(Ulim, 13, 5))
-    return lines, console, False
+    return lines, console, False, unjoined
 
 
 class CallResult:
@@ -1295,7 +1302,7 @@ class Case:
         console.extend(fwd.console)
         res = CallResult()
         res.second_toadd_line = free_line(e1, e2, " toadd ")[0]
-        res.second_lines, res.second_console, _ = independent_levels(
+        res.second_lines, res.second_console, _, res.second_unjoined = independent_levels(
             self.independent_solvers["n"], self.independent_solvers["y"], curve, solver.mu, curve.Lambda, curve.q1,
             curve.q2, c.tol, c.maxit, call.ranges, c.revflag, (e2 - e1) / 3.0, st.mass_index)
         res.E1, res.E2 = E1, E2
@@ -1655,6 +1662,17 @@ class Case:
                 res.carried_tunnel = (tf, "computed for v=%d J=%d (layout A)" % (v, J), False)
             if not converged:
                 self.note("%s: not converged (Dcor %g), energy not compared" % (where, r["Dcor"]))
+                return
+            if r["iline"] in getattr(res, "second_unjoined", ()):
+                # The correction that ended the search was formed on a solution whose passes never
+                # joined: the energy is no level of the grid, and the run must say so.
+                self.note("%s: the passes never joined (second implementation): no level of the grid, "
+                          "energy not compared" % where)
+                warning = "v=%d J=%d at %s cm-1 did not come from a turning solution" % (v, J, "%.5f" % r["E"])
+                path = os.path.join(self.dir, "expected", "stderr.txt")
+                text = open(path, encoding="utf-8").read() if os.path.exists(path) else ""
+                if text.count(warning) != 1:
+                    self.fail("%s: expected/stderr.txt must say once that it %s" % (where, warning))
                 return
             if r["node"] != v:
                 self.fail("%s: node %d" % (where, r["node"]))
