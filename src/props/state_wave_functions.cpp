@@ -181,7 +181,8 @@ SolvedLevel StateWaveFunctions::solve_plain_level(int32_t v, int32_t J, int32_t 
   if (!window_.has_well()) return level;
   const ExactLevel exact =
       solve_exact_level(solver_, Ueff_, grid_, mu_,
-                        first_solve(window_, toadd(), v, {settings_.tol, settings_.maxit}));
+                        first_solve(window_, toadd(), v, {settings_.tol, settings_.maxit}),
+                        {.whole_wave_function = true});
   level.E_curve = exact.E;
   level.results = exact.results;
   level.tunnel = exact.tunnel;

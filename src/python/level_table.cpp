@@ -110,7 +110,8 @@ WaveFunction compute_wavefunction(const Curve& curve, const WaveFunctionRequest&
   if (!window.has_well()) throw StopRun("Umin >  Umax");
   const ExactLevel level =
       solve_exact_level(solver, Ueff, grid, request.mass,
-                        first_solve(window, toadd, request.v, {request.tol, request.maxit}));
+                        first_solve(window, toadd, request.v, {request.tol, request.maxit}),
+                        {.whole_wave_function = true});
 
   WaveFunction wave;
   wave.E = level.E;

@@ -15,6 +15,7 @@ ExactLevel solve_exact_level(RadialSolver& solver, std::span<const double> Ueff,
   level.Ein = first.E;
   level.delE = first.dE;
   SolveRequest solve = first;
+  solve.whole_wave_function = solve.whole_wave_function || options.whole_wave_function;
   const auto run = [&] {
     const LevelSolution solution = solver.solve(Ueff, grid, mu, solve, options.cache);
     if (solution.tunnel) level.tunnel = solution.tunnel;

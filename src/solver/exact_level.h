@@ -24,6 +24,8 @@ struct ExactLevelOptions {
   // Return at once, without the retry, when a solve joined at the remembered joint: for a solve
   // whose remembered joint is not the run's (see "Attempts apart" in level_driver.h).
   bool stop_at_missed_joint = false;
+  // The caller reads the wave function afterwards (SolveRequest::whole_wave_function).
+  bool whole_wave_function = false;
 };
 
 struct ExactLevel {

@@ -111,8 +111,9 @@ inline InwardPass inward_to_maximum(double* T, const double* V, double c, double
 // resolve_rescales settles its first value exactly. Not for the continuation of a quasi-bound
 // result, which carries the values on from its outer turning point, rescales them and scales the
 // whole by its outermost maximum, so that a value small beside the joint need not stay small:
-// the solver redoes that last iteration without the rule. The wave function that velk-props and
-// the Python module read after a bound solve keeps these zeros.
+// the solver redoes that last iteration without the rule. Nor for a wave function a caller reads
+// (velk-props, the Python module: SolveRequest::whole_wave_function), for which the last
+// iteration is redone without it too.
 struct NegligibleValues {
   bool apply = false;
   // A value whose upper power of two, less the powers of two of its divisors and of the joint

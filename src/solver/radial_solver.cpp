@@ -317,8 +317,9 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
   // again. A quasi-bound result carries it on past the barrier, rescaling it, and scales it by its
   // outermost maximum, after which a value left at 0 as negligible (small beside the joint) need
   // not be small any more: there the last iteration is done again with every value divided out.
-  if (!arrays_hold_last || (k3 > 0 && !last_exact)) {
-    const Iteration it = iterate<O>(V, grid, mu, last_E, k3 > 0);
+  const bool whole = k3 > 0 || request.whole_wave_function;
+  if (!arrays_hold_last || (whole && !last_exact)) {
+    const Iteration it = iterate<O>(V, grid, mu, last_E, whole);
     top = it.top;
     last_joined = it.joined;
   }

@@ -87,6 +87,10 @@ struct SolveRequest {
   double dE = 0.0;   // half-width of the first bracket, cm-1
   int maxit = 0;     // limit on the number of energy updates
   double tol = 0.0;  // the search stops when Dcor² <= tol²
+  // The caller reads the wave function (Ygrid) afterwards: its last iteration leaves every value
+  // of the pass from the top divided out, none left at 0 as negligible beside the joint. The
+  // energy and the search are the same either way.
+  bool whole_wave_function = false;
 };
 
 // What a solve returns. The caller judges convergence from |results.Dcor| > tol.

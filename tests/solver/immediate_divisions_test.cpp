@@ -160,10 +160,16 @@ bool same_as_plain(const std::vector<double>& V, const Grid& g, double mu, const
   EXPECT_EQ(got.results.krigth, want.krigth) << what;
   const auto Y = solver.Ygrid();
   int differ = 0;
-  for (std::size_t i = 1; i < want.Y.size(); ++i)
-    differ += std::bit_cast<uint64_t>(Y[i]) != std::bit_cast<uint64_t>(want.Y[i]);
-  if (got.tunnel) {
-    EXPECT_EQ(differ, 0) << what << ": values of the continued wave function";
+  // Bit for bit where the result was carried on; elsewhere a value that underflowed may keep the
+  // sign of its zero from before a division that it then skipped.
+  for (std::size_t i = 1; i < want.Y.size(); ++i) {
+    differ += got.tunnel ? std::bit_cast<uint64_t>(Y[i]) != std::bit_cast<uint64_t>(want.Y[i])
+                         : Y[i] != want.Y[i];
+  }
+  // A bound solve may leave values negligible beside the joint at 0, unless its caller reads the
+  // wave function.
+  if (got.tunnel || r.whole_wave_function) {
+    EXPECT_EQ(differ, 0) << what << ": values of the wave function";
   }
   return got.tunnel.has_value();
 }
@@ -187,14 +193,17 @@ TEST(ImmediateDivisions, SolvesMatchThePlainSolveBitForBit) {
     // moves up behind the barrier, where that tail is carried on from the outer turning point.
     for (const int v : {static_cast<int>(rng() % 8), 200}) {
       for (int maxit = 1; maxit <= 24; ++maxit) {
-        const SolveRequest request{v, (Umin + Umax) / 2, (Umax - Umin) / 2, maxit, 1e-4};
-        continued +=
-            same_as_plain(V, g, mu, request,
-                          what + " v=" + std::to_string(v) + " maxit=" + std::to_string(maxit));
+        for (const bool whole : {false, true}) {
+          const SolveRequest request{v, (Umin + Umax) / 2, (Umax - Umin) / 2, maxit, 1e-4, whole};
+          continued +=
+              same_as_plain(V, g, mu, request,
+                            what + " v=" + std::to_string(v) + " maxit=" + std::to_string(maxit) +
+                                (whole ? " whole" : ""));
+        }
       }
     }
   }
-  EXPECT_GE(continued, 10);
+  EXPECT_GE(continued, 20);
 }
 
 }  // namespace
