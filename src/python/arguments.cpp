@@ -19,10 +19,6 @@ std::string kind_of(py::handle value) {
   return module == "builtins" ? name : module + "." + name;
 }
 
-[[noreturn]] void wrong_kind(const char* name, const std::string& expected, py::handle value) {
-  throw py::type_error(std::string(name) + ": expected " + expected + ", found " + kind_of(value));
-}
-
 [[noreturn]] void wrong_value(const char* name, const std::string& what) {
   throw py::value_error(std::string(name) + ": " + what);
 }
@@ -66,6 +62,10 @@ py::list sequence_items(py::handle values, const char* name, const std::string& 
 }
 
 }  // namespace
+
+void wrong_kind(const char* name, const std::string& expected, py::handle value) {
+  throw py::type_error(std::string(name) + ": expected " + expected + ", found " + kind_of(value));
+}
 
 std::optional<py::array> numeric_array(py::handle values) {
   if (is_text(values) || values.is_none() || PyDict_Check(values.ptr())) return std::nullopt;

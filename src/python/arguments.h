@@ -76,6 +76,9 @@ VELK_PARAMETER(MassTuple);  // tuple[float, float, float, float, float]
 
 #undef VELK_PARAMETER
 
+// Raises TypeError("NAME: expected EXPECTED, found TYPE").
+[[noreturn]] void wrong_kind(const char* name, const std::string& expected, py::handle value);
+
 // A number (int, float or a numpy scalar; not a string).
 double to_float(py::handle value, const char* name);
 // A number > 0 and finite.

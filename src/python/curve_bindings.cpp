@@ -83,8 +83,9 @@ void check_points(const std::vector<double>& R, const std::vector<double>& U) {
   for (std::size_t i = 1; i < R.size(); ++i) {
     if (!(R[i] > R[i - 1])) {
       throw py::value_error("R: the radii must increase strictly, found R[" + std::to_string(i) +
-                            "] = " + real_text(R[i]) + " after R[" + std::to_string(i - 1) +
-                            "] = " + real_text(R[i - 1]));
+                            "] = " + std::string(py::repr(py::float_(R[i]))) + " after R[" +
+                            std::to_string(i - 1) +
+                            "] = " + std::string(py::repr(py::float_(R[i - 1]))));
     }
   }
 }
@@ -110,29 +111,31 @@ std::optional<PointsExtension> to_extension(const Window& Rfit, const Float& rho
        to_items(fit, "fit", "an iterable of the k of C, \"asymptote\" or \"exchange\"")) {
     fitted.add(item);
   }
+  const std::map<int, double> dispersion =
+      C.is_none() ? std::map<int, double>{} : to_coefficients(C, "C");
+  const std::optional<std::array<double, 3>> exchange_term =
+      exchange.is_none()
+          ? std::nullopt
+          : std::optional(to_floats<3>(exchange, "exchange", "(amplitude, alpha, gamma)"));
+  PointsExtension e;
+  e.rho = to_float(rho, "rho");
+  e.asymptote = {to_float(asymptote, "asymptote"), fitted.contains(py::str("asymptote"))};
   if (Rfit.is_none()) {
-    if (!C.is_none() || !exchange.is_none() || py::len(fitted) > 0) {
+    if (!C.is_none() || exchange_term || py::len(fitted) > 0) {
       throw py::value_error(
           "Rfit: the long-range extension needs its fit window, Rfit=(Rfit1, Rfit2)");
     }
     return std::nullopt;
   }
-  PointsExtension e;
   const auto window = to_floats<2>(Rfit, "Rfit", "(Rfit1, Rfit2)");
   e.Rfit1 = window[0];
   e.Rfit2 = window[1];
-  e.rho = to_float(rho, "rho");
-  e.asymptote = {to_float(asymptote, "asymptote"), fitted.contains(py::str("asymptote"))};
-  if (!C.is_none()) {
-    for (const auto& [k, value] : to_coefficients(C, "C")) {
-      e.dispersion[k] = {value, fitted.contains(py::int_(k))};
-    }
-  }
+  for (const auto& [k, value] : dispersion) e.dispersion[k] = {value, fitted.contains(py::int_(k))};
   if (e.dispersion.empty()) {
     throw py::value_error("C: the long-range extension needs at least one C_k: C={6: C6, ...}");
   }
-  if (!exchange.is_none()) {
-    const auto [A, alpha, gamma] = to_floats<3>(exchange, "exchange", "(amplitude, alpha, gamma)");
+  if (exchange_term) {
+    const auto [A, alpha, gamma] = *exchange_term;
     e.exchange = ExchangeTerm{{A, fitted.contains(py::str("exchange"))}, alpha, gamma};
   }
   for (const py::handle item : fitted) {

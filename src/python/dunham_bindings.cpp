@@ -31,7 +31,7 @@ DunhamCoefficients coefficients_from_table(py::handle table, const std::string& 
   c.mass_ratio = mass_ratio;
   c.dunham_lambda = Lambda;
   const std::optional<py::array> given = numeric_array(table);
-  if (!given) throw py::type_error("source: expected a Dunham file's path or a table of numbers");
+  if (!given) wrong_kind("source", "a Dunham file's path or a table of numbers", table);
   const DoubleTable Y = DoubleTable::ensure(*given);
   if (Y.ndim() != 2) throw py::value_error("source: the coefficients must form a 2-D table");
   const py::ssize_t rows = Y.shape(0), columns = Y.shape(1);
@@ -61,7 +61,7 @@ using IntArray = py::array_t<int32_t, py::array::c_style | py::array::forcecast>
 IntArray to_quantum_numbers(py::handle values, const char* name, int32_t least) {
   const std::optional<py::array> given = numeric_array(values);
   if (!given || given->dtype().kind() == 'f') {
-    throw py::type_error(std::string(name) + ": expected an integer or an array of integers");
+    wrong_kind(name, "an integer or an array of integers", values);
   }
   const IntArray numbers = IntArray::ensure(*given);
   for (py::ssize_t i = 0; i < numbers.size(); ++i) {
