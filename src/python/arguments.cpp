@@ -4,8 +4,6 @@
 #include <cmath>
 #include <string_view>
 
-#include "io/errors.h"
-#include "pec/pointwise.h"
 #include "solver/level_table_request.h"
 
 namespace velk::python {

@@ -44,35 +44,35 @@ inline bool accepts_any(PyObject*) {
     PYBIND11_OBJECT_DEFAULT(Type, object, parameter::accepts_any); \
   }
 
-VELK_PARAMETER(Float);            // float
-VELK_PARAMETER(OptionalFloat);    // float | None
-VELK_PARAMETER(Int);              // int
-VELK_PARAMETER(OptionalInt);      // int | None
-VELK_PARAMETER(Bool);             // bool
-VELK_PARAMETER(Text);             // str
-VELK_PARAMETER(Path);             // str | os.PathLike[str]
-VELK_PARAMETER(Numbers);          // a one-dimensional array of numbers
-VELK_PARAMETER(Masses);           // one to five reduced masses
-VELK_PARAMETER(Quantum);          // int | range | Sequence[int]
-VELK_PARAMETER(OptionalQuantum);  // int | range | Sequence[int] | None
-VELK_PARAMETER(Grid);             // tuple[float, float, int]
-VELK_PARAMETER(OptionalGrid);     // tuple[float, float, int] | None
-VELK_PARAMETER(Window);           // tuple[float, float] | None
-VELK_PARAMETER(Triple);           // tuple[float, float, float] | None
-VELK_PARAMETER(Wall);             // tuple[int, float, float, float] | tuple[int, float, float]
-VELK_PARAMETER(Coefficients);     // Mapping[int, float] | None
-VELK_PARAMETER(FitNames);         // Iterable[int | str]
-VELK_PARAMETER(CurveParameter);   // velk.Curve
-VELK_PARAMETER(Moment);           // str | os.PathLike[str] | tuple[ArrayLike, ArrayLike] | None
-VELK_PARAMETER(Radii);            // float | ArrayLike
-VELK_PARAMETER(IntegerArray);     // int | ArrayLike
-VELK_PARAMETER(DunhamSource);     // str | os.PathLike[str] | ArrayLike
-// Returned values, shown as what they hold.
-VELK_PARAMETER(Table);      // a structured numpy array
-VELK_PARAMETER(Values);     // float | numpy.ndarray
-VELK_PARAMETER(ArrayPair);  // tuple[numpy.ndarray, numpy.ndarray]
-VELK_PARAMETER(Written);    // dict[str, pathlib.Path]
-VELK_PARAMETER(MassTuple);  // tuple[float, float, float, float, float]
+VELK_PARAMETER(Float);
+VELK_PARAMETER(OptionalFloat);
+VELK_PARAMETER(Int);
+VELK_PARAMETER(OptionalInt);
+VELK_PARAMETER(Bool);
+VELK_PARAMETER(Text);
+VELK_PARAMETER(Path);
+VELK_PARAMETER(Numbers);
+VELK_PARAMETER(Masses);
+VELK_PARAMETER(Quantum);
+VELK_PARAMETER(OptionalQuantum);
+VELK_PARAMETER(Grid);
+VELK_PARAMETER(OptionalGrid);
+VELK_PARAMETER(Window);
+VELK_PARAMETER(Triple);
+VELK_PARAMETER(Wall);
+VELK_PARAMETER(Coefficients);
+VELK_PARAMETER(FitNames);
+VELK_PARAMETER(CurveParameter);
+VELK_PARAMETER(Moment);
+VELK_PARAMETER(Radii);
+VELK_PARAMETER(IntegerArray);
+VELK_PARAMETER(DunhamSource);
+// Returned values, so that the signatures show what they hold.
+VELK_PARAMETER(Table);
+VELK_PARAMETER(Values);
+VELK_PARAMETER(ArrayPair);
+VELK_PARAMETER(Written);
+VELK_PARAMETER(MassTuple);
 
 #undef VELK_PARAMETER
 
