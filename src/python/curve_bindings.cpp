@@ -3,84 +3,29 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <fstream>
-
 #include "arguments.h"
 #include "bindings.h"
 #include "core_call.h"
 #include "curve.h"
 #include "curve_files.h"
 #include "level_table.h"
+#include "pec/pointwise.h"
+#include "text_file.h"
 
 namespace velk::python {
 namespace {
 
 using DoubleArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
-// A float, or a sequence of one to five floats: the reduced masses 1..5 (u), the rest 0.
-std::array<double, 5> to_masses(const py::object& masses) {
-  std::array<double, 5> m{};
-  if (py::isinstance<py::float_>(masses) || py::isinstance<py::int_>(masses)) {
-    m[0] = masses.cast<double>();
-    return m;
-  }
-  const std::vector<double> values = to_vector(masses, "masses");
-  if (values.empty() || values.size() > 5) {
-    throw py::value_error("masses: one to five reduced masses (u), found " +
-                          std::to_string(values.size()));
-  }
-  std::copy(values.begin(), values.end(), m.begin());
-  return m;
-}
-
-HeaderFields header_fields(const py::object& masses, int Lambda, double q1, double q2,
-                           const std::string& description) {
+HeaderFields header_fields(const Masses& masses, const Int& Lambda, const Float& q1,
+                           const Float& q2, const Text& description) {
   HeaderFields h;
-  h.masses = to_masses(masses);
-  h.Lambda = Lambda;
-  h.q1 = q1;
-  h.q2 = q2;
-  h.description = description;
+  h.masses = to_masses(masses, "masses");
+  h.Lambda = to_int(Lambda, "Lambda");
+  h.q1 = to_float(q1, "q1");
+  h.q2 = to_float(q2, "q2");
+  h.description = to_text(description, "description");
   return h;
-}
-
-// int n -> n..n; range(a, b) -> a..b-1 (empty when b <= a); a sequence of consecutive integers.
-QuantumRange to_range(const py::object& value, const char* what) {
-  if (py::isinstance<py::int_>(value) ||
-      py::isinstance(value, py::module_::import("numpy").attr("integer"))) {
-    const int32_t n = value.cast<int32_t>();
-    return {n, n};
-  }
-  if (py::isinstance(value, py::module_::import("builtins").attr("range"))) {
-    if (value.attr("step").cast<int64_t>() != 1) {
-      throw py::value_error(std::string(what) + ": a range of step 1");
-    }
-    return {value.attr("start").cast<int32_t>(), value.attr("stop").cast<int32_t>() - 1};
-  }
-  if (!py::isinstance<py::iterable>(value)) {
-    throw py::type_error(std::string(what) + ": an integer, a range or a sequence of integers");
-  }
-  const py::object index = py::module_::import("operator").attr("index");
-  std::vector<int64_t> items;
-  for (const py::handle item : value) items.push_back(index(item).cast<int64_t>());
-  for (std::size_t i = 1; i < items.size(); ++i) {
-    if (items[i] != items[i - 1] + 1) {
-      throw py::value_error(std::string(what) +
-                            ": consecutive integers in increasing order (levels are computed "
-                            "for a range first..last)");
-    }
-  }
-  if (items.empty()) return {0, -1};
-  return {static_cast<int32_t>(items.front()), static_cast<int32_t>(items.back())};
-}
-
-RadialGrid to_grid(const Curve& curve, const py::object& grid) {
-  return velk::python::to_grid(curve.name, grid);
-}
-
-std::optional<RadialGrid> to_optional_grid(const Curve& curve, const py::object& grid) {
-  if (grid.is_none()) return std::nullopt;
-  return to_grid(curve, grid);
 }
 
 template <class T>
@@ -89,7 +34,7 @@ py::array_t<T> to_array(const std::vector<T>& values) {
 }
 
 // The levels as a structured array that pandas.DataFrame takes as it is.
-py::object level_array(const std::vector<LevelRecord>& levels, double tol) {
+Table level_array(const std::vector<LevelRecord>& levels, double tol) {
   const py::module_ np = py::module_::import("numpy");
   py::list dtype;
   dtype.append(py::make_tuple("v", "<i4"));
@@ -123,32 +68,74 @@ py::object level_array(const std::vector<LevelRecord>& levels, double tol) {
   return table;
 }
 
+// Refused here rather than when the first levels are computed: the points of a table, more than
+// the builder holds, radii out of order.
+void check_points(const std::vector<double>& R, const std::vector<double>& U) {
+  if (U.size() != R.size()) {
+    throw py::value_error("U: the same length as R (" + std::to_string(R.size()) + "), found " +
+                          std::to_string(U.size()));
+  }
+  if (R.size() < 2 || R.size() > static_cast<std::size_t>(kPointwiseCapacity)) {
+    throw py::value_error("R: 2 to " + std::to_string(kPointwiseCapacity) +
+                          " points (the capacity of a table of points), found " +
+                          std::to_string(R.size()));
+  }
+  for (std::size_t i = 1; i < R.size(); ++i) {
+    if (!(R[i] > R[i - 1])) {
+      throw py::value_error("R: the radii must increase strictly, found R[" + std::to_string(i) +
+                            "] = " + std::string(py::repr(py::float_(R[i]))) + " after R[" +
+                            std::to_string(i - 1) +
+                            "] = " + std::string(py::repr(py::float_(R[i - 1]))));
+    }
+  }
+}
+
+// wall=(1, Asr, Bsr, Nsr) or (2, Asr, Bsr).
+AnalyticWall to_wall(const Wall& wall) {
+  const char* form = "(1, Asr, Bsr, Nsr) or (2, Asr, Bsr)";
+  const py::list items = to_items(wall, "wall", form);
+  if (items.size() < 3 || items.size() > 4) {
+    throw py::value_error(std::string("wall: ") + form + ", found " + std::to_string(items.size()) +
+                          " items");
+  }
+  return {to_int(items[0], "wall"), to_float(items[1], "wall"), to_float(items[2], "wall"),
+          items.size() == 4 ? to_float(items[3], "wall") : 0.0};
+}
+
 // Extension of a table of points: Rfit = (Rfit1, Rfit2) turns it on.
-std::optional<PointsExtension> to_extension(const py::object& Rfit, double rho, double asymptote,
-                                            const py::object& C, const py::object& fit,
-                                            const py::object& exchange) {
+std::optional<PointsExtension> to_extension(const Window& Rfit, const Float& rho,
+                                            const Float& asymptote, const Coefficients& C,
+                                            const FitNames& fit, const Triple& exchange) {
+  py::set fitted;
+  for (const py::handle item :
+       to_items(fit, "fit", "an iterable of the k of C, \"asymptote\" or \"exchange\"")) {
+    fitted.add(item);
+  }
+  const std::map<int, double> dispersion =
+      C.is_none() ? std::map<int, double>{} : to_coefficients(C, "C");
+  const std::optional<std::array<double, 3>> exchange_term =
+      exchange.is_none()
+          ? std::nullopt
+          : std::optional(to_floats<3>(exchange, "exchange", "(amplitude, alpha, gamma)"));
+  PointsExtension e;
+  e.rho = to_float(rho, "rho");
+  e.asymptote = {to_float(asymptote, "asymptote"), fitted.contains(py::str("asymptote"))};
   if (Rfit.is_none()) {
-    if (!C.is_none() || !exchange.is_none() || py::len(fit) > 0) {
-      throw py::value_error("the long-range extension needs its fit window, Rfit=(Rfit1, Rfit2)");
+    if (!C.is_none() || exchange_term || py::len(fitted) > 0) {
+      throw py::value_error(
+          "Rfit: the long-range extension needs its fit window, Rfit=(Rfit1, Rfit2)");
     }
     return std::nullopt;
   }
-  PointsExtension e;
-  std::tie(e.Rfit1, e.Rfit2) = Rfit.cast<std::pair<double, double>>();
-  e.rho = rho;
-  py::set fitted;
-  for (const py::handle item : fit) fitted.add(item);
-  e.asymptote = {asymptote, fitted.contains(py::str("asymptote"))};
-  if (!C.is_none()) {
-    for (const auto& [k, value] : C.cast<std::map<int, double>>()) {
-      e.dispersion[k] = {value, fitted.contains(py::int_(k))};
-    }
-  }
+  const auto window = to_floats<2>(Rfit, "Rfit", "(Rfit1, Rfit2)");
+  e.Rfit1 = window[0];
+  e.Rfit2 = window[1];
+  for (const auto& [k, value] : dispersion) e.dispersion[k] = {value, fitted.contains(py::int_(k))};
   if (e.dispersion.empty()) {
-    throw py::value_error("the long-range extension needs at least one C_k: C={6: C6, ...}");
+    throw py::value_error("C: the long-range extension needs at least one C_k: C={6: C6, ...}");
   }
-  if (!exchange.is_none()) {
-    const auto [A, alpha, gamma] = exchange.cast<std::tuple<double, double, double>>();
+  if (exchange_term) {
+    const auto [A, alpha, gamma] = *exchange_term;
     e.exchange = ExchangeTerm{{A, fitted.contains(py::str("exchange"))}, alpha, gamma};
   }
   for (const py::handle item : fitted) {
@@ -177,12 +164,6 @@ const char* representation_name(Representation r) {
   return "pointwise";
 }
 
-SearchMode to_mode(const std::string& mode) {
-  if (mode == "exact") return SearchMode::exact;
-  if (mode == "fast") return SearchMode::fast;
-  throw py::value_error("mode must be \"exact\" or \"fast\", found \"" + mode + "\"");
-}
-
 }  // namespace
 
 void bind_curve(py::module_& m) {
@@ -196,8 +177,9 @@ Radii in Å, energies in cm-1, masses in u.)");
 
   curve.def_static(
       "from_file",
-      [](const py::object& path) {
-        return call_core([&] { return curve_from_file(path_text(path)); });
+      [](const Path& path) {
+        const std::string file = to_path(path, "path");
+        return call_core([&] { return curve_from_file(file); });
       },
       py::arg("path"),
       R"(A potential file read as it stands (pointwise table, "AN" analytic or "ML" MLJ form).
@@ -206,19 +188,20 @@ The curve keeps the file's name (without directory) for its messages.)");
 
   curve.def_static(
       "points",
-      [](const py::object& R, const py::object& U, const py::object& masses, int Lambda, double q1,
-         double q2, double y2first, double y2last, const py::object& Rfit, double rho,
-         double asymptote, const py::object& C, const py::object& fit, const py::object& exchange,
-         const std::string& name, const std::string& description) {
+      [](const Numbers& R, const Numbers& U, const Masses& masses, const Int& Lambda,
+         const Float& q1, const Float& q2, const Float& y2first, const Float& y2last,
+         const Window& Rfit, const Float& rho, const Float& asymptote, const Coefficients& C,
+         const FitNames& fit, const Triple& exchange, const Text& name, const Text& description) {
         PointsCurve c;
         c.R = to_vector(R, "R");
         c.U = to_vector(U, "U");
-        if (c.R.size() != c.U.size()) throw py::value_error("R and U must have the same length");
-        c.y2first = y2first;
-        c.y2last = y2last;
+        check_points(c.R, c.U);
+        c.y2first = to_float(y2first, "y2first");
+        c.y2last = to_float(y2last, "y2last");
         c.extension = to_extension(Rfit, rho, asymptote, C, fit, exchange);
         const HeaderFields h = header_fields(masses, Lambda, q1, q2, description);
-        return call_core([&] { return curve_from_text(name, pointwise_file_text(h, c)); });
+        const std::string file = to_text(name, "name");
+        return call_core([&] { return curve_from_text(file, pointwise_file_text(h, c)); });
       },
       py::arg("R"), py::arg("U"), py::arg("masses"), py::kw_only(), py::arg("Lambda") = 0,
       py::arg("q1") = 0.0, py::arg("q2") = 0.0, py::arg("y2first") = 0.0, py::arg("y2last") = 0.0,
@@ -236,12 +219,15 @@ fit adjusts: the integers k of C_k, "asymptote", "exchange"; the rest is held.)"
 
   curve.def_static(
       "mlj",
-      [](double Re, const py::object& beta, double De, int p, double Cp, double delta, double Rx,
-         const py::object& masses, int Lambda, double q1, double q2, const std::string& name,
-         const std::string& description) {
-        MljCurve c{Re, to_vector(beta, "beta"), De, p, Cp, delta, Rx};
+      [](const Float& Re, const Numbers& beta, const Float& De, const Int& p, const Float& Cp,
+         const Float& delta, const Float& Rx, const Masses& masses, const Int& Lambda,
+         const Float& q1, const Float& q2, const Text& name, const Text& description) {
+        const MljCurve c{to_float(Re, "Re"), to_vector(beta, "beta"), to_float(De, "De"),
+                         to_int(p, "p"),     to_float(Cp, "Cp"),      to_float(delta, "delta"),
+                         to_float(Rx, "Rx")};
         const HeaderFields h = header_fields(masses, Lambda, q1, q2, description);
-        return call_core([&] { return curve_from_text(name, mlj_file_text(h, c)); });
+        const std::string file = to_text(name, "name");
+        return call_core([&] { return curve_from_text(file, mlj_file_text(h, c)); });
       },
       py::arg("Re"), py::arg("beta"), py::arg("De"), py::arg("p"), py::arg("Cp"), py::arg("delta"),
       py::arg("Rx"), py::arg("masses"), py::kw_only(), py::arg("Lambda") = 0, py::arg("q1") = 0.0,
@@ -253,27 +239,28 @@ delta (Å^-1) and Rx (Å) of the switching function; masses in u.)");
 
   curve.def_static(
       "analytic",
-      [](double Rm, double b, const py::object& a, const py::object& wall, double Uinf,
-         const py::object& C, const py::object& exchange, double Ri, double Ro,
-         const py::object& masses, int Lambda, double q1, double q2, const std::string& name,
-         const std::string& description) {
+      [](const Float& Rm, const Float& b, const Numbers& a, const Wall& wall, const Float& Uinf,
+         const Coefficients& C, const Triple& exchange, const Float& Ri, const Float& Ro,
+         const Masses& masses, const Int& Lambda, const Float& q1, const Float& q2,
+         const Text& name, const Text& description) {
         AnalyticCurveFields c;
-        c.Rm = Rm;
-        c.b = b;
+        c.Rm = to_float(Rm, "Rm");
+        c.b = to_float(b, "b");
         c.a = to_vector(a, "a");
-        const py::tuple w = wall.cast<py::tuple>();
-        if (w.size() < 3 || w.size() > 4) {
-          throw py::value_error("wall: (1, Asr, Bsr, Nsr) or (2, Asr, Bsr)");
+        c.wall = to_wall(wall);
+        c.Uinf = to_float(Uinf, "Uinf");
+        if (!C.is_none()) c.C = to_coefficients(C, "C");
+        if (!exchange.is_none()) {
+          const auto [Aex, gex, bex] = to_floats<3>(exchange, "exchange", "(Aex, gex, bex)");
+          c.Aex = Aex;
+          c.gex = gex;
+          c.bex = bex;
         }
-        c.wall = {w[0].cast<int>(), w[1].cast<double>(), w[2].cast<double>(),
-                  w.size() == 4 ? w[3].cast<double>() : 0.0};
-        c.Uinf = Uinf;
-        if (!C.is_none()) c.C = C.cast<std::map<int, double>>();
-        std::tie(c.Aex, c.gex, c.bex) = exchange.cast<std::tuple<double, double, double>>();
-        c.Ri = Ri;
-        c.Ro = Ro;
+        c.Ri = to_float(Ri, "Ri");
+        c.Ro = to_float(Ro, "Ro");
         const HeaderFields h = header_fields(masses, Lambda, q1, q2, description);
-        return call_core([&] { return curve_from_text(name, analytic_file_text(h, c)); });
+        const std::string file = to_text(name, "name");
+        return call_core([&] { return curve_from_text(file, analytic_file_text(h, c)); });
       },
       py::arg("Rm"), py::arg("b"), py::arg("a"), py::arg("wall"), py::arg("Uinf"), py::arg("C"),
       py::arg("exchange"), py::arg("Ri"), py::arg("Ro"), py::arg("masses"), py::kw_only(),
@@ -288,18 +275,17 @@ exchange=(Aex, gex, bex); Uinf = 0 derives the asymptote and one more C_k. Masse
 
   curve.def(
       "__call__",
-      [](const Curve& c, const py::object& R, const py::object& grid) -> py::object {
-        const bool scalar = py::isinstance<py::float_>(R) || py::isinstance<py::int_>(R);
-        const DoubleArray radii = DoubleArray::ensure(R);
-        if (!radii) throw py::value_error("R must be a number or an array of numbers");
+      [](const Curve& c, const Radii& R, const OptionalGrid& grid) -> Values {
+        const DoubleArray radii = to_radii(R, "R");
+        const std::optional<RadialGrid> g =
+            grid.is_none() ? std::nullopt : std::optional(to_grid(c.name, grid, "grid"));
         const auto values = call_core([&] {
-          return evaluate_curve(c, std::span<const double>(radii.data(), radii.size()),
-                                to_optional_grid(c, grid));
+          return evaluate_curve(c, std::span<const double>(radii.data(), radii.size()), g);
         });
-        if (scalar) return py::float_(values.front());
+        if (radii.ndim() == 0) return Values(py::float_(values.front()));
         py::array_t<double> out(radii.request().shape);
         std::copy(values.begin(), values.end(), out.mutable_data());
-        return out;
+        return Values(out);
       },
       py::arg("R"), py::arg("grid") = py::none(),
       R"(The curve (cm-1) at R (Å, a number or an array), computed at each R as velk tabulates it.
@@ -309,36 +295,35 @@ made on that grid's points, as velk makes it.)");
 
   curve.def(
       "tabulate",
-      [](const Curve& c, const py::object& grid) {
-        return call_core([&] {
-          const RadialGrid g = to_grid(c, grid);
-          std::vector<double> R;
-          for (int i = 1; i <= g.N; ++i) R.push_back(g.R(i));
-          return py::make_tuple(to_array(R), to_array(tabulate_curve(c, g)));
-        });
+      [](const Curve& c, const Grid& grid) {
+        const RadialGrid g = to_grid(c.name, grid, "grid");
+        std::vector<double> R;
+        for (int i = 1; i <= g.N; ++i) R.push_back(g.R(i));
+        const std::vector<double> U = call_core([&] { return tabulate_curve(c, g); });
+        return ArrayPair(py::make_tuple(to_array(R), to_array(U)));
       },
       py::arg("grid"),
       R"((R, U): the curve as velk's builder tabulates it on grid=(Rmin, Rmax, N), R in Å, U in cm-1.)");
 
   curve.def(
       "levels",
-      [](const Curve& c, const py::object& grid, int32_t mass_index, const py::object& v,
-         const py::object& J, const py::object& p, const std::string& mode, double tol,
-         int32_t maxit, bool reversed, const py::object& mass) {
+      [](const Curve& c, const Grid& grid, const Int& mass_index, const Quantum& v,
+         const Quantum& J, const Quantum& p, const Text& mode, const Float& tol, const Int& maxit,
+         const Bool& reversed, const OptionalFloat& mass) {
         LevelTableCall request;
-        request.mass_index = mass_index;
-        if (!mass.is_none()) request.mass = mass.cast<double>();
-        request.v = to_range(v, "v");
-        request.J = to_range(J, "J");
-        request.Par = to_range(p, "p");
-        request.tol = tol;
-        request.maxit = maxit;
-        request.reversed = reversed;
-        request.mode = to_mode(mode);
-        return call_core([&] {
-          request.grid = to_grid(c, grid);
-          return level_array(compute_levels(c, request), tol);
-        });
+        request.grid = to_grid(c.name, grid, "grid");
+        request.mass_index = to_int(mass_index, "mass_index");
+        request.mass = to_optional_float(mass, "mass");
+        request.v = to_range(v, "v", 0);
+        request.J = to_range(J, "J", 0);
+        request.Par = to_range(p, "p", INT32_MIN);
+        request.tol = to_positive(tol, "tol");
+        request.maxit = to_int_at_least(maxit, "maxit", 1);
+        request.reversed = to_bool(reversed, "reversed");
+        request.mode = to_mode(mode, "mode");
+        const std::vector<LevelRecord> levels =
+            call_core([&] { return compute_levels(c, request); });
+        return level_array(levels, request.tol);
       },
       py::arg("grid"), py::arg("mass_index") = 1, py::arg("v") = 0, py::arg("J") = 0,
       py::arg("p") = 1, py::arg("mode") = "exact", py::arg("tol") = 1e-6, py::arg("maxit") = 60,
@@ -357,19 +342,17 @@ velk leaves out of its level table (after two poorly converged ones in a J) are 
 
   curve.def(
       "wavefunction",
-      [](const Curve& c, double mass, int32_t v, int32_t J, const py::object& grid, double tol,
-         int32_t maxit) {
-        return call_core([&] {
-          WaveFunctionRequest request;
-          request.grid = to_grid(c, grid);
-          request.mass = mass;
-          request.v = v;
-          request.J = J;
-          request.tol = tol;
-          request.maxit = maxit;
-          const WaveFunction w = compute_wavefunction(c, request);
-          return py::make_tuple(to_array(w.R), to_array(w.psi));
-        });
+      [](const Curve& c, const Float& mass, const Int& v, const Int& J, const Grid& grid,
+         const Float& tol, const Int& maxit) {
+        WaveFunctionRequest request;
+        request.mass = to_float(mass, "mass");
+        request.v = to_int_at_least(v, "v", 0);
+        request.J = to_int_at_least(J, "J", 0);
+        request.grid = to_grid(c.name, grid, "grid");
+        request.tol = to_positive(tol, "tol");
+        request.maxit = to_int_at_least(maxit, "maxit", 1);
+        const WaveFunction w = call_core([&] { return compute_wavefunction(c, request); });
+        return ArrayPair(py::make_tuple(to_array(w.R), to_array(w.psi)));
       },
       py::arg("mass"), py::arg("v"), py::arg("J"), py::kw_only(), py::arg("grid"),
       py::arg("tol") = 1e-6, py::arg("maxit") = 60,
@@ -386,7 +369,7 @@ is 1, positive at the inner end. The level is solved as velk solves it, on a for
       "masses",
       [](const Curve& c) {
         const auto& m = c.header.masses;
-        return py::make_tuple(m[0], m[1], m[2], m[3], m[4]);
+        return MassTuple(py::make_tuple(m[0], m[1], m[2], m[3], m[4]));
       },
       "The five reduced masses of the header (u).");
   curve.def_property_readonly("Lambda", [](const Curve& c) { return c.header.Lambda; });
@@ -395,14 +378,13 @@ is 1, positive at the inner end. The level is solved as velk solves it, on a for
       "\"pointwise\", \"analytic\" or \"mlj\".");
   curve.def(
       "save",
-      [](const Curve& c, const py::object& path) {
-        const std::string file = path_text(path);
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out << c.text;
-        out.close();
-        if (!out) throw py::value_error("cannot write " + file);
-      },
-      py::arg("path"), "Writes the potential file, for a run of velk.");
+      [](const Curve& c, const Path& path) { write_text_file(to_path(path, "path"), c.text); },
+      py::arg("path"),
+      R"(Writes the potential file, for a run of velk.
+
+The file is replaced whole or not at all; a path that is a directory, a FIFO or a device is
+refused. A failure raises OSError (PermissionError, FileNotFoundError...) with errno and the
+path as its filename.)");
   curve.def("__repr__", [](const Curve& c) {
     return "<velk.Curve " + c.name + " (" + representation_name(c.representation) + ")>";
   });

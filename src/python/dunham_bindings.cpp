@@ -3,6 +3,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include "arguments.h"
 #include "bindings.h"
 #include "core_call.h"
 #include "io/errors.h"
@@ -16,25 +17,28 @@ using DoubleTable = py::array_t<double, py::array::c_style | py::array::forcecas
 
 // Y[k][l] (Dunham form) or rows v = 0, 1, ... of T, B, D, H, L, M (band constants, D positive
 // as in a file), as read_dunham_file stores them.
-DunhamCoefficients coefficients_from_table(const py::object& table, const std::string& form,
-                                           double mass_ratio, double Lambda, const py::object& q) {
+DunhamCoefficients coefficients_from_table(py::handle table, const std::string& form,
+                                           double mass_ratio, double Lambda,
+                                           const std::vector<double>& qs) {
   DunhamCoefficients c;
   if (form == "dunham") {
     c.coef_form = 'd';
   } else if (form == "band") {
     c.coef_form = 'b';
   } else {
-    throw py::value_error("form must be \"dunham\" or \"band\", found \"" + form + "\"");
+    throw py::value_error("form: \"dunham\" or \"band\", found \"" + form + "\"");
   }
   c.mass_ratio = mass_ratio;
   c.dunham_lambda = Lambda;
-  const DoubleTable Y = DoubleTable::ensure(table);
-  if (!Y || Y.ndim() != 2) throw py::value_error("the coefficients must form a 2-D table");
+  const std::optional<py::array> given = numeric_array(table);
+  if (!given) wrong_kind("source", "a Dunham file's path or a table of numbers", table);
+  const DoubleTable Y = DoubleTable::ensure(*given);
+  if (Y.ndim() != 2) throw py::value_error("source: the coefficients must form a 2-D table");
   const py::ssize_t rows = Y.shape(0), columns = Y.shape(1);
   const bool dunham = c.dunham_form();
   if (rows > DunhamCoefficients::kRows || columns > (dunham ? DunhamCoefficients::kColumns : 6)) {
-    throw py::value_error(dunham ? "Dunham coefficients Y[k][l]: k = 0..50, l = 0..20"
-                                 : "band constants: rows v = 0..50 of T, B, D, H, L, M");
+    throw py::value_error(dunham ? "source: Dunham coefficients Y[k][l], k = 0..50, l = 0..20"
+                                 : "source: band constants, rows v = 0..50 of T, B, D, H, L, M");
   }
   for (py::ssize_t k = 0; k < rows; ++k) {
     for (py::ssize_t l = 0; l < columns; ++l) {
@@ -44,12 +48,29 @@ DunhamCoefficients coefficients_from_table(const py::object& table, const std::s
           !dunham && l == 2 ? -value : value;
     }
   }
-  const std::vector<double> qs = q.cast<std::vector<double>>();
   if (qs.size() > DunhamCoefficients::kParityTerms) {
-    throw py::value_error("at most 10 parity coefficients");
+    throw py::value_error("q: at most 10 parity coefficients, found " + std::to_string(qs.size()));
   }
   for (std::size_t i = 0; i < qs.size(); ++i) c.qtab[i] = static_cast<float>(qs[i]);
   return c;
+}
+
+using IntArray = py::array_t<int32_t, py::array::c_style | py::array::forcecast>;
+
+// Quantum numbers of a broadcast, each an integer >= `least`.
+IntArray to_quantum_numbers(py::handle values, const char* name, int32_t least) {
+  const std::optional<py::array> given = numeric_array(values);
+  if (!given || given->dtype().kind() == 'f') {
+    wrong_kind(name, "an integer or an array of integers", values);
+  }
+  const IntArray numbers = IntArray::ensure(*given);
+  for (py::ssize_t i = 0; i < numbers.size(); ++i) {
+    if (numbers.data()[i] < least) {
+      throw py::value_error(std::string(name) + ": must be at least " + std::to_string(least) +
+                            ", found " + std::to_string(numbers.data()[i]));
+    }
+  }
+  return numbers;
 }
 
 }  // namespace
@@ -58,22 +79,29 @@ void bind_dunham(py::module_& m) {
   py::module_ dunham = m.def_submodule("dunham", "Term values from Dunham coefficients.");
   dunham.def(
       "terms",
-      [](const py::object& source, const py::object& v, const py::object& J, const py::object& p,
-         double mass_ratio, double Lambda, const py::object& q,
-         const std::string& form) -> py::object {
-        const bool is_path = py::isinstance<py::str>(source) ||
-                             py::isinstance(source, py::module_::import("os").attr("PathLike"));
-        const DunhamCoefficients c = call_core([&] {
-          if (is_path) {
-            return read_dunham_file(py::str(py::module_::import("os").attr("fspath")(source)));
-          }
-          return coefficients_from_table(source, form, mass_ratio, Lambda, q);
-        });
-        const py::module_ np = py::module_::import("numpy");
-        const py::tuple b = np.attr("broadcast_arrays")(v, J, p);
-        using IntArray = py::array_t<int32_t, py::array::c_style | py::array::forcecast>;
+      [](const DunhamSource& source, const IntegerArray& v, const IntegerArray& J,
+         const IntegerArray& p, const Float& mass_ratio, const Float& Lambda, const Numbers& q,
+         const Text& form) -> Values {
+        const IntArray v_given = to_quantum_numbers(v, "v", 0),
+                       J_given = to_quantum_numbers(J, "J", 0),
+                       p_given = to_quantum_numbers(p, "p", INT32_MIN);
+        py::tuple b;
+        try {
+          b = py::module_::import("numpy").attr("broadcast_arrays")(v_given, J_given, p_given);
+        } catch (const py::error_already_set&) {
+          throw py::value_error("v, J, p: shapes that broadcast together");
+        }
         const IntArray vs = IntArray::ensure(b[0]), Js = IntArray::ensure(b[1]),
                        ps = IntArray::ensure(b[2]);
+        DunhamCoefficients c;
+        if (is_path(source)) {
+          const std::string path = to_path(source, "source");
+          c = call_core([&] { return read_dunham_file(path); });
+        } else {
+          c = coefficients_from_table(source, to_text(form, "form"),
+                                      to_float(mass_ratio, "mass_ratio"),
+                                      to_float(Lambda, "Lambda"), to_vector(q, "q"));
+        }
         py::array_t<double> E(vs.request().shape);
         for (py::ssize_t i = 0; i < vs.size(); ++i) {
           const int32_t vi = vs.data()[i], Ji = Js.data()[i], pi = ps.data()[i];
@@ -86,8 +114,8 @@ void bind_dunham(py::module_& m) {
           }
           E.mutable_data()[i] = dunham_term(c, vi, Ji, pi);
         }
-        if (E.ndim() == 0) return py::float_(E.data()[0]);
-        return E;
+        if (E.ndim() == 0) return Values(py::float_(E.data()[0]));
+        return Values(E);
       },
       py::arg("source"), py::arg("v"), py::arg("J"), py::arg("p") = 1, py::kw_only(),
       py::arg("mass_ratio") = 1.0, py::arg("Lambda") = 0.0, py::arg("q") = py::tuple(),

@@ -34,11 +34,11 @@ class ColumnTable {
     columns_.emplace_back(
         name, py::array(py::dtype(dtype), static_cast<py::ssize_t>(rows_), values.data()));
   }
-  py::object array() const {
+  Table array() const {
     const py::module_ np = py::module_::import("numpy");
     py::object table = np.attr("zeros")(rows_, np.attr("dtype")(fields_));
     for (const auto& [name, values] : columns_) table[py::str(name)] = values;
-    return table;
+    return Table(table);
   }
 
  private:
@@ -47,25 +47,27 @@ class ColumnTable {
   std::vector<std::pair<std::string, py::array>> columns_;
 };
 
-props::SolveSettings settings_of(double tol, int32_t maxit, bool reversed) {
+props::SolveSettings settings_of(const Float& tol, const Int& maxit, const Bool& reversed) {
   props::SolveSettings s;
-  s.tol = tol;
-  s.maxit = maxit;
-  s.orientation = reversed ? GridOrientation::reversed : GridOrientation::forward;
+  s.tol = to_positive(tol, "tol");
+  s.maxit = to_int_at_least(maxit, "maxit", 1);
+  s.orientation =
+      to_bool(reversed, "reversed") ? GridOrientation::reversed : GridOrientation::forward;
   return s;
 }
 
-StateSearch search_of(const Curve& curve, const py::object& grid, int32_t mass_index,
-                      const py::object& mass, const props::SolveSettings& settings) {
+StateSearch search_of(const Curve& curve, py::handle grid, const char* grid_name,
+                      const Int& mass_index, const OptionalFloat& mass,
+                      const props::SolveSettings& settings) {
   StateSearch search;
-  search.grid = to_grid(curve.name, grid);
-  search.mass_index = mass_index;
-  if (!mass.is_none()) search.mass = mass.cast<double>();
+  search.grid = to_grid(curve.name, grid, grid_name);
+  search.mass_index = to_int(mass_index, "mass_index");
+  search.mass = to_optional_float(mass, "mass");
   search.settings = settings;
   return search;
 }
 
-py::object properties_array(const std::vector<LevelPropertiesRow>& rows) {
+Table properties_array(const std::vector<LevelPropertiesRow>& rows) {
   std::vector<int32_t> v, J, p;
   std::vector<uint8_t> found;
   std::vector<double> E, R_in, R_out, R_mean, R2_mean, Rinv2_mean, Bv, Dv, Hv, tunnel;
@@ -104,9 +106,9 @@ py::object properties_array(const std::vector<LevelPropertiesRow>& rows) {
   return table.array();
 }
 
-py::object overlaps_array(const std::vector<OverlapRow>& rows) {
+Table overlaps_array(const std::vector<OverlapRow>& rows) {
   std::vector<int32_t> uv, uJ, up, lv, lJ, lp;
-  std::vector<char> branch;
+  std::vector<char32_t> branch;
   std::vector<uint8_t> found;
   std::vector<double> FCF, centroid, moment, overlap, uE, lE;
   for (const OverlapRow& r : rows) {
@@ -126,7 +128,7 @@ py::object overlaps_array(const std::vector<OverlapRow>& rows) {
     lE.push_back(r.found ? r.lower_E : kEmpty);
   }
   ColumnTable table(rows.size());
-  table.add("branch", "S1", branch);
+  table.add("branch", "<U1", branch);
   table.add("upper_v", "<i4", uv);
   table.add("upper_J", "<i4", uJ);
   table.add("upper_p", "<i4", up);
@@ -144,18 +146,16 @@ py::object overlaps_array(const std::vector<OverlapRow>& rows) {
 }
 
 // A path to a moment file, or the points (R, M) of one.
-std::optional<props::MomentTable> to_moment(const py::object& moment) {
+std::optional<props::MomentTable> to_moment(const Moment& moment) {
   if (moment.is_none()) return std::nullopt;
-  if (py::isinstance<py::str>(moment) ||
-      py::isinstance(moment, py::module_::import("os").attr("PathLike"))) {
-    const std::string path = path_text(moment);
+  if (is_path(moment)) {
+    const std::string path = to_path(moment, "moment");
     return call_core([&] { return props::MomentTable::read(path); });
   }
-  const py::tuple points = moment.cast<py::tuple>();
-  if (points.size() != 2) {
-    throw py::value_error("moment: a file name or the points (R, M), R in Å and M in debye");
-  }
-  std::vector<double> R = to_vector(points[0], "moment R"), M = to_vector(points[1], "moment M");
+  const char* form = "a file name or the points (R, M), R in Å and M in debye";
+  const py::list points = to_items(moment, "moment", form);
+  if (points.size() != 2) throw py::value_error(std::string("moment: ") + form);
+  std::vector<double> R = to_vector(points[0], "moment"), M = to_vector(points[1], "moment");
   if (R.size() != M.size()) throw py::value_error("moment: R and M must have the same length");
   return call_core([&] { return props::MomentTable(std::move(R), std::move(M), "moment"); });
 }
@@ -165,22 +165,22 @@ std::optional<props::MomentTable> to_moment(const py::object& moment) {
 void bind_props(py::module_& m) {
   m.def(
       "properties",
-      [](const Curve& curve, const py::object& grid, const py::object& v, const py::object& J,
-         const py::object& p, int32_t mass_index, const py::object& mass, double tol, int32_t maxit,
-         bool reversed) {
-        const std::vector<int32_t> vs = to_integers(v, "v"), Js = to_integers(J, "J"),
-                                   ps = to_integers(p, "p");
+      [](const CurveParameter& curve_parameter, const Grid& grid, const Quantum& v,
+         const Quantum& J, const Quantum& p, const Int& mass_index, const OptionalFloat& mass,
+         const Float& tol, const Int& maxit, const Bool& reversed) {
+        const Curve& curve = to_curve(curve_parameter, "curve");
+        const std::vector<int32_t> vs = to_integers(v, "v", 0), Js = to_integers(J, "J", 0),
+                                   ps = to_integers(p, "p", INT32_MIN);
         std::vector<LevelKey> levels;
         for (const int32_t Ji : Js) {
           for (const int32_t vi : vs) {
             for (const int32_t pi : ps) levels.push_back({vi, Ji, pi});
           }
         }
-        return call_core([&] {
-          const StateSearch search =
-              search_of(curve, grid, mass_index, mass, settings_of(tol, maxit, reversed));
-          return properties_array(level_properties(curve, search, levels));
-        });
+        const StateSearch search =
+            search_of(curve, grid, "grid", mass_index, mass, settings_of(tol, maxit, reversed));
+        const auto rows = call_core([&] { return level_properties(curve, search, levels); });
+        return properties_array(rows);
       },
       py::arg("curve"), py::kw_only(), py::arg("grid"), py::arg("v") = 0, py::arg("J") = 0,
       py::arg("p") = 1, py::arg("mass_index") = 1, py::arg("mass") = py::none(),
@@ -203,20 +203,23 @@ otherwise.)");
 
   m.def(
       "franck_condon",
-      [](const Curve& upper, const Curve& lower, const py::object& mass, const py::object& grid,
-         const py::object& lower_grid, const py::object& v_upper, const py::object& J_upper,
-         const py::object& v_lower, const py::object& J_lower, const py::object& p,
-         const py::object& p_upper, int32_t mass_index, double tol, int32_t maxit, bool reversed,
-         const py::object& moment) {
-        const std::vector<int32_t> vu = to_integers(v_upper, "v_upper"),
-                                   vl = to_integers(v_lower, "v_lower"),
-                                   Jl = to_integers(J_lower, "J_lower"), pl = to_integers(p, "p");
+      [](const CurveParameter& upper_parameter, const CurveParameter& lower_parameter,
+         const OptionalFloat& mass, const Grid& grid, const OptionalGrid& lower_grid,
+         const Quantum& v_upper, const OptionalQuantum& J_upper, const Quantum& v_lower,
+         const Quantum& J_lower, const Quantum& p, const OptionalInt& p_upper,
+         const Int& mass_index, const Float& tol, const Int& maxit, const Bool& reversed,
+         const Moment& moment) {
+        const Curve& upper = to_curve(upper_parameter, "upper");
+        const Curve& lower = to_curve(lower_parameter, "lower");
+        const std::vector<int32_t> vu = to_integers(v_upper, "v_upper", 0),
+                                   vl = to_integers(v_lower, "v_lower", 0),
+                                   Jl = to_integers(J_lower, "J_lower", 0),
+                                   pl = to_integers(p, "p", INT32_MIN);
         // No J_upper: each pair at the lower level's own J.
         const bool same_J = J_upper.is_none();
         const std::vector<int32_t> Ju =
-            same_J ? std::vector<int32_t>{} : to_integers(J_upper, "J_upper");
-        const std::optional<int32_t> pu =
-            p_upper.is_none() ? std::nullopt : std::optional<int32_t>(p_upper.cast<int32_t>());
+            same_J ? std::vector<int32_t>{} : to_integers(J_upper, "J_upper", 0);
+        const std::optional<int32_t> pu = to_optional_int(p_upper, "p_upper");
         OverlapRequest request;
         for (const int32_t J2 : Jl) {
           for (const int32_t v2 : vl) {
@@ -230,15 +233,16 @@ otherwise.)");
             }
           }
         }
+        const props::SolveSettings settings = settings_of(tol, maxit, reversed);
+        request.upper = search_of(upper, grid, "grid", mass_index, mass, settings);
+        request.lower =
+            lower_grid.is_none()
+                ? search_of(lower, grid, "grid", mass_index, mass, settings)
+                : search_of(lower, lower_grid, "lower_grid", mass_index, mass, settings);
         const std::optional<props::MomentTable> table = to_moment(moment);
         request.moment = table ? &*table : nullptr;
-        return call_core([&] {
-          const props::SolveSettings settings = settings_of(tol, maxit, reversed);
-          request.upper = search_of(upper, grid, mass_index, mass, settings);
-          request.lower = search_of(lower, lower_grid.is_none() ? grid : lower_grid, mass_index,
-                                    mass, settings);
-          return overlaps_array(level_overlaps(upper, lower, request));
-        });
+        const auto rows = call_core([&] { return level_overlaps(upper, lower, request); });
+        return overlaps_array(rows);
       },
       py::arg("upper"), py::arg("lower"), py::arg("mass") = py::none(), py::kw_only(),
       py::arg("grid"), py::arg("lower_grid") = py::none(), py::arg("v_upper") = 0,
@@ -261,7 +265,7 @@ for Q lines. moment: None, the path of a moment file (lines "R M", Å and debye)
 tol (cm-1), maxit and reversed are the search settings of velk.inf.
 
 Returns a numpy structured array, one row per pair (lower J, v, p outermost, then upper J, then
-upper v), with the columns of vel_tran.csv: branch (b"P", b"Q", b"R" by ΔJ = J_upper − J_lower),
+upper v), with the columns of vel_tran.csv: branch ("P", "Q", "R" by ΔJ = J_upper − J_lower),
 upper_v, upper_J, upper_p, lower_v, lower_J, lower_p; found (False: a level not found, the
 following fields NaN); FCF = <u|l>²; r_centroid = <u|R|l>/<u|l> (Å); moment = <u|M(R)|l>
 (debye, NaN without a moment); overlap = <u|l>, each ψ with its innermost lobe positive;

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "arguments.h"
 #include "bindings.h"
 #include "core_call.h"
 #include "io/errors.h"
@@ -65,9 +66,8 @@ std::string last_line(const std::string& text) {
 void bind_run(py::module_& m) {
   m.def(
       "run",
-      [](const py::object& directory) {
-        const fs::path dir =
-            std::string(py::str(py::module_::import("os").attr("fspath")(directory)));
+      [](const Path& directory) {
+        const fs::path dir = to_path(directory, "directory");
         if (!fs::is_directory(dir)) {
           PyErr_SetString(PyExc_NotADirectoryError, ("not a directory: " + dir.string()).c_str());
           throw py::error_already_set();
@@ -95,7 +95,7 @@ void bind_run(py::module_& m) {
           if (old == before.end() || old->second != stamp)
             written[py::str(name)] = Path((dir / name).string());
         }
-        return written;
+        return Written(written);
       },
       py::arg("directory"),
       R"(Runs velk.inf in `directory` as velk does there (quietly) and returns the files the run

@@ -1,0 +1,34 @@
+# The package velk: the extension velk._velk, whose names are velk's.
+import sys as _sys
+
+from . import _velk
+from ._velk import (
+    Curve,
+    InputError,
+    NumericalFailure,
+    StopRun,
+    VelkError,
+    VelkWarning,
+    __version__,
+    dunham,
+    franck_condon,
+    properties,
+    run,
+)
+
+__doc__ = _velk.__doc__
+__all__ = [
+    "Curve",
+    "InputError",
+    "NumericalFailure",
+    "StopRun",
+    "VelkError",
+    "VelkWarning",
+    "dunham",
+    "franck_condon",
+    "properties",
+    "run",
+]
+
+# So that `import velk.dunham` and `from velk.dunham import terms` find the extension's submodule.
+_sys.modules[__name__ + ".dunham"] = dunham

@@ -1,0 +1,151 @@
+# Type stubs of the package velk: the signatures of the extension velk._velk, as help() shows them.
+import os
+import pathlib
+from typing import Iterable, Mapping, Sequence
+
+import numpy
+from numpy.typing import ArrayLike
+
+from . import dunham as dunham
+
+__version__: str
+
+class VelkError(RuntimeError): ...
+class StopRun(VelkError): ...
+class InputError(VelkError): ...
+class NumericalFailure(VelkError): ...
+class VelkWarning(UserWarning): ...
+
+class Curve:
+    @staticmethod
+    def from_file(path: str | os.PathLike[str]) -> Curve: ...
+    @staticmethod
+    def points(
+        R: ArrayLike,
+        U: ArrayLike,
+        masses: float | Sequence[float],
+        *,
+        Lambda: int = 0,
+        q1: float = 0.0,
+        q2: float = 0.0,
+        y2first: float = 0.0,
+        y2last: float = 0.0,
+        Rfit: tuple[float, float] | None = None,
+        rho: float = 0.0,
+        asymptote: float = 0.0,
+        C: Mapping[int, float] | None = None,
+        fit: Iterable[int | str] = (),
+        exchange: tuple[float, float, float] | None = None,
+        name: str = "points.pot",
+        description: str = "",
+    ) -> Curve: ...
+    @staticmethod
+    def mlj(
+        Re: float,
+        beta: ArrayLike,
+        De: float,
+        p: int,
+        Cp: float,
+        delta: float,
+        Rx: float,
+        masses: float | Sequence[float],
+        *,
+        Lambda: int = 0,
+        q1: float = 0.0,
+        q2: float = 0.0,
+        name: str = "mlj.pot",
+        description: str = "",
+    ) -> Curve: ...
+    @staticmethod
+    def analytic(
+        Rm: float,
+        b: float,
+        a: ArrayLike,
+        wall: tuple[int, float, float, float] | tuple[int, float, float],
+        Uinf: float,
+        C: Mapping[int, float] | None,
+        exchange: tuple[float, float, float] | None,
+        Ri: float,
+        Ro: float,
+        masses: float | Sequence[float],
+        *,
+        Lambda: int = 0,
+        q1: float = 0.0,
+        q2: float = 0.0,
+        name: str = "analytic.pot",
+        description: str = "",
+    ) -> Curve: ...
+    def __call__(
+        self, R: float | ArrayLike, grid: tuple[float, float, int] | None = None
+    ) -> float | numpy.ndarray: ...
+    def tabulate(
+        self, grid: tuple[float, float, int]
+    ) -> tuple[numpy.ndarray, numpy.ndarray]: ...
+    def levels(
+        self,
+        grid: tuple[float, float, int],
+        mass_index: int = 1,
+        v: int | range | Sequence[int] = 0,
+        J: int | range | Sequence[int] = 0,
+        p: int | range | Sequence[int] = 1,
+        mode: str = "exact",
+        tol: float = 1e-06,
+        maxit: int = 60,
+        reversed: bool = False,
+        mass: float | None = None,
+    ) -> numpy.ndarray: ...
+    def wavefunction(
+        self,
+        mass: float,
+        v: int,
+        J: int,
+        *,
+        grid: tuple[float, float, int],
+        tol: float = 1e-06,
+        maxit: int = 60,
+    ) -> tuple[numpy.ndarray, numpy.ndarray]: ...
+    def save(self, path: str | os.PathLike[str]) -> None: ...
+    @property
+    def name(self) -> str: ...
+    @property
+    def text(self) -> str: ...
+    @property
+    def masses(self) -> tuple[float, float, float, float, float]: ...
+    @property
+    def Lambda(self) -> int: ...
+    @property
+    def representation(self) -> str: ...
+
+def properties(
+    curve: Curve,
+    *,
+    grid: tuple[float, float, int],
+    v: int | range | Sequence[int] = 0,
+    J: int | range | Sequence[int] = 0,
+    p: int | range | Sequence[int] = 1,
+    mass_index: int = 1,
+    mass: float | None = None,
+    tol: float = 1e-06,
+    maxit: int = 60,
+    reversed: bool = False,
+) -> numpy.ndarray: ...
+def franck_condon(
+    upper: Curve,
+    lower: Curve,
+    mass: float | None = None,
+    *,
+    grid: tuple[float, float, int],
+    lower_grid: tuple[float, float, int] | None = None,
+    v_upper: int | range | Sequence[int] = 0,
+    J_upper: int | range | Sequence[int] | None = None,
+    v_lower: int | range | Sequence[int] = 0,
+    J_lower: int | range | Sequence[int] = 0,
+    p: int | range | Sequence[int] = 1,
+    p_upper: int | None = None,
+    mass_index: int = 1,
+    tol: float = 1e-06,
+    maxit: int = 60,
+    reversed: bool = False,
+    moment: str | os.PathLike[str] | tuple[ArrayLike, ArrayLike] | None = None,
+) -> numpy.ndarray: ...
+def run(directory: str | os.PathLike[str]) -> dict[str, pathlib.Path]: ...
