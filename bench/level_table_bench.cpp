@@ -37,7 +37,7 @@ void BM_LevelTable(benchmark::State& state) {
   std::streambuf* console = std::cout.rdbuf(discard.rdbuf());
   velk::LevelDriver driver(velk::DriverOptions{});
   velk::LevelTableRequest request;
-  request.potential_file = "na2x.pot    ";
+  request.curve = velk::read_curve_definition("na2x.pot    ");
   request.grid = velk::RadialGrid(2.2, 12.0, N);
   request.tol = 1e-5;
   request.maxit = 60;

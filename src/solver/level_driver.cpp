@@ -37,9 +37,8 @@ constexpr double kToaddTol = 0.1;
 constexpr int32_t kLargestLambda = 46340;
 
 // The header as the driver reads it: the point count is checked before the rest is read.
-PotentialHeader read_checked_header(const std::string& potential_file) {
-  FreeFormatReader in(potential_file);
-  return read_potential_header(in, kMaxHeaderPoints);
+const PotentialHeader& checked_header(const CurveDefinition& curve) {
+  return curve.checked_header(kMaxHeaderPoints);
 }
 
 // Stops the run unless reduced mass `index` (1..5) of the header is positive: the centrifugal term
@@ -64,7 +63,7 @@ void require_representable_Lambda(const std::string& name, const PotentialHeader
 // "state A (na2x.pot)": how warnings name the state of a request.
 std::string state_name(const LevelTableRequest& request) {
   std::string name = request.state.empty() ? "state" : "state " + request.state;
-  return name + " (" + trimmed_file_name(request.potential_file) + ")";
+  return name + " (" + trimmed_file_name(request.curve.name) + ")";
 }
 
 std::string printed(const char* format, double value) {
@@ -211,13 +210,13 @@ void LevelDriver::compute_levels(const LevelTableRequest& request) {
 }
 
 void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& sink) {
-  const std::string& potential_file = request.potential_file;
+  const CurveDefinition& definition = request.curve;
   const RadialGrid& grid = request.grid;
   console_line(FreeLine() << "OK");
-  console_line(format_line("(A8,A12)", {std::string("reading"), padded_name(potential_file)}));
-  const PotentialHeader header = read_checked_header(potential_file);
-  require_positive_mass(trimmed_file_name(potential_file), header, request.mass_index);
-  require_representable_Lambda(trimmed_file_name(potential_file), header);
+  console_line(format_line("(A8,A12)", {std::string("reading"), padded_name(definition.name)}));
+  const PotentialHeader& header = checked_header(definition);
+  require_positive_mass(trimmed_file_name(definition.name), header, request.mass_index);
+  require_representable_Lambda(trimmed_file_name(definition.name), header);
 
   RequestInputs in{request};
   // toadd places the exact search's window. Its curve is built (and checked) here in both
@@ -225,7 +224,7 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   ToaddCurve curve;
   std::optional<double> toadd;
   try {
-    curve = toadd_curve(potential_file, grid);
+    curve = toadd_curve(definition, grid);
     if (!fast_) toadd = toadd_of(curve, grid);
   } catch (const StopRun& stop) {
     if (std::string_view(stop.what()) == "Umin >  Umax") warn_no_well(request, 0);
@@ -242,7 +241,7 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   in.Lambda = header.Lambda;
   in.q1 = static_cast<float>(header.q1);
   in.q2 = static_cast<float>(header.q2);
-  in.Uinf = builder_.build(potential_file, header.pectype, Vgrid_, grid, options_.on_failure);
+  in.Uinf = build_curve(definition, Vgrid_, grid);
 
   sink.begin(request);
   ImmediateOutput out(sink);
@@ -555,22 +554,27 @@ void LevelDriver::check_level(const LevelTableRequest& request, const LevelRecor
   warn(text + " at J=" + std::to_string(level.J));
 }
 
-double LevelDriver::compute_toadd(const std::string& potential_file, const RadialGrid& grid) {
-  return toadd_of(toadd_curve(potential_file, grid), grid);
+double LevelDriver::compute_toadd(const CurveDefinition& definition, const RadialGrid& grid) {
+  return toadd_of(toadd_curve(definition, grid), grid);
 }
 
-void LevelDriver::check_toadd_curve(const std::string& potential_file, const RadialGrid& grid) {
-  toadd_curve(potential_file, grid);
+void LevelDriver::check_toadd_curve(const CurveDefinition& definition, const RadialGrid& grid) {
+  toadd_curve(definition, grid);
 }
 
-LevelDriver::ToaddCurve LevelDriver::toadd_curve(const std::string& potential_file,
+double LevelDriver::build_curve(const CurveDefinition& definition, std::vector<double>& V,
+                                const RadialGrid& grid) {
+  return builder_.build(definition, V, grid, {options_.on_failure, options_.on_extension_report});
+}
+
+LevelDriver::ToaddCurve LevelDriver::toadd_curve(const CurveDefinition& definition,
                                                  const RadialGrid& grid) {
-  const PotentialHeader header = read_checked_header(potential_file);
-  require_positive_mass(trimmed_file_name(potential_file), header, 1);
-  require_representable_Lambda(trimmed_file_name(potential_file), header);
+  const PotentialHeader& header = checked_header(definition);
+  require_positive_mass(trimmed_file_name(definition.name), header, 1);
+  require_representable_Lambda(trimmed_file_name(definition.name), header);
   ToaddCurve curve;
   curve.mu1 = header.masses[0];
-  builder_.build(potential_file, header.pectype, Vtoadd_, grid, options_.on_failure);
+  build_curve(definition, Vtoadd_, grid);
 
   effective_potential(Vtoadd_, Ueff_toadd_, grid, curve.mu1, 0, header.Lambda,
                       GridOrientation::forward);
