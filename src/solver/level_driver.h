@@ -70,7 +70,7 @@ struct DriverOptions {
   NumericalFailureHandler on_failure = throw_on_numerical_failure;
   // Receives the report of the extension fit of each build of a curve, toadd's included (the run
   // writes potext.out).
-  ExtensionReportHandler on_extension_report;
+  ExtensionReportHandler on_extension_report = {};
   // Threads that compute the levels of successive J ahead while the calling thread writes them in
   // order; 1 computes everything on the calling thread. The output is the same for every count.
   int threads = 1;
