@@ -1,0 +1,86 @@
+"""The module as a library: curves read once, no files or working directory touched by a
+computation, and the interpreter lock released while the core solves."""
+
+import os
+import shutil
+import threading
+import time
+
+import numpy as np
+import pytest
+
+import velk
+from conftest import EXAMPLES, SOURCE_DIR
+
+DOUBLE_WELL = SOURCE_DIR / "tests" / "props" / "double_well" / "dw.pot"
+
+
+def test_a_curve_from_another_folder_solves_levels_the_fast_search_leaves(tmp_path, monkeypatch):
+    # The outer levels of this double well escape the fast search, so velk.properties solves them
+    # by the exact search, whose toadd needs the curve once more: the curve read at from_file
+    # serves it, whatever the working directory is by then.
+    curves, elsewhere = tmp_path / "curves", tmp_path / "elsewhere"
+    curves.mkdir()
+    elsewhere.mkdir()
+    shutil.copy(DOUBLE_WELL, curves / "dw.pot")
+    monkeypatch.chdir(elsewhere)
+    X = velk.Curve.from_file(curves / "dw.pot")
+    grid = (1.6, 6.4, 8000)
+    rows = velk.properties(X, grid=grid, v=range(5))
+    assert rows["found"].all()
+    assert os.listdir(elsewhere) == [] and os.listdir(curves) == ["dw.pot"]
+    # The same numbers as from the curve's own folder.
+    monkeypatch.chdir(curves)
+    again = velk.properties(velk.Curve.from_file("dw.pot"), grid=grid, v=range(5))
+    for name in rows.dtype.names:
+        np.testing.assert_array_equal(again[name], rows[name])
+
+
+def solve(curve):
+    return curve.levels(grid=(2.2, 12.0, 20000), v=range(30), J=range(0, 4))
+
+
+@pytest.fixture(scope="module")
+def two_curves(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("curves")
+    for name in ("a.pot", "b.pot"):
+        shutil.copy(EXAMPLES / "na2-x-mlj" / "na2xmlj.pot", folder / name)
+    return velk.Curve.from_file(folder / "a.pot"), velk.Curve.from_file(folder / "b.pot")
+
+
+def test_another_thread_runs_while_a_solve_runs(two_curves):
+    # Holding the lock, the solve would let the spinning thread in only between Python
+    # instructions of the solving thread, a handful of times in all.
+    done = threading.Event()
+    worker = threading.Thread(target=lambda: (solve(two_curves[0]), done.set()))
+    spins = 0
+    worker.start()
+    while not done.is_set():
+        spins += 1
+    worker.join()
+    assert spins > 100000
+
+
+@pytest.mark.skipif((os.cpu_count() or 1) < 2, reason="one core")
+def test_two_threads_solve_two_curves_on_two_cores(two_curves):
+    if os.getloadavg()[0] > (os.cpu_count() or 1) - 1:
+        pytest.skip("the machine is busy: wall times say nothing of the cores in use")
+    a, b = two_curves
+    reference = (solve(a), solve(b))
+    ratios = []
+    for _ in range(3):
+        start = time.perf_counter()
+        solve(a)
+        solve(b)
+        serial = time.perf_counter() - start
+        results = [None, None]
+        threads = [threading.Thread(target=lambda i=i, c=c: results.__setitem__(i, solve(c)))
+                   for i, c in enumerate((a, b))]
+        start = time.perf_counter()
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        ratios.append((time.perf_counter() - start) / serial)
+        assert all((r == e).all() for r, e in zip(results, reference))
+    assert min(ratios) < 0.8, ratios
