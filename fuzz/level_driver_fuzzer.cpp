@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "fuzz_support.h"
+#include "run/level_file_writer.h"
 #include "solver/level_driver.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -41,6 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   velk::LevelDriver& driver = drivers[data[0] & 3];
   velk::fuzz::write_input("pot.dat", data + 1, size - 1);
   request.curve = velk::read_curve_definition("pot.dat");
-  velk::fuzz::run_guarded([&] { driver.compute_levels(request); });
+  velk::fuzz::run_guarded([&] {
+    velk::LevelFileWriter file;
+    driver.compute_levels(request, file);
+  });
   return 0;
 }

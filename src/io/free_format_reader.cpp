@@ -179,8 +179,8 @@ InputText read_input_text(std::string_view file_name) {
     const std::string_view part(chunk.get(), static_cast<std::size_t>(got));
     text.bytes.append(part);
     const auto newline = part.find_last_of('\n');
-    line_length = newline == std::string_view::npos ? line_length + part.size()
-                                                     : part.size() - newline - 1;
+    line_length =
+        newline == std::string_view::npos ? line_length + part.size() : part.size() - newline - 1;
     // No reader goes past a line this long: what follows it could never be read.
     if (line_length > kMaxLineLength) break;
   }
@@ -209,7 +209,8 @@ FreeFormatReader::~FreeFormatReader() {
 bool FreeFormatReader::fill() {
   if (at_end_) return false;
   // A text in memory holds all there is from the start.
-  const ssize_t got = text_ ? (text_->read_failed ? -1 : 0) : read_some(fd_, buffer_.get(), kBufferSize);
+  const ssize_t got =
+      text_ ? (text_->read_failed ? -1 : 0) : read_some(fd_, buffer_.get(), kBufferSize);
   if (got < 0) {
     throw InputError("velk: " + name_ + ", line " + std::to_string(line_number_ + 1) +
                      ": the file cannot be read");

@@ -10,8 +10,8 @@ double PotentialBuilder::build(const CurveDefinition& curve, std::span<double> V
                                const RadialGrid& grid, const BuildOptions& options) {
   const std::string& name = curve.name;
   if (grid.N < 2) {
-    throw StopRun(
-        input_message(name, "the radial grid needs at least 2 points, N = " + std::to_string(grid.N)));
+    throw StopRun(input_message(
+        name, "the radial grid needs at least 2 points, N = " + std::to_string(grid.N)));
   }
   double Uinf = 0.0;
   if (const auto* analytic = std::get_if<AnalyticParameters>(&curve.parameters)) {

@@ -1,7 +1,5 @@
 #include "core_call.h"
 
-
-
 #include "io/errors.h"
 #include "numlib/failure_policy.h"
 

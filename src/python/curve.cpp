@@ -137,7 +137,8 @@ std::string Curve::text_with_first_mass(double mass) const {
 
 CurveDefinition Curve::definition_with_first_mass(std::optional<double> first_mass) const {
   if (!first_mass) return definition;
-  return read_curve_definition(InputText{name, text_with_first_mass(*first_mass), std::nullopt, false});
+  return read_curve_definition(
+      InputText{name, text_with_first_mass(*first_mass), std::nullopt, false});
 }
 
 Curve curve_from_file(const std::string& path) {

@@ -18,8 +18,8 @@
 namespace velk::python {
 
 struct Curve {
-  std::string name;  // the file name the messages give, without directory
-  std::string text;  // the potential file
+  std::string name;            // the file name the messages give, without directory
+  std::string text;            // the potential file
   CurveDefinition definition;  // read from `text`
   PotentialHeader header;
   Representation representation = Representation::pointwise;

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-
 #include <filesystem>
 #include <iostream>
 #include <map>

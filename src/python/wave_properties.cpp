@@ -89,25 +89,25 @@ std::vector<LevelPropertiesRow> level_properties(const Curve& curve, const State
   for (const LevelKey& l : levels) check_level(curve, l);
   CurveDefinition definition = curve.definition_with_first_mass(search.mass);
   return without_gil([&] {
-  const auto states = state_levels(std::move(definition), search, search.grid);
-  props::RotationalPerturbation perturbation;
-  // All levels in one request, J by J, as velk-props A solves the rows of a level file.
-  std::vector<props::LevelKey> keys;
-  keys.reserve(levels.size());
-  for (const LevelKey& key : levels) keys.push_back(props::LevelKey{key.v, key.J, key.p});
-  std::vector<LevelPropertiesRow> rows(levels.size());
-  states->solve_listed_levels(keys, [&](std::size_t n, const props::SolvedLevel& l) {
-    LevelPropertiesRow& row = rows[n];
-    row.level = levels[n];
-    row.found = l.found;
-    if (l.found) {
-      row.E = l.E;
-      row.figures = props::level_figures(l, states->grid(), states->mu(), perturbation);
-      row.tunnel = l.tunnel;
-    }
-    check_interrupt();
-  });
-  return rows;
+    const auto states = state_levels(std::move(definition), search, search.grid);
+    props::RotationalPerturbation perturbation;
+    // All levels in one request, J by J, as velk-props A solves the rows of a level file.
+    std::vector<props::LevelKey> keys;
+    keys.reserve(levels.size());
+    for (const LevelKey& key : levels) keys.push_back(props::LevelKey{key.v, key.J, key.p});
+    std::vector<LevelPropertiesRow> rows(levels.size());
+    states->solve_listed_levels(keys, [&](std::size_t n, const props::SolvedLevel& l) {
+      LevelPropertiesRow& row = rows[n];
+      row.level = levels[n];
+      row.found = l.found;
+      if (l.found) {
+        row.E = l.E;
+        row.figures = props::level_figures(l, states->grid(), states->mu(), perturbation);
+        row.tunnel = l.tunnel;
+      }
+      check_interrupt();
+    });
+    return rows;
   });
 }
 
@@ -124,27 +124,27 @@ std::vector<OverlapRow> level_overlaps(const Curve& upper, const Curve& lower,
   CurveDefinition upper_curve = upper.definition_with_first_mass(request.upper.mass);
   CurveDefinition lower_curve = lower.definition_with_first_mass(request.lower.mass);
   return without_gil([&] {
-  const auto upper_states = state_levels(std::move(upper_curve), request.upper, grid);
-  const auto lower_states = state_levels(std::move(lower_curve), request.lower, grid);
-  KeptLevels upper_levels(*upper_states), lower_levels(*lower_states);
-  std::vector<OverlapRow> rows;
-  rows.reserve(request.pairs.size());
-  for (const auto& [u, l] : request.pairs) {
-    OverlapRow row;
-    row.upper = u;
-    row.lower = l;
-    const KeptLevel& a = upper_levels.get(u);
-    const KeptLevel& b = lower_levels.get(l);
-    if (a.found && b.found) {
-      row.found = true;
-      row.figures = props::overlap_figures(grid, a.psi, b.psi, request.moment);
-      row.upper_E = a.E;
-      row.lower_E = b.E;
+    const auto upper_states = state_levels(std::move(upper_curve), request.upper, grid);
+    const auto lower_states = state_levels(std::move(lower_curve), request.lower, grid);
+    KeptLevels upper_levels(*upper_states), lower_levels(*lower_states);
+    std::vector<OverlapRow> rows;
+    rows.reserve(request.pairs.size());
+    for (const auto& [u, l] : request.pairs) {
+      OverlapRow row;
+      row.upper = u;
+      row.lower = l;
+      const KeptLevel& a = upper_levels.get(u);
+      const KeptLevel& b = lower_levels.get(l);
+      if (a.found && b.found) {
+        row.found = true;
+        row.figures = props::overlap_figures(grid, a.psi, b.psi, request.moment);
+        row.upper_E = a.E;
+        row.lower_E = b.E;
+      }
+      rows.push_back(row);
+      check_interrupt();
     }
-    rows.push_back(row);
-    check_interrupt();
-  }
-  return rows;
+    return rows;
   });
 }
 

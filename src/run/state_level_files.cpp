@@ -7,6 +7,7 @@
 #include "io/free_format_reader.h"
 #include "pec/radial_grid.h"
 #include "run/dunham.h"
+#include "run/level_file_writer.h"
 #include "run/level_limits.h"
 #include "run/potext_file.h"
 #include "solver/level_driver.h"
@@ -87,7 +88,8 @@ void StateLevelFiles::compute_state_levels(const StateInput& state, const LevelR
     options.mode = options_.fast ? SearchMode::fast : SearchMode::exact;
     driver_ = std::make_unique<LevelDriver>(std::move(options));
   }
-  driver_->compute_levels(request);
+  LevelFileWriter file;
+  driver_->compute_levels(request, file);
 }
 
 }  // namespace velk

@@ -23,7 +23,6 @@
 #include "solver/effective_potential.h"
 #include "solver/landmarks.h"
 #include "solver/level_checks.h"
-#include "solver/level_file_writer.h"
 #include "solver/ordered_jobs.h"
 
 namespace velk {
@@ -202,11 +201,6 @@ LevelDriver::~LevelDriver() = default;
 LevelDriver::Workspace LevelDriver::run_workspace() {
   RadialSolver& solver = options_.orientation == GridOrientation::forward ? forward_ : reversed_;
   return Workspace{solver, Ueff_, cache_, statistics_, false};
-}
-
-void LevelDriver::compute_levels(const LevelTableRequest& request) {
-  LevelFileWriter file;
-  compute_levels(request, file);
 }
 
 void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& sink) {

@@ -7,10 +7,10 @@
 // the window when the correction is still too large), adds the Lambda-doubling term and hands the
 // level to a sink: the level file, or a test's recorder. Radii in Å, energies in cm-1, masses in u.
 //
-// The console receives "OK", the "reading" line naming the curve's file, the builders' lines, the E1 E2 " toadd " line,
-// "OK" and an empty line, then per J the " J=" line with the effective potential's and the
-// solver's lines. The two "OK" lines and the name "toadd" are the program's established progress
-// report; they stay as they are.
+// The console receives "OK", the "reading" line naming the curve's file, the builders' lines, the
+// E1 E2 " toadd " line, "OK" and an empty line, then per J the " J=" line with the effective
+// potential's and the solver's lines. The two "OK" lines and the name "toadd" are the program's
+// established progress report; they stay as they are.
 //
 // Stops: "number of points must be less than 500" for a header with more than 500 points, a
 // reduced mass that is not positive, a Lambda whose square leaves 32 bits, the builders' own stops,
@@ -24,9 +24,11 @@
 //
 // One driver lives for the run: it owns the grid arrays (potential and effective potential,
 // twice: once for the levels, once for toadd), the potential builders and the solvers, all
-// allocated once. It reads and writes no file but the level file of compute_levels(request):
-// each build's extension-fit report goes to DriverOptions::on_extension_report. toadd is always found on a forward grid, by the same solver that solves the
-// levels of a forward run, so that the joint it remembers carries over as the run has it.
+// allocated once. It reads and writes no file: the levels go to the sink (the run's writes the
+// level file, run/level_file_writer.h) and each build's extension-fit report goes to
+// DriverOptions::on_extension_report. toadd is always found on a forward grid, by the same solver
+// that solves the levels of a forward run, so that the joint it remembers carries over as the run
+// has it.
 //
 // In the fast mode the levels of a J are solved together by FastSearch, once the J's window is
 // built; each level goes through the same Lambda term, listing rule, checks and sink. A level the
@@ -91,8 +93,6 @@ class LevelDriver {
  public:
   explicit LevelDriver(DriverOptions options);
 
-  // Computes the levels of `request` and writes its level file.
-  void compute_levels(const LevelTableRequest& request);
   // Computes the levels of `request` and hands them to `sink`.
   void compute_levels(const LevelTableRequest& request, LevelSink& sink);
 

@@ -381,7 +381,8 @@ TEST_F(LevelPictureTest, CurveBuildLeavesTheRunsExtensionReportAsItWas) {
              "y\n6.0 10.0 0.0\n5000.0 1\n1\n6 1.0e5 1\n");
   write_file("velk.inf", test::control_file("ext.pot", 'p', "ext.pot", 'p'));
   write_file("potext.out", "the run's report\n");
-  struct stat before {}, after {};
+  struct stat before {
+  }, after{};
   ASSERT_EQ(stat("potext.out", &before), 0);
   ::testing::internal::CaptureStdout();
   curve = build_potential_curve(read_state_inputs("velk.inf").A);

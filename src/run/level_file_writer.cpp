@@ -1,4 +1,4 @@
-#include "solver/level_file_writer.h"
+#include "run/level_file_writer.h"
 
 #include <string>
 
