@@ -10,28 +10,34 @@ import numpy as np
 import pytest
 
 import velk
-from conftest import EXAMPLES, SOURCE_DIR
+from conftest import EXAMPLES
 
-DOUBLE_WELL = SOURCE_DIR / "tests" / "props" / "double_well" / "dw.pot"
+def lennard_jones_table(De, Re, mass):
+    """A 12-6 curve of depth De (cm-1) at Re (Å) as a table of points, 2 to 21.9 Å."""
+    R = [2.0 + 0.05 * i for i in range(399)]
+    head = [str(len(R)), " ".join([repr(mass)] * 5), "0", "0.0", "0.0", "Lennard-Jones", "table",
+            "PW", "0.0", "0.0"]
+    points = ["%r %r" % (r, De * ((Re / r) ** 12 - 2 * (Re / r) ** 6) + De) for r in R]
+    return "\n".join(head + points + ["n"]) + "\n"
 
 
 def test_a_curve_from_another_folder_solves_levels_the_fast_search_leaves(tmp_path, monkeypatch):
-    # The outer levels of this double well escape the fast search, so velk.properties solves them
-    # by the exact search, whose toadd needs the curve once more: the curve read at from_file
-    # serves it, whatever the working directory is by then.
+    # Near the top of this well at J = 30 the fast search leaves levels to the exact search,
+    # whose toadd needs the curve once more: the curve read at from_file serves it, whatever the
+    # working directory is by then.
     curves, elsewhere = tmp_path / "curves", tmp_path / "elsewhere"
     curves.mkdir()
     elsewhere.mkdir()
-    shutil.copy(DOUBLE_WELL, curves / "dw.pot")
+    (curves / "lj.pot").write_text(lennard_jones_table(800.0, 3.5, 10.0))
     monkeypatch.chdir(elsewhere)
-    X = velk.Curve.from_file(curves / "dw.pot")
-    grid = (1.6, 6.4, 8000)
-    rows = velk.properties(X, grid=grid, v=range(5))
-    assert rows["found"].all()
-    assert os.listdir(elsewhere) == [] and os.listdir(curves) == ["dw.pot"]
+    X = velk.Curve.from_file(curves / "lj.pot")
+    request = dict(grid=(2.3, 20.0, 20000), v=range(13), J=30, tol=1e-9)
+    rows = velk.properties(X, **request)
+    assert rows["found"].any()
+    assert os.listdir(elsewhere) == [] and os.listdir(curves) == ["lj.pot"]
     # The same numbers as from the curve's own folder.
     monkeypatch.chdir(curves)
-    again = velk.properties(velk.Curve.from_file("dw.pot"), grid=grid, v=range(5))
+    again = velk.properties(velk.Curve.from_file("lj.pot"), **request)
     for name in rows.dtype.names:
         np.testing.assert_array_equal(again[name], rows[name])
 
