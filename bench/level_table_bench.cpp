@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "floor_sweep.h"
+#include "run/level_file_writer.h"
 #include "solver/level_driver.h"
 
 namespace {
@@ -37,7 +38,7 @@ void BM_LevelTable(benchmark::State& state) {
   std::streambuf* console = std::cout.rdbuf(discard.rdbuf());
   velk::LevelDriver driver(velk::DriverOptions{});
   velk::LevelTableRequest request;
-  request.potential_file = "na2x.pot    ";
+  request.curve = velk::read_curve_definition("na2x.pot    ");
   request.grid = velk::RadialGrid(2.2, 12.0, N);
   request.tol = 1e-5;
   request.maxit = 60;
@@ -53,7 +54,8 @@ void BM_LevelTable(benchmark::State& state) {
   int64_t points_per_table = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    driver.compute_levels(request);
+    velk::LevelFileWriter file;
+    driver.compute_levels(request, file);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     seconds += elapsed.count();
     best_table = std::min(best_table, elapsed.count());

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "fuzz_support.h"
+#include "run/level_file_writer.h"
 #include "solver/level_driver.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -25,9 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          .on_failure = velk::fuzz::record_numerical_failure,
                          .mode = SearchMode::fast}),
   };
-  static const velk::LevelTableRequest request = [] {
+  static velk::LevelTableRequest request = [] {
     velk::LevelTableRequest r;
-    r.potential_file = "pot.dat";
     r.grid = velk::RadialGrid(1.0, 12.0, 200);
     r.tol = 1e-4;
     r.maxit = 20;
@@ -41,6 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   velk::LevelDriver& driver = drivers[data[0] & 3];
   velk::fuzz::write_input("pot.dat", data + 1, size - 1);
-  velk::fuzz::run_guarded([&] { driver.compute_levels(request); });
+  request.curve = velk::read_curve_definition("pot.dat");
+  velk::fuzz::run_guarded([&] {
+    velk::LevelFileWriter file;
+    driver.compute_levels(request, file);
+  });
   return 0;
 }

@@ -7,5 +7,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  return velk::fuzz::build_potential(data, size, velk::pec_mlj);
+  return velk::fuzz::build_potential(
+      data, size,
+      [](const velk::InputText& text, std::span<double> Vgrid, const velk::RadialGrid& grid) {
+        velk::pec_mlj(velk::read_mlj(text), text.name, Vgrid, grid);
+      });
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "io/free_format_reader.h"
 #include "pec/potential_header.h"
 #include "pec/radial_grid.h"
 
@@ -17,15 +18,18 @@ inline constexpr int kGridPoints = 200;
 inline constexpr double kRmin = 1.0;
 inline constexpr double kRmax = 12.0;
 
-// Builds with `build(file, Vgrid, grid)` and checks that a curve it returns is a number
-// wherever the builder filled the grid without refusing.
+// Reads the file once, then builds with `build(text, Vgrid, grid)`, the form's reader and builder
+// on the text, and checks that a curve it returns is a number wherever the builder filled the grid
+// without refusing.
 template <class Build>
 int build_potential(const uint8_t* data, size_t size, Build&& build) {
   static std::vector<double> Vgrid(kGridPoints + 1);
   write_input("pot.dat", data, size);
+  const InputText text = read_input_text("pot.dat");
   run_guarded([&] {
-    read_potential_header(std::string("pot.dat"));
-    build(std::string("pot.dat"), std::span<double>(Vgrid), RadialGrid(kRmin, kRmax, kGridPoints));
+    FreeFormatReader header(text);
+    read_potential_header(header);
+    build(text, std::span<double>(Vgrid), RadialGrid(kRmin, kRmax, kGridPoints));
   });
   return 0;
 }

@@ -106,51 +106,111 @@ std::optional<double> parse_real(std::string_view text) {
   return value;
 }
 
-FreeFormatReader::FreeFormatReader(std::string_view file_name)
-    : name_(trimmed_file_name(file_name)) {
-  if (name_.empty()) throw InputError("velk: a data file name is blank");
+namespace {
+
+// Opens an existing regular file for reading, as every reader of the program does; a missing or
+// unreadable name, a directory, a FIFO, a device or a socket is an InputError (a missing file is
+// never created). The open never blocks.
+int open_input(const std::string& name) {
+  if (name.empty()) throw InputError("velk: a data file name is blank");
   // Only an existing regular file is read: a missing input is reported, never created. The kind
   // is taken from the open descriptor, and the open does not wait, so that a FIFO can neither
   // block the run nor be swapped in between the check and the reads.
-  const std::string opening = "velk: cannot open input file \"" + name_ + "\": ";
+  const std::string opening = "velk: cannot open input file \"" + name + "\": ";
+  int fd = -1;
   do {
-    fd_ = ::open(name_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  } while (fd_ < 0 && errno == EINTR);
-  if (fd_ < 0) {
+    fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
     const int error = errno;
     if (error == ENOENT || error == ENOTDIR) throw InputError(opening + "no such file");
     // A socket cannot be opened at all; name it rather than call it unreadable.
     struct stat status {};
-    if (error == ENXIO && ::stat(name_.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    if (error == ENXIO && ::stat(name.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
       throw InputError(opening + kind_of(status.st_mode));
     }
     throw InputError(opening + "it cannot be read");
   }
   struct stat status {};
-  if (::fstat(fd_, &status) != 0) {
-    ::close(fd_);
+  if (::fstat(fd, &status) != 0) {
+    ::close(fd);
     throw InputError(opening + "it cannot be read");
   }
   if (!S_ISREG(status.st_mode)) {
-    ::close(fd_);
+    ::close(fd);
     throw InputError(opening + kind_of(status.st_mode));
   }
   // Reads of a regular file wait for the disk as usual.
-  const int flags = ::fcntl(fd_, F_GETFL);
-  if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+// read() without the interruptions of a signal.
+ssize_t read_some(int fd, char* into, std::size_t size) {
+  ssize_t got = 0;
+  do {
+    got = ::read(fd, into, size);
+  } while (got < 0 && errno == EINTR);
+  return got;
+}
+
+}  // namespace
+
+InputText read_input_text(std::string_view file_name) {
+  InputText text;
+  text.name = trimmed_file_name(file_name);
+  int fd = -1;
+  try {
+    fd = open_input(text.name);
+  } catch (const InputError& error) {
+    text.open_failure = error.what();
+    return text;
+  }
+  auto chunk = std::make_unique<char[]>(kBufferSize);
+  std::size_t line_length = 0;  // of the last line read so far
+  for (;;) {
+    const ssize_t got = read_some(fd, chunk.get(), kBufferSize);
+    if (got < 0) {
+      text.read_failed = true;
+      break;
+    }
+    if (got == 0) break;
+    const std::string_view part(chunk.get(), static_cast<std::size_t>(got));
+    text.bytes.append(part);
+    const auto newline = part.find_last_of('\n');
+    line_length =
+        newline == std::string_view::npos ? line_length + part.size() : part.size() - newline - 1;
+    // No reader goes past a line this long: what follows it could never be read.
+    if (line_length > kMaxLineLength) break;
+  }
+  ::close(fd);
+  return text;
+}
+
+FreeFormatReader::FreeFormatReader(std::string_view file_name)
+    : name_(trimmed_file_name(file_name)) {
+  fd_ = open_input(name_);
   buffer_ = std::make_unique<char[]>(kBufferSize);
+  data_ = buffer_.get();
+}
+
+FreeFormatReader::FreeFormatReader(const InputText& text)
+    : name_(trimmed_file_name(text.name)), text_(&text) {
+  if (text.open_failure) throw InputError(*text.open_failure);
+  data_ = text.bytes.data();
+  end_ = text.bytes.size();
 }
 
 FreeFormatReader::~FreeFormatReader() {
-  ::close(fd_);
+  if (fd_ >= 0) ::close(fd_);
 }
 
 bool FreeFormatReader::fill() {
   if (at_end_) return false;
-  ssize_t got = 0;
-  do {
-    got = ::read(fd_, buffer_.get(), kBufferSize);
-  } while (got < 0 && errno == EINTR);
+  // A text in memory holds all there is from the start.
+  const ssize_t got =
+      text_ ? (text_->read_failed ? -1 : 0) : read_some(fd_, buffer_.get(), kBufferSize);
   if (got < 0) {
     throw InputError("velk: " + name_ + ", line " + std::to_string(line_number_ + 1) +
                      ": the file cannot be read");
@@ -170,7 +230,7 @@ bool FreeFormatReader::next_line(std::string& line) {
       break;
     }
     any = true;
-    const char* const start = buffer_.get() + begin_;
+    const char* const start = data_ + begin_;
     const auto* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
     const std::size_t taken = newline ? static_cast<std::size_t>(newline - start) : end_ - begin_;
     if (line.size() + taken > kMaxLineLength) {

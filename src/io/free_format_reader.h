@@ -21,6 +21,12 @@
 // without end, so it is refused when it is opened, as a directory is; and a line longer than
 // kMaxLineLength characters ends the read, so that a file without line ends cannot grow memory
 // without bound.
+//
+// A reader also reads an InputText: a file's bytes read whole beforehand (read_input_text), or a
+// text made in memory. Its reads, failures and messages are those of a reader of the file, in
+// the same order: a file that could not be opened fails when the reader is made, and one whose
+// read failed part way fails where a reader of the file would have met the failure. A caller that
+// reads a file once this way can parse it several times without opening it again.
 #pragma once
 
 #include <cstddef>
@@ -41,11 +47,27 @@ std::string trimmed_file_name(std::string_view name);
 // records are under a hundred characters.
 inline constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;
 
+// The bytes of an input under the name its messages give.
+struct InputText {
+  std::string name;
+  std::string bytes;
+  // The InputError met opening the file, given again by every reader of this text.
+  std::optional<std::string> open_failure;
+  // The file could not be read beyond `bytes`.
+  bool read_failed = false;
+};
+
+// Reads the file whole; never throws: a failure to open it or to read it is kept in the result.
+// Reading stops once a line has grown beyond kMaxLineLength, where every reader stops.
+InputText read_input_text(std::string_view file_name);
+
 class FreeFormatReader {
  public:
   // Opens an existing regular file; a missing or unreadable name, a directory, a FIFO, a device
   // or a socket is an InputError (a missing file is never created). The open never blocks.
   explicit FreeFormatReader(std::string_view file_name);
+  // Reads `text`, which must outlive the reader.
+  explicit FreeFormatReader(const InputText& text);
   ~FreeFormatReader();
 
   FreeFormatReader(const FreeFormatReader&) = delete;
@@ -98,8 +120,11 @@ class FreeFormatReader {
 
   std::string name_;
   int fd_ = -1;
-  // Bytes read from the file and not yet consumed: buffer_[begin_, end_).
+  // Bytes read and not yet consumed: data_[begin_, end_). data_ is buffer_ for a file, the
+  // text's bytes for an InputText.
   std::unique_ptr<char[]> buffer_;
+  const char* data_ = nullptr;
+  const InputText* text_ = nullptr;
   std::size_t begin_ = 0, end_ = 0;
   bool at_end_ = false;
   int line_number_ = 0;

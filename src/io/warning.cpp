@@ -1,13 +1,16 @@
 #include "io/warning.h"
 
 #include <iostream>
+#include <mutex>
 
 #include "io/output_recording.h"
 
 namespace velk {
 namespace {
 
-WarningCapture* active_capture = nullptr;
+// Each thread has its own captures: two threads of one process (the Python module's callers)
+// each collect their own warnings.
+thread_local WarningCapture* active_capture = nullptr;
 constexpr std::size_t kMaxWarnings = 1000;
 // The warnings given on standard error.
 std::set<std::string>& given_on_stderr() {
@@ -30,6 +33,8 @@ void warn(std::string_view text) {
   }
   // A run that meets the same fault at every level of a long table says so often enough long
   // before this; the lines it remembers stay bounded too.
+  static std::mutex writing;
+  const std::lock_guard<std::mutex> lock(writing);
   std::set<std::string>& given = given_on_stderr();
   if (given.size() > kMaxWarnings) return;
   if (given.size() == kMaxWarnings) {

@@ -22,7 +22,8 @@ inline constexpr std::string_view kWarningPrefix = "velk: warning: ";
 void warn(std::string_view text);
 
 // While alive, warnings are collected here, prefix included, instead of reaching standard error.
-// Captures nest: the innermost one receives the lines.
+// Captures nest: the innermost one receives the lines. A capture collects the warnings of its
+// own thread only.
 class WarningCapture {
  public:
   WarningCapture();

@@ -113,8 +113,8 @@ void check_analytic(const AnalyticParameters& p, const RadialGrid& grid,
   }
 }
 
-AnalyticParameters read_analytic(const std::string& potential_file) {
-  return read_builder_file<AnalyticParameters>(potential_file, kAnalyticCapacity, read_body);
+AnalyticParameters read_analytic(const InputText& text) {
+  return read_builder_file<AnalyticParameters>(text, kAnalyticCapacity, read_body);
 }
 
 AnalyticCurve derive_analytic(const AnalyticParameters& checked) {
@@ -167,11 +167,10 @@ void tabulate_analytic(const AnalyticCurve& curve, const RadialGrid& grid,
   }
 }
 
-double pec_analytic(const std::string& potential_file, std::span<double> Vgrid,
-                    const RadialGrid& grid) {
+double pec_analytic(const AnalyticParameters& p, const std::string& potential_file,
+                    std::span<double> Vgrid, const RadialGrid& grid) {
   require_grid_slots(Vgrid, grid.N, "pec_analytic");
   console_line(FreeLine() << "Analytic PEC (Tiemann)");
-  const AnalyticParameters p = read_analytic(potential_file);
   check_analytic_wall(p, potential_file);
   console_line(FreeLine() << (p.srtype == 1 ? "Polynomial extension at short range."
                                             : "Exponential extension at short range."));

@@ -18,8 +18,8 @@
 //
 // The builder is three pieces: read_analytic returns what the file says, check_analytic_wall and
 // check_analytic make the stops and refusals, derive_analytic and tabulate_analytic compute the
-// curve on the grid without any input or output. pec_analytic joins them and prints the name
-// line, the wall type and the derived values.
+// curve on the grid without any input or output. pec_analytic joins the last three and prints the
+// name line, the wall type and the derived values.
 #pragma once
 
 #include <array>
@@ -28,6 +28,7 @@
 #include <span>
 #include <string>
 
+#include "io/free_format_reader.h"
 #include "pec/potential_header.h"
 #include "pec/radial_grid.h"
 
@@ -62,7 +63,7 @@ struct AnalyticParameters {
 };
 
 // Reads the file. Never stops the run: faults and input errors are left to the checks.
-AnalyticParameters read_analytic(const std::string& potential_file);
+AnalyticParameters read_analytic(const InputText& text);
 
 // The stops up to the short-range type, in this order: "number of points must be less than 101"
 // when Npts > 101; a negative Npts; a coefficient index outside 0..100 (StopRun naming the file);
@@ -90,10 +91,11 @@ AnalyticCurve derive_analytic(const AnalyticParameters& checked);
 // Fills Vgrid[1..N] with the curve at grid.R(i).
 void tabulate_analytic(const AnalyticCurve& curve, const RadialGrid& grid, std::span<double> Vgrid);
 
-// Prints " Analytic PEC (Tiemann)", reads and checks the file, prints the wall type and derived
-// values, fills Vgrid[1..N] and returns the asymptote as read from the file (0 when the file asks
-// for it to be derived, although the tabulated tail then tends to the derived value).
-double pec_analytic(const std::string& potential_file, std::span<double> Vgrid,
-                    const RadialGrid& grid);
+// Prints " Analytic PEC (Tiemann)", checks the parameters read from the file named
+// potential_file, prints the wall type and derived values, fills Vgrid[1..N] and returns the
+// asymptote as read from the file (0 when the file asks for it to be derived, although the
+// tabulated tail then tends to the derived value).
+double pec_analytic(const AnalyticParameters& p, const std::string& potential_file,
+                    std::span<double> Vgrid, const RadialGrid& grid);
 
 }  // namespace velk

@@ -16,11 +16,13 @@
 //
 // The pieces, in the order the builder uses them: check_extension refuses what cannot be
 // fitted on the grid, tabulate_spline fills the grid with the spline, extension_fit fits and
-// splices the model, potext_lines formats the report. None of them prints or opens a file.
+// splices the model, potext_lines formats the report. None of them prints or opens a file; the
+// builder hands the report to the caller's ExtensionReportHandler (the run writes potext.out).
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -69,6 +71,16 @@ struct ExtensionReport {
   std::optional<double> connection_R;  // where the model took over (Rfit2 when all are fixed)
   std::optional<double> chisq;         // of the fit; none when all are fixed
   LongRangeExtension ext;              // the parameters after the fit
+};
+
+// What a build does with the report of each extension fit it makes. fit_starts is called just
+// before the fit and report after it (after any failure the fit reported and went past), so that
+// a handler that writes the report claims its file first: a file that cannot be written then
+// stops the build before a failure of the fit is reported, as a report written after an
+// interrupted fit would be lost. The default handler keeps nothing.
+struct ExtensionReportHandler {
+  std::function<void()> fit_starts = [] {};
+  std::function<void(const ExtensionReport&)> report = [](const ExtensionReport&) {};
 };
 
 // Fills X[1..nextpar] with the basis values at R (the basis routine handed to lfit; alpha, gamma

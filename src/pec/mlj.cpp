@@ -25,8 +25,8 @@ void read_body(FreeFormatReader& in, MljParameters& p) {
 
 }  // namespace
 
-MljParameters read_mlj(const std::string& potential_file) {
-  return read_builder_file<MljParameters>(potential_file, kMljCapacity, read_body);
+MljParameters read_mlj(const InputText& text) {
+  return read_builder_file<MljParameters>(text, kMljCapacity, read_body);
 }
 
 double mlj_betainf(const MljParameters& p) {
@@ -85,10 +85,10 @@ void require_well_on_grid(const MljParameters& p, const RadialGrid& grid,
   }
 }
 
-double pec_mlj(const std::string& potential_file, std::span<double> Vgrid, const RadialGrid& grid) {
+double pec_mlj(const MljParameters& p, const std::string& potential_file, std::span<double> Vgrid,
+               const RadialGrid& grid) {
   require_grid_slots(Vgrid, grid.N, "pec_mlj");
   console_line(FreeLine() << "MLJ PEC (Le Roy)");
-  const MljParameters p = read_mlj(potential_file);
   check_mlj(p, grid, potential_file);
   tabulate_mlj(p, grid, Vgrid);
   require_well_on_grid(p, grid, Vgrid, potential_file);

@@ -12,7 +12,7 @@
 //
 // The builder is three pieces: read_mlj returns what the file says, check_mlj makes the stops and
 // refusals, tabulate_mlj computes the curve on the grid without any input or output. pec_mlj
-// joins them and prints the name line.
+// joins the last two and prints the name line.
 #pragma once
 
 #include <array>
@@ -21,6 +21,7 @@
 #include <span>
 #include <string>
 
+#include "io/free_format_reader.h"
 #include "pec/potential_header.h"
 #include "pec/radial_grid.h"
 
@@ -44,7 +45,7 @@ struct MljParameters {
 };
 
 // Reads the file. Never stops the run: faults and input errors are left to check_mlj.
-MljParameters read_mlj(const std::string& potential_file);
+MljParameters read_mlj(const InputText& text);
 
 // Stops the run, in this order: "number of parameters must be less than 51" when Npts > 51; a
 // negative Npts; an index outside 0..50 (StopRun naming the file); the input error met by the
@@ -66,8 +67,10 @@ void tabulate_mlj(const MljParameters& p, const RadialGrid& grid, std::span<doub
 void require_well_on_grid(const MljParameters& p, const RadialGrid& grid,
                           std::span<const double> Vgrid, const std::string& potential_file);
 
-// Prints " MLJ PEC (Le Roy)", reads and checks the file, fills Vgrid[1..N], makes sure a well
-// beyond the grid is not mistaken for one on it, and returns De, the asymptote.
-double pec_mlj(const std::string& potential_file, std::span<double> Vgrid, const RadialGrid& grid);
+// Prints " MLJ PEC (Le Roy)", checks the parameters read from the file named potential_file,
+// fills Vgrid[1..N], makes sure a well beyond the grid is not mistaken for one on it, and returns
+// De, the asymptote.
+double pec_mlj(const MljParameters& p, const std::string& potential_file, std::span<double> Vgrid,
+               const RadialGrid& grid);
 
 }  // namespace velk

@@ -8,7 +8,6 @@
 #include "io/errors.h"
 #include "io/formatted_output.h"
 #include "io/free_format_reader.h"
-#include "io/output_file.h"
 #include "io/warning.h"
 #include "pec/potential_header.h"
 #include "pec/spline.h"
@@ -88,8 +87,8 @@ void read_body(FreeFormatReader& in, PointwiseParameters& p) {
 
 }  // namespace
 
-PointwiseParameters read_pointwise(const std::string& potential_file) {
-  return read_builder_file<PointwiseParameters>(potential_file, kPointwiseCapacity, read_body);
+PointwiseParameters read_pointwise(const InputText& text) {
+  return read_builder_file<PointwiseParameters>(text, kPointwiseCapacity, read_body);
 }
 
 void check_pointwise(const PointwiseParameters& p, const std::string& potential_file) {
@@ -208,12 +207,12 @@ std::array<double, kPointwiseCapacity + 1> pointwise_second_derivatives(
   return Y2pts;
 }
 
-double pec_pointwise(const std::string& potential_file, std::span<double> Vgrid,
-                     const RadialGrid& grid, ExtensionFitStorage& work,
-                     const NumericalFailureHandler& on_failure) {
+double pec_pointwise(const PointwiseParameters& p, const std::string& potential_file,
+                     std::span<double> Vgrid, const RadialGrid& grid, ExtensionFitStorage& work,
+                     const NumericalFailureHandler& on_failure,
+                     const ExtensionReportHandler& on_report) {
   require_grid_slots(Vgrid, grid.N, "pec_pointwise");
   console_line(FreeLine() << kPointwiseName);
-  const PointwiseParameters p = read_pointwise(potential_file);
   check_pointwise(p, potential_file);
   warn_pointwise(p, potential_file, grid);
   const LongRangeExtension ext = pointwise_extension(p);
@@ -225,12 +224,8 @@ double pec_pointwise(const std::string& potential_file, std::span<double> Vgrid,
   if (ext.extflag == 'y') {
     // A spline that overflows would only be fitted into NaN parameters and reported as such.
     require_finite_curve(potential_file, Vgrid, grid);
-    // Opened before the fit, so that potext.out is already emptied when a failure of the fit is
-    // reported, and closed when the report is written.
-    OutputFile out("potext.out");
-    const ExtensionReport report = extension_fit(Vgrid, grid, ext, work, on_failure);
-    for (const std::string& line : potext_lines(report)) out.line(line);
-    out.close();
+    on_report.fit_starts();
+    on_report.report(extension_fit(Vgrid, grid, ext, work, on_failure));
   }
   return pointwise_asymptote(p);
 }

@@ -15,8 +15,8 @@
 //
 // The builder is three pieces: read_pointwise returns what the file says, check_pointwise makes
 // the stops and refusals, and the spline and the extension fit (extension_fit.h) tabulate the
-// checked parameters on the grid without any input or output. pec_pointwise joins them, prints
-// the name line and writes potext.out.
+// checked parameters on the grid without any input or output. pec_pointwise joins the last two,
+// prints the name line and hands the fit's report to its caller's handler.
 #pragma once
 
 #include <array>
@@ -25,6 +25,7 @@
 #include <span>
 #include <string>
 
+#include "io/free_format_reader.h"
 #include "numlib/failure_policy.h"
 #include "pec/extension_fit.h"
 #include "pec/radial_grid.h"
@@ -82,8 +83,8 @@ struct PointwiseParameters {
 void warn_pointwise(const PointwiseParameters& p, const std::string& potential_file,
                     const RadialGrid& grid);
 
-// Reads the file. Never stops the run: faults and input errors are left to check_pointwise.
-PointwiseParameters read_pointwise(const std::string& potential_file);
+// Reads the file's text. Never stops the run: faults and input errors are left to check_pointwise.
+PointwiseParameters read_pointwise(const InputText& text);
 
 // Stops the run, at the first fault in the order of the file's lines:
 //   "number of points must be less than 500" when Npts > 500; a negative Npts or fewer than 2
@@ -103,11 +104,13 @@ double pointwise_asymptote(const PointwiseParameters& p);
 std::array<double, kPointwiseCapacity + 1> pointwise_second_derivatives(
     const PointwiseParameters& p);
 
-// Prints " Pointwise PEC (delault)", reads and checks the file, tabulates the spline on the grid
-// and, when the file asks for the extension, refuses what check_extension refuses, fits and
-// splices it and writes potext.out. Returns pointwise_asymptote.
-double pec_pointwise(const std::string& potential_file, std::span<double> Vgrid,
-                     const RadialGrid& grid, ExtensionFitStorage& work,
-                     const NumericalFailureHandler& on_failure);
+// Prints " Pointwise PEC (delault)", checks the parameters read from the file named
+// potential_file, tabulates the spline on the grid and, when the file asks for the extension,
+// refuses what check_extension refuses, fits and splices it and hands the report to `on_report`
+// (opens nothing). Returns pointwise_asymptote.
+double pec_pointwise(const PointwiseParameters& p, const std::string& potential_file,
+                     std::span<double> Vgrid, const RadialGrid& grid, ExtensionFitStorage& work,
+                     const NumericalFailureHandler& on_failure,
+                     const ExtensionReportHandler& on_report);
 
 }  // namespace velk

@@ -1,40 +1,28 @@
 #include "pec/potential_builder.h"
 
+#include <variant>
+
 #include "io/errors.h"
-#include "pec/analytic.h"
-#include "pec/mlj.h"
 
 namespace velk {
 
-Representation select_representation(std::string_view pectype) {
-  // The selection text is two characters; a shorter one is blank padded.
-  std::string code(pectype.substr(0, 2));
-  code.resize(2, ' ');
-  if (code == "AN") return Representation::analytic;
-  if (code == "ML") return Representation::mlj;
-  return Representation::pointwise;
-}
-
-double PotentialBuilder::build(const std::string& potential_file, std::string_view pectype,
-                               std::span<double> Vgrid, const RadialGrid& grid,
-                               const NumericalFailureHandler& on_failure) {
+double PotentialBuilder::build(const CurveDefinition& curve, std::span<double> Vgrid,
+                               const RadialGrid& grid, const BuildOptions& options) {
+  const std::string& name = curve.name;
   if (grid.N < 2) {
     throw StopRun(input_message(
-        potential_file, "the radial grid needs at least 2 points, N = " + std::to_string(grid.N)));
+        name, "the radial grid needs at least 2 points, N = " + std::to_string(grid.N)));
   }
   double Uinf = 0.0;
-  switch (select_representation(pectype)) {
-    case Representation::analytic:
-      Uinf = pec_analytic(potential_file, Vgrid, grid);
-      break;
-    case Representation::mlj:
-      Uinf = pec_mlj(potential_file, Vgrid, grid);
-      break;
-    case Representation::pointwise:
-      Uinf = pec_pointwise(potential_file, Vgrid, grid, fit_, on_failure);
-      break;
+  if (const auto* analytic = std::get_if<AnalyticParameters>(&curve.parameters)) {
+    Uinf = pec_analytic(*analytic, name, Vgrid, grid);
+  } else if (const auto* mlj = std::get_if<MljParameters>(&curve.parameters)) {
+    Uinf = pec_mlj(*mlj, name, Vgrid, grid);
+  } else {
+    Uinf = pec_pointwise(std::get<PointwiseParameters>(curve.parameters), name, Vgrid, grid, fit_,
+                         options.on_failure, options.on_extension_report);
   }
-  require_finite_curve(potential_file, Vgrid, grid);
+  require_finite_curve(name, Vgrid, grid);
   return Uinf;
 }
 

@@ -10,12 +10,10 @@
 
 namespace velk {
 
-PotentialHeader read_potential_header(FreeFormatReader& in, std::optional<int32_t> npts_limit) {
-  PotentialHeader header;
-  in.read(header.Npts);
-  if (npts_limit && header.Npts > *npts_limit) {
-    throw StopRun("number of points must be less than " + std::to_string(*npts_limit));
-  }
+namespace {
+
+// Lines 2 to 8 of the header.
+void read_header_after_count(FreeFormatReader& in, PotentialHeader& header) {
   auto& m = header.masses;
   in.read(m[0], m[1], m[2], m[3], m[4]);
   in.read(header.Lambda);
@@ -30,7 +28,29 @@ PotentialHeader read_potential_header(FreeFormatReader& in, std::optional<int32_
   }
   in.skip();
   header.pectype = in.read_text(2);
+}
+
+}  // namespace
+
+PotentialHeader read_potential_header(FreeFormatReader& in, std::optional<int32_t> npts_limit) {
+  PotentialHeader header;
+  in.read(header.Npts);
+  if (npts_limit && header.Npts > *npts_limit) {
+    throw StopRun("number of points must be less than " + std::to_string(*npts_limit));
+  }
+  read_header_after_count(in, header);
   return header;
+}
+
+HeaderReading read_header_reading(const InputText& text) {
+  HeaderReading reading;
+  reading.failure = read_until_failure([&] {
+    FreeFormatReader in(text);
+    in.read(reading.header.Npts);
+    reading.count_read = true;
+    read_header_after_count(in, reading.header);
+  });
+  return reading;
 }
 
 PotentialHeader read_potential_header(const std::string& potential_file) {

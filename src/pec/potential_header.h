@@ -48,6 +48,16 @@ PotentialHeader read_potential_header(FreeFormatReader& in,
                                       std::optional<int32_t> npts_limit = std::nullopt);
 PotentialHeader read_potential_header(const std::string& potential_file);
 
+// The header as far as it could be read: the reading of read_potential_header without a limit,
+// with its input error kept instead of thrown. `count_read` says that line 1 was read, so that a
+// caller with a limit on Npts can stop where read_potential_header with that limit stops.
+struct HeaderReading {
+  PotentialHeader header;
+  bool count_read = false;
+  std::optional<std::string> failure;
+};
+HeaderReading read_header_reading(const InputText& text);
+
 // What a builder's reader does with the header of its file: reads Npts (line 1), set at once so
 // that it is kept when a later line fails, and, when Npts does not exceed `limit` (beyond it the
 // builder could not hold the file's lines and reads no further), the first value of lines 2 to
@@ -74,11 +84,11 @@ struct BadIndex {
 bool read_indexed_lines(FreeFormatReader& in, int32_t count, std::span<double> table, int32_t first,
                         int32_t& largest, std::optional<BadIndex>& bad);
 
-// The frame of every builder's reader: opens the file, reads the header into p.Npts and, when the
-// count is within `limit`, has body(in, p) read the rest; an input error is kept in
-// p.read_failure (see read_until_failure).
+// The frame of every builder's reader: reads the header of the file's text into p.Npts and, when
+// the count is within `limit`, has body(in, p) read the rest; an input error (the file's own
+// failure to open included) is kept in p.read_failure (see read_until_failure).
 template <class Parameters, class Body>
-Parameters read_builder_file(const std::string& potential_file, int32_t limit, Body&& body);
+Parameters read_builder_file(const InputText& text, int32_t limit, Body&& body);
 
 // Runs a builder's `read`, which fills its parameters from the file. An InputError it throws (a
 // missing file, a value of the wrong kind, the end of the file) is returned as its message
@@ -129,10 +139,10 @@ std::optional<std::string> read_until_failure(Read&& read) {
 }
 
 template <class Parameters, class Body>
-Parameters read_builder_file(const std::string& potential_file, int32_t limit, Body&& body) {
+Parameters read_builder_file(const InputText& text, int32_t limit, Body&& body) {
   Parameters p;
   p.read_failure = read_until_failure([&] {
-    FreeFormatReader in(potential_file);
+    FreeFormatReader in(text);
     read_builder_header(in, limit, p.Npts);
     if (p.Npts > limit) return;
     body(in, p);

@@ -650,7 +650,8 @@ PotentialCurve build_potential_curve(const StateInput& state) {
                      " is " + std::to_string(state.mass_index) + "; it must be 1 to 5");
   }
   require_run_file(file, "the potential file named in velk.inf");
-  const PotentialHeader header = read_potential_header(file);
+  const CurveDefinition definition = read_curve_definition(file);
+  const PotentialHeader& header = definition.checked_header();
 
   const RadialGrid grid(state.Rmin, state.Rmax, state.N);
   PotentialCurve curve;
@@ -662,13 +663,14 @@ PotentialCurve build_potential_curve(const StateInput& state) {
   curve.description = trim(header.description);
   curve.V.assign(static_cast<std::size_t>(state.N) + 1, 0.0);
   PotentialBuilder builder;
+  BuildOptions options;
   // A failed extension fit is told, as the run's pause tells it, and the curve is drawn with
-  // the values at hand; velk-plot never waits for an answer on standard input.
-  const auto warn = [](std::string_view message) {
+  // the values at hand; velk-plot never waits for an answer on standard input. The fit's report
+  // is the run's potext.out, which velk-plot leaves as the run wrote it.
+  options.on_failure = [](std::string_view message) {
     std::cerr << "velk-plot: warning: " << message << '\n';
   };
-  const double Uinf = builder.build(file, header.pectype, curve.V,
-                                    RadialGrid(state.Rmin, state.Rmax, state.N), warn);
+  const double Uinf = builder.build(definition, curve.V, grid, options);
   curve.asymptote_is_uinf = Uinf != kUinfUnset;
   curve.asymptote = curve.asymptote_is_uinf ? Uinf : curve.V[static_cast<std::size_t>(curve.N)];
   return curve;

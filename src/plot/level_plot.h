@@ -69,9 +69,9 @@ struct PotentialCurve {
   std::string description;  // line 6 of the potential file, trimmed; the picture's title
 };
 
-// Reads the potential file's header and builds the curve with the program's builders (they print
-// their name lines on standard output; a pointwise file with an extension writes potext.out,
-// as every build does). A grid that is not 0 < Rmin < Rmax with at least 2 points, a mass index
+// Reads the potential file once and builds the curve with the program's builders (they print
+// their name lines on standard output; potext.out, the run's report of an extension fit, is left
+// as it is). A grid that is not 0 < Rmin < Rmax with at least 2 points, a mass index
 // outside 1..5 or a missing file throws InputError; more than 50000 points and the builders' own
 // stops throw StopRun.
 PotentialCurve build_potential_curve(const StateInput& state);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 #include "io/errors.h"
 #include "io/free_format_reader.h"
@@ -31,9 +32,31 @@ RadialGrid state_grid(const StateInput& state, char letter) {
   throw InputError("velk-props: velk.inf: the grid of " + name + " is not 0 < Rmin < Rmax");
 }
 
+namespace {
+
+// The state's curve, once the state is known to have one and a reduced mass to take from it.
+CurveDefinition state_curve(const StateInput& state, char letter) {
+  const std::string potential_file = trimmed_file_name(state.file);
+  if (state.kind == 'd') {
+    throw InputError(std::string("velk-props: state ") + letter + " (" + potential_file +
+                     ") is given by Dunham coefficients: it has no curve and no wave functions");
+  }
+  if (state.mass_index < 1 || state.mass_index > 5) {
+    throw InputError(std::string("velk-props: velk.inf: the mass index of state ") + letter +
+                     " must be 1 to 5, found " + std::to_string(state.mass_index));
+  }
+  return read_curve_definition(potential_file);
+}
+
+}  // namespace
+
 StateWaveFunctions::StateWaveFunctions(const StateInput& state, char letter,
                                        const SolveSettings& settings, const RadialGrid& grid)
-    : potential_file_(trimmed_file_name(state.file)),
+    : StateWaveFunctions(state_curve(state, letter), state.mass_index, settings, grid) {}
+
+StateWaveFunctions::StateWaveFunctions(CurveDefinition curve, int32_t mass_index,
+                                       const SolveSettings& settings, const RadialGrid& grid)
+    : curve_(std::move(curve)),
       settings_(settings),
       grid_(grid),
       toadd_solver_(GridOrientation::forward, throw_on_numerical_failure),
@@ -45,27 +68,20 @@ StateWaveFunctions::StateWaveFunctions(const StateInput& state, char letter,
       Ueff_toadd_(RadialGrid::kSlots),
       psi_(RadialGrid::kSlots),
       plain_psi_(RadialGrid::kSlots) {
-  if (state.kind == 'd') {
-    throw InputError(std::string("velk-props: state ") + letter + " (" + potential_file_ +
-                     ") is given by Dunham coefficients: it has no curve and no wave functions");
-  }
-  if (state.mass_index < 1 || state.mass_index > 5) {
-    throw InputError(std::string("velk-props: velk.inf: the mass index of state ") + letter +
-                     " must be 1 to 5, found " + std::to_string(state.mass_index));
-  }
-  header_ = read_potential_header(potential_file_);
-  mu_ = header_.masses[static_cast<std::size_t>(state.mass_index - 1)];
+  header_ = curve_.checked_header();
+  mu_ = header_.masses[static_cast<std::size_t>(mass_index - 1)];
   if (!(mu_ > 0.0)) {
-    throw InputError("velk-props: " + potential_file_ + ": reduced mass " +
-                     std::to_string(state.mass_index) + " must be positive");
+    throw InputError("velk-props: " + trimmed_file_name(curve_.name) + ": reduced mass " +
+                     std::to_string(mass_index) + " must be positive");
   }
   // velk's stops before its offset toadd (no well at J = 0 among them), here, so that velk-props
   // stops where velk does; toadd itself waits for a level that needs it.
-  const PotentialHeader checked = read_checked_header(potential_file_);
-  require_positive_mass(potential_file_, checked, 1);
-  require_representable_Lambda(potential_file_, checked);
+  const std::string name = trimmed_file_name(curve_.name);
+  const PotentialHeader& checked = checked_header(curve_);
+  require_positive_mass(name, checked, 1);
+  require_representable_Lambda(name, checked);
   PotentialBuilder builder;
-  Uinf_ = builder.build(potential_file_, header_.pectype, V_, grid_, throw_on_numerical_failure);
+  Uinf_ = builder.build(curve_, V_, grid_, BuildOptions{});
   toadd_search_ = toadd_search(V_, Ueff_toadd_, grid_, checked.masses[0], checked.Lambda);
 }
 

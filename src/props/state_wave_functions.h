@@ -1,5 +1,6 @@
-// The levels of one state solved again from its potential file, with velk's own builders and
-// searches.
+// The levels of one state solved again from its potential curve, with velk's own builders and
+// searches. The curve is read from the state's file once, when the levels are made (or handed
+// over already read); nothing is written, potext.out included.
 //
 // The curve is built by the program's own builders on the state's grid, and the levels of each J
 // are found together by the fast search (the search of velk --fast), converged to the run's
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "io/state_records.h"
+#include "pec/curve_definition.h"
 #include "pec/potential_builder.h"
 #include "pec/potential_header.h"
 #include "pec/radial_grid.h"
@@ -68,7 +70,11 @@ RadialGrid state_grid(const StateInput& state, char letter);
 
 class StateWaveFunctions {
  public:
+  // Reads the state's potential file.
   StateWaveFunctions(const StateInput& state, char letter, const SolveSettings& settings,
+                     const RadialGrid& grid);
+  // The curve as read; the reduced mass `mass_index` (1..5) of its header.
+  StateWaveFunctions(CurveDefinition curve, int32_t mass_index, const SolveSettings& settings,
                      const RadialGrid& grid);
 
   // Receives each level solved, with the index of its key.
@@ -88,7 +94,7 @@ class StateWaveFunctions {
   const RadialGrid& grid() const { return grid_; }
   double mu() const { return mu_; }
   int32_t Lambda() const { return header_.Lambda; }
-  const std::string& potential_file() const { return potential_file_; }
+  const std::string& potential_file() const { return curve_.name; }
 
  private:
   void prepare_J(int32_t J);
@@ -97,7 +103,7 @@ class StateWaveFunctions {
   // The energy of parity p (the Lambda-doubling term), the level's kind and its wave function.
   void finish_level(SolvedLevel& level, std::span<const double> psi);
 
-  std::string potential_file_;
+  CurveDefinition curve_;
   SolveSettings settings_;
   RadialGrid grid_;
   PotentialHeader header_;

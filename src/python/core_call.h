@@ -1,14 +1,8 @@
 // How the module calls the program's core layers from Python.
 //
-// The core reads its curves from files and the pointwise builder writes potext.out into the
-// working directory, as the program does. The module therefore keeps a scratch directory of its
-// own: each curve's potential file is written there under the curve's name, and a computation
-// runs with the scratch directory as working directory, so that the builders' messages name the
-// file as a run of the program would, and nothing lands in the user's directory. The interpreter
-// lock stays held meanwhile, so no other Python thread sees the changed working directory.
-// Absolute paths would not spare the change: the readers name a file in their messages as they
-// were given it, and the level driver's own builder writes potext.out into whatever directory
-// the process works in.
+// The core takes each curve as a value read in memory (curve.h), so a computation touches no file
+// and no working directory, and it runs with the interpreter lock released (without_gil): two
+// Python threads solving two curves run on two cores at once. Warnings are collected per thread.
 //
 // Warnings of the core ("velk: warning: ...") become Python warnings of class velk.VelkWarning;
 // the core's exceptions become velk.StopRun, velk.InputError and velk.NumericalFailure (all
@@ -32,23 +26,24 @@ namespace py = pybind11;
 // Registers VelkError, StopRun, InputError, NumericalFailure and VelkWarning on the module.
 void register_exceptions(py::module_& m);
 
-// The module's scratch directory, made on first use and removed when the interpreter exits.
-const std::string& scratch_directory();
+// Thrown out of core work running without the interpreter lock when a signal handler of Python
+// raised an exception (Ctrl-C); without_gil turns it back into that exception.
+struct PythonErrorPending {};
 
-// Writes `text` to the file `name` of the scratch directory and returns its path.
-std::string write_scratch_file(const std::string& name, std::string_view text);
+// Runs Python's signal handlers; called from core work without the lock, it takes the lock for
+// that alone. Throws PythonErrorPending when a handler raised.
+void check_python_signals();
 
-// While alive, the process works in `directory`; the directory before is restored at the end.
-class WorkingDirectory {
- public:
-  explicit WorkingDirectory(const std::string& directory);
-  ~WorkingDirectory();
-  WorkingDirectory(const WorkingDirectory&) = delete;
-  WorkingDirectory& operator=(const WorkingDirectory&) = delete;
-
- private:
-  int previous_ = -1;
-};
+// Runs `work`, which must touch no Python object, with the interpreter lock released.
+template <class Work>
+auto without_gil(Work&& work) -> decltype(work()) {
+  try {
+    py::gil_scoped_release release;
+    return work();
+  } catch (const PythonErrorPending&) {
+    throw py::error_already_set();
+  }
+}
 
 // Issues each line ("velk: warning: text") as a velk.VelkWarning with the text.
 void issue_warnings(const std::vector<std::string>& lines);

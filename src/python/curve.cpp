@@ -1,12 +1,10 @@
 #include "curve.h"
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
 
-#include "core_call.h"
 #include "curve_files.h"
 #include "io/errors.h"
 #include "io/free_format_reader.h"
@@ -53,9 +51,9 @@ std::vector<double> pointwise_values(std::span<const double> R, Tabulate&& tabul
   return values;
 }
 
-std::vector<double> evaluate_points(const std::string& file, std::span<const double> R,
+std::vector<double> evaluate_points(const std::string& file, const PointwiseParameters& p,
+                                    std::span<const double> R,
                                     const std::optional<RadialGrid>& grid) {
-  const PointwiseParameters p = read_pointwise(file);
   check_pointwise(p, file);
   const auto Y2pts = pointwise_second_derivatives(p);
   const SplineTable spline{p.Npts, p.Rpts, p.Upts, Y2pts};
@@ -87,8 +85,8 @@ std::vector<double> evaluate_points(const std::string& file, std::span<const dou
   return values;
 }
 
-std::vector<double> evaluate_analytic(const std::string& file, std::span<const double> R) {
-  const AnalyticParameters p = read_analytic(file);
+std::vector<double> evaluate_analytic(const std::string& file, const AnalyticParameters& p,
+                                      std::span<const double> R) {
   check_analytic_wall(p, file);
   check_analytic(p, covering_grid(R), file);
   const AnalyticCurve curve = derive_analytic(p);
@@ -96,8 +94,8 @@ std::vector<double> evaluate_analytic(const std::string& file, std::span<const d
       R, [&](const RadialGrid& g, std::span<double> V) { tabulate_analytic(curve, g, V); });
 }
 
-std::vector<double> evaluate_mlj(const std::string& file, std::span<const double> R) {
-  const MljParameters p = read_mlj(file);
+std::vector<double> evaluate_mlj(const std::string& file, const MljParameters& p,
+                                 std::span<const double> R) {
   check_mlj(p, covering_grid(R), file);
   return pointwise_values(R,
                           [&](const RadialGrid& g, std::span<double> V) { tabulate_mlj(p, g, V); });
@@ -116,10 +114,9 @@ void require_plain_name(const std::string& name) {
 }  // namespace
 
 std::string Curve::text_with_first_mass(double mass) const {
-  const std::string file = write_curve_file(*this);
+  const InputText file{name, text, std::nullopt, false};
   int last_mass_line = 0;
   {
-    WorkingDirectory here(scratch_directory());
     FreeFormatReader in(file);
     int32_t Npts = 0;
     std::array<double, 5> m{};
@@ -138,14 +135,19 @@ std::string Curve::text_with_first_mass(double mass) const {
   return out;
 }
 
+CurveDefinition Curve::definition_with_first_mass(std::optional<double> first_mass) const {
+  if (!first_mass) return definition;
+  return read_curve_definition(
+      InputText{name, text_with_first_mass(*first_mass), std::nullopt, false});
+}
+
 Curve curve_from_file(const std::string& path) {
-  read_potential_header(path);  // the program's InputError for a missing or short file
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!in) throw InputError("velk: " + path + ": cannot be read");
+  const InputText file = read_input_text(path);
+  // The program's InputError for a missing or short file, naming the path.
+  read_curve_definition(file).checked_header();
+  if (file.read_failed) throw InputError("velk: " + path + ": cannot be read");
   const std::size_t slash = path.find_last_of('/');
-  return curve_from_text(slash == std::string::npos ? path : path.substr(slash + 1), text.str());
+  return curve_from_text(slash == std::string::npos ? path : path.substr(slash + 1), file.bytes);
 }
 
 Curve curve_from_text(const std::string& name, std::string text) {
@@ -153,40 +155,31 @@ Curve curve_from_text(const std::string& name, std::string text) {
   Curve curve;
   curve.name = name;
   curve.text = std::move(text);
-  write_curve_file(curve);
-  WorkingDirectory here(scratch_directory());
-  curve.header = read_potential_header(name);
-  curve.representation = select_representation(curve.header.pectype);
+  curve.definition = read_curve_definition(InputText{name, curve.text, std::nullopt, false});
+  curve.header = curve.definition.checked_header();
+  curve.representation = curve.definition.representation();
   return curve;
-}
-
-std::string write_curve_file(const Curve& curve, std::optional<double> first_mass) {
-  write_scratch_file(curve.name, first_mass ? curve.text_with_first_mass(*first_mass) : curve.text);
-  return curve.name;
 }
 
 std::vector<double> evaluate_curve(const Curve& curve, std::span<const double> R,
                                    const std::optional<RadialGrid>& grid) {
   if (R.empty()) return {};
-  const std::string file = write_curve_file(curve);
-  WorkingDirectory here(scratch_directory());
-  switch (curve.representation) {
+  const CurveDefinition& d = curve.definition;
+  switch (d.representation()) {
     case Representation::analytic:
-      return evaluate_analytic(file, R);
+      return evaluate_analytic(d.name, std::get<AnalyticParameters>(d.parameters), R);
     case Representation::mlj:
-      return evaluate_mlj(file, R);
+      return evaluate_mlj(d.name, std::get<MljParameters>(d.parameters), R);
     case Representation::pointwise:
       break;
   }
-  return evaluate_points(file, R, grid);
+  return evaluate_points(d.name, std::get<PointwiseParameters>(d.parameters), R, grid);
 }
 
 std::vector<double> tabulate_curve(const Curve& curve, const RadialGrid& grid) {
-  const std::string file = write_curve_file(curve);
-  WorkingDirectory here(scratch_directory());
   std::vector<double> Vgrid(static_cast<std::size_t>(grid.N) + 1);
   PotentialBuilder builder;
-  builder.build(file, curve.header.pectype, Vgrid, grid, throw_on_numerical_failure);
+  builder.build(curve.definition, Vgrid, grid, BuildOptions{});
   Vgrid.erase(Vgrid.begin());
   return Vgrid;
 }

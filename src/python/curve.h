@@ -1,7 +1,7 @@
 // A potential curve of the Python module: the text of a potential file, as the program reads it,
-// under a file name. Every computation writes the text to the module's scratch directory under
-// that name and reads it with the program's readers and builders (core_call.h), so that the
-// numbers, the stops and their messages are the program's. Radii in Å, energies in cm-1, masses
+// under a file name, and the curve's definition read from that text in memory by the program's
+// readers, so that the numbers, the stops and their messages are the program's (messages name the
+// file by the curve's name). Nothing is written to disk. Radii in Å, energies in cm-1, masses
 // in u.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "pec/curve_definition.h"
 #include "pec/potential_builder.h"
 #include "pec/potential_header.h"
 #include "pec/radial_grid.h"
@@ -17,26 +18,25 @@
 namespace velk::python {
 
 struct Curve {
-  std::string name;  // the file name the messages give, without directory
-  std::string text;  // the potential file
+  std::string name;            // the file name the messages give, without directory
+  std::string text;            // the potential file
+  CurveDefinition definition;  // read from `text`
   PotentialHeader header;
   Representation representation = Representation::pointwise;
 
   // The file with its first reduced mass replaced by `mass` (lines 2 onwards of the mass record
   // rewritten as one line; the rest of the file as it stands).
   std::string text_with_first_mass(double mass) const;
+  // The definition, read again from text_with_first_mass when `first_mass` is given.
+  CurveDefinition definition_with_first_mass(std::optional<double> first_mass) const;
 };
 
-// A potential file read as it stands; its header is read at once (InputError and StopRun as the
-// program gives them, naming `path`).
+// A potential file read once, as it stands; its header is read at once (InputError and StopRun as
+// the program gives them, naming `path`); later messages name the file without its directory.
 Curve curve_from_file(const std::string& path);
 
 // A curve of the given text, named `name` (a plain file name). The header is read at once.
 Curve curve_from_text(const std::string& name, std::string text);
-
-// Writes the curve's file, with its first reduced mass replaced when `first_mass` is given, to
-// the scratch directory and returns its name there.
-std::string write_curve_file(const Curve& curve, std::optional<double> first_mass = std::nullopt);
 
 // The curve at the radii R (Å), each value computed by the representation's own formula (the
 // spline of a table of points, the analytic or MLJ expressions) at that radius, so that at a

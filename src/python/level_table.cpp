@@ -29,7 +29,7 @@ class RecordingSink final : public LevelSink {
   void level(const LevelRecord& record) override {
     levels_.push_back(record);
     // Ctrl-C in the interpreter ends a long table between two levels.
-    if (PyErr_CheckSignals() != 0) throw pybind11::error_already_set();
+    check_python_signals();
   }
   void end() override {}
 
@@ -54,7 +54,7 @@ void check_request(const Curve& curve, const LevelTableCall& request) {
 std::vector<LevelRecord> compute_level_table(const Curve& curve, const LevelTableCall& request,
                                              SearchMode mode) {
   LevelTableRequest level_request;
-  level_request.potential_file = write_curve_file(curve, request.mass);
+  level_request.curve = curve.definition_with_first_mass(request.mass);
   level_request.grid = request.grid;
   level_request.tol = request.tol;
   level_request.maxit = request.maxit;
@@ -67,12 +67,13 @@ std::vector<LevelRecord> compute_level_table(const Curve& curve, const LevelTabl
   options.orientation = request.reversed ? GridOrientation::reversed : GridOrientation::forward;
   options.on_failure = throw_on_numerical_failure;
   options.mode = mode;
-  WorkingDirectory here(scratch_directory());
-  LevelDriver driver(std::move(options));
-  std::vector<LevelRecord> levels;
-  RecordingSink sink(levels);
-  driver.compute_levels(level_request, sink);
-  return levels;
+  return without_gil([&] {
+    LevelDriver driver(std::move(options));
+    std::vector<LevelRecord> levels;
+    RecordingSink sink(levels);
+    driver.compute_levels(level_request, sink);
+    return levels;
+  });
 }
 
 }  // namespace
@@ -88,16 +89,17 @@ WaveFunction compute_wavefunction(const Curve& curve, const WaveFunctionRequest&
     text << "velk: " << curve.name << ": reduced mass 1 must be positive, found " << request.mass;
     throw StopRun(text.str());
   }
-  const std::string file = write_curve_file(curve, request.mass);
+  const CurveDefinition definition = curve.definition_with_first_mass(request.mass);
   const RadialGrid& grid = request.grid;
-  WorkingDirectory here(scratch_directory());
+  // The solve touches no Python object.
+  const pybind11::gil_scoped_release release;
 
-  // velk's stops before toadd; the curve's file gives request.mass as its first mass.
-  const PotentialHeader header = read_checked_header(file);
+  // velk's stops before toadd; the definition gives request.mass as its first mass.
+  const PotentialHeader& header = checked_header(definition);
   require_representable_Lambda(curve.name, header);
   PotentialBuilder builder;
   std::vector<double> V(RadialGrid::kSlots), Ueff(RadialGrid::kSlots);
-  const double Uinf = builder.build(file, header.pectype, V, grid, throw_on_numerical_failure);
+  const double Uinf = builder.build(definition, V, grid, BuildOptions{});
   // The level is solved alone: its solver remembers no joint, not even toadd's.
   RadialSolver toadd_solver(GridOrientation::forward, throw_on_numerical_failure);
   const double toadd = solve_toadd(toadd_solver, Ueff, grid,

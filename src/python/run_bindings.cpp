@@ -1,7 +1,11 @@
 // velk.run: a whole run of velk.inf in a directory, as the program makes it.
+#include <fcntl.h>
 #include <pybind11/pybind11.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -50,6 +54,36 @@ class StreamCapture {
   std::ostream& stream_;
   std::ostringstream text_;
   std::streambuf* kept_;
+};
+
+// While alive, the process works in `directory`; the directory before is restored at the end. A
+// whole run of velk.inf reads and writes its files by names relative to its folder. The
+// interpreter lock stays held meanwhile, so no Python code sees the change; the module's other
+// computations name no file.
+class WorkingDirectory {
+ public:
+  explicit WorkingDirectory(const std::string& directory) {
+    previous_ = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (previous_ < 0) throw InputError(system_message("cannot open the working directory"));
+    if (chdir(directory.c_str()) != 0) {
+      const std::string message = system_message(directory);
+      close(previous_);
+      throw InputError(message);
+    }
+  }
+  ~WorkingDirectory() {
+    // Nothing sensible remains to be done when the directory before has gone away.
+    [[maybe_unused]] const int ignored = fchdir(previous_);
+    close(previous_);
+  }
+  WorkingDirectory(const WorkingDirectory&) = delete;
+  WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+
+ private:
+  static std::string system_message(const std::string& what) {
+    return "velk: " + what + ": " + std::strerror(errno);
+  }
+  int previous_ = -1;
 };
 
 std::string last_line(const std::string& text) {

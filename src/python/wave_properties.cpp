@@ -6,6 +6,7 @@
 #include <memory>
 #include <sstream>
 #include <tuple>
+#include <utility>
 
 #include "core_call.h"
 #include "io/errors.h"
@@ -17,25 +18,16 @@ namespace velk::python {
 namespace {
 
 // The curve's levels as velk-props finds them again, on `grid`.
-std::unique_ptr<props::StateWaveFunctions> state_levels(const Curve& curve,
+std::unique_ptr<props::StateWaveFunctions> state_levels(CurveDefinition curve,
                                                         const StateSearch& search,
                                                         const RadialGrid& grid) {
-  StateInput state;
-  state.file = write_curve_file(curve, search.mass);
-  state.kind = 'p';
-  state.mass_index = search.mass ? 1 : search.mass_index;
-  state.Rmin = grid.Rmin;
-  state.Rmax = grid.Rmax;
-  state.N = grid.N;
-  // The builders read the file by the plain name their messages give, and the pointwise one
-  // writes potext.out beside it.
-  WorkingDirectory here(scratch_directory());
-  return std::make_unique<props::StateWaveFunctions>(state, 'A', search.settings, grid);
+  return std::make_unique<props::StateWaveFunctions>(
+      std::move(curve), search.mass ? 1 : search.mass_index, search.settings, grid);
 }
 
 // Ctrl-C in the interpreter ends a long table between two levels.
 void check_interrupt() {
-  if (PyErr_CheckSignals() != 0) throw pybind11::error_already_set();
+  check_python_signals();
 }
 
 // A solved level kept for the pairs that share it.
@@ -95,25 +87,28 @@ std::vector<LevelPropertiesRow> level_properties(const Curve& curve, const State
                                                  const std::vector<LevelKey>& levels) {
   check_search(curve, search);
   for (const LevelKey& l : levels) check_level(curve, l);
-  const auto states = state_levels(curve, search, search.grid);
-  props::RotationalPerturbation perturbation;
-  // All levels in one request, J by J, as velk-props A solves the rows of a level file.
-  std::vector<props::LevelKey> keys;
-  keys.reserve(levels.size());
-  for (const LevelKey& key : levels) keys.push_back(props::LevelKey{key.v, key.J, key.p});
-  std::vector<LevelPropertiesRow> rows(levels.size());
-  states->solve_listed_levels(keys, [&](std::size_t n, const props::SolvedLevel& l) {
-    LevelPropertiesRow& row = rows[n];
-    row.level = levels[n];
-    row.found = l.found;
-    if (l.found) {
-      row.E = l.E;
-      row.figures = props::level_figures(l, states->grid(), states->mu(), perturbation);
-      row.tunnel = l.tunnel;
-    }
-    check_interrupt();
+  CurveDefinition definition = curve.definition_with_first_mass(search.mass);
+  return without_gil([&] {
+    const auto states = state_levels(std::move(definition), search, search.grid);
+    props::RotationalPerturbation perturbation;
+    // All levels in one request, J by J, as velk-props A solves the rows of a level file.
+    std::vector<props::LevelKey> keys;
+    keys.reserve(levels.size());
+    for (const LevelKey& key : levels) keys.push_back(props::LevelKey{key.v, key.J, key.p});
+    std::vector<LevelPropertiesRow> rows(levels.size());
+    states->solve_listed_levels(keys, [&](std::size_t n, const props::SolvedLevel& l) {
+      LevelPropertiesRow& row = rows[n];
+      row.level = levels[n];
+      row.found = l.found;
+      if (l.found) {
+        row.E = l.E;
+        row.figures = props::level_figures(l, states->grid(), states->mu(), perturbation);
+        row.tunnel = l.tunnel;
+      }
+      check_interrupt();
+    });
+    return rows;
   });
-  return rows;
 }
 
 std::vector<OverlapRow> level_overlaps(const Curve& upper, const Curve& lower,
@@ -126,29 +121,31 @@ std::vector<OverlapRow> level_overlaps(const Curve& upper, const Curve& lower,
   }
   if (request.pairs.empty()) return {};
   const RadialGrid grid = props::common_grid(request.upper.grid, request.lower.grid);
-  // One after the other: two curves of the same name share their scratch file, and each
-  // StateWaveFunctions has read and built its curve before the next file is written.
-  const auto upper_states = state_levels(upper, request.upper, grid);
-  const auto lower_states = state_levels(lower, request.lower, grid);
-  KeptLevels upper_levels(*upper_states), lower_levels(*lower_states);
-  std::vector<OverlapRow> rows;
-  rows.reserve(request.pairs.size());
-  for (const auto& [u, l] : request.pairs) {
-    OverlapRow row;
-    row.upper = u;
-    row.lower = l;
-    const KeptLevel& a = upper_levels.get(u);
-    const KeptLevel& b = lower_levels.get(l);
-    if (a.found && b.found) {
-      row.found = true;
-      row.figures = props::overlap_figures(grid, a.psi, b.psi, request.moment);
-      row.upper_E = a.E;
-      row.lower_E = b.E;
+  CurveDefinition upper_curve = upper.definition_with_first_mass(request.upper.mass);
+  CurveDefinition lower_curve = lower.definition_with_first_mass(request.lower.mass);
+  return without_gil([&] {
+    const auto upper_states = state_levels(std::move(upper_curve), request.upper, grid);
+    const auto lower_states = state_levels(std::move(lower_curve), request.lower, grid);
+    KeptLevels upper_levels(*upper_states), lower_levels(*lower_states);
+    std::vector<OverlapRow> rows;
+    rows.reserve(request.pairs.size());
+    for (const auto& [u, l] : request.pairs) {
+      OverlapRow row;
+      row.upper = u;
+      row.lower = l;
+      const KeptLevel& a = upper_levels.get(u);
+      const KeptLevel& b = lower_levels.get(l);
+      if (a.found && b.found) {
+        row.found = true;
+        row.figures = props::overlap_figures(grid, a.psi, b.psi, request.moment);
+        row.upper_E = a.E;
+        row.lower_E = b.E;
+      }
+      rows.push_back(row);
+      check_interrupt();
     }
-    rows.push_back(row);
-    check_interrupt();
-  }
-  return rows;
+    return rows;
+  });
 }
 
 }  // namespace velk::python

@@ -2,8 +2,8 @@
 // expectation values, Bv, Dv, Hv) and the overlaps of level pairs of two curves (Franck-Condon
 // factors, r-centroids, transition-moment matrix elements).
 //
-// Each curve's file is written to the module's scratch directory and read there by velk-props'
-// StateWaveFunctions, which builds the curve with the program's builders and searches the levels as
+// Each curve's definition, read in memory, goes to velk-props' StateWaveFunctions, which builds
+// the curve with the program's builders and searches the levels as
 // velk-props does (the fast search, J by J); the figures come from the routines velk-props writes
 // its tables with (level_figures, common_grid, overlap_figures). The numbers are therefore those
 // of `velk-props A` and `velk-props transitions` for the same curves, grids and levels, bit for

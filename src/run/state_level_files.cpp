@@ -7,7 +7,9 @@
 #include "io/free_format_reader.h"
 #include "pec/radial_grid.h"
 #include "run/dunham.h"
+#include "run/level_file_writer.h"
 #include "run/level_limits.h"
+#include "run/potext_file.h"
 #include "solver/level_driver.h"
 
 namespace velk {
@@ -38,7 +40,6 @@ LevelTableRequest checked_request(const StateInput& state, const RunControl& con
                   control.revflag + "'");
   }
   LevelTableRequest request;
-  request.potential_file = state.file;
   request.grid = RadialGrid(state.Rmin, state.Rmax, state.N);
   request.tol = control.tol;
   request.maxit = control.maxit;
@@ -73,17 +74,22 @@ void StateLevelFiles::compute_state_levels(const StateInput& state, const LevelR
     dunham_levels(state.file, r.vmin, r.vmax, r.Jmin, r.Jmax, r.pmin, r.pmax, levelfile);
     return;
   }
-  const LevelTableRequest request = checked_request(state, control_, r, levelfile);
+  LevelTableRequest request = checked_request(state, control_, r, levelfile);
+  // Read once; what reading meets is raised by the driver where the run reports it, after its
+  // "reading" line.
+  request.curve = read_curve_definition(state.file);
   if (!driver_) {
     DriverOptions options;
     options.orientation =
         control_.revflag == 'n' ? GridOrientation::forward : GridOrientation::reversed;
     options.on_failure = options_.on_failure;
+    options.on_extension_report = potext_writer();
     options.threads = options_.threads;
     options.mode = options_.fast ? SearchMode::fast : SearchMode::exact;
     driver_ = std::make_unique<LevelDriver>(std::move(options));
   }
-  driver_->compute_levels(request);
+  LevelFileWriter file;
+  driver_->compute_levels(request, file);
 }
 
 }  // namespace velk

@@ -1,5 +1,7 @@
 // The one dispatch through which the run obtains a level file: a state whose kind is 'd' has its
-// levels from Dunham coefficients, any other state from its potential file by the level solver.
+// levels from Dunham coefficients, any other state from its potential file by the level solver:
+// the file is read here, once for each level file, and each extension fit of its curve is reported
+// in potext.out (potext_file.h).
 #pragma once
 
 #include <cstdint>

@@ -3,7 +3,6 @@
 #include <sstream>
 
 #include "io/errors.h"
-#include "io/free_format_reader.h"
 
 namespace velk {
 namespace {
@@ -14,9 +13,8 @@ constexpr int32_t kLargestLambda = 46340;
 
 }  // namespace
 
-PotentialHeader read_checked_header(const std::string& potential_file) {
-  FreeFormatReader in(potential_file);
-  return read_potential_header(in, kMaxHeaderPoints);
+const PotentialHeader& checked_header(const CurveDefinition& curve) {
+  return curve.checked_header(kMaxHeaderPoints);
 }
 
 // The centrifugal term and the Numerov step divide by the mass or scale with it, and a mass of zero

@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "pec/curve_definition.h"
 #include "pec/potential_header.h"
 
 namespace velk {
 
-// The header as the level driver reads it: an Npts above 500 stops as soon as line 1 is read.
-PotentialHeader read_checked_header(const std::string& potential_file);
+// The header as the level driver takes it: an Npts above 500 stops as soon as line 1 is read.
+const PotentialHeader& checked_header(const CurveDefinition& curve);
 
 // Stops the run unless reduced mass `index` (1..5) of the header is positive.
 void require_positive_mass(const std::string& name, const PotentialHeader& header, int32_t index);

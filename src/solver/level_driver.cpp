@@ -25,7 +25,6 @@
 #include "solver/exact_level.h"
 #include "solver/landmarks.h"
 #include "solver/level_checks.h"
-#include "solver/level_file_writer.h"
 #include "solver/level_verdict.h"
 #include "solver/ordered_jobs.h"
 
@@ -35,7 +34,7 @@ namespace {
 // "state A (na2x.pot)": how warnings name the state of a request.
 std::string state_name(const LevelTableRequest& request) {
   std::string name = request.state.empty() ? "state" : "state " + request.state;
-  return name + " (" + trimmed_file_name(request.potential_file) + ")";
+  return name + " (" + trimmed_file_name(request.curve.name) + ")";
 }
 
 // Thrown out of an attempt at a J that turns out to depend on what was computed before it (see
@@ -164,26 +163,21 @@ LevelDriver::Workspace LevelDriver::run_workspace() {
   return Workspace{solver, Ueff_, cache_, statistics_, false};
 }
 
-void LevelDriver::compute_levels(const LevelTableRequest& request) {
-  LevelFileWriter file;
-  compute_levels(request, file);
-}
-
 void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& sink) {
-  const std::string& potential_file = request.potential_file;
+  const CurveDefinition& definition = request.curve;
   const RadialGrid& grid = request.grid;
   console_line(FreeLine() << "OK");
-  console_line(format_line("(A8,A12)", {std::string("reading"), padded_name(potential_file)}));
-  const PotentialHeader header = read_checked_header(potential_file);
-  require_positive_mass(trimmed_file_name(potential_file), header, request.mass_index);
-  require_representable_Lambda(trimmed_file_name(potential_file), header);
+  console_line(format_line("(A8,A12)", {std::string("reading"), padded_name(definition.name)}));
+  const PotentialHeader& header = checked_header(definition);
+  require_positive_mass(trimmed_file_name(definition.name), header, request.mass_index);
+  require_representable_Lambda(trimmed_file_name(definition.name), header);
 
   RequestInputs in{request};
   // toadd places the exact search's window. Its curve is built (and checked) here in both
   // modes; the fast search needs toadd itself only for a level it hands to the exact search.
   ToaddSearch toadd_window;
   try {
-    toadd_window = toadd_curve(potential_file, grid);
+    toadd_window = toadd_curve(definition, grid);
     if (!fast_) in.toadd = solve_toadd(forward_, Ueff_toadd_, grid, toadd_window);
   } catch (const StopRun& stop) {
     if (std::string_view(stop.what()) == "Umin >  Umax") warn_no_well(state_name(request), grid, 0);
@@ -197,7 +191,7 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   in.Lambda = header.Lambda;
   in.q1 = static_cast<float>(header.q1);
   in.q2 = static_cast<float>(header.q2);
-  in.Uinf = builder_.build(potential_file, header.pectype, Vgrid_, grid, options_.on_failure);
+  in.Uinf = build_curve(definition, Vgrid_, grid);
   wall_steps_.check(request, Vgrid_, in.mu, in.Lambda, state_name(request));
 
   sink.begin(request);
@@ -419,19 +413,24 @@ LevelRecord LevelDriver::exact_record(const RequestInputs& in, const LevelWindow
   return level;
 }
 
-double LevelDriver::compute_toadd(const std::string& potential_file, const RadialGrid& grid) {
-  return solve_toadd(forward_, Ueff_toadd_, grid, toadd_curve(potential_file, grid));
+double LevelDriver::compute_toadd(const CurveDefinition& definition, const RadialGrid& grid) {
+  return solve_toadd(forward_, Ueff_toadd_, grid, toadd_curve(definition, grid));
 }
 
-void LevelDriver::check_toadd_curve(const std::string& potential_file, const RadialGrid& grid) {
-  toadd_curve(potential_file, grid);
+void LevelDriver::check_toadd_curve(const CurveDefinition& definition, const RadialGrid& grid) {
+  toadd_curve(definition, grid);
 }
 
-ToaddSearch LevelDriver::toadd_curve(const std::string& potential_file, const RadialGrid& grid) {
-  const PotentialHeader header = read_checked_header(potential_file);
-  require_positive_mass(trimmed_file_name(potential_file), header, 1);
-  require_representable_Lambda(trimmed_file_name(potential_file), header);
-  builder_.build(potential_file, header.pectype, Vtoadd_, grid, options_.on_failure);
+double LevelDriver::build_curve(const CurveDefinition& definition, std::vector<double>& V,
+                                const RadialGrid& grid) {
+  return builder_.build(definition, V, grid, {options_.on_failure, options_.on_extension_report});
+}
+
+ToaddSearch LevelDriver::toadd_curve(const CurveDefinition& definition, const RadialGrid& grid) {
+  const PotentialHeader& header = checked_header(definition);
+  require_positive_mass(trimmed_file_name(definition.name), header, 1);
+  require_representable_Lambda(trimmed_file_name(definition.name), header);
+  build_curve(definition, Vtoadd_, grid);
   return toadd_search(Vtoadd_, Ueff_toadd_, grid, header.masses[0], header.Lambda);
 }
 

@@ -1,15 +1,16 @@
-// The level-calculation driver: term energies of one electronic state from its potential file.
+// The level-calculation driver: term energies of one electronic state from its potential curve.
 //
-// compute_levels reads the potential file's header, computes the energy offset toadd from the two
+// compute_levels checks the header of the request's curve (read from its file by the caller),
+// computes the energy offset toadd from the two
 // lowest vibrational levels at J = 0, tabulates the curve on the radial grid and then, for each J
 // (outer), v and parity index Par (inner), solves the radial equation (once more with a tenth of
 // the window when the correction is still too large), adds the Lambda-doubling term and hands the
 // level to a sink: the level file, or a test's recorder. Radii in Å, energies in cm-1, masses in u.
 //
-// The console receives "OK", the "reading" line, the builders' lines, the E1 E2 " toadd " line,
-// "OK" and an empty line, then per J the " J=" line with the effective potential's and the
-// solver's lines. The two "OK" lines and the name "toadd" are the program's established progress
-// report; they stay as they are.
+// The console receives "OK", the "reading" line naming the curve's file, the builders' lines, the
+// E1 E2 " toadd " line, "OK" and an empty line, then per J the " J=" line with the effective
+// potential's and the solver's lines. The two "OK" lines and the name "toadd" are the program's
+// established progress report; they stay as they are.
 //
 // Stops: "number of points must be less than 500" for a header with more than 500 points, a
 // reduced mass that is not positive, a Lambda whose square leaves 32 bits, the builders' own stops,
@@ -23,8 +24,11 @@
 //
 // One driver lives for the run: it owns the grid arrays (potential and effective potential,
 // twice: once for the levels, once for toadd), the potential builders and the solvers, all
-// allocated once. toadd is always found on a forward grid, by the same solver that solves the
-// levels of a forward run, so that the joint it remembers carries over as the run has it.
+// allocated once. It reads and writes no file: the levels go to the sink (the run's writes the
+// level file, run/level_file_writer.h) and each build's extension-fit report goes to
+// DriverOptions::on_extension_report. toadd is always found on a forward grid, by the same solver
+// that solves the levels of a forward run, so that the joint it remembers carries over as the run
+// has it.
 //
 // In the fast mode the levels of a J are solved together by FastSearch, once the J's window is
 // built; each level goes through the same Lambda term, listing rule, checks and sink. A level the
@@ -77,6 +81,9 @@ struct DriverOptions {
   GridOrientation orientation = GridOrientation::forward;
   // Where the numerical routines report a failure (the run pauses).
   NumericalFailureHandler on_failure = throw_on_numerical_failure;
+  // Receives the report of the extension fit of each build of a curve, toadd's included (the run
+  // writes potext.out).
+  ExtensionReportHandler on_extension_report = {};
   // Threads that compute the levels of successive J ahead while the calling thread writes them in
   // order; 1 computes everything on the calling thread. The output is the same for every count.
   int threads = 1;
@@ -97,17 +104,15 @@ class LevelDriver {
  public:
   explicit LevelDriver(DriverOptions options);
 
-  // Computes the levels of `request` and writes its level file.
-  void compute_levels(const LevelTableRequest& request);
   // Computes the levels of `request` and hands them to `sink`.
   void compute_levels(const LevelTableRequest& request, LevelSink& sink);
 
   // (E2 - E1)/3 of the levels v = 1 and 2 at J = 0 with the first reduced mass, on a forward grid.
-  double compute_toadd(const std::string& potential_file, const RadialGrid& grid);
+  double compute_toadd(const CurveDefinition& curve, const RadialGrid& grid);
   // The stops of compute_toadd (the header, the first mass, Lambda, no well at J = 0) without its
   // two solves: a caller that forms toadd only when a level needs it stops where one that forms
   // it at once does.
-  void check_toadd_curve(const std::string& potential_file, const RadialGrid& grid);
+  void check_toadd_curve(const CurveDefinition& curve, const RadialGrid& grid);
 
   const SolveStatistics& statistics() const { return statistics_; }
 
@@ -163,7 +168,8 @@ class LevelDriver {
 
   // The curve behind toadd (mass 1, J = 0, forward) in Vtoadd_ and Ueff_toadd_, and the first
   // window of its two solves.
-  ToaddSearch toadd_curve(const std::string& potential_file, const RadialGrid& grid);
+  ToaddSearch toadd_curve(const CurveDefinition& curve, const RadialGrid& grid);
+  double build_curve(const CurveDefinition& curve, std::vector<double>& V, const RadialGrid& grid);
 
   Workspace run_workspace();
 

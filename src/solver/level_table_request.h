@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "pec/curve_definition.h"
 #include "pec/radial_grid.h"
 
 namespace velk {
@@ -17,7 +18,9 @@ struct QuantumRange {
 };
 
 struct LevelTableRequest {
-  std::string potential_file;  // name of the state's potential file, as the run names it
+  // The state's curve, read from its potential file by the caller; its name is the file's name
+  // as the run names it, which the console lines, messages and the level file give.
+  CurveDefinition curve;
   RadialGrid grid;
   double tol = 0.0;        // convergence tolerance of the energy search, cm-1
   int32_t maxit = 0;       // iteration limit of the energy search

@@ -14,7 +14,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
+#include <memory>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -560,6 +562,75 @@ TEST_F(FreeFormatReaderTest, SeededRandomFilesReadBackLineForLine) {
     }
     EXPECT_FALSE(in.try_read_line().has_value());
     EXPECT_EQ(in.line_number(), static_cast<int>(lines.size()));
+  }
+}
+
+// What a fixed round of reads gets from `in`: the values, texts and line numbers, up to and with
+// the first input error. The rounds mix every kind of read so that each meets lines of all kinds.
+std::vector<std::string> transcript(const std::function<FreeFormatReader*()>& open) {
+  std::vector<std::string> got;
+  try {
+    std::unique_ptr<FreeFormatReader> in(open());
+    for (int round = 0; round < 40; ++round) {
+      int32_t k = 0;
+      double x = 0.0;
+      switch (round % 5) {
+        case 0:
+          got.push_back(in->try_read_line().value_or("<end>"));
+          break;
+        case 1:
+          in->read(k, x);
+          got.push_back(std::to_string(k) + " " + std::to_string(x));
+          break;
+        case 2:
+          got.push_back(in->try_skip() ? "skipped" : "<end>");
+          break;
+        case 3:
+          got.push_back(in->try_read_text(3).value_or("<end>"));
+          break;
+        case 4:
+          in->read(x);
+          got.push_back(std::to_string(x));
+          break;
+      }
+      got.push_back("line " + std::to_string(in->line_number()));
+    }
+  } catch (const InputError& error) {
+    got.push_back(error.what());
+  }
+  return got;
+}
+
+// A file read whole into memory reads as the file does, failures and messages included, and so
+// does the same text made in memory under the file's name.
+TEST_F(FreeFormatReaderTest, TextInMemoryReadsAsItsFile) {
+  const std::vector<std::string> contents = {
+      "first line\n1 2.5\n\nabc\n3.0\nrest\n4, 5.0 / tail\nend",
+      "x\n1 2\r\nskip\r\nab\r\n7.0\r\n",
+      "text\n1 oops\n",
+      "text\n1\n",
+      "",
+      "a\n" + std::string(kMaxLineLength + 10, 'y') + "\n1 2\n",
+      std::string(3 * kMaxLineLength, '\0'),
+  };
+  for (std::size_t n = 0; n < contents.size(); ++n) {
+    const std::string path = write("case" + std::to_string(n) + ".dat", contents[n]);
+    const auto from_file = transcript([&] { return new FreeFormatReader(path); });
+    const InputText read = read_input_text(path);
+    EXPECT_EQ(transcript([&] { return new FreeFormatReader(read); }), from_file) << "case " << n;
+    const InputText made{path, contents[n], std::nullopt, false};
+    EXPECT_EQ(transcript([&] { return new FreeFormatReader(made); }), from_file) << "case " << n;
+    // Nothing past a line no reader can get through is kept.
+    EXPECT_LE(read.bytes.size(), 2 * kMaxLineLength + 64) << "case " << n;
+  }
+  // A file that cannot be opened fails as it does when a reader opens it.
+  fs::create_directory(dir_ / "folder");
+  for (const std::string& name : {(dir_ / "absent.dat").string(), (dir_ / "folder").string()}) {
+    const InputText read = read_input_text(name);
+    EXPECT_EQ(transcript([&] { return new FreeFormatReader(read); }),
+              transcript([&] { return new FreeFormatReader(name); }))
+        << name;
+    EXPECT_FALSE(fs::exists(dir_ / "absent.dat"));
   }
 }
 

@@ -63,8 +63,10 @@ class AnalyticTest : public PecFileTest {
 
 TEST_F(AnalyticTest, DerivedWallContinuesTheSeriesInValueAndSlopeAtRi) {
   write_file("an.pot", kDerived);
-  const auto console =
-      test::console_of([&] { pec_analytic("an.pot", V, test::grid_from_origin(kR0, kH, kN)); });
+  const auto console = test::console_of([&] {
+    pec_analytic(read_analytic(read_input_text("an.pot")), "an.pot", V,
+                 test::grid_from_origin(kR0, kH, kN));
+  });
   ASSERT_EQ(console.size(), 4u);
   EXPECT_EQ(console[0], " Analytic PEC (Tiemann)");
   EXPECT_EQ(console[1], " Polynomial extension at short range.");
@@ -83,8 +85,10 @@ TEST_F(AnalyticTest, DerivedWallContinuesTheSeriesInValueAndSlopeAtRi) {
 TEST_F(AnalyticTest, DerivedAsymptoteMeetsTheSeriesInValueAndSlopeAtRo) {
   write_file("an.pot", kDerived);
   double Uinf_returned = -1.0;
-  const auto console = test::console_of(
-      [&] { Uinf_returned = pec_analytic("an.pot", V, test::grid_from_origin(kR0, kH, kN)); });
+  const auto console = test::console_of([&] {
+    Uinf_returned = pec_analytic(read_analytic(read_input_text("an.pot")), "an.pot", V,
+                                 test::grid_from_origin(kR0, kH, kN));
+  });
   ASSERT_EQ(console.size(), 4u);
   // The driver receives the value of the file.
   EXPECT_EQ(Uinf_returned, 0.0);
@@ -116,8 +120,11 @@ TEST_F(AnalyticTest, PointsAtTheConnectionRadiiTakeTheSeries) {
   write_file("an.pot", analytic_file("1\n9000.0 100.0 6.0\n",
                                      "-5.0   Uinf\n1\n6 1.0e5\n20.0 0.5 1.1   exchange\n"
                                      "2.25 6.5\n"));
-  const auto console = test::console_of(
-      [&] { EXPECT_EQ(pec_analytic("an.pot", V, test::grid_from_origin(kR0, kH, kN)), -5.0); });
+  const auto console = test::console_of([&] {
+    EXPECT_EQ(pec_analytic(read_analytic(read_input_text("an.pot")), "an.pot", V,
+                           test::grid_from_origin(kR0, kH, kN)),
+              -5.0);
+  });
   // Nothing is derived, so nothing is printed beyond the two lines.
   EXPECT_EQ(console.size(), 2u);
   expect_close(V[5], kPRi);
@@ -136,8 +143,10 @@ TEST_F(AnalyticTest, PointsAtTheConnectionRadiiTakeTheSeries) {
 TEST_F(AnalyticTest, TypeTwoWallIsUsedAsRead) {
   write_file("an.pot",
              analytic_file("2   exponential\n500.0 2.0\n", "100.0\n0\n0.0 0.0 1.0\n2.25 6.5\n"));
-  auto console =
-      test::console_of([&] { pec_analytic("an.pot", V, test::grid_from_origin(kR0, kH, kN)); });
+  auto console = test::console_of([&] {
+    pec_analytic(read_analytic(read_input_text("an.pot")), "an.pot", V,
+                 test::grid_from_origin(kR0, kH, kN));
+  });
   EXPECT_EQ(console, (std::vector<std::string>{" Analytic PEC (Tiemann)",
                                                " Exponential extension at short range."}));
   for (int x = 1; x <= 4; ++x) {
@@ -146,16 +155,20 @@ TEST_F(AnalyticTest, TypeTwoWallIsUsedAsRead) {
   }
   // Zeros are not matched either: the wall is 0.
   write_file("zero.pot", analytic_file("2\n0.0 0.0\n", "100.0\n0\n0.0 0.0 1.0\n2.25 6.5\n"));
-  console =
-      test::console_of([&] { pec_analytic("zero.pot", V, test::grid_from_origin(kR0, kH, kN)); });
+  console = test::console_of([&] {
+    pec_analytic(read_analytic(read_input_text("zero.pot")), "zero.pot", V,
+                 test::grid_from_origin(kR0, kH, kN));
+  });
   EXPECT_EQ(console.size(), 2u);
   EXPECT_EQ(V[3], 0.0);
 }
 
 TEST_F(AnalyticTest, WithoutLongRangeLinesTheDerivedCoefficientIsC2) {
   write_file("an.pot", analytic_file("2\n500.0 2.0\n", "0.0\n0\n0.0 0.0 1.0\n2.25 6.5\n"));
-  const auto console =
-      test::console_of([&] { pec_analytic("an.pot", V, test::grid_from_origin(kR0, kH, kN)); });
+  const auto console = test::console_of([&] {
+    pec_analytic(read_analytic(read_input_text("an.pot")), "an.pot", V,
+                 test::grid_from_origin(kR0, kH, kN));
+  });
   ASSERT_EQ(console.size(), 3u);
   EXPECT_EQ(console[2].substr(24, 12), "           2");
   // Uinf - C2/R^2 meets P in value and slope at Ro: C2 = P'(Ro) Ro^3/2, Uinf = P(Ro) + P'(Ro) Ro/2.
@@ -168,14 +181,20 @@ TEST_F(AnalyticTest, LaterLinesReplaceEarlierOnes) {
   const std::string tail = "100.0\n1\n6 1.0e5\n0.0 0.0 1.0\n2.25 6.5\n";
   write_file("small.pot", analytic_file("2\n500.0 2.0\n", tail));
   std::vector<double> small(kN + 1, 0.0);
-  test::console_of([&] { pec_analytic("small.pot", small, test::grid_from_origin(kR0, kH, kN)); });
+  test::console_of([&] {
+    pec_analytic(read_analytic(read_input_text("small.pot")), "small.pot", small,
+                 test::grid_from_origin(kR0, kH, kN));
+  });
   // a_2 and C6 are given twice; the second values are those of the small file.
   write_file("twice.pot",
              analytic_file("2\n500.0 2.0\n", "100.0\n2\n6 3.0e5\n6 1.0e5\n0.0 0.0 1.0\n2.25 6.5\n",
                            kExpansion.substr(0, kExpansion.find("2 20000.0")) + "2 77.0\n" +
                                kExpansion.substr(kExpansion.find("2 20000.0")),
                            6));
-  test::console_of([&] { pec_analytic("twice.pot", V, test::grid_from_origin(kR0, kH, kN)); });
+  test::console_of([&] {
+    pec_analytic(read_analytic(read_input_text("twice.pot")), "twice.pot", V,
+                 test::grid_from_origin(kR0, kH, kN));
+  });
   EXPECT_EQ(V, small);
 }
 
@@ -183,19 +202,27 @@ TEST_F(AnalyticTest, AcceptsAllHundredAndOneCoefficients) {
   const std::string tail = "100.0\n1\n6 1.0e5\n0.0 0.0 1.0\n2.25 6.5\n";
   write_file("small.pot", analytic_file("2\n500.0 2.0\n", tail));
   std::vector<double> small(kN + 1, 0.0);
-  test::console_of([&] { pec_analytic("small.pot", small, test::grid_from_origin(kR0, kH, kN)); });
+  test::console_of([&] {
+    pec_analytic(read_analytic(read_input_text("small.pot")), "small.pot", small,
+                 test::grid_from_origin(kR0, kH, kN));
+  });
 
   std::string lines = kExpansion;
   for (int k = 5; k <= 100; ++k) lines += std::to_string(k) + " 0.0\n";
   write_file("limit.pot", analytic_file("2\n500.0 2.0\n", tail, lines, 101));
-  test::console_of([&] { pec_analytic("limit.pot", V, test::grid_from_origin(kR0, kH, kN)); });
+  test::console_of([&] {
+    pec_analytic(read_analytic(read_input_text("limit.pot")), "limit.pot", V,
+                 test::grid_from_origin(kR0, kH, kN));
+  });
   // Horner's rule carries exact zeros down to a_4, so the curve is the same to the last bit.
   EXPECT_EQ(V, small);
 
   write_file("over.pot", analytic_file("2\n500.0 2.0\n", tail, lines + "0 -4000.0\n", 102));
-  EXPECT_EQ(
-      test::stop_message([&] { pec_analytic("over.pot", V, test::grid_from_origin(kR0, kH, kN)); }),
-      "number of points must be less than 101");
+  EXPECT_EQ(test::stop_message([&] {
+              pec_analytic(read_analytic(read_input_text("over.pot")), "over.pot", V,
+                           test::grid_from_origin(kR0, kH, kN));
+            }),
+            "number of points must be less than 101");
 }
 
 TEST_F(AnalyticTest, ShortRangeTypeOtherThanOneOrTwoStops) {
@@ -203,8 +230,10 @@ TEST_F(AnalyticTest, ShortRangeTypeOtherThanOneOrTwoStops) {
   const auto console = [&] {
     std::vector<std::string> lines;
     try {
-      lines = test::console_of(
-          [&] { pec_analytic("an3.pot", V, test::grid_from_origin(kR0, kH, kN)); });
+      lines = test::console_of([&] {
+        pec_analytic(read_analytic(read_input_text("an3.pot")), "an3.pot", V,
+                     test::grid_from_origin(kR0, kH, kN));
+      });
     } catch (const StopRun& stop) {
       EXPECT_STREQ(stop.what(), "Specify the short range type!");
       return true;
@@ -250,26 +279,34 @@ TEST_F(AnalyticTest, RefusesBadInput) {
   for (const auto& c : cases) {
     write_file("bad.pot", c.file);
     V.assign(kN + 1, -7.0);
-    EXPECT_EQ(test::stop_message(
-                  [&] { pec_analytic("bad.pot", V, test::grid_from_origin(kR0, kH, kN)); }),
+    EXPECT_EQ(test::stop_message([&] {
+                pec_analytic(read_analytic(read_input_text("bad.pot")), "bad.pot", V,
+                             test::grid_from_origin(kR0, kH, kN));
+              }),
               c.message);
     EXPECT_EQ(V[10], -7.0);
   }
   // The same index 19 is fine when the asymptote is given.
   write_file("ok.pot", analytic_file("2\n1 1\n", "10.0\n1\n19 1.0\n0.0 0.0 1.0\n2.25 6.5\n"));
-  EXPECT_NO_THROW(
-      test::console_of([&] { pec_analytic("ok.pot", V, test::grid_from_origin(kR0, kH, kN)); }));
+  EXPECT_NO_THROW(test::console_of([&] {
+    pec_analytic(read_analytic(read_input_text("ok.pot")), "ok.pot", V,
+                 test::grid_from_origin(kR0, kH, kN));
+  }));
   // A grid that reaches R = 0 (point 4).
-  EXPECT_EQ(
-      test::stop_message([&] { pec_analytic("ok.pot", V, test::grid_from_origin(-1.0, kH, kN)); }),
-      "velk: ok.pot: the analytic potential needs a radial grid with R > 0");
+  EXPECT_EQ(test::stop_message([&] {
+              pec_analytic(read_analytic(read_input_text("ok.pot")), "ok.pot", V,
+                           test::grid_from_origin(-1.0, kH, kN));
+            }),
+            "velk: ok.pot: the analytic potential needs a radial grid with R > 0");
 }
 
 TEST_F(AnalyticTest, MissingValuesAreInputErrors) {
   write_file("cut.pot", analytic_file("1\n0.0 0.0 8.0\n", "0.0\n2\n6 1.5e6\n"));
-  EXPECT_THROW(
-      test::console_of([&] { pec_analytic("cut.pot", V, test::grid_from_origin(kR0, kH, kN)); }),
-      InputError);
+  EXPECT_THROW(test::console_of([&] {
+                 pec_analytic(read_analytic(read_input_text("cut.pot")), "cut.pot", V,
+                              test::grid_from_origin(kR0, kH, kN));
+               }),
+               InputError);
 }
 
 // Console lines and the stop or input error of a build, as a user sees them.
@@ -282,7 +319,8 @@ Outcome outcome_of(const std::string& name, std::span<double> V) {
   Outcome out;
   ::testing::internal::CaptureStdout();
   try {
-    pec_analytic(name, V, test::grid_from_origin(kR0, kH, kN));
+    pec_analytic(read_analytic(read_input_text(name)), name, V,
+                 test::grid_from_origin(kR0, kH, kN));
   } catch (const StopRun& stop) {
     out.ending = stop.what();
   } catch (const InputError&) {

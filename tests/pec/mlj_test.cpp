@@ -39,8 +39,10 @@ class MljTest : public PecFileTest {
 TEST_F(MljTest, MatchesTheClosedFormAndReturnsDe) {
   write_file("mlj.pot", kThreeTerms);
   double Uinf = 0.0;
-  const auto console = test::console_of(
-      [&] { Uinf = pec_mlj("mlj.pot     ", V, test::grid_from_origin(kR0, kH, kN)); });
+  const auto console = test::console_of([&] {
+    Uinf = pec_mlj(read_mlj(read_input_text("mlj.pot     ")), "mlj.pot     ", V,
+                   test::grid_from_origin(kR0, kH, kN));
+  });
   EXPECT_EQ(console, std::vector<std::string>{" MLJ PEC (Le Roy)"});
   EXPECT_EQ(Uinf, 5000.0);
   // Reference values: the closed form evaluated with mpmath at 40 digits. The double evaluation
@@ -59,7 +61,10 @@ TEST_F(MljTest, MatchesTheClosedFormAndReturnsDe) {
 
 TEST_F(MljTest, IsZeroAtReAndApproachesDeFromBelowAsTheTail) {
   write_file("mlj.pot", kThreeTerms);
-  test::console_of([&] { pec_mlj("mlj.pot", V, test::grid_from_origin(kR0, kH, kN)); });
+  test::console_of([&] {
+    pec_mlj(read_mlj(read_input_text("mlj.pot")), "mlj.pot", V,
+            test::grid_from_origin(kR0, kH, kN));
+  });
   // y = 0 and (Re/R)^p = 1 at R = Re, whatever the coefficients.
   EXPECT_EQ(V[4], 0.0);
   const double De = 5000.0, Cp = 3.0e5, Re = 2.0;
@@ -85,7 +90,9 @@ TEST_F(MljTest, SingleCoefficientMovesFromBeta0ToBetaInfAcrossRx) {
   // K = 0: only beta0; a steep switch (delta = 20) at Rx = 6.
   write_file("k0.pot",
              mlj_file("0 1.6\n", 1, "4000.0   De\n6 2.0e5   p Cp\n20.0   delta\n6.0   Rx\n"));
-  test::console_of([&] { pec_mlj("k0.pot", V, test::grid_from_origin(kR0, kH, kN)); });
+  test::console_of([&] {
+    pec_mlj(read_mlj(read_input_text("k0.pot")), "k0.pot", V, test::grid_from_origin(kR0, kH, kN));
+  });
   const double Re = 2.0, De = 4000.0, Cp = 2.0e5;
   const double betainf = std::log(2.0 * De * std::pow(Re, 6) / Cp);
   // The exponent coefficient recovered from the tabulated value: outside Re the bracket
@@ -108,9 +115,15 @@ TEST_F(MljTest, FiftyOneCoefficientLinesAreAccepted) {
   for (int k = 0; k <= 50; ++k) lines += std::to_string(k) + (k == 0 ? " 1.2\n" : " 0.0\n");
   write_file("max.pot", mlj_file(lines, 51, "5000.0\n6 3.0e5\n1.5\n6.0\n"));
   std::vector<double> W(kN + 1, 0.0);
-  test::console_of([&] { pec_mlj("max.pot", W, test::grid_from_origin(kR0, kH, kN)); });
+  test::console_of([&] {
+    pec_mlj(read_mlj(read_input_text("max.pot")), "max.pot", W,
+            test::grid_from_origin(kR0, kH, kN));
+  });
   write_file("one.pot", mlj_file("0 1.2\n", 1, "5000.0\n6 3.0e5\n1.5\n6.0\n"));
-  test::console_of([&] { pec_mlj("one.pot", V, test::grid_from_origin(kR0, kH, kN)); });
+  test::console_of([&] {
+    pec_mlj(read_mlj(read_input_text("one.pot")), "one.pot", V,
+            test::grid_from_origin(kR0, kH, kN));
+  });
   // Zero coefficients up to index 50 change nothing.
   EXPECT_EQ(W, V);
 }
@@ -120,9 +133,12 @@ TEST_F(MljTest, EachCallStartsFromClearedCoefficients) {
   write_file("k0.pot", mlj_file("0 1.5\n", 1, "5000.0\n6 3.0e5\n1.5\n6.0\n"));
   std::vector<double> first(kN + 1, 0.0), again(kN + 1, 0.0);
   test::console_of([&] {
-    pec_mlj("k0.pot", first, test::grid_from_origin(kR0, kH, kN));
-    pec_mlj("mlj.pot", V, test::grid_from_origin(kR0, kH, kN));
-    pec_mlj("k0.pot", again, test::grid_from_origin(kR0, kH, kN));
+    pec_mlj(read_mlj(read_input_text("k0.pot")), "k0.pot", first,
+            test::grid_from_origin(kR0, kH, kN));
+    pec_mlj(read_mlj(read_input_text("mlj.pot")), "mlj.pot", V,
+            test::grid_from_origin(kR0, kH, kN));
+    pec_mlj(read_mlj(read_input_text("k0.pot")), "k0.pot", again,
+            test::grid_from_origin(kR0, kH, kN));
   });
   EXPECT_EQ(first, again);
   EXPECT_NE(first, V);
@@ -143,9 +159,11 @@ TEST_F(MljTest, RefusesBadInputBeforeTabulating) {
   for (const auto& c : cases) {
     write_file("bad.pot", mlj_file(c.body, c.lines, "5000.0\n6 3.0e5\n" + tail));
     V.assign(kN + 1, -7.0);
-    EXPECT_EQ(
-        test::stop_message([&] { pec_mlj("bad.pot", V, test::grid_from_origin(kR0, kH, kN)); }),
-        c.message);
+    EXPECT_EQ(test::stop_message([&] {
+                pec_mlj(read_mlj(read_input_text("bad.pot")), "bad.pot", V,
+                        test::grid_from_origin(kR0, kH, kN));
+              }),
+              c.message);
     EXPECT_EQ(V[5], -7.0);
   }
   const struct {
@@ -160,14 +178,19 @@ TEST_F(MljTest, RefusesBadInputBeforeTabulating) {
   for (const auto& c : values) {
     write_file("bad.pot", mlj_file("0 1.5\n", 1, c.values + tail));
     V.assign(kN + 1, -7.0);
-    EXPECT_EQ(
-        test::stop_message([&] { pec_mlj("bad.pot", V, test::grid_from_origin(kR0, kH, kN)); }),
-        c.message);
+    EXPECT_EQ(test::stop_message([&] {
+                pec_mlj(read_mlj(read_input_text("bad.pot")), "bad.pot", V,
+                        test::grid_from_origin(kR0, kH, kN));
+              }),
+              c.message);
     EXPECT_EQ(V[5], -7.0);
   }
   // Re = 0 would take the logarithm of 0.
   write_file("re0.pot", test::header(1, "ML") + "0.0\n0 1.5\n5000.0\n6 3.0e5\n" + tail);
-  EXPECT_EQ(test::stop_message([&] { pec_mlj("re0.pot", V, test::grid_from_origin(kR0, kH, kN)); }),
+  EXPECT_EQ(test::stop_message([&] {
+              pec_mlj(read_mlj(read_input_text("re0.pot")), "re0.pot", V,
+                      test::grid_from_origin(kR0, kH, kN));
+            }),
             "velk: re0.pot: the equilibrium radius Re must be positive");
 }
 
@@ -175,17 +198,21 @@ TEST_F(MljTest, RefusesAGridReachingZero) {
   write_file("mlj.pot", kThreeTerms);
   V.assign(kN + 1, -7.0);
   // Point 4 lies at R = 0.
-  EXPECT_EQ(
-      test::stop_message([&] { pec_mlj("mlj.pot", V, test::grid_from_origin(-1.0, kH, kN)); }),
-      "velk: mlj.pot: the MLJ potential needs a radial grid with R > 0");
+  EXPECT_EQ(test::stop_message([&] {
+              pec_mlj(read_mlj(read_input_text("mlj.pot")), "mlj.pot", V,
+                      test::grid_from_origin(-1.0, kH, kN));
+            }),
+            "velk: mlj.pot: the MLJ potential needs a radial grid with R > 0");
   EXPECT_EQ(V[10], -7.0);
 }
 
 TEST_F(MljTest, MissingValuesAreInputErrors) {
   write_file("cut.pot", mlj_file("0 1.5\n", 1, "5000.0\n6 3.0e5\n1.5\n"));
-  EXPECT_THROW(
-      test::console_of([&] { pec_mlj("cut.pot", V, test::grid_from_origin(kR0, kH, kN)); }),
-      InputError);
+  EXPECT_THROW(test::console_of([&] {
+                 pec_mlj(read_mlj(read_input_text("cut.pot")), "cut.pot", V,
+                         test::grid_from_origin(kR0, kH, kN));
+               }),
+               InputError);
 }
 
 // Faults come in the order of the file's lines, before an input error further down.
@@ -201,15 +228,19 @@ TEST_F(MljTest, FaultsComeBeforeALaterInputError) {
   };
   for (const auto& c : cases) {
     write_file("bad.pot", c.file);
-    EXPECT_EQ(
-        test::stop_message([&] { pec_mlj("bad.pot", V, test::grid_from_origin(kR0, kH, kN)); }),
-        c.message);
+    EXPECT_EQ(test::stop_message([&] {
+                pec_mlj(read_mlj(read_input_text("bad.pot")), "bad.pot", V,
+                        test::grid_from_origin(kR0, kH, kN));
+              }),
+              c.message);
   }
   // A value check after the read comes only when the whole file could be read.
   write_file("cut.pot", mlj_file("0 1.5\n", 1, "-5000.0\n6 3.0e5\n1.5\n"));
-  EXPECT_THROW(
-      test::console_of([&] { pec_mlj("cut.pot", V, test::grid_from_origin(kR0, kH, kN)); }),
-      InputError);
+  EXPECT_THROW(test::console_of([&] {
+                 pec_mlj(read_mlj(read_input_text("cut.pot")), "cut.pot", V,
+                         test::grid_from_origin(kR0, kH, kN));
+               }),
+               InputError);
 }
 
 // The check on its own, on hand-made curves of a grid at R = 1 + i/4 ending at R(8) = 3.

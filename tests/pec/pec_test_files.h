@@ -1,5 +1,5 @@
-// Working directories and potential files for the tests of the potential builders, which read and
-// write their files in the working directory.
+// Working directories and potential files for the tests of the potential builders, whose files
+// the tests write and read in the working directory.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "io/errors.h"
+#include "pec/extension_fit.h"
 #include "pec/radial_grid.h"
 #include "support/grids.h"
 #include "support/temp_dir.h"
@@ -25,6 +27,16 @@ class PecFileTest : public ::testing::Test {
     test::write_file(name, text);
   }
   static std::vector<std::string> read_lines(const std::string& name) { return lines_of(name); }
+
+  // A handler that keeps the lines of the extension fit's report in report_; a fit that throws
+  // leaves none.
+  ExtensionReportHandler report_handler() {
+    ExtensionReportHandler handler;
+    handler.fit_starts = [this] { report_.reset(); };
+    handler.report = [this](const ExtensionReport& report) { report_ = potext_lines(report); };
+    return handler;
+  }
+  std::optional<std::vector<std::string>> report_;
 
   TempWorkingDir dir_{"velk_pec"};
 };

@@ -49,8 +49,9 @@ class PointwiseTest : public PecFileTest {
   double build(const std::string& name) {
     double Uinf = 0.0;
     console = test::console_of([&] {
-      Uinf = pec_pointwise(name, V, test::grid_from_origin(kR0, kH, kN), work,
-                           throw_on_numerical_failure);
+      Uinf = pec_pointwise(read_pointwise(read_input_text(name)), name, V,
+                           test::grid_from_origin(kR0, kH, kN), work, throw_on_numerical_failure,
+                           report_handler());
     });
     return Uinf;
   }
@@ -58,7 +59,7 @@ class PointwiseTest : public PecFileTest {
   std::vector<std::string> console;
   // The extension of a file after the fit, from the builder's pure pieces.
   LongRangeExtension fitted(const std::string& name) {
-    const PointwiseParameters p = read_pointwise(name);
+    const PointwiseParameters p = read_pointwise(read_input_text(name));
     const auto Y2pts = pointwise_second_derivatives(p);
     std::vector<double> W(kN + 1, 0.0);
     const RadialGrid grid = test::grid_from_origin(kR0, kH, kN);
@@ -80,7 +81,7 @@ TEST_F(PointwiseTest, FileEndingAfterTheLastPointGivesAPureSpline) {
     // Rounding of the tridiagonal solve and of the cubic's terms (largest about 1e3).
     EXPECT_NEAR(V[x], cubic(radius(x)), 1e-10) << "R = " << radius(x);
   }
-  EXPECT_FALSE(std::filesystem::exists("potext.out"));
+  EXPECT_FALSE(report_.has_value());
 }
 
 TEST_F(PointwiseTest, SwitchLinesOtherThanLowerCaseYMeanNoExtension) {
@@ -90,7 +91,7 @@ TEST_F(PointwiseTest, SwitchLinesOtherThanLowerCaseYMeanNoExtension) {
   for (const char* name : {"base.pot", "upper.pot", "no.pot"}) {
     EXPECT_EQ(build(name), kUinfUnset) << name;
     EXPECT_EQ(V[kN], 5000.0) << name;
-    EXPECT_FALSE(std::filesystem::exists("potext.out")) << name;
+    EXPECT_FALSE(report_.has_value()) << name;
   }
 }
 
@@ -113,16 +114,17 @@ TEST_F(PointwiseTest, FittedExtensionWithExchange) {
                             "lines after the last block are not read\n");
   // The asymptote as written, not the fitted one.
   EXPECT_EQ(build("lin.pot"), 1000.0);
-  EXPECT_EQ(read_lines("potext.out"), (std::vector<std::string>{
-                                          "Connection point at:          8.75000",
-                                          "               Chi^2  0.547058873E+02",
-                                          "           Parameter  1  0.708768552E+04  1",
-                                          "           Parameter  3  0.200000000E+05  0",
-                                          " Exchange:",
-                                          "                   B  2  0.334243029E+02  1",
-                                          "               alpha          1.00000",
-                                          "               gamma          0.00000",
-                                      }));
+  EXPECT_EQ(report_.value_or(std::vector<std::string>{}),
+            (std::vector<std::string>{
+                "Connection point at:          8.75000",
+                "               Chi^2  0.547058873E+02",
+                "           Parameter  1  0.708768552E+04  1",
+                "           Parameter  3  0.200000000E+05  0",
+                " Exchange:",
+                "                   B  2  0.334243029E+02  1",
+                "               alpha          1.00000",
+                "               gamma          0.00000",
+            }));
   const double a = 7087.68551869581783, B = 33.4243029120534762;
   // The spline (exact for a straight line on these radii) up to the connection point, then the
   // fitted model; the fit carries rounding of its normal equations (about 1e-12 relative).
@@ -148,12 +150,13 @@ TEST_F(PointwiseTest, FittedExtensionWithoutExchangeAfterOneWithIt) {
   // no damping. The file ends where the exchange switch would be.
   write_file("const.pot", kConstant + "y\n8.0 12.0 -1.0\n4000.0 1\n2\n3 2.0e4 0\n4 0.0 0\n");
   EXPECT_EQ(build("const.pot"), 4000.0);
-  EXPECT_EQ(read_lines("potext.out"), (std::vector<std::string>{
-                                          "Connection point at:          9.75000",
-                                          "               Chi^2  0.115732059E+04",
-                                          "           Parameter  1  0.502192855E+04  1",
-                                          "           Parameter  3  0.200000000E+05  0",
-                                      }));
+  EXPECT_EQ(report_.value_or(std::vector<std::string>{}),
+            (std::vector<std::string>{
+                "Connection point at:          9.75000",
+                "               Chi^2  0.115732059E+04",
+                "           Parameter  1  0.502192855E+04  1",
+                "           Parameter  3  0.200000000E+05  0",
+            }));
   EXPECT_EQ(fitted("const.pot").exchflag, 'n');
   // Point 34 (R = 9.5) keeps the spline, point 35 (R = 9.75) starts the model.
   EXPECT_EQ(V[34], 5000.0);
@@ -163,12 +166,13 @@ TEST_F(PointwiseTest, FittedExtensionWithoutExchangeAfterOneWithIt) {
 TEST_F(PointwiseTest, AllParametersFixedReplacesOnlyBeyondRfit2) {
   write_file("fixed.pot", kConstant + "y\n8.0 12.0 0.0\n5000.0 0\n1\n6 1.0e6 0\nn\n");
   EXPECT_EQ(build("fixed.pot"), 5000.0);
-  EXPECT_EQ(read_lines("potext.out"), (std::vector<std::string>{
-                                          " All parameters fixed",
-                                          "Connection point at:         12.00000",
-                                          "           Parameter  1  0.500000000E+04  0",
-                                          "           Parameter  6  0.100000000E+07  0",
-                                      }));
+  EXPECT_EQ(report_.value_or(std::vector<std::string>{}),
+            (std::vector<std::string>{
+                " All parameters fixed",
+                "Connection point at:         12.00000",
+                "           Parameter  1  0.500000000E+04  0",
+                "           Parameter  6  0.100000000E+07  0",
+            }));
   // Point 44 lies exactly at Rfit2 and keeps its spline value.
   for (int x = 1; x <= 44; ++x) EXPECT_EQ(V[x], 5000.0) << "R = " << radius(x);
   for (int x = 45; x <= kN; ++x) {
@@ -226,12 +230,13 @@ TEST_F(PointwiseTest, RefusesBadFiles) {
     write_file("bad.pot", c.file);
     V.assign(kN + 1, -7.0);
     EXPECT_EQ(test::stop_message([&] {
-                pec_pointwise("bad.pot", V, test::grid_from_origin(kR0, kH, kN), work,
-                              throw_on_numerical_failure);
+                pec_pointwise(read_pointwise(read_input_text("bad.pot")), "bad.pot", V,
+                              test::grid_from_origin(kR0, kH, kN), work, throw_on_numerical_failure,
+                              report_handler());
               }),
               c.message);
     EXPECT_EQ(V[10], -7.0);
-    EXPECT_FALSE(std::filesystem::exists("potext.out"));
+    EXPECT_FALSE(report_.has_value());
   }
 }
 
@@ -241,17 +246,19 @@ TEST_F(PointwiseTest, RefusesAFitWindowBeyondTheFitStorage) {
   const int N = 19000;
   std::vector<double> W(N + 1, -7.0);
   EXPECT_EQ(test::stop_message([&] {
-              pec_pointwise("wide.pot", W, test::grid_from_origin(1.0, 0.001, N), work,
-                            throw_on_numerical_failure);
+              pec_pointwise(read_pointwise(read_input_text("wide.pot")), "wide.pot", W,
+                            test::grid_from_origin(1.0, 0.001, N), work, throw_on_numerical_failure,
+                            report_handler());
             }),
             "velk: wide.pot: the fit window holds 6001 grid points, at most 5000 are allowed");
   EXPECT_EQ(W[100], -7.0);
-  EXPECT_FALSE(std::filesystem::exists("potext.out"));
+  EXPECT_FALSE(report_.has_value());
   // All parameters fixed: no fit points are stored, so the window may be wide.
   write_file("wide.pot", kConstant + "y\n8.0 14.0 0.0\n5000.0 0\n1\n6 1.0e6 0\n");
   EXPECT_NO_THROW(test::console_of([&] {
-    pec_pointwise("wide.pot", W, test::grid_from_origin(1.0, 0.001, N), work,
-                  throw_on_numerical_failure);
+    pec_pointwise(read_pointwise(read_input_text("wide.pot")), "wide.pot", W,
+                  test::grid_from_origin(1.0, 0.001, N), work, throw_on_numerical_failure,
+                  report_handler());
   }));
 }
 
@@ -259,15 +266,17 @@ TEST_F(PointwiseTest, RefusesAnExtensionEvaluatedAtZeroRadius) {
   write_file("neg.pot", kConstant + "y\n-1.0 12.0 0.0\n5000.0 1\n1\n6 1.0e6 1\n");
   // The grid starts at R = -1.75: the window reaches R = 0.
   EXPECT_EQ(test::stop_message([&] {
-              pec_pointwise("neg.pot", V, test::grid_from_origin(-2.0, kH, kN), work,
-                            throw_on_numerical_failure);
+              pec_pointwise(read_pointwise(read_input_text("neg.pot")), "neg.pot", V,
+                            test::grid_from_origin(-2.0, kH, kN), work, throw_on_numerical_failure,
+                            report_handler());
             }),
             "velk: neg.pot: the long-range extension would be evaluated at R <= 0");
   // Without an extension the spline is defined everywhere.
   write_file("plain.pot", kConstant);
   EXPECT_NO_THROW(test::console_of([&] {
-    pec_pointwise("plain.pot", V, test::grid_from_origin(-2.0, kH, kN), work,
-                  throw_on_numerical_failure);
+    pec_pointwise(read_pointwise(read_input_text("plain.pot")), "plain.pot", V,
+                  test::grid_from_origin(-2.0, kH, kN), work, throw_on_numerical_failure,
+                  report_handler());
   }));
 }
 
@@ -308,15 +317,16 @@ TEST_F(PointwiseTest, FaultsComeInTheOrderOfTheFileBeforeALaterInputError) {
   for (const auto& c : cases) {
     write_file("bad.pot", c.file);
     EXPECT_EQ(test::stop_message([&] {
-                pec_pointwise("bad.pot", V, test::grid_from_origin(kR0, kH, kN), work,
-                              throw_on_numerical_failure);
+                pec_pointwise(read_pointwise(read_input_text("bad.pot")), "bad.pot", V,
+                              test::grid_from_origin(kR0, kH, kN), work, throw_on_numerical_failure,
+                              report_handler());
               }),
               c.message);
   }
   // With no fault before it, the input error is what the user sees.
   write_file("cut.pot", kConstant + "y\n8.0 12.0 0.0\n5000.0 1\n2\n6 1.0 1\n");
   EXPECT_THROW(build("cut.pot"), InputError);
-  const PointwiseParameters p = read_pointwise("cut.pot");
+  const PointwiseParameters p = read_pointwise(read_input_text("cut.pot"));
   ASSERT_TRUE(p.read_failure.has_value());
   EXPECT_EQ(p.dispersion_read, 1);
   EXPECT_EQ(p.points_read, 37);
@@ -329,13 +339,15 @@ TEST_F(PointwiseTest, AFailedFitIsReportedToTheHandlerAndTheBuildGoesOn) {
   write_file("empty.pot", kConstant + "y\n8.1 8.2 0.0\n5000.0 1\n1\n6 1.0e6 0\n");
   test::FailureRecorder failures;
   test::console_of([&] {
-    pec_pointwise("empty.pot", V, test::grid_from_origin(kR0, kH, kN), work, failures.handler());
+    pec_pointwise(read_pointwise(read_input_text("empty.pot")), "empty.pot", V,
+                  test::grid_from_origin(kR0, kH, kN), work, failures.handler(), report_handler());
   });
   EXPECT_EQ(failures.messages(), std::vector<std::string>{"singular matrix in gaussj"});
   // No crossing with a parameter that is not a number: the spline stays everywhere.
   for (int x = 1; x <= kN; ++x) EXPECT_EQ(V[x], 5000.0) << "R = " << radius(x);
-  ASSERT_EQ(read_lines("potext.out").size(), 3u);
-  EXPECT_EQ(read_lines("potext.out")[2], "           Parameter  6  0.100000000E+07  0");
+  ASSERT_EQ(report_.value_or(std::vector<std::string>{}).size(), 3u);
+  EXPECT_EQ(report_.value_or(std::vector<std::string>{})[2],
+            "           Parameter  6  0.100000000E+07  0");
 }
 
 // --- warnings
@@ -343,7 +355,7 @@ TEST_F(PointwiseTest, AFailedFitIsReportedToTheHandlerAndTheBuildGoesOn) {
 
 std::vector<std::string> pointwise_warnings(const std::string& name, const RadialGrid& grid) {
   WarningCapture capture;
-  const PointwiseParameters p = read_pointwise(name);
+  const PointwiseParameters p = read_pointwise(read_input_text(name));
   warn_pointwise(p, name, grid);
   return capture.lines();
 }
@@ -354,7 +366,7 @@ TEST_F(PointwiseTest, ATableLongerThanItsCountIsNamed) {
   std::string text = kLinear;
   text.replace(0, 2, "30");
   write_file("long.pot", text);
-  const PointwiseParameters p = read_pointwise("long.pot");
+  const PointwiseParameters p = read_pointwise(read_input_text("long.pot"));
   EXPECT_EQ(p.Npts, 30);
   EXPECT_EQ(p.extra_point_lines, 7);
   EXPECT_EQ(p.extra_line, p.point_line[30] + 1);
@@ -367,7 +379,7 @@ TEST_F(PointwiseTest, ATableLongerThanItsCountIsNamed) {
                 std::to_string(p.extra_line) + " on are ignored (correct the count)");
   // The full count, and a count followed by a switch line, give nothing to say.
   write_file("whole.pot", kLinear + "n\n");
-  EXPECT_EQ(read_pointwise("whole.pot").extra_point_lines, 0);
+  EXPECT_EQ(read_pointwise(read_input_text("whole.pot")).extra_point_lines, 0);
   EXPECT_TRUE(pointwise_warnings("whole.pot", RadialGrid(2.0, 20.0, 100)).empty());
 }
 

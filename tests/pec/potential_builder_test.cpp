@@ -44,20 +44,21 @@ TEST_F(PotentialBuilderTest, DispatchesOnTheSelectionText) {
   write_file("pw.pot", test::header(2, "  ") + kPointwise);
   double Uinf = 0.0;
   auto console = test::console_of(
-      [&] { Uinf = builder.build("mlj.pot", "ML", V, kGrid, throw_on_numerical_failure); });
+      [&] { Uinf = builder.build(read_curve_definition("mlj.pot"), V, kGrid, BuildOptions{}); });
   EXPECT_EQ(console, std::vector<std::string>{" MLJ PEC (Le Roy)"});
   EXPECT_EQ(Uinf, 5000.0);
   EXPECT_EQ(V[4], 0.0);  // R = Re
 
   console = test::console_of(
-      [&] { Uinf = builder.build("an.pot", "AN", V, kGrid, throw_on_numerical_failure); });
+      [&] { Uinf = builder.build(read_curve_definition("an.pot"), V, kGrid, BuildOptions{}); });
   EXPECT_EQ(console[0], " Analytic PEC (Tiemann)");
   EXPECT_EQ(Uinf, 100.0);
   EXPECT_EQ(V[10], -4000.0);  // a constant series between Ri and Ro
 
   for (const char* pectype : {"  ", "an", "ml", "PW"}) {
+    write_file("pw.pot", test::header(2, pectype) + kPointwise);
     console = test::console_of(
-        [&] { Uinf = builder.build("pw.pot", pectype, V, kGrid, throw_on_numerical_failure); });
+        [&] { Uinf = builder.build(read_curve_definition("pw.pot"), V, kGrid, BuildOptions{}); });
     EXPECT_EQ(console, std::vector<std::string>{" Pointwise PEC (delault)"}) << pectype;
     EXPECT_EQ(Uinf, kUinfUnset);
     EXPECT_DOUBLE_EQ(V[8], 30.0);  // R = 3 on the straight line, continued beyond the table
@@ -70,9 +71,9 @@ TEST_F(PotentialBuilderTest, ResultsDependOnlyOnTheFileAndTheGrid) {
   write_file("pw.pot", test::header(2, "PW") + kPointwise);
   std::vector<double> first(41, 0.0);
   test::console_of([&] {
-    builder.build("pw.pot", "PW", first, kGrid, throw_on_numerical_failure);
-    builder.build("ext.pot", "PW", V, kGrid, throw_on_numerical_failure);
-    builder.build("pw.pot", "PW", V, kGrid, throw_on_numerical_failure);
+    builder.build(read_curve_definition("pw.pot"), first, kGrid, BuildOptions{});
+    builder.build(read_curve_definition("ext.pot"), V, kGrid, BuildOptions{});
+    builder.build(read_curve_definition("pw.pot"), V, kGrid, BuildOptions{});
   });
   EXPECT_EQ(V, first);
 }
@@ -80,13 +81,13 @@ TEST_F(PotentialBuilderTest, ResultsDependOnlyOnTheFileAndTheGrid) {
 TEST_F(PotentialBuilderTest, RefusesGridsOfFewerThanTwoPointsAndShortArrays) {
   write_file("pw.pot", test::header(2, "PW") + kPointwise);
   EXPECT_EQ(test::stop_message([&] {
-              builder.build("pw.pot", "PW", V, RadialGrid(1.25, 11.0, 1),
-                            throw_on_numerical_failure);
+              builder.build(read_curve_definition("pw.pot"), V, RadialGrid(1.25, 11.0, 1),
+                            BuildOptions{});
             }),
             "velk: pw.pot: the radial grid needs at least 2 points, N = 1");
   EXPECT_THROW(test::console_of([&] {
-                 builder.build("pw.pot", "PW", V, RadialGrid(1.25, 11.25, 41),
-                               throw_on_numerical_failure);
+                 builder.build(read_curve_definition("pw.pot"), V, RadialGrid(1.25, 11.25, 41),
+                               BuildOptions{});
                }),
                std::invalid_argument);
 }
@@ -95,7 +96,7 @@ TEST_F(PotentialBuilderTest, GridOfTwoPointsHasThemAtItsEnds) {
   write_file("pw.pot", test::header(2, "PW") + kPointwise);
   // Rmin = 1, Rmax = 2, N = 2: h = 1, R0 = 0.
   test::console_of([&] {
-    builder.build("pw.pot", "PW", V, RadialGrid(1.0, 2.0, 2), throw_on_numerical_failure);
+    builder.build(read_curve_definition("pw.pot"), V, RadialGrid(1.0, 2.0, 2), BuildOptions{});
   });
   EXPECT_EQ(V[1], 10.0);
   EXPECT_EQ(V[2], 20.0);

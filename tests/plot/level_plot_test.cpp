@@ -1,6 +1,7 @@
 #include "plot/level_plot.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -369,6 +370,28 @@ TEST_F(LevelPictureTest, PointwiseCurveWithoutExtensionTakesTheAsymptoteFromTheG
   const auto level = test::with_class(root, "level");
   EXPECT_NEAR(x.value(level[0]->number("x1")), 1.0, 2.0 * x.hundredth() + 1e-5);
   EXPECT_NEAR(x.value(level[0]->number("x2")), 5.0, 2.0 * x.hundredth() + 1e-5);
+}
+
+TEST_F(LevelPictureTest, CurveBuildLeavesTheRunsExtensionReportAsItWas) {
+  // A table of points with a fitted long-range extension: the run wrote potext.out for it, and
+  // building the curve again for a picture must neither rewrite nor replace that file.
+  write_file("ext.pot",
+             "6\n1.0 1.0 1.0 1.0 1.0\n0\n0.0\n0.0\ntable\ntable\nPW\n0.0\n0.0\n"
+             "1.0 9000.0\n2.0 1000.0\n4.0 3000.0\n6.0 4500.0\n8.0 4900.0\n10.0 4980.0\n"
+             "y\n6.0 10.0 0.0\n5000.0 1\n1\n6 1.0e5 1\n");
+  write_file("velk.inf", test::control_file("ext.pot", 'p', "ext.pot", 'p'));
+  write_file("potext.out", "the run's report\n");
+  struct stat before {
+  }, after{};
+  ASSERT_EQ(stat("potext.out", &before), 0);
+  ::testing::internal::CaptureStdout();
+  curve = build_potential_curve(read_state_inputs("velk.inf").A);
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(curve.asymptote, 5000.0);
+  ASSERT_EQ(stat("potext.out", &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(velk::test::lines_of("potext.out"), std::vector<std::string>{"the run's report"});
 }
 
 TEST_F(LevelPictureTest, CurveBuildRefusesBadStates) {

@@ -209,8 +209,8 @@ def harmonic_levels(k):
 
 
 def test_forked_processes_keep_their_curves_apart():
-    # Pool workers forked from this process: each writes its curves in a scratch folder of its
-    # own, so two workers never read each other's points.pot.
+    # Pool workers forked from this process: curves of the same name stay apart, each in its own
+    # process's memory.
     import multiprocessing
     ks = [10000.0 + 1000.0 * i for i in range(16)]
     serial = [harmonic_levels(k) for k in ks]

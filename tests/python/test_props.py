@@ -247,9 +247,8 @@ def test_moment_errors_name_the_file(tmp_path, na2x):
 
 
 def test_working_directory_is_left_as_it_was(tmp_path, monkeypatch):
-    # The builders work in the module's scratch folder: the extension fit's potext.out must not
-    # land in the caller's directory, which is the working directory again afterwards, also
-    # after a stop.
+    # The module writes no file: the extension fit's potext.out must not land in the caller's
+    # directory, which stays the working directory throughout, also after a stop.
     monkeypatch.chdir(tmp_path)
     ext = velk.Curve.from_file(EXAMPLES / "na2-x-points-ext" / "na2xext.pot")
     table = velk.franck_condon(ext, ext, grid=GRID, v_upper=range(3))

@@ -20,10 +20,11 @@ inline std::string mlj_file(int Lambda, double q1, double q2) {
          std::to_string(q2) + "\ncomment\ncomment\nML\n1.5\n0 2.0\n3000.0\n6 3e5\n1.0\n4.0\n";
 }
 
-// The levels of mlj.pot in the working directory, on a grid that holds its wave functions.
+// The levels of mlj.pot in the working directory (read now), on a grid that holds its wave
+// functions.
 inline LevelTableRequest mlj_request(QuantumRange v, QuantumRange J, QuantumRange Par) {
   LevelTableRequest r;
-  r.potential_file = "mlj.pot     ";
+  r.curve = read_curve_definition("mlj.pot     ");
   r.grid = RadialGrid(0.9, 8.0, 1500);
   r.tol = 1e-6;
   r.maxit = 60;

@@ -16,7 +16,7 @@
 #include "io/errors.h"
 #include "io/warning.h"
 #include "numlib/constants.h"
-#include "solver/level_file_writer.h"
+#include "run/level_file_writer.h"
 #include "support/console_capture.h"
 #include "support/temp_dir.h"
 
@@ -104,7 +104,8 @@ TEST_F(LevelDriverTest, WindowSpansTheWellAboveToaddBelowTheBarrier) {
   // toadd itself: its solves stop at 0.1 cm-1, hence the tolerance against the converged spacing.
   LevelDriver driver(DriverOptions{});
   test::ConsoleCapture capture;
-  const double toadd = driver.compute_toadd("mlj.pot     ", RadialGrid(0.9, 8.0, 1500));
+  const double toadd =
+      driver.compute_toadd(read_curve_definition("mlj.pot     "), RadialGrid(0.9, 8.0, 1500));
   EXPECT_NEAR(toadd, spacing / 3, 0.1);
   EXPECT_NE(capture.text().find(" toadd \n"), std::string::npos);
 }
@@ -236,7 +237,8 @@ TEST_F(LevelDriverTest, LambdaWhoseSquareLeaves32BitsStopsTheRun) {
   LevelDriver driver(DriverOptions{});
   test::ConsoleCapture capture;
   try {
-    driver.compute_toadd("mlj.pot     ", request({0, 0}, {0, 0}, {1, 1}).grid);
+    driver.compute_toadd(read_curve_definition("mlj.pot     "),
+                         request({0, 0}, {0, 0}, {1, 1}).grid);
   } catch (const StopRun& stop) {
     EXPECT_EQ(std::string(stop.what()).find("Lambda"), std::string::npos) << stop.what();
   }
@@ -472,6 +474,7 @@ TEST_F(LevelDriverTest, FasterWaysHandOnWhatComputingInTurnHandsOn) {
   };
   for (Job& job : jobs) {
     write("mlj.pot", job.file);
+    job.request.curve = read_curve_definition("mlj.pot");
     job.request.state = "A";
     for (const GridOrientation o : {GridOrientation::forward, GridOrientation::reversed}) {
       DriverOptions in_turn{o, throw_on_numerical_failure};

@@ -1,4 +1,4 @@
-#include "solver/level_file_writer.h"
+#include "run/level_file_writer.h"
 
 #include <string>
 
@@ -14,7 +14,7 @@ void LevelFileWriter::begin(const LevelTableRequest& request) {
   out.line(format_line("(I5,' !number of levels')",
                        {level_count(request.v.first, request.v.last, request.J.first,
                                     request.J.last, request.Par.first, request.Par.last)}));
-  out.line(FreeLine() << "Potential File:  " << padded_name(request.potential_file));
+  out.line(FreeLine() << "Potential File:  " << padded_name(request.curve.name));
   out.line(FreeLine() << "Energ. data:     " << padded_name(request.levelfile));
   out.line(FreeLine() << std::string(45, '-'));
   out.line(FreeLine() << "iline,nv,Jline,Eout,Par,delE,ic,Ein,Dcor,kleft-krigth,kturn,node");
