@@ -334,7 +334,7 @@ TEST_F(LevelDriverTest, AGridDeepInTheWallIsNamedOncePerState) {
   write("na2xmlj.pot", std::string(std::istreambuf_iterator<char>(in), {}));
   const auto na2 = [](double Rmin, double Rmax, int N, QuantumRange J) {
     LevelTableRequest r = request({0, 1}, J, {1, 1});
-    r.potential_file = "na2xmlj.pot";
+    r.curve = read_curve_definition("na2xmlj.pot");
     r.mass_index = 5;
     r.tol = 1e-3;
     r.grid = RadialGrid(Rmin, Rmax, N);
