@@ -13,6 +13,7 @@
 #include <string>
 
 #include "io/errors.h"
+#include "io/run_folder.h"
 
 namespace velk {
 namespace {
@@ -113,15 +114,16 @@ FreeFormatReader::FreeFormatReader(std::string_view file_name)
   // is taken from the open descriptor, and the open does not wait, so that a FIFO can neither
   // block the run nor be swapped in between the check and the reads.
   const std::string opening = "velk: cannot open input file \"" + name_ + "\": ";
+  const std::string path = resolved_file_name(name_);
   do {
-    fd_ = ::open(name_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   } while (fd_ < 0 && errno == EINTR);
   if (fd_ < 0) {
     const int error = errno;
     if (error == ENOENT || error == ENOTDIR) throw InputError(opening + "no such file");
     // A socket cannot be opened at all; name it rather than call it unreadable.
     struct stat status {};
-    if (error == ENXIO && ::stat(name_.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    if (error == ENXIO && ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
       throw InputError(opening + kind_of(status.st_mode));
     }
     throw InputError(opening + "it cannot be read");

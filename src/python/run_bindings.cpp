@@ -1,4 +1,9 @@
 // velk.run: a whole run of velk.inf in a directory, as the program makes it.
+//
+// The run takes its files in the directory through a RunFolder; the process's working directory
+// stays as the user left it. The interpreter lock stays held during the run: the warning
+// capture, the quiet console and the capture of the standard streams below are the process's,
+// not the thread's, so a second run or a solve on another thread would mix its lines into them.
 #include <pybind11/pybind11.h>
 #include <sys/stat.h>
 
@@ -13,6 +18,7 @@
 #include "bindings.h"
 #include "core_call.h"
 #include "io/errors.h"
+#include "io/run_folder.h"
 #include "numlib/failure_policy.h"
 #include "run/run_sequence.h"
 
@@ -75,7 +81,7 @@ void bind_run(py::module_& m) {
         const auto before = file_stamps(dir);
         std::optional<std::string> failure;
         const auto [status, message] = call_core([&] {
-          WorkingDirectory here(dir.string());
+          const RunFolder here(fs::absolute(dir).string());
           StreamCapture out(std::cout), err(std::cerr);
           const int status = run_velk([&](std::string_view text) {
             failure = std::string(text);
