@@ -13,6 +13,7 @@
 #include <string>
 
 #include "io/errors.h"
+#include "io/run_folder.h"
 
 namespace velk {
 namespace {
@@ -117,16 +118,17 @@ int open_input(const std::string& name) {
   // is taken from the open descriptor, and the open does not wait, so that a FIFO can neither
   // block the run nor be swapped in between the check and the reads.
   const std::string opening = "velk: cannot open input file \"" + name + "\": ";
+  const std::string path = resolved_file_name(name);
   int fd = -1;
   do {
-    fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     const int error = errno;
     if (error == ENOENT || error == ENOTDIR) throw InputError(opening + "no such file");
     // A socket cannot be opened at all; name it rather than call it unreadable.
     struct stat status {};
-    if (error == ENXIO && ::stat(name.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    if (error == ENXIO && ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
       throw InputError(opening + kind_of(status.st_mode));
     }
     throw InputError(opening + "it cannot be read");

@@ -6,6 +6,7 @@
 
 #include "io/errors.h"
 #include "io/output_file.h"
+#include "io/run_folder.h"
 
 namespace velk {
 namespace {
@@ -51,7 +52,7 @@ std::string csv_number(double value) {
 
 LineListFile read_line_list_file(const std::string& path, std::string_view program) {
   const std::string prefix = std::string(program) + ": " + path + ": ";
-  std::ifstream in(path);
+  std::ifstream in(resolved_file_name(path));
   if (!in) {
     throw InputError(prefix + "no such file; run velk-props transitions first");
   }

@@ -16,6 +16,7 @@
 #include "io/errors.h"
 #include "io/formatted_output.h"
 #include "io/free_format_reader.h"
+#include "io/run_folder.h"
 
 namespace velk {
 namespace {
@@ -141,13 +142,16 @@ mode_t new_file_mode(const std::string& name) {
 
 }  // namespace
 
-OutputFile::OutputFile(std::string_view file_name) : name_(trimmed_file_name(file_name)) {
-  if (const char* kind = unreplaceable_kind(name_)) {
+OutputFile::OutputFile(std::string_view file_name)
+    : name_(trimmed_file_name(file_name)), path_(resolved_file_name(name_)) {
+  if (const char* kind = unreplaceable_kind(path_)) {
     throw InputError("velk: cannot write output file \"" + name_ + "\": it is " + kind);
   }
-  const std::size_t slash = name_.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : name_.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? name_ : name_.substr(slash + 1);
+  // The temporary is named by its resolved path, so that the interrupt handler removes the
+  // right file whatever folder the run was given.
+  const std::size_t slash = path_.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : path_.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? path_ : path_.substr(slash + 1);
   const std::string prefix = folder + "." + base + ".velk-";
   slot_ = prefix.size() + 6 < kPathCapacity ? claim_slot() : -1;
   const int fd = create_temporary(prefix, slot_, temporary_);
@@ -158,7 +162,7 @@ OutputFile::OutputFile(std::string_view file_name) : name_(trimmed_file_name(fil
     temporary_.clear();
     throw InputError("velk: cannot write output file \"" + name_ + "\": " + why);
   }
-  ::fchmod(fd, new_file_mode(name_));
+  ::fchmod(fd, new_file_mode(path_));
   out_ = ::fdopen(fd, "w");
   if (out_ == nullptr) {
     const std::string why = describe_errno();
@@ -195,7 +199,7 @@ std::string OutputFile::finish() {
     discard();
     return "velk: writing output file \"" + name_ + "\" failed: " + error;
   }
-  if (std::rename(temporary_.c_str(), name_.c_str()) != 0) {
+  if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
     error = describe_errno();
     discard();
     return "velk: cannot replace output file \"" + name_ + "\": " + error;

@@ -47,7 +47,8 @@ class OutputFile {
   std::string finish();
   void discard();
 
-  std::string name_;
+  std::string name_;  // as given, for the messages
+  std::string path_;  // what the file system is given
   std::string temporary_;
   std::FILE* out_ = nullptr;
   bool failed_ = false;

@@ -3,12 +3,13 @@
 #include <filesystem>
 
 #include "io/errors.h"
+#include "io/run_folder.h"
 
 namespace velk {
 
 void require_run_file(std::string_view program, const std::string& path, std::string_view hint) {
   std::error_code error;
-  const auto status = std::filesystem::status(path, error);
+  const auto status = std::filesystem::status(resolved_file_name(path), error);
   const std::string prefix = std::string(program) + ": " + path + ": ";
   if (status.type() == std::filesystem::file_type::not_found) {
     throw InputError(prefix + "no such file; " + std::string(hint));

@@ -1,5 +1,9 @@
 // velk.run: a whole run of velk.inf in a directory, as the program makes it.
-#include <fcntl.h>
+//
+// The run takes its files in the directory through a RunFolder; the process's working directory
+// stays as the user left it. The interpreter lock stays held during the run: the quiet console and
+// the capture of the standard streams below are the process's, not the thread's, so a second run
+// or a solve on another thread would mix its lines into them.
 #include <pybind11/pybind11.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +21,7 @@
 #include "bindings.h"
 #include "core_call.h"
 #include "io/errors.h"
+#include "io/run_folder.h"
 #include "numlib/failure_policy.h"
 #include "run/run_sequence.h"
 
@@ -56,36 +61,6 @@ class StreamCapture {
   std::streambuf* kept_;
 };
 
-// While alive, the process works in `directory`; the directory before is restored at the end. A
-// whole run of velk.inf reads and writes its files by names relative to its folder. The
-// interpreter lock stays held meanwhile, so no Python code sees the change; the module's other
-// computations name no file.
-class WorkingDirectory {
- public:
-  explicit WorkingDirectory(const std::string& directory) {
-    previous_ = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (previous_ < 0) throw InputError(system_message("cannot open the working directory"));
-    if (chdir(directory.c_str()) != 0) {
-      const std::string message = system_message(directory);
-      close(previous_);
-      throw InputError(message);
-    }
-  }
-  ~WorkingDirectory() {
-    // Nothing sensible remains to be done when the directory before has gone away.
-    [[maybe_unused]] const int ignored = fchdir(previous_);
-    close(previous_);
-  }
-  WorkingDirectory(const WorkingDirectory&) = delete;
-  WorkingDirectory& operator=(const WorkingDirectory&) = delete;
-
- private:
-  static std::string system_message(const std::string& what) {
-    return "velk: " + what + ": " + std::strerror(errno);
-  }
-  int previous_ = -1;
-};
-
 std::string last_line(const std::string& text) {
   std::string line, last;
   std::istringstream lines(text);
@@ -109,7 +84,7 @@ void bind_run(py::module_& m) {
         const auto before = file_stamps(dir);
         std::optional<std::string> failure;
         const auto [status, message] = call_core([&] {
-          WorkingDirectory here(dir.string());
+          const RunFolder here(fs::absolute(dir).string());
           StreamCapture out(std::cout), err(std::cerr);
           const int status = run_velk([&](std::string_view text) {
             failure = std::string(text);

@@ -6,6 +6,7 @@
 
 #include "io/errors.h"
 #include "io/free_format_reader.h"
+#include "io/run_folder.h"
 
 namespace velk {
 namespace {
@@ -100,7 +101,8 @@ bool names_same_file(std::string_view data_file, std::string_view output) {
   if (normal_name(name) == normal_name(output)) return true;
   // Both must exist to be compared; a missing one is told by the error, not by an exception.
   std::error_code error;
-  return std::filesystem::equivalent(name, std::string(output), error) && !error;
+  return std::filesystem::equivalent(resolved_file_name(name), resolved_file_name(output), error) &&
+         !error;
 }
 
 void refuse_inputs_named_as_outputs(const RunControl& control) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "io/free_format_reader.h"
+#include "io/run_folder.h"
 #include "io/warning.h"
 
 namespace velk {
@@ -38,7 +39,7 @@ void warn_on_control_file(const RunControl& control) {
   std::string left;
   for (const std::string& name : run_output_files()) {
     std::error_code error;
-    if (!std::filesystem::exists(name, error)) continue;
+    if (!std::filesystem::exists(resolved_file_name(name), error)) continue;
     left += (left.empty() ? "" : ", ") + name;
   }
   if (!left.empty()) {

@@ -5,6 +5,7 @@ list(APPEND VELK_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/console_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/level_file_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/output_file_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/run_folder_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/state_records_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/warning_test.cpp
 )

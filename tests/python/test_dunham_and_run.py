@@ -1,7 +1,11 @@
 """velk.dunham.terms and velk.run against the binary and the Dunham sum written out."""
 
+import os
+import pathlib
 import shutil
 import subprocess
+import sys
+import time
 
 import numpy as np
 import pytest
@@ -60,15 +64,45 @@ def test_band_constants_and_parity():
         velk.dunham.terms(band, 51, 0, form="band")
 
 
-def test_run_writes_what_velk_writes(tmp_path):
-    module_dir, binary_dir = tmp_path / "module", tmp_path / "binary"
-    shutil.copytree(EXAMPLES / "na2-absorb", module_dir)
-    shutil.copytree(EXAMPLES / "na2-absorb", binary_dir)
+# Prints the working directory of process argv[1] with the time, every millisecond, until the
+# file argv[3] exists; argv[2] is made once it has started.
+CWD_WATCH = """
+import os, pathlib, sys, time
+pid, started, stop = sys.argv[1:]
+pathlib.Path(started).touch()
+while not os.path.exists(stop):
+    print(time.monotonic(), os.readlink(f"/proc/{pid}/cwd"))
+    time.sleep(0.001)
+"""
+
+
+def test_run_writes_what_velk_writes_without_moving_the_working_directory(tmp_path, monkeypatch):
+    module_dir, binary_dir, cwd = tmp_path / "module", tmp_path / "binary", tmp_path / "cwd"
+    shutil.copytree(EXAMPLES / "na2-absorb-fcf", module_dir)
+    shutil.copytree(EXAMPLES / "na2-absorb-fcf", binary_dir)
     binary = subprocess.run([BINARY], cwd=binary_dir,
                             stdin=subprocess.DEVNULL, capture_output=True)
     assert binary.returncode == 0
-    written = velk.run(module_dir)
-    new = sorted(p.name for p in binary_dir.iterdir() if not (EXAMPLES / "na2-absorb" / p.name).exists())
+    cwd.mkdir()
+    monkeypatch.chdir(cwd)
+    # The interpreter lock is held during the run (a fifth of a second), so the working directory
+    # is watched from another process.
+    started, stop = tmp_path / "started", tmp_path / "stop"
+    watch = subprocess.Popen([sys.executable, "-c", CWD_WATCH, str(os.getpid()), started, stop],
+                             stdout=subprocess.PIPE, text=True)
+    while not started.exists():
+        time.sleep(0.001)
+    begin = time.monotonic()
+    written = velk.run(pathlib.Path("..") / "module")
+    end = time.monotonic()
+    stop.touch()
+    samples = [line.split(" ", 1) for line in watch.communicate()[0].splitlines()]
+    during = {where for when, where in samples if begin <= float(when) <= end}
+    assert during == {str(cwd.resolve())}
+    assert os.getcwd() == str(cwd.resolve()) and list(cwd.iterdir()) == []
+    example = EXAMPLES / "na2-absorb-fcf"
+    new = sorted(p.name for p in binary_dir.iterdir() if not (example / p.name).exists())
     assert sorted(written) == new and "vel_tran.out" in written
     for name, path in written.items():
+        assert path.parent.resolve() == module_dir.resolve()
         assert path.read_bytes() == (binary_dir / name).read_bytes(), name
