@@ -329,3 +329,13 @@ std::string FreeLine::text() const {
 }
 
 }  // namespace velk
+
+namespace velk {
+
+std::string printed(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+}  // namespace velk

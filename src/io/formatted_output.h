@@ -70,4 +70,7 @@ class FreeLine {
   std::vector<std::string> lines_;
 };
 
+// One value in a printf format ("%g", "%.4g"), for the figures that warnings and messages quote.
+std::string printed(const char* format, double value);
+
 }  // namespace velk

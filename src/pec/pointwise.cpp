@@ -56,12 +56,6 @@ bool looks_like_point(const std::string& line) {
   return static_cast<bool>(items >> R >> U);
 }
 
-std::string printed(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
-
 void read_body(FreeFormatReader& in, PointwiseParameters& p) {
   in.read(p.y2first);
   in.read(p.y2last);

@@ -4,17 +4,12 @@
 #include <cstdio>
 #include <string>
 
+#include "io/formatted_output.h"
 #include "io/warning.h"
 #include "numlib/constants.h"
 
 namespace velk {
 namespace {
-
-std::string printed(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
 
 // Index of the first grid point whose value is exactly `value`, or 0.
 int index_of(std::span<const double> V, int N, double value) {

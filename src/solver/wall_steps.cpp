@@ -4,21 +4,14 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "io/formatted_output.h"
 #include "io/warning.h"
 #include "numlib/constants.h"
 #include "solver/landmarks.h"
 
 namespace velk {
 
-namespace {
-
-std::string printed(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 LargestCoefficient largest_coefficient(std::span<const double> U, const RadialGrid& grid, double mu,
                                        double E) {
