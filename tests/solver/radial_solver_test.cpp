@@ -166,6 +166,36 @@ TEST_P(RadialSolverTest, NanCorrectionEndsAtIterationLimit) {
   }
 }
 
+// --- quasi-bound levels ------------------------------------------------------------------------
+
+// After a quasi-bound solve the wave function is normalised so that its outermost maximum equals
+// sqrt(q/(pi·E)), the amplitude of an energy-normalised continuum function. Morse at J = 180: v =
+// 28 lies behind the centrifugal barrier, above the grid's outer end.
+TEST_P(RadialSolverTest, QuasiBoundOuterAmplitudeIsEnergyNormalised) {
+  const Morse morse;
+  const Grid g(1.8, 20.0, 12000);
+  std::vector<double> Ueff(g.N + 1, 0.0);
+  testing::internal::CaptureStdout();
+  effective_potential(tabulate(g, morse), Ueff, g, morse.mu, 180, 0, GetParam());
+  testing::internal::GetCapturedStdout();
+  RadialSolver s = solver();
+  const Level L = solve_level(s, Ueff, g, morse.mu, 28, 40.0, 1e-6);
+  ASSERT_GT(L.E, forward() ? Ueff[g.N] : Ueff[1]);
+  const auto Y = s.Ygrid();
+  // The first maximum met from the outer end inwards.
+  double outer_max = 0.0;
+  for (int step = 2; step <= g.N - 1; ++step) {
+    const int m = forward() ? g.N + 1 - step : step;
+    if (Y[m] > Y[m + 1] && Y[m] > Y[m - 1]) {
+      outer_max = Y[m];
+      break;
+    }
+  }
+  const double q = std::sqrt(morse.mu / 16.857629776000977);
+  EXPECT_NEAR(outer_max, std::sqrt(q / (3.1415926536 * L.E)), 1e-15);
+  for (int i = 1; i <= g.N; ++i) ASSERT_TRUE(std::isfinite(Y[i])) << i;
+}
+
 INSTANTIATE_TEST_SUITE_P(Orientations, RadialSolverTest,
                          ::testing::Values(GridOrientation::forward, GridOrientation::reversed),
                          [](const auto& info) {
@@ -406,25 +436,6 @@ TEST(ForwardSolverQuasiBound, DeepResonanceMatchesLevelOfTruncatedGrid) {
   EXPECT_NEAR(qb.E, b.E, 1e-4);
 }
 
-// After a quasi-bound solve the wave function is normalised so that its outermost maximum equals
-// sqrt(q/(pi·E)), the amplitude of an energy-normalised continuum function.
-TEST(ForwardSolverQuasiBound, OuterAmplitudeIsEnergyNormalised) {
-  Rotating c;
-  RadialSolver solver = forward_solver();
-  const Level L = solve_level(solver, c.Ueff, c.g, c.morse.mu, 28, 40.0, 1e-6);
-  const auto Y = solver.Ygrid();
-  double outer_max = 0.0;
-  for (int m = c.g.N - 1; m >= 2; --m) {
-    if (Y[m] > Y[m + 1] && Y[m] > Y[m - 1]) {
-      outer_max = Y[m];
-      break;
-    }
-  }
-  const double q = std::sqrt(c.morse.mu / 16.857629776000977);
-  EXPECT_NEAR(outer_max, std::sqrt(q / (3.1415926536 * L.E)), 1e-15);
-  for (int i = 1; i <= c.g.N; ++i) ASSERT_TRUE(std::isfinite(Y[i])) << i;
-}
-
 // The inward solution of a quasi-bound level starts at the outer crossing k3 from Bi, the
 // solution that decays toward large R: Y(k) = Bi(-(R(k) - Rt)·s) for k = k3 - 1, k3, with
 // s = (dVt/h)^(1/3) and Rt = R(k3) - jt·h/100. The continuation through the barrier starts from
@@ -610,26 +621,6 @@ TEST(ReversedSolverQuasiBound, OuterSolutionStartsFromBiAtTurningPoint) {
     const auto Y = solver.Ygrid();
     EXPECT_NEAR(Y[x.k3] / Y[x.k3 - 1], expected, 1e-12 * std::abs(expected)) << "v=" << v;
   }
-}
-
-// The outermost maximum (the first one from index 2 on the mirrored grid) is scaled to the
-// continuum amplitude sqrt(q/(pi·E)).
-TEST(ReversedSolverQuasiBound, OuterAmplitudeIsEnergyNormalised) {
-  MirroredRotating c;
-  RadialSolver solver = reversed_solver();
-  const Level L = solve_mirrored(solver, c.W, c.g, c.morse.mu, 28, 40.0, 1e-6);
-  ASSERT_GT(L.E, c.W[1]);
-  const auto Y = solver.Ygrid();
-  double outer_max = 0.0;
-  for (int m = 2; m <= c.g.N - 1; ++m) {
-    if (Y[m] > Y[m + 1] && Y[m] > Y[m - 1]) {
-      outer_max = Y[m];
-      break;
-    }
-  }
-  const double q = std::sqrt(c.morse.mu / 16.857629776000977);
-  EXPECT_NEAR(outer_max, std::sqrt(q / (3.1415926536 * L.E)), 1e-15);
-  for (int i = 1; i <= c.g.N; ++i) ASSERT_TRUE(std::isfinite(Y[i])) << i;
 }
 
 // --- first bracket: a trial energy below Umin is put on Umin itself ---------------------------
