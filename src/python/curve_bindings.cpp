@@ -359,7 +359,10 @@ velk leaves out of its level table (after two poorly converged ones in a J) are 
       R"((R, psi): the vibrational wave function of level (v, J) for the reduced mass (u).
 
 R on grid=(Rmin, Rmax, N) (Å); psi (Å^-1/2) normalised so that the sum of psi² times the step
-is 1, positive at the inner end. The level is solved as velk solves it, on a forward grid.)");
+is 1, positive at the inner end. The level is solved as velk solves it, on a forward grid.
+A wave function is returned only with its v nodes: ValueError when the curve has no level v at J
+on the grid (the message gives the levels it has), velk.NumericalFailure when the search ends on
+a solution with another node count.)");
 
   curve.def_property_readonly(
       "name", [](const Curve& c) { return c.name; }, "The file name the curve's messages give.");

@@ -14,6 +14,7 @@
 #include "solver/effective_potential.h"
 #include "solver/exact_level.h"
 #include "solver/level_driver.h"
+#include "solver/level_checks.h"
 #include "solver/level_window.h"
 #include "solver/radial_solver.h"
 #include "solver/toadd.h"
@@ -36,6 +37,14 @@ class RecordingSink final : public LevelSink {
  private:
   std::vector<LevelRecord>& levels_;
 };
+
+// Index of the first grid point whose value is exactly `value`, or 0.
+int index_of(std::span<const double> V, int N, double value) {
+  for (int i = 1; i <= N; ++i) {
+    if (V[static_cast<std::size_t>(i)] == value) return i;
+  }
+  return 0;
+}
 
 // The checks the run makes on a level request before anything is computed, with its messages.
 void check_request(const Curve& curve, const LevelTableCall& request) {
@@ -76,6 +85,30 @@ std::vector<LevelRecord> compute_level_table(const Curve& curve, const LevelTabl
   });
 }
 
+// A solve asked for v can end on a neighbour (v beyond the last level, or a node count the
+// search could not reach): handing that wave function back as v would be a silent wrong answer.
+void require_nodes(const std::string& name, const WaveFunctionRequest& request, int32_t nodes,
+                   std::span<const double> Ueff, const LevelWindow& window) {
+  if (nodes == request.v) return;
+  const RadialGrid& grid = request.grid;
+  const bool behind_barrier = window.Umax > window.Ulim;
+  const int barrier = behind_barrier ? index_of(Ueff, grid.N, window.Umax) : 0;
+  const int32_t count = count_levels_below(Ueff, 1, barrier > 0 ? barrier : grid.N, grid.h,
+                                           request.mass, window.Umax);
+  const std::string at = " at J=" + std::to_string(request.J);
+  if (request.v >= count) {
+    throw pybind11::value_error(
+        "v: " + name + " has " +
+        (count == 0 ? std::string("no level")
+                    : std::to_string(count) + " level" + (count == 1 ? "" : "s") + " v=0.." +
+                          std::to_string(count - 1)) +
+        at + " on this grid, v=" + std::to_string(request.v) + " asked for");
+  }
+  throw NumericalFailure("velk: " + name + ": v=" + std::to_string(request.v) + at +
+                         ": the search ended on a wave function with " + std::to_string(nodes) +
+                         " nodes, not " + std::to_string(request.v));
+}
+
 }  // namespace
 
 std::vector<LevelRecord> compute_levels(const Curve& curve, const LevelTableCall& request) {
@@ -114,6 +147,7 @@ WaveFunction compute_wavefunction(const Curve& curve, const WaveFunctionRequest&
       solve_exact_level(solver, Ueff, grid, request.mass,
                         first_solve(window, toadd, request.v, {request.tol, request.maxit}),
                         {.whole_wave_function = true});
+  require_nodes(curve.name, request, level.results.node, Ueff, window);
 
   WaveFunction wave;
   wave.E = level.E;

@@ -113,3 +113,38 @@ def test_wave_function_nodes_and_norm(na2x):
         assert np.count_nonzero(np.diff(np.sign(significant)) != 0) == v
         assert math.isclose(np.sum(psi ** 2) * (R[1] - R[0]), 1.0, rel_tol=1e-12)
         assert psi[np.argmax(np.abs(psi) > 1e-3 * np.abs(psi).max())] > 0
+
+
+def node_count(psi):
+    """Sign changes of psi where it is not negligible (the tails' rounding noise left out)."""
+    significant = psi[np.abs(psi) > 1e-6 * np.abs(psi).max()]
+    return int(np.count_nonzero(np.diff(np.sign(significant)) != 0))
+
+
+@pytest.fixture(scope="module")
+def co_morse():
+    # A Morse curve of CO X (omega_e = 2169.8, omega_e x_e = 13.29 cm-1, Re = 1.128 Å, Huber and
+    # Herzberg), mass 6.856 u. On the grid 0.8-2.6 Å it holds 61 levels at J = 0, v = 0..60: the
+    # level table gives them, and the count of sign changes below the grid end's energy agrees.
+    we, wexe, Re, mass = 2169.8, 13.29, 1.128, 6.856
+    De = we * we / (4 * wexe)
+    a = we / (2 * math.sqrt(De * HBAR2_OVER_2U / mass))
+    R = np.linspace(0.7, 2.7, 401)
+    return velk.Curve.points(R, De * (1 - np.exp(-a * (R - Re))) ** 2, mass), mass
+
+
+@pytest.mark.parametrize("v", [0, 10, 59, 60])
+def test_wave_function_asked_by_v_has_v_nodes(co_morse, v):
+    curve, mass = co_morse
+    _, psi = curve.wavefunction(mass, v, 0, grid=(0.8, 2.6, 2000))
+    assert node_count(psi) == v
+
+
+@pytest.mark.parametrize("v", [61, 62, 300])
+def test_wave_function_beyond_the_last_level_is_refused(co_morse, v):
+    # The search for such a v ends on the top level, v = 60; handing its wave function back as v
+    # would be a wrong answer without a sign.
+    curve, mass = co_morse
+    with pytest.raises(ValueError, match=f"v: points.pot has 61 levels v=0..60 at J=0 on this "
+                                         f"grid, v={v} asked for"):
+        curve.wavefunction(mass, v, 0, grid=(0.8, 2.6, 2000))
