@@ -59,7 +59,7 @@ ARITHMETIC = re.compile(r"(?<![\w.(,])(" + NUMBER + r"(?:\s*[-+×*/]\s*" + NUMBE
                         NUMBER + r")(?![\w.])")
 CPU_CLAIM = re.compile(
     r"(?:less than|under)\s+(a|one|\d+(?:\.\d+)?)\s+(?:s|second)s?\s+of\s+CPU\s+time", re.I)
-MINIMUM_DIGITS = 5
+MINIMUM_DIGITS = 4
 
 
 class Block:
@@ -184,16 +184,21 @@ def numbers_in(text):
     return values
 
 
-def quoted_numbers_of_other_examples(example):
-    """The numbers of the checked blocks of the sibling examples' READMEs."""
+def checked_numbers_of_other_examples(example):
+    """The numbers the sibling examples' READMEs quote in their checked blocks or derive by a
+    written arithmetic that holds (each README's own check holds them to its run)."""
     values = []
     for readme in sorted(example.parent.glob("*/README.md")):
         if readme.parent == example:
             continue
-        blocks, _ = parse_readme(readme.read_text())
+        blocks, paragraphs = parse_readme(readme.read_text())
         for block in blocks:
             if block.directive and block.directive[0].split()[0] in ("file", "output", "stderr"):
                 values.extend(numbers_in("\n".join(block.lines)))
+        for paragraph in paragraphs:
+            for expression, result in ARITHMETIC.findall(plain(paragraph)):
+                if arithmetic_holds(expression, result):
+                    values.append(float(result))
     return values
 
 
@@ -315,7 +320,7 @@ def main():
                 pool.extend(numbers_in(path.read_text(errors="replace")))
         for _, completed in results:
             pool.extend(numbers_in(completed.stdout + completed.stderr))
-        pool.extend(quoted_numbers_of_other_examples(example))
+        pool.extend(checked_numbers_of_other_examples(example))
         pool = sorted(set(pool))
 
         def in_pool(written):
