@@ -342,14 +342,15 @@ def main():
                 if written not in text:
                     failures.append(f"README.md: `not from the run: {written}` names no figure "
                                     f"of its paragraph")
-            derived = set()
+            derived, wrong = set(), set()
             for expression, result in ARITHMETIC.findall(text):
                 if arithmetic_holds(expression, result):
                     derived.add(result)
                 else:
+                    wrong.add(result)
                     failures.append(f"README.md: {expression} = {result} does not hold")
             for written in dict.fromkeys(FIGURE.findall(text)):
-                if significant_digits(written) < MINIMUM_DIGITS:
+                if significant_digits(written) < MINIMUM_DIGITS or written in wrong:
                     continue
                 if written in derived or written in exempt or in_pool(written):
                     continue

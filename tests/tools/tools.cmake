@@ -3,12 +3,6 @@ add_test(NAME tools/run_parallel
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/run_parallel_test.sh $<TARGET_FILE:velk>)
 set_tests_properties(tools/run_parallel PROPERTIES TIMEOUT 600)
 
-# Every example runs in full: about 15 s in an optimised build, a few minutes under the
-# sanitizers.
-add_test(NAME tools/examples_run
-         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/examples_run_test.sh $<TARGET_FILE:velk>)
-set_tests_properties(tools/examples_run PROPERTIES TIMEOUT 1800)
-
 # The grid-error study of docs/tools on a small case (a few seconds).
 add_test(NAME tools/grid_error
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/grid_error_test.sh $<TARGET_FILE:velk>)
