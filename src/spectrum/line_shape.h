@@ -46,7 +46,7 @@ struct SamplingOptions {
   // (1e-11 of its peak at 3 FWHM, 2e-12 of its area beyond), a compromise for the slow
   // Lorentzian wings: beyond 50 FWHM lies (2/π)·atan(1/100) = 0.64 % of a Lorentzian's area, and
   // (2/π)·atan(fL/(100 fV)) of a Voigt's of width fV, to a share (σ/(50 fV))² of that share; its
-  // value there is 1.3e-4 of its peak or less.
+  // value there is 1e-4 of its peak or less.
   double gauss_reach = 3.0;
   double lorentz_reach = 50.0;
 };
