@@ -18,14 +18,27 @@ std::set<std::string>& given_on_stderr() {
   return given;
 }
 
+std::string& program_prefix() {
+  static std::string prefix(kWarningPrefix);
+  return prefix;
+}
+
 }  // namespace
+
+void set_warning_program(std::string_view program) {
+  program_prefix() = std::string(program) + ": warning: ";
+}
+
+const std::string& warning_prefix() {
+  return program_prefix();
+}
 
 void warn(std::string_view text) {
   if (OutputRecording* recording = OutputRecording::active()) {
     recording->append(OutputRecording::Kind::warning, std::string(text));
     return;
   }
-  std::string line(kWarningPrefix);
+  std::string line(warning_prefix());
   line += text;
   if (active_capture) {
     if (active_capture->given_.insert(line).second) active_capture->lines_.push_back(line);
@@ -40,7 +53,7 @@ void warn(std::string_view text) {
   if (given.size() == kMaxWarnings) {
     given.insert(std::string());
     std::cout.flush();
-    std::cerr << kWarningPrefix << "further warnings of this run are not shown\n";
+    std::cerr << warning_prefix() << "further warnings of this run are not shown\n";
     return;
   }
   if (!given.insert(line).second) return;

@@ -12,6 +12,7 @@
 #include "io/errors.h"
 #include "io/free_format_reader.h"
 #include "io/level_file.h"
+#include "io/warning.h"
 #include "pec/potential_builder.h"
 #include "pec/potential_header.h"
 #include "pec/radial_grid.h"
@@ -667,9 +668,7 @@ PotentialCurve build_potential_curve(const StateInput& state) {
   // A failed extension fit is told, as the run's pause tells it, and the curve is drawn with
   // the values at hand; velk-plot never waits for an answer on standard input. The fit's report
   // is the run's potext.out, which velk-plot leaves as the run wrote it.
-  options.on_failure = [](std::string_view message) {
-    std::cerr << "velk-plot: warning: " << message << '\n';
-  };
+  options.on_failure = [](std::string_view message) { warn(message); };
   const double Uinf = builder.build(definition, curve.V, grid, options);
   curve.asymptote_is_uinf = Uinf != kUinfUnset;
   curve.asymptote = curve.asymptote_is_uinf ? Uinf : curve.V[static_cast<std::size_t>(curve.N)];

@@ -13,10 +13,6 @@ void say(std::string_view text) {
   std::cout << text << '\n';
 }
 
-void warn_props(const std::string& text) {
-  std::cerr << kPrefix << "warning: " << text << '\n';
-}
-
 void require_file(const std::string& path, std::string_view hint) {
   std::error_code error;
   if (!std::filesystem::exists(path, error)) {

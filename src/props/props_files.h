@@ -14,9 +14,8 @@ namespace velk::props {
 
 inline constexpr std::string_view kPrefix = "velk-props: ";
 
-// A line of standard output, and a warning on standard error ("velk-props: warning: ...").
+// A line of standard output. Warnings go through io's warn(), in velk-props' name.
 void say(std::string_view text);
-void warn_props(const std::string& text);
 
 // Throws InputError "velk-props: <path>: no such file; <hint>" when the run has not left `path`.
 void require_file(const std::string& path, std::string_view hint);

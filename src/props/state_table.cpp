@@ -8,6 +8,7 @@
 #include "io/errors.h"
 #include "io/level_file.h"
 #include "io/output_file.h"
+#include "io/warning.h"
 #include "props/csv_table.h"
 #include "props/level_figures.h"
 #include "props/level_properties.h"
@@ -93,7 +94,7 @@ void check_listed_energy(const std::string& level_file, std::size_t n, const Lis
                      "; the level file does not belong to the curve and grid of velk.inf, "
                      "run velk again");
   }
-  warn_props(where + ": " + numbers);
+  warn(where + ": " + numbers);
 }
 
 void write_wavefunctions(const std::string& name, const RadialGrid& grid,

@@ -103,13 +103,20 @@ void write_transition_properties(const std::string& moment_file) {
   const RunInputs inputs = read_run_inputs("velk.inf");
   std::optional<MomentTable> moment;
   if (!moment_file.empty()) moment = MomentTable::read(moment_file);
-  const TransitionFileData data = read_transition_file("vel_tran.out", "velk-props");
+  TransitionFileData data = read_transition_file("vel_tran.out", "velk-props");
   const TransitionRun run = run_of(data);
+  // vel_tran.out writes the known level in the columns of state A's level; in a fluorescence run
+  // (state A computed) it is the upper level, and the columns, the branch (ΔJ = J' − J'') and
+  // every factor that rides on the table follow from that. The control file says which state
+  // was computed even when both states share one data file.
+  if (run == TransitionRun::known_level && inputs.known_state == 1) {
+    orient_known_level(data, inputs.states.A.file);
+  }
 
-  // The lower columns hold the level of columns 6-14 of vel_tran.out (state A, or the known
-  // level), the upper ones the computed level of columns 15-22.
+  // The lower columns hold state A's level, the upper ones state B's; a known-level run whose
+  // computed levels are state B's gives the known level of state A as the lower one.
   char upper_letter = 'B', lower_letter = 'A';
-  if (run == TransitionRun::known_level) {
+  if (run == TransitionRun::known_level && !data.known_level_upper) {
     upper_letter = inputs.known_state == 1 ? 'A' : 'B';
     lower_letter = upper_letter == 'A' ? 'B' : 'A';
   }
@@ -144,21 +151,24 @@ void write_transition_properties(const std::string& moment_file) {
   std::vector<std::string> rows;
   int written = 0, without = 0;
   for (const TransitionRecord& line : data.lines) {
-    std::optional<int32_t> lower_p;
+    // The parity of the level the run started from (the lower level, or the known level);
+    // the Q branch goes to the other parity, P and R stay with it.
+    std::optional<int32_t> given_p;
     switch (run) {
       case TransitionRun::one_level:
-        lower_p = inputs.one_p;
+        given_p = inputs.one_p;
         break;
       case TransitionRun::known_level:
-        lower_p = inputs.known_p;
+        given_p = inputs.known_p;
         break;
       case TransitionRun::window:
-        lower_p = window_parities->parity(line);
+        given_p = window_parities->parity(line);
         break;
     }
-    std::optional<int32_t> upper_p;
-    // The Q branch goes to the other parity, P and R stay with the lower level's.
-    if (lower_p) upper_p = line.J_upper == line.J_lower ? std::abs(1 - *lower_p) : *lower_p;
+    std::optional<int32_t> other_p;
+    if (given_p) other_p = line.J_upper == line.J_lower ? std::abs(1 - *given_p) : *given_p;
+    const std::optional<int32_t> lower_p = data.known_level_upper ? other_p : given_p;
+    const std::optional<int32_t> upper_p = data.known_level_upper ? given_p : other_p;
 
     CsvRow row;
     row.integer(line.index)

@@ -28,8 +28,8 @@ double honl_london(const RotationalLine& line) {
     if (dJ == 0) S = (2.0 * J + 1.0) * (J - M) * (J + M + 1.0) / (2.0 * J * (J + 1.0));
     if (dJ == -1) S = (J + M + 1.0) * (J + M) / (2.0 * J);
   }
-  const bool both_sigma = line.Lambda_upper + line.Lambda_lower == 0;
-  return both_sigma ? S : 2.0 * S;
+  const bool one_sigma = (line.Lambda_upper == 0) != (line.Lambda_lower == 0);
+  return one_sigma ? 2.0 * S : S;
 }
 
 }  // namespace velk::spectrum

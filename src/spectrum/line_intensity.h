@@ -11,7 +11,9 @@
 // a moment, cm-4·D² or cm-3·D² for emission; the intensities are relative.
 //
 // The Einstein coefficient of spontaneous emission, in s⁻¹, with M in debye:
-//   A = 16π³ ν³ M² S / (3 ε₀ h (2J' + 1))   (ν in m⁻¹)  ≈ 3.1362e-7 ν³(cm-1) M²(D) S/(2J' + 1).
+//   A = 16π³ ν³ M² S / (3 ε₀ h (2J' + 1))   (ν in m⁻¹)  ≈ 3.1362e-7 ν³(cm-1) M²(D) S/(2J' + 1),
+// S of one listed line and M of one pair of Λ-components (honl_london.h), so that the A's out of
+// one upper level add up to 3.1362e-7 ν³M² times g of honl_london.h (1 but for Σ over Λ > 0).
 #pragma once
 
 #include <cstdint>

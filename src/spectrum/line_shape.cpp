@@ -102,7 +102,9 @@ SampledSpectrum sample_spectrum(std::span<const StickLine> lines, ShapeKind shap
       samples.push_back(profile(shape, line.width, spectrum.wavenumber(i) - line.wavenumber));
       sum += samples.back();
     }
-    if (sum > 0.0) {
+    if (!spectrum.coarsened) {
+      for (std::size_t i = i0; i <= i1; ++i) spectrum.values[i] += samples[i - i0] * line.intensity;
+    } else if (sum > 0.0) {
       const double scale = line.intensity / (sum * step);
       for (std::size_t i = i0; i <= i1; ++i) spectrum.values[i] += samples[i - i0] * scale;
     } else {

@@ -43,8 +43,10 @@ struct SamplingOptions {
   double points_per_fwhm = 10.0;  // over the narrowest line
   std::size_t max_points = 2000000;
   // How far each line is drawn from its centre, in its own FWHM: far enough for the Gaussian
-  // (1e-11 of its peak at 3 FWHM), a compromise for the slow Lorentzian wings, whose cut-off
-  // share (about 1.3 % at 50 FWHM) goes back into the line by the area rescaling below.
+  // (1e-11 of its peak at 3 FWHM, 2e-12 of its area beyond), a compromise for the slow
+  // Lorentzian wings: beyond 50 FWHM lies (2/π)·atan(1/100) = 0.64 % of a Lorentzian's area, and
+  // (2/π)·atan(fL/(100 fV)) of a Voigt's of width fV, to a share (σ/(50 fV))² of that share; its
+  // value there is 1e-4 of its peak or less.
   double gauss_reach = 3.0;
   double lorentz_reach = 50.0;
 };
@@ -57,9 +59,13 @@ struct SampledSpectrum {
   double wavenumber(std::size_t i) const { return first + static_cast<double>(i) * step; }
 };
 
-// Sums the lines on a grid whose step resolves the narrowest profile. Each line's samples are
-// scaled so that their sum times the step equals its intensity exactly: the total area of every
-// line is conserved whatever the step. An empty list gives an empty spectrum.
+// Sums the lines on a grid whose step resolves the narrowest profile. Within its reach a line
+// adds its intensity times the true profile at each point; beyond the reach it adds nothing, so
+// that the spectrum holds its area but for the share beyond the reach (above). On a grid
+// coarsened to stay within max_points the samples no longer resolve the profile: there each
+// line's samples are scaled so that their sum times the step equals its intensity, and a line
+// narrower than the step puts its whole area on the nearest point. An empty list gives an empty
+// spectrum.
 SampledSpectrum sample_spectrum(std::span<const StickLine> lines, ShapeKind shape,
                                 const SamplingOptions& options = {});
 

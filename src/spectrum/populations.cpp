@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <stdexcept>
+#include <tuple>
 
 #include "spectrum/physical_constants.h"
 
 namespace velk::spectrum {
 
-Populations::Populations(std::span<const LevelLine> levels, double temperature, SpinWeights weights)
+Populations::Populations(std::span<const LevelLine> levels, double temperature, SpinWeights weights,
+                         int32_t Lambda)
     : levels_(levels), temperature_(temperature), weights_(weights) {
   if (levels.empty() || !(temperature > 0.0) || !std::isfinite(temperature)) {
     throw std::invalid_argument("populations need levels and a positive temperature");
@@ -16,8 +19,13 @@ Populations::Populations(std::span<const LevelLine> levels, double temperature, 
   E_lowest_ = std::min_element(levels.begin(), levels.end(), [](const auto& a, const auto& b) {
                 return a.E < b.E;
               })->E;
+  // Parity index 1 is one component, every other index the other.
+  std::set<std::tuple<int32_t, int32_t, bool>> listed;
+  for (const LevelLine& level : levels) listed.insert({level.v, level.J, level.p == 1});
   for (const LevelLine& level : levels) {
-    Q_ += weights_.of(level.J) * (2.0 * level.J + 1.0) *
+    const bool twin_listed = listed.contains({level.v, level.J, level.p != 1});
+    const double components = Lambda > 0 && !twin_listed ? 2.0 : 1.0;
+    Q_ += components * weights_.of(level.J) * (2.0 * level.J + 1.0) *
           std::exp(-kSecondRadiation * (level.E - E_lowest_) / temperature_);
   }
 }

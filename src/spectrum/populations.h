@@ -5,8 +5,11 @@
 //   Q = Σ over the listed levels of g_ns(J) (2J + 1) exp(−c₂ (E − E_lowest)/T),
 // with c₂ = hc/k, E_lowest the lowest listed energy (the zero of the sum; the fractions do not
 // depend on it) and g_ns the nuclear-spin weight of even or odd J (1 and 1 unless given). The
-// sum runs over the levels as the level file lists them, both parity components of a J counted
-// when both are listed: the partition function is as complete as the level table is.
+// sum runs over the levels as the level file lists them: the partition function is as complete
+// as the level table is. Each listed level is one parity component, of degeneracy 2J + 1. A state
+// with Λ > 0 has two at every J: both count when both are listed, and a level listed without its
+// twin (same v and J, the other component: p = 1 against p ≠ 1) counts twice, the twin at its
+// energy, since a table asked for one parity is no reason to leave half the molecules out of Q.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +27,9 @@ struct SpinWeights {
 
 class Populations {
  public:
-  // T > 0 and a non-empty list; std::invalid_argument otherwise.
-  Populations(std::span<const LevelLine> levels, double temperature, SpinWeights weights);
+  // T > 0 and a non-empty list; std::invalid_argument otherwise. Lambda: the state's |Λ|.
+  Populations(std::span<const LevelLine> levels, double temperature, SpinWeights weights,
+              int32_t Lambda = 0);
 
   double partition_function() const { return Q_; }
   double temperature() const { return temperature_; }

@@ -122,7 +122,7 @@ void run(const SpectrumRequest& request, std::string_view program) {
     const LevelListing listing = read_level_listing(file, program);
     for (const ListedLevel& level : listing.levels) lower_levels.push_back(level);
     if (lower_levels.empty()) throw InputError(prefix + file + ": no levels for the populations");
-    populations.emplace(lower_levels, request.temperature, request.spin_weights);
+    populations.emplace(lower_levels, request.temperature, request.spin_weights, lower.Lambda);
   }
 
   const bool needs_mass = request.shape != ShapeKind::Lorentz;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "io/errors.h"
+#include "io/warning.h"
 #include "pec/potential_header.h"
 #include "plot/state_inputs.h"
 #include "plot_test_support.h"
@@ -492,6 +493,7 @@ TEST_F(LevelFileTest, StateRecordsAreReadWithoutTheRestOfTheControlFile) {
 class FailedFitTest : public PlotDirTest {};
 
 TEST_F(FailedFitTest, IsAWarningOnStandardErrorAndTheCurveIsStillBuilt) {
+  set_warning_program("velk-plot");  // as velk-plot's main does
   write_file("fit.pot",
              "3   points\n7.5 7.5 7.5 7.5 7.5\n0\n0.0\n0.0\nline 6\nline 7\nPW\n0.0\n0.0\n"
              "2.0 300.0\n3.0 100.0\n4.0 200.0\n"

@@ -240,6 +240,30 @@ TEST_F(PlotCommandTest, BuiltProgramReportsAMissingLevelFileWithStatusTwo) {
   EXPECT_EQ(WEXITSTATUS(raw_usage), 2);
   EXPECT_EQ(test::read_text_file("usage.txt").rfind("usage: velk-plot", 0), 0u);
 }
+
+TEST_F(PlotCommandTest, BuiltProgramWarnsInItsOwnName) {
+  // A pointwise curve without an extension block on a grid far beyond its last point: the curve
+  // layer's warning, which velk-plot gives as its own.
+  write_file("table.pot",
+             "3   points\n7.5 7.5 7.5 7.5 7.5\n0\n0.0\n0.0\nline 6\nline 7\nPW\n0.0\n0.0\n"
+             "2.0 300.0\n3.0 100.0\n4.0 200.0\nn\n");
+  write_file("velk.inf", test::control_file("table.pot", 'p', "table.pot", 'p', 191));
+  write_file("Astate.dat", test::level_file("table.pot", {{0, 0, 150.0}}));
+  const std::string command =
+      std::string("'") + VELK_PLOT_BINARY + "' A > console.txt 2> errors.txt < /dev/null";
+  const int raw = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(raw));
+  const std::string errors = test::read_text_file("errors.txt");
+  EXPECT_NE(errors.find("velk-plot: warning: table.pot: the grid reaches R = 20 Å"),
+            std::string::npos)
+      << errors;
+  std::size_t start = 0;
+  while (start < errors.size()) {
+    EXPECT_EQ(errors.compare(start, 20, "velk-plot: warning: "), 0) << errors.substr(start);
+    start = errors.find('\n', start) + 1;
+    if (start == 0) break;
+  }
+}
 #endif
 
 }  // namespace

@@ -269,13 +269,15 @@ for v in (0, 1):
             check(float(r['FCF']) > 0.99, 'window: FCF of line ' + r['line'])
         else:
             check(float(r['FCF']) < 0.01, 'window: FCF of line ' + r['line'])
-# Known level B(v=1, J=2, p=1) in the lower columns, the computed A levels in the upper ones.
+# A fluorescence run: the known level B(v=1, J=2, p=1) is the upper one, the computed A levels
+# (J'' = 1 and 3 for each v'') the lower ones; the branch follows ΔJ = J' − J'' (R(1), P(3)).
 lines = rows(known + '/vel_tran.csv')
-check([r['branch'] for r in lines] == ['P', 'R'] * 4, 'known: P and R lines')
+check([r['branch'] for r in lines] == ['R', 'P'] * 4, 'known: R and P lines')
 for r in lines:
-    check((r['lower_v'], r['lower_J'], r['lower_p']) == ('1', '2', '1'), 'known: lower level')
-    check(r['upper_p'] == '1' and r['upper_J'] in ('1', '3'), 'known: upper level')
-    same = r['upper_v'] == '1'
+    check((r['upper_v'], r['upper_J'], r['upper_p']) == ('1', '2', '1'), 'known: upper level')
+    check(r['lower_p'] == '1' and r['lower_J'] == {'R': '1', 'P': '3'}[r['branch']],
+          'known: lower level')
+    same = r['lower_v'] == '1'
     check((float(r['FCF']) > 0.99) if same else (float(r['FCF']) < 0.01),
           'known: FCF of line ' + r['line'])
 for what in bad:

@@ -52,6 +52,32 @@ TEST(Populations, SpinWeightsOfEvenAndOddLevels) {
               5.0 / 3.0 * *plain.fraction(0, 20, 1) / *plain.fraction(0, 21, 1), 1e-12);
 }
 
+TEST(Populations, ALambdaDoubledStateCountsBothComponentsOfEveryLevel) {
+  // A ¹Π state has two parity components of degeneracy 2J+1 at every J (J ≥ 1), so its
+  // rigid-rotor Q is twice Σ over J ≥ 1 of (2J+1)·exp(−x J(J+1)), summed here in closed form,
+  // whether the level file lists one component per J or both; and each listed component holds
+  // its own share, the same in both files.
+  const double B = 0.1547, T = 500.0, x = kSecondRadiation * B / T;
+  std::vector<LevelLine> one, both;
+  double expected = 0.0;
+  for (int J = 1; J <= 300; ++J) {
+    const double E = 1000.0 + B * J * (J + 1);
+    one.push_back({J, 0, J, E, 1});
+    both.push_back({2 * J, 0, J, E, 1});
+    both.push_back({2 * J + 1, 0, J, E, 0});
+    expected += 2.0 * (2 * J + 1) * std::exp(-x * (J * (J + 1) - 2));
+  }
+  const Populations from_one(one, T, {}, 1), from_both(both, T, {}, 1);
+  EXPECT_NEAR(from_one.partition_function(), expected, 1e-12 * expected);
+  EXPECT_NEAR(from_both.partition_function(), expected, 1e-12 * expected);
+  EXPECT_NEAR(*from_one.fraction(0, 30, 1), *from_both.fraction(0, 30, 1),
+              1e-13 * *from_one.fraction(0, 30, 1));
+  EXPECT_DOUBLE_EQ(*from_both.fraction(0, 30, 0), *from_both.fraction(0, 30, 1));
+  // A Σ state's listed levels are all there is.
+  const Populations sigma(one, T, {});
+  EXPECT_NEAR(sigma.partition_function(), 0.5 * expected, 1e-12 * expected);
+}
+
 TEST(Populations, LevelsFoundByVJAndParity) {
   const std::vector<LevelLine> levels = {{1, 0, 1, 0.0, 1}, {2, 0, 1, 0.0, 0}, {3, 1, 1, 100.0, 1}};
   const Populations populations(levels, 300.0, {});
