@@ -29,8 +29,8 @@ LegendreValue legendre(int n, double x) {
 
 GaussRule gauss_legendre_unit(int n) {
   if (n < 1 || n > kLargestGaussOrder) {
-    throw std::invalid_argument("gauss_legendre_unit: order " + std::to_string(n) +
-                                " outside 1.." + std::to_string(kLargestGaussOrder));
+    throw std::invalid_argument("gauss_legendre_unit: order " + std::to_string(n) + " outside 1.." +
+                                std::to_string(kLargestGaussOrder));
   }
   // Jacobi matrix of the Legendre polynomials: zero diagonal, k/sqrt(4k² - 1) beside it.
   Eigen::VectorXd diagonal = Eigen::VectorXd::Zero(n);

@@ -27,7 +27,9 @@ namespace {
 
 constexpr std::string_view kPrefix = "velk-rkr: ";
 
-void say(std::string_view text) { std::cout << text << '\n'; }
+void say(std::string_view text) {
+  std::cout << text << '\n';
+}
 
 void print_usage() {
   say("usage: velk-rkr DUNHAM_FILE --masses M1 M2 [--v-max V] [--dv STEP] [--out FILE.pot]");
@@ -109,16 +111,16 @@ void report(const RkrRequest& request, const RkrCurve& curve, const RkrConstants
   say("  long-range tail D - C" + std::to_string(t.power) + "/R^" + std::to_string(t.power) +
       " through the two highest outer points: D = " + figure(t.asymptote, 10) + " cm-1, C" +
       std::to_string(t.power) + " = " + figure(t.C, 8) + " cm-1 A^" + std::to_string(t.power) +
-      " (velk fits C" + std::to_string(t.power) + " again over R = " + fixed(t.Rfit1, 4) +
-      " to " + fixed(t.Rfit2, 4) + " A)");
-  say("  suggested grid (velk.inf): " + fixed(curve.grid.Rmin, 4) + " " + fixed(curve.grid.Rmax, 4) +
-      " " + std::to_string(curve.grid.N));
+      " (velk fits C" + std::to_string(t.power) + " again over R = " + fixed(t.Rfit1, 4) + " to " +
+      fixed(t.Rfit2, 4) + " A)");
+  say("  suggested grid (velk.inf): " + fixed(curve.grid.Rmin, 4) + " " +
+      fixed(curve.grid.Rmax, 4) + " " + std::to_string(curve.grid.N));
 }
 
 void print_round_trip(const RoundTrip& trip, const RkrConstants& constants) {
   say(std::string(kPrefix) + "round trip: the exact search on " + figure(trip.grid.Rmin) + " " +
-      figure(trip.grid.Rmax) + " " + std::to_string(trip.grid.N) + ", J = " +
-      std::to_string(trip.J) + ", tolerance " + figure(kRoundTripTolerance) + " cm-1");
+      figure(trip.grid.Rmax) + " " + std::to_string(trip.grid.N) +
+      ", J = " + std::to_string(trip.J) + ", tolerance " + figure(kRoundTripTolerance) + " cm-1");
   say("    v     G(v) constants     level of curve     difference");
   double worst = 0.0;
   int missing = 0;

@@ -73,7 +73,9 @@ void trim_zeros(std::vector<double>& c) {
 
 }  // namespace
 
-double RkrConstants::term(double u) const { return horner(G, u); }
+double RkrConstants::term(double u) const {
+  return horner(G, u);
+}
 
 double RkrConstants::term_slope(double u) const {
   double sum = 0.0;
@@ -81,7 +83,9 @@ double RkrConstants::term_slope(double u) const {
   return sum;
 }
 
-double RkrConstants::rotational_constant(double u) const { return horner(B, u); }
+double RkrConstants::rotational_constant(double u) const {
+  return horner(B, u);
+}
 
 RkrConstants rkr_constants(const DunhamCoefficients& c, const std::string& file) {
   RkrConstants out;
@@ -110,13 +114,15 @@ RkrConstants rkr_constants(const DunhamCoefficients& c, const std::string& file)
     for (int v = 0; v < rows; ++v) {
       const auto& row = c.Ytab[static_cast<std::size_t>(v)];
       if (row[0] == 0.0 && row[1] == 0.0) {
-        refuse(file, "the band constants have no row v = " + std::to_string(v) + " below the last (v = " +
-                         std::to_string(rows - 1) + "); the inversion needs every row from v = 0");
+        refuse(file, "the band constants have no row v = " + std::to_string(v) +
+                         " below the last (v = " + std::to_string(rows - 1) +
+                         "); the inversion needs every row from v = 0");
       }
     }
     if (rows < 2) {
-      refuse(file, "the inversion needs band constants of at least two levels (v = 0 and 1), found " +
-                       std::to_string(rows));
+      refuse(file,
+             "the inversion needs band constants of at least two levels (v = 0 and 1), found " +
+                 std::to_string(rows));
     }
     std::vector<double> u, T, B;
     for (int v = 0; v < rows; ++v) {

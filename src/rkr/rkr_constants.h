@@ -40,8 +40,8 @@ struct RkrConstants {
   std::optional<double> u_fitted;
   std::optional<BandFitReport> fit;
 
-  double term(double u) const;              // G(u), without Y00
-  double term_slope(double u) const;        // dG/du
+  double term(double u) const;                 // G(u), without Y00
+  double term_slope(double u) const;           // dG/du
   double rotational_constant(double u) const;  // B(u)
 };
 

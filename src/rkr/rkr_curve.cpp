@@ -38,7 +38,9 @@ std::string figure(double value) {
   return out.str();
 }
 
-std::string v_text(double u) { return figure(u - 0.5); }
+std::string v_text(double u) {
+  return figure(u - 0.5);
+}
 
 // The first u > 0 where dG/du reaches zero, by a scan and bisection; none within the scan.
 std::optional<double> turnover(const RkrConstants& c) {
@@ -70,8 +72,8 @@ double choose_top(const RkrConstants& c, const RkrOptions& o, const std::optiona
                     v_text(*c.u_fitted) + ")");
     }
     if (u_turn && u >= *u_turn) {
-      refuse(o, "--v-max " + figure(*o.v_max) + " lies beyond the constants: G(v) stops increasing at v = " +
-                    v_text(*u_turn));
+      refuse(o, "--v-max " + figure(*o.v_max) +
+                    " lies beyond the constants: G(v) stops increasing at v = " + v_text(*u_turn));
     }
     return u;
   }
@@ -151,8 +153,8 @@ void check_rotational_constant(const RkrConstants& c, const RkrOptions& o,
   }
   for (const double u : mesh) {
     if (!(c.rotational_constant(u) > 0.0)) {
-      refuse(o, "B(v) is not positive at v = " + v_text(u) + " (B = " +
-                    figure(c.rotational_constant(u)) + " cm-1): lower --v-max");
+      refuse(o, "B(v) is not positive at v = " + v_text(u) +
+                    " (B = " + figure(c.rotational_constant(u)) + " cm-1): lower --v-max");
     }
   }
 }
@@ -168,11 +170,12 @@ void judge_turning_points(RkrCurve& curve, const RkrConstants& c, const RkrOptio
     }
   }
   if (outward > 0) {
-    curve.warnings.push_back(
-        "the inner wall bends outwards: R-(v) grows with v at " + std::to_string(outward) +
-        " mesh point(s), first at v = " + v_text(m[first_outward].u) + " (R- = " +
-        figure(m[first_outward].R_inner) + " A after " + figure(m[first_outward - 1].R_inner) +
-        " A); the constants are probably used beyond their range");
+    curve.warnings.push_back("the inner wall bends outwards: R-(v) grows with v at " +
+                             std::to_string(outward) +
+                             " mesh point(s), first at v = " + v_text(m[first_outward].u) +
+                             " (R- = " + figure(m[first_outward].R_inner) + " A after " +
+                             figure(m[first_outward - 1].R_inner) +
+                             " A); the constants are probably used beyond their range");
   }
   int inward = 0;
   std::size_t first_inward = 0;
@@ -183,8 +186,8 @@ void judge_turning_points(RkrCurve& curve, const RkrConstants& c, const RkrOptio
   }
   if (inward > 0) {
     curve.warnings.push_back("the outer branch turns back: R+(v) falls with v at " +
-                             std::to_string(inward) + " mesh point(s), first at v = " +
-                             v_text(m[first_inward].u));
+                             std::to_string(inward) +
+                             " mesh point(s), first at v = " + v_text(m[first_inward].u));
   }
   // A smooth wall has third differences of one sign; sign changes between differences above the
   // rounding level are wiggles that the levels of the curve will feel.
@@ -211,10 +214,10 @@ void judge_turning_points(RkrCurve& curve, const RkrConstants& c, const RkrOptio
   const double top_slope = c.term_slope(curve.u_max);
   if (!c.u_fitted && !o.v_max.has_value()) return;
   if (!c.u_fitted && top_slope < kTopSpacingShare * c.term_slope(0.0)) {
-    curve.warnings.push_back("the constants are used where G(v) nearly turns over (dG/dv = " +
-                             figure(top_slope) + " cm-1 at v_max = " + v_text(curve.u_max) +
-                             ", " + figure(c.term_slope(0.0)) +
-                             " at the minimum): beyond the range they describe");
+    curve.warnings.push_back(
+        "the constants are used where G(v) nearly turns over (dG/dv = " + figure(top_slope) +
+        " cm-1 at v_max = " + v_text(curve.u_max) + ", " + figure(c.term_slope(0.0)) +
+        " at the minimum): beyond the range they describe");
   }
 }
 
@@ -249,9 +252,10 @@ void add_wall(RkrCurve& curve, std::vector<double>& R, std::vector<double>& U) {
   }
   curve.wall_points = kWallPoints;
   curve.y2first = C > 0.0 ? (U.front() - Ea) * C * C + slope * C : 0.0;
-  // A little inside the top's inner turning point: where the wall stands at 1.5 times its energy.
-  const double half_rise = 0.5 * Ea;
-  const double inside = C > 0.0 ? std::log1p(half_rise * C / slope) / C : half_rise / slope;
+  // Inside the top's inner turning point, where the wall stands at three times its energy: the
+  // wave functions of the highest levels have died away there.
+  const double rise = 2.0 * Ea;
+  const double inside = C > 0.0 ? std::log1p(rise * C / slope) / C : rise / slope;
   curve.grid.Rmin = std::max(Ra - inside, R.front());
 }
 
@@ -275,16 +279,19 @@ void add_tail(RkrCurve& curve, const RkrOptions& o) {
 
 void suggest_grid(RkrCurve& curve) {
   const auto& top = curve.mesh.back();
-  const double Rmin = curve.wall_points > 0 ? curve.grid.Rmin
-                                            : top.R_inner - 0.1 * (top.R_outer - top.R_inner);
+  const double Rmin =
+      curve.wall_points > 0 ? curve.grid.Rmin : top.R_inner - 0.1 * (top.R_outer - top.R_inner);
   const double depth = curve.tail.asymptote - curve.U_min - top.E;
   const double kappa = std::sqrt(constants::kTwoUOverHbar2 * curve.mu * std::max(depth, 1e-6));
-  const double beyond = std::min(std::max({1.0, 0.5 * (top.R_outer - curve.Re), 8.0 / kappa}), 50.0);
+  const double beyond =
+      std::min(std::max({1.0, 0.5 * (top.R_outer - curve.Re), 8.0 / kappa}), 50.0);
   const double Rmax = top.R_outer + beyond;
   const double k_top = std::sqrt(constants::kTwoUOverHbar2 * curve.mu * top.E);
   const double h = 2.0 * std::numbers::pi / k_top / kPointsPerWavelength;
   const double points = std::ceil((Rmax - Rmin) / h) + 1.0;
-  curve.grid = {Rmin, Rmax,
+  // Rounded outwards to the four decimals the report prints, so that the grid a user copies is
+  // the grid --check solves on.
+  curve.grid = {std::floor(Rmin * 1e4) / 1e4, std::ceil(Rmax * 1e4) / 1e4,
                 static_cast<int>(std::clamp(points, 1000.0, double(RadialGrid::kCapacity)))};
 }
 
@@ -352,15 +359,17 @@ std::string rkr_file_text(const RkrCurve& curve, const RkrConstants& c, const Rk
     return text + " ";
   };
   out << pad(std::to_string(curve.R.size())) << "number of points\n";
-  out << shortest_real(curve.mu) << " 0 0 0 0  reduced mass (u) of masses " << shortest_real(o.mass1)
-      << " and " << shortest_real(o.mass2) << "\n";
+  out << shortest_real(curve.mu) << " 0 0 0 0  reduced mass (u) of masses "
+      << shortest_real(o.mass1) << " and " << shortest_real(o.mass2) << "\n";
   out << pad(std::to_string(c.Lambda)) << "Lambda\n";
   out << pad("0") << "q1\n";
   out << pad("0") << "q2\n";
-  out << "RKR curve of " << o.source_name << " (velk-rkr): v = -1/2 to " << shortest_real(curve.u_max - 0.5)
-      << " in steps of " << shortest_real(curve.dv) << ", " << o.order << "-point quadrature\n";
+  out << "RKR curve of " << o.source_name << " (velk-rkr): v = -1/2 to "
+      << shortest_real(curve.u_max - 0.5) << " in steps of " << shortest_real(curve.dv) << ", "
+      << o.order << "-point quadrature\n";
   if (o.with_te) {
-    out << "energies with Y(0,0) = " << shortest_real(c.Y00) << " cm-1 as Te at the minimum; cm-1, A\n";
+    out << "energies with Y(0,0) = " << shortest_real(c.Y00)
+        << " cm-1 as Te at the minimum; cm-1, A\n";
   } else {
     out << "energies from the well's minimum; cm-1, A\n";
   }
@@ -373,10 +382,12 @@ std::string rkr_file_text(const RkrCurve& curve, const RkrConstants& c, const Rk
   const LongRangeTail& t = curve.tail;
   out << "y                                         long-range tail: D - C" << t.power << "/R^"
       << t.power << "\n";
-  out << shortest_real(t.Rfit1) << ' ' << shortest_real(t.Rfit2) << " 0  fit window (A), no damping\n";
+  out << shortest_real(t.Rfit1) << ' ' << shortest_real(t.Rfit2)
+      << " 0  fit window (A), no damping\n";
   out << shortest_real(t.asymptote) << " 0  asymptote D, held\n";
   out << "1                                         one dispersion term\n";
-  out << t.power << ' ' << shortest_real(t.C) << " 1  C" << t.power << ", fitted to the outer points\n";
+  out << t.power << ' ' << shortest_real(t.C) << " 1  C" << t.power
+      << ", fitted to the outer points\n";
   out << "n                                         no exchange term\n";
   return out.str();
 }

@@ -50,10 +50,10 @@ struct SuggestedGrid {
 };
 
 struct RkrCurve {
-  double mu = 0.0;        // reduced mass (u)
-  double U_min = 0.0;     // energy of the minimum on the file's scale
-  double Re = 0.0;        // Å
-  double u_max = 0.0;     // v_max + 1/2
+  double mu = 0.0;     // reduced mass (u)
+  double U_min = 0.0;  // energy of the minimum on the file's scale
+  double Re = 0.0;     // Å
+  double u_max = 0.0;  // v_max + 1/2
   double dv = 0.0;
   std::optional<double> u_turnover;  // where dG/dv falls to zero
   std::vector<TurningPoints> mesh;   // u = dv, 2 dv, ..., u_max
