@@ -64,6 +64,14 @@ join check_levels.txt velk_levels.txt | awk '
     if ((e = $4 - $2) < 0) e = -e; if (e > 0.5) { print "FAIL: v = " $1 ": level " $4 " far from G(v) " $2; bad = 1 } }
   END { exit bad }' || exit 1
 
+# The curves of examples/co-rkr are what velk-rkr writes today.
+cp "$source/tests/rkr/coa.dun" .
+"$rkr" cox.dun --masses 12 15.9949146221 --v-max 15 --out cox.pot > /dev/null || fail "cox.pot"
+"$rkr" coa.dun --masses 12 15.9949146221 --v-max 12 --te --out coa.pot > /dev/null 2>&1 ||
+  fail "coa.pot"
+cmp cox.pot "$source/examples/co-rkr/cox.pot" || fail "examples/co-rkr/cox.pot is not velk-rkr's"
+cmp coa.pot "$source/examples/co-rkr/coa.pot" || fail "examples/co-rkr/coa.pot is not velk-rkr's"
+
 # Refusals: nothing written, status 2, the Dunham file untouched.
 expect_refusal() {
   what=$1; shift
