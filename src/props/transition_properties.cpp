@@ -206,8 +206,10 @@ void write_transition_properties(const std::string& moment_file) {
   out.close();
   std::string summary = std::to_string(written) + (written == 1 ? " line" : " lines");
   if (!curves) {
-    summary += "; state " + std::string(1, upper_state.kind == 'd' ? upper_letter : lower_letter) +
-               " is a Dunham state, so the lines carry no overlaps";
+    summary +=
+        "; state " + std::string(1, upper_state.kind == 'd' ? upper_letter : lower_letter) +
+        " is a Dunham state, so the lines carry no overlaps (velk-rkr turns its constants into a "
+        "curve)";
   } else if (without > 0) {
     summary += ", " + std::to_string(without) + " without overlap (a level not found)";
   }

@@ -11,12 +11,9 @@
 #include "run/level_limits.h"
 
 namespace velk::python {
-namespace {
 
 using DoubleTable = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
-// Y[k][l] (Dunham form) or rows v = 0, 1, ... of T, B, D, H, L, M (band constants, D positive
-// as in a file), as read_dunham_file stores them.
 DunhamCoefficients coefficients_from_table(py::handle table, const std::string& form,
                                            double mass_ratio, double Lambda,
                                            const std::vector<double>& qs) {
@@ -54,6 +51,8 @@ DunhamCoefficients coefficients_from_table(py::handle table, const std::string& 
   for (std::size_t i = 0; i < qs.size(); ++i) c.qtab[i] = static_cast<float>(qs[i]);
   return c;
 }
+
+namespace {
 
 using IntArray = py::array_t<int32_t, py::array::c_style | py::array::forcecast>;
 

@@ -30,6 +30,7 @@ out of range ValueError, naming the argument.)";
   velk::python::bind_dunham(m);
   velk::python::bind_run(m);
   velk::python::bind_props(m);
+  velk::python::bind_rkr(m);
   // The same string as `velk --version` prints after the program's name.
   m.attr("__version__") = VELK_VERSION;
   m.attr("__name__") = extension_name;

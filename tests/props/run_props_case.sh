@@ -40,7 +40,7 @@ ex=$work/absorb
 mkdir "$ex" && cp "$source"/examples/na2-absorb/* "$ex"/
 run_velk "$ex"
 expect "$ex" 0 "velk-props: wrote Astate_props.csv (1 level)" "$props" A
-expect "$ex" 0 "is a Dunham state, so the lines carry no overlaps" "$props" transitions
+expect "$ex" 0 "is a Dunham state, so the lines carry no overlaps (velk-rkr turns" "$props" transitions
 expect "$ex" 2 "velk-props: state B (na2a.dun) is given by Dunham coefficients" "$props" B --file BstateQ.dat
 
 # 2. The same absorption with the A state as a Morse curve on a grid of its own, 41 upper levels.

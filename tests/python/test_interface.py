@@ -122,6 +122,8 @@ def valid_arguments(tmp_path):
                           masses=7.0),
         "Curve.analytic": dict(Rm=3.0, b=0.1, a=[0.0, 0.0, 1e4], wall=(1, 0.0, 0.0, 6.0),
                                Uinf=0.0, C=None, exchange=None, Ri=2.0, Ro=10.0, masses=7.0),
+        "Curve.rkr": dict(source=[[0.0, 0.155], [159.0, -0.0009], [-0.7, 0.0]], masses=(23, 23),
+                          v_max=10),
         "Curve.__call__": dict(R=3.0),
         "Curve.tabulate": dict(grid=GRID),
         "Curve.levels": dict(grid=GRID),
@@ -144,7 +146,7 @@ def wrong_kind_cases():
 def test_a_wrong_kind_of_argument_raises_a_type_error_naming_it(tmp_path, label, parameter):
     na2x, arguments = valid_arguments(tmp_path)
     method = label.startswith("Curve.") and label[6:] not in ("from_file", "points", "mlj",
-                                                             "analytic")
+                                                             "analytic", "rkr")
     target = getattr(na2x if method else velk.Curve if label.startswith("Curve.") else
                      velk.dunham if label.startswith("dunham.") else velk, label.split(".")[-1])
     call = dict(arguments[label], **{parameter: object()})

@@ -18,7 +18,8 @@ declare -A allowed=(
   [plot]="plot pec numlib io"
   [spectrum]="spectrum run pec numlib io"
   [props]="props spectrum solver pec numlib io"
-  [python]="python props run solver pec numlib io"
+  [rkr]="rkr run solver pec numlib io"
+  [python]="python props rkr run solver pec numlib io"
   [main]="run io"
 )
 
@@ -55,6 +56,7 @@ layer_of_library() {
   case $1 in
     velk_plot_lib) echo plot ;;
     velk_props_lib) echo props ;;
+    velk_rkr_lib) echo rkr ;;
     velk_core) echo run ;;
     velk_python) echo python ;;
     velk_*) echo "${1#velk_}" ;;

@@ -40,6 +40,21 @@ class Curve:
         description: str = "",
     ) -> Curve: ...
     @staticmethod
+    def rkr(
+        source: str | os.PathLike[str] | ArrayLike,
+        *,
+        masses: ArrayLike,
+        v_max: float | None = None,
+        dv: float | None = None,
+        te: bool = False,
+        tail_power: int = 6,
+        order: int = 64,
+        form: str = "dunham",
+        mass_ratio: float = 1.0,
+        Lambda: float = 0.0,
+        name: str = "",
+    ) -> Curve: ...
+    @staticmethod
     def mlj(
         Re: float,
         beta: ArrayLike,
