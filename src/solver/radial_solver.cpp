@@ -328,6 +328,8 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
   solution.E = E;
   solution.joint_missed = joint_missed;
   solution.never_joined = !last_joined;
+  const bool above_asymptote = E > limits->Vout;
+  if (!above_asymptote) solution.ends = undecayed_ends(Ygrid_, N);
   if (k3 > 0) {
     // Quasi-bound: carry the solution from the outer turning point out to the grid end, and scale
     // it by its outermost maximum.
@@ -361,6 +363,8 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
       solution.tunnel = tunnel_figure(Vp, E, h, mu, k2, k1 - 1, k3, k2 - 1);
     }
   }
+
+  if (above_asymptote) solution.ends = undecayed_ends(Ygrid_, N);
 
   SolverResults& r = solution.results;
   r.Dcor = Dcor;

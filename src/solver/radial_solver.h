@@ -37,6 +37,7 @@
 #include "solver/grid_orientation.h"
 #include "solver/iteration_cache.h"
 #include "solver/lane_iterations.h"
+#include "solver/level_checks.h"
 #include "solver/numerov_sweeps.h"
 #include "solver/solver_results.h"
 
@@ -105,6 +106,11 @@ struct LevelSolution {
   // start): the two solutions were never joined, and the correction that ended the search says
   // nothing about a level of the grid.
   bool never_joined = false;
+  // Which grid ends of the wave function have not died out. Below the asymptotic end of the
+  // curve this is judged on the joined solution of the last iteration: a third crossing there
+  // (the far well of a double well) carries the solution on as if the level were quasi-bound,
+  // and that continuation grows through the forbidden region beyond it whatever the level does.
+  GridEnds ends;
 };
 
 class RadialSolver {
