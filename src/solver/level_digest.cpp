@@ -59,11 +59,14 @@ void LevelWarningDigest::flush_beyond() {
     count_low = std::min(count_low, level.count);
     count_high = std::max(count_high, level.count);
   }
-  const std::string counts = span_text(count_low, count_high);
+  const std::string counts = count_high == 0 ? "no level"
+                             : count_high == 1 && count_low == 1
+                                 ? "1 level"
+                                 : span_text(count_low, count_high) + " levels";
   warn(state_ + ": " + std::to_string(beyond_.size()) +
        " listed levels of v=" + span_text(v_low, v_high) + " at J=" + span_text(J_first, J_last) +
        " do not exist: each lies beyond the last level of its J (the state has " + counts +
-       (count_high == 1 ? " level" : " levels") + " there); velk --verbose names each");
+       " there); velk --verbose names each");
   beyond_.clear();
 }
 

@@ -95,6 +95,8 @@ class LevelDriver::LevelOutput {
   virtual void listed(LevelRecord& record) = 0;
   virtual void beyond_last(LevelBeyondLast level) = 0;
   virtual void fast_set_aside(int32_t J) = 0;
+  // The run stops at this J: what is held goes out before the stop's own warning.
+  virtual void before_stop() = 0;
 };
 
 // The levels go to the sink at once, numbered and given their figure.
@@ -111,6 +113,7 @@ class LevelDriver::ImmediateOutput final : public LevelOutput {
   }
   void beyond_last(LevelBeyondLast level) override { digest_.beyond_last(std::move(level)); }
   void fast_set_aside(int32_t J) override { digest_.fast_set_aside(J); }
+  void before_stop() override { digest_.flush(); }
 
  private:
   LevelSink& sink_;
@@ -150,6 +153,8 @@ class LevelDriver::RecordedOutput final : public LevelOutput {
   }
   // Only the fast mode sets a J aside, and it computes every J in turn.
   void fast_set_aside(int32_t) override { throw AttemptDependsOnOrder(); }
+  // A stop is computed again in turn.
+  void before_stop() override {}
 
  private:
   void push(Attempt::Event event) {
@@ -231,7 +236,7 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   while (!in_turn && workers_.size() < static_cast<std::size_t>(threads)) {
     workers_.push_back(std::make_unique<Worker>(options_.orientation));
   }
-  // The warnings held by the digest are given before a stop's message, too.
+  // The warnings held by the digest are given when the run ends otherwise, too.
   struct FlushAtEnd {
     LevelWarningDigest& digest;
     ~FlushAtEnd() { digest.flush(); }
@@ -315,6 +320,7 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
                             options_.orientation);
         const LevelWindow w = level_window(ws.Ueff, grid.N, options_.orientation, in.Uinf);
         if (!w.has_well()) {
+          out.before_stop();
           warn_no_well(state, grid, J);
           throw StopRun("Umin >  Umax");
         }

@@ -44,6 +44,29 @@ TEST(LevelWarningDigest, RunsOfConsecutiveJAreSummedUpAndSingleJKeepTheirLines) 
   EXPECT_EQ(capture.lines(), expected);
 }
 
+// Counts are said as the levels' own lines say them.
+TEST(LevelWarningDigest, ACountOfNoneOrOneIsSaidInWords) {
+  WarningCapture capture;
+  {
+    LevelWarningDigest digest("state B (z.pot)", false);
+    digest.beyond_last(beyond(0, 24, 0));
+    digest.beyond_last(beyond(0, 25, 0));
+    digest.flush();
+    digest.beyond_last(beyond(1, 40, 1));
+    digest.beyond_last(beyond(2, 41, 1));
+  }  // what is held at the end is not given: the driver flushes
+  ASSERT_EQ(capture.lines().size(), 1u);
+  EXPECT_NE(capture.lines()[0].find("(the state has no level there)"), std::string::npos);
+  WarningCapture second;
+  LevelWarningDigest digest("state B (z.pot)", false);
+  digest.beyond_last(beyond(1, 40, 1));
+  digest.beyond_last(beyond(2, 41, 1));
+  digest.flush();
+  ASSERT_EQ(second.lines().size(), 1u);
+  EXPECT_NE(second.lines()[0].find("v=1..2 at J=40..41"), std::string::npos);
+  EXPECT_NE(second.lines()[0].find("(the state has 1 level there)"), std::string::npos);
+}
+
 TEST(LevelWarningDigest, VerboseGivesEveryLineAsItComes) {
   WarningCapture capture;
   LevelWarningDigest digest("state B (y.pot)", true);
