@@ -375,6 +375,11 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
   if (config.exchange_flat_counts) std::swap(first_end, last_end);
   r.kleft = first_end;
   r.krigth = last_end;
+  // Below the curve's end the continuation past a third crossing is no part of the level (see
+  // LevelSolution::ends): a caller that reads the wave function gets the joined solution back.
+  if (k3 > 0 && !above_asymptote && request.whole_wave_function) {
+    iterate<O>(V, grid, mu, last_E, true);
+  }
   return solution;
 }
 

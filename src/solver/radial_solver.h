@@ -89,8 +89,9 @@ struct SolveRequest {
   int maxit = 0;     // limit on the number of energy updates
   double tol = 0.0;  // the search stops when Dcor² <= tol²
   // The caller reads the wave function (Ygrid) afterwards: its last iteration leaves every value
-  // of the pass from the top divided out, none left at 0 as negligible beside the joint. The
-  // energy and the search are the same either way.
+  // of the pass from the top divided out, none left at 0 as negligible beside the joint, and a
+  // level below the curve's end is left as that iteration joined it, not carried on past a third
+  // crossing (a far well). The energy and the search are the same either way.
   bool whole_wave_function = false;
 };
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "solver/fast_search.h"
 #include "solver/landmarks.h"
 #include "solver/level_driver.h"
+#include "solver/radial_solver.h"
 #include "solver_test_grids.h"
 #include "support/temp_dir.h"
 
@@ -139,6 +141,31 @@ TEST(DoubleWellFastSearch, LevelsThatCannotSeeTheOtherWellAreNotFound) {
   }
   EXPECT_GE(partial, 2);
   EXPECT_FALSE(numbering_certain(levels));
+}
+
+// A level of the near well has a third crossing (the far well's inner wall) below the curve's end;
+// the solver carries its solution on past it, as for a quasi-bound level, to form kleft and
+// krigth, and that continuation grows through the forbidden region to the grid end. The level's
+// own wave function, its ends and what a caller reads, is the joined solution: dead at both ends,
+// its peak in the near well.
+TEST(DoubleWellSolver, TheWaveFunctionOfABoundLevelIsNotCarriedPastTheFarWell) {
+  const testing_grids::Grid g(1.2, 5.8, 20000);
+  const std::vector<double> U = testing_grids::tabulate(g, double_well);
+  RadialSolver solver(GridOrientation::forward, throw_on_numerical_failure);
+  SolveRequest request{0, 82.0, 5.0, 60, 1e-5};
+  request.whole_wave_function = true;
+  const LevelSolution level = solver.solve(U, g, 10.0, request);
+  ASSERT_LE(std::fabs(level.results.Dcor), 1e-5);
+  EXPECT_NEAR(level.E, kTrueLevelsJ0[0], 2e-5);
+  EXPECT_FALSE(level.ends.first);
+  EXPECT_FALSE(level.ends.last);
+  const std::span<const double> Y = solver.Ygrid();
+  int peak = 1;
+  for (int i = 1; i <= g.N; ++i) {
+    if (std::fabs(Y[i]) > std::fabs(Y[peak])) peak = i;
+  }
+  EXPECT_NEAR(g.R(peak), 2.0, 0.1);
+  EXPECT_FALSE(undecayed_ends(Y, g.N).last);
 }
 
 // A single well (Morse) leaves no allowed point outside any range: every level is found and the
