@@ -376,8 +376,9 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
   r.kleft = first_end;
   r.krigth = last_end;
   // Below the curve's end the continuation past a third crossing is no part of the level (see
-  // LevelSolution::ends): a caller that reads the wave function gets the joined solution back.
-  if (k3 > 0 && !above_asymptote && request.whole_wave_function) {
+  // LevelSolution::ends): a caller that reads the wave function gets the joined solution back,
+  // when the last iteration, below the curve's end too, joined one over the whole grid.
+  if (k3 > 0 && !above_asymptote && !(last_E > limits->Vout) && request.whole_wave_function) {
     iterate<O>(V, grid, mu, last_E, true);
   }
   return solution;
