@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
     velk::set_console_quiet(options.quiet);
     run_options.threads = options.threads;
     run_options.fast = options.fast;
+    run_options.verbose = options.verbose;
   }
   velk::install_interrupt_handlers("velk");
   return velk::run_velk(run_options);

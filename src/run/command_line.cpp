@@ -50,6 +50,8 @@ CommandLineOptions parse_command_line(std::span<const std::string_view> argument
       options.quiet = true;
     } else if (argument == "--fast") {
       options.fast = true;
+    } else if (argument == "--verbose") {
+      options.verbose = true;
     } else {
       refuse(argument.starts_with('-') && argument.size() > 1 ? "unknown option"
                                                               : "unexpected argument",
@@ -71,8 +73,8 @@ std::string velk_version_text() {
 
 std::string velk_help_text() {
   return std::string(
-      "usage: velk [--quiet] [--threads N]\n"
-      "       velk --fast [--quiet]\n"
+      "usage: velk [--quiet] [--verbose] [--threads N]\n"
+      "       velk --fast [--quiet] [--verbose]\n"
       "       velk --help | --version\n"
       "\n"
       "Rovibrational levels of two electronic states of a diatomic molecule and the\n"
@@ -90,6 +92,11 @@ std::string velk_help_text() {
       "                 equal within the tolerance of velk.inf, computed many times\n"
       "                 faster; the columns of the search history (Ein, delE, Dcor,\n"
       "                 kturn, kleft-krigth) describe the fast search\n"
+      "      --verbose  on standard error, each level beyond the last level of its J\n"
+      "                 on a warning line of its own (without it, one line sums up\n"
+      "                 a run of J with such levels), and each J whose levels the\n"
+      "                 fast search left to the exact search; the same files and\n"
+      "                 console lines\n"
       "      --threads N\n"
       "                 compute the levels on N threads (1 to 256; default: one per\n"
       "                 core); the files and console lines are the same for every N\n"

@@ -1,6 +1,6 @@
 // The command line of velk. A run is steered by velk.inf alone; the options only ask for help,
-// the version, a run without progress lines, or the fast search. Without any argument nothing here
-// is consulted.
+// the version, a run without progress lines, the fast search, or every warning on its own line.
+// Without any argument nothing here is consulted.
 #pragma once
 
 #include <span>
@@ -15,7 +15,8 @@ struct CommandLineOptions {
   bool quiet = false;
   // --threads N: threads that compute levels; 0 when not given (one per core).
   int threads = 0;
-  bool fast = false;  // levels by the fast search
+  bool fast = false;     // levels by the fast search
+  bool verbose = false;  // every warning on a level on a line of its own
   // Empty when the arguments were understood; otherwise the one line that refuses them, and the
   // program ends with status 2 without reading anything.
   std::string refusal;

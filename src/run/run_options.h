@@ -11,6 +11,9 @@ struct RunOptions {
   // Threads that compute levels; 0 asks for one per core. The files and console lines are the
   // same for every count.
   int threads = 0;
+  // Every warning of a level beyond the last of its J on a line of its own, not one line per
+  // run of J.
+  bool verbose = false;
 };
 
 }  // namespace velk

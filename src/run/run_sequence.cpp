@@ -38,8 +38,8 @@ void run_jobs(const NumericalFailureHandler& on_failure, const RunOptions& optio
   print_banner();
   const RunControl control = read_control_file();
   warn_on_control_file(control);
-  StateLevelFiles levels(control,
-                         StateLevelOptions{on_failure, threads_wanted(options), options.fast});
+  StateLevelFiles levels(control, StateLevelOptions{on_failure, threads_wanted(options),
+                                                    options.fast, options.verbose});
   const LevelTableBlock& table = control.level_table;
   if (table.switch_flag == 'y') {
     const LevelRanges ranges{table.vmin, table.vmax, table.Jmin,

@@ -86,6 +86,7 @@ void StateLevelFiles::compute_state_levels(const StateInput& state, const LevelR
     options.on_extension_report = potext_writer();
     options.threads = options_.threads;
     options.mode = options_.fast ? SearchMode::fast : SearchMode::exact;
+    options.verbose = options_.verbose;
     driver_ = std::make_unique<LevelDriver>(std::move(options));
   }
   LevelFileWriter file;

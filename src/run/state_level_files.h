@@ -37,6 +37,8 @@ struct StateLevelOptions {
   int threads = 1;
   // Levels by the fast search.
   bool fast = false;
+  // Every warning on a level beyond the last of its J on a line of its own (DriverOptions).
+  bool verbose = false;
 };
 
 class StateLevelFiles final : public LevelFileSource {

@@ -22,6 +22,7 @@ ExactLevel solve_exact_level(RadialSolver& solver, std::span<const double> Ueff,
     level.E = solution.E;
     level.results = solution.results;
     level.never_joined = solution.never_joined;
+    level.ends = solution.ends;
     level.joint_missed = level.joint_missed || solution.joint_missed;
     ++level.solves;
     level.iterations += solution.results.kturn;

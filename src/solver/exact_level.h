@@ -36,6 +36,7 @@ struct ExactLevel {
   std::optional<double> tunnel;  // of the last solve that had one
   bool joint_missed = false;     // some solve joined at the remembered joint
   bool never_joined = false;     // the last solve's passes never joined (LevelSolution)
+  GridEnds ends;                 // of the last solve (LevelSolution)
   int32_t solves = 0;
   int64_t iterations = 0;  // kturn summed over the solves
 };

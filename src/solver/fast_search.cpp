@@ -68,7 +68,20 @@ FastSearch::FastSearch(GridOrientation orientation, NumericalFailureHandler on_f
       Y_(RadialGrid::kSlots, 0.0),
       r_(RadialGrid::kSlots, 0.0),
       g_(RadialGrid::kSlots, 0.0),
-      inv_R2_(RadialGrid::kSlots, 0.0) {}
+      inv_R2_(RadialGrid::kSlots, 0.0),
+      lowest_up_to_(RadialGrid::kSlots, 0.0),
+      lowest_from_(RadialGrid::kSlots, 0.0) {}
+
+bool numbering_certain(std::span<const FastLevel> levels) {
+  const FastLevel* below = nullptr;
+  for (const FastLevel& level : levels) {
+    if (level.partial_view) return false;
+    if (!level.found) continue;
+    if (below != nullptr && !(level.E > below->E)) return false;
+    below = &level;
+  }
+  return true;
+}
 
 void FastSearch::begin(const RadialGrid& grid, const QuantumRange& v) {
   require_grid_slots(RadialGrid::kSlots, grid.N, "fast search");
@@ -98,6 +111,10 @@ std::span<const FastLevel> FastSearch::solve_J(std::span<const double> Ueff,
       U_[static_cast<std::size_t>(i)] = Ueff[static_cast<std::size_t>(N + 1 - i)];
     Up_ = U_.data();
   }
+  lowest_up_to_[1] = Up_[1];
+  for (int i = 2; i <= N; ++i) lowest_up_to_[i] = std::min(lowest_up_to_[i - 1], Up_[i]);
+  lowest_from_[N] = Up_[N];
+  for (int i = N - 1; i >= 1; --i) lowest_from_[i] = std::min(lowest_from_[i + 1], Up_[i]);
   const double h = grid_.h;
   mu_ = request.mu;
   c_ = h * h * mu_ * constants::kTwoUOverHbar2;
@@ -388,6 +405,15 @@ void FastSearch::solve_level(const FastJRequest& request, int32_t v, std::size_t
     }
     E = next;
     if (std::fabs(step) <= request.tol) {
+      // Beyond a quasi-bound level's outer start the allowed points are its continuum, whose
+      // nodes no search counts.
+      const bool allowed_below = range.lo > 1 && lowest_up_to_[range.lo - 1] < E;
+      const bool allowed_above = outer.at == 0 && range.hi < N && lowest_from_[range.hi + 1] < E;
+      if (allowed_below || allowed_above) {
+        out.partial_view = true;
+        out.E = E;
+        return;
+      }
       out.found = true;
       out.E = E;
       turn_lo_ = range.turn_lo;

@@ -20,6 +20,13 @@
 // that does not converge within maxit) is returned with found = false: the caller solves it with
 // the exact search, so that its row and its warning are exactly those of the default mode.
 //
+// The nodes are counted on the range a level's passes cover. That count is the level's v only when
+// no classically allowed point of the grid lies outside the range: a second well beyond a barrier
+// too thick for the range to cross would hold nodes (and levels) it never sees, and its own levels
+// would be numbered as if the well were not there. A level converged in such a case is returned
+// with found = false and partial_view = true; `numbering_certain` tells a caller whether the
+// levels of a J can be listed under their v at all.
+//
 // The effective potential arrives as the run's orientation has it; a reversed array is mirrored
 // into the search's own copy, so that both orientations give the same energies, bit for bit. The
 // one exception is a quasi-bound level: the exact search places the outer turning point
@@ -70,7 +77,15 @@ struct FastLevel {
   std::optional<double> tunnel;
   GridEnds ends;                  // which ends of the solution have not died out
   int64_t points_integrated = 0;  // grid points of all passes, for the solver statistics
+  // Converged with v nodes on its range, while the grid has classically allowed points outside
+  // the range: its node count on the whole grid is unknown, so it is not found.
+  bool partial_view = false;
 };
+
+// Whether the found levels of one J (FastSearch::solve_J, in order of v) can be listed under their
+// v: none converged with only part of the allowed region in view, and their energies rise strictly
+// with v. When not, every level of the J belongs to the exact search.
+bool numbering_certain(std::span<const FastLevel> levels);
 
 class FastSearch {
  public:
@@ -135,6 +150,9 @@ class FastSearch {
   NumericalFailureHandler on_failure_;
   RadialGrid grid_;
   std::vector<double> U_, Y_, r_, g_, inv_R2_;
+  // Of the current J: the lowest value of the forward effective potential at or below each index,
+  // and at or above it, so that a level sees at once whether allowed points lie outside its range.
+  std::vector<double> lowest_up_to_, lowest_from_;
   std::vector<History> history_;
   std::vector<FastLevel> levels_;
   // Y outside dirty_lo_ .. dirty_hi_ is zero.

@@ -86,17 +86,23 @@ struct LevelDriver::ToaddOnDemand {
 
 // Where the levels of a J go, in loop order: each solved level's tunnelling figure (a quasi-bound
 // level is listed with the figure of the last solve that had one) and each listed level's record.
+// The warnings that go to the state's digest travel the same way, so that the digest receives them
+// in the order of J whichever thread computed them.
 class LevelDriver::LevelOutput {
  public:
   virtual ~LevelOutput() = default;
   virtual void solved(const std::optional<double>& tunnel) = 0;
   virtual void listed(LevelRecord& record) = 0;
+  virtual void beyond_last(LevelBeyondLast level) = 0;
+  virtual void fast_set_aside(int32_t J) = 0;
+  // The run stops at this J: what is held goes out before the stop's own warning.
+  virtual void before_stop() = 0;
 };
 
 // The levels go to the sink at once, numbered and given their figure.
 class LevelDriver::ImmediateOutput final : public LevelOutput {
  public:
-  explicit ImmediateOutput(LevelSink& sink) : sink_(sink) {}
+  ImmediateOutput(LevelSink& sink, LevelWarningDigest& digest) : sink_(sink), digest_(digest) {}
   void solved(const std::optional<double>& tunnel) override {
     if (tunnel) tunnel_ = tunnel;
   }
@@ -105,9 +111,13 @@ class LevelDriver::ImmediateOutput final : public LevelOutput {
     record.tunnel = tunnel_.value_or(0.0);
     sink_.level(record);
   }
+  void beyond_last(LevelBeyondLast level) override { digest_.beyond_last(std::move(level)); }
+  void fast_set_aside(int32_t J) override { digest_.fast_set_aside(J); }
+  void before_stop() override { digest_.flush(); }
 
  private:
   LevelSink& sink_;
+  LevelWarningDigest& digest_;
   int64_t iline_ = 1;
   std::optional<double> tunnel_;
 };
@@ -116,9 +126,10 @@ class LevelDriver::ImmediateOutput final : public LevelOutput {
 struct LevelDriver::Attempt {
   bool usable = false;
   struct Event {
-    bool listed = false;
+    enum class Kind { solved, listed, beyond_last } kind = Kind::solved;
     std::optional<double> tunnel;
     LevelRecord record;
+    LevelBeyondLast beyond;
   };
   std::vector<Event> events;  // the marks of the recorded output index these
   bool solved_any = false;
@@ -132,9 +143,18 @@ class LevelDriver::RecordedOutput final : public LevelOutput {
   RecordedOutput(OutputRecording& recording, Attempt& attempt)
       : recording_(recording), attempt_(attempt) {}
   void solved(const std::optional<double>& tunnel) override {
-    push({false, tunnel, LevelRecord{}});
+    push({Attempt::Event::Kind::solved, tunnel, LevelRecord{}, {}});
   }
-  void listed(LevelRecord& record) override { push({true, std::nullopt, record}); }
+  void listed(LevelRecord& record) override {
+    push({Attempt::Event::Kind::listed, std::nullopt, record, {}});
+  }
+  void beyond_last(LevelBeyondLast level) override {
+    push({Attempt::Event::Kind::beyond_last, std::nullopt, LevelRecord{}, std::move(level)});
+  }
+  // Only the fast mode sets a J aside, and it computes every J in turn.
+  void fast_set_aside(int32_t) override { throw AttemptDependsOnOrder(); }
+  // A stop is computed again in turn.
+  void before_stop() override {}
 
  private:
   void push(Attempt::Event event) {
@@ -195,7 +215,8 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   wall_steps_.check(request, Vgrid_, in.mu, in.Lambda, state_name(request));
 
   sink.begin(request);
-  ImmediateOutput out(sink);
+  LevelWarningDigest digest(state_name(request), options_.verbose);
+  ImmediateOutput out(sink, digest);
   Workspace run = run_workspace();
   if (fast_) {
     fast_->begin(grid, request.v);
@@ -215,6 +236,11 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   while (!in_turn && workers_.size() < static_cast<std::size_t>(threads)) {
     workers_.push_back(std::make_unique<Worker>(options_.orientation));
   }
+  // The warnings held by the digest are given when the run ends otherwise, too.
+  struct FlushAtEnd {
+    LevelWarningDigest& digest;
+    ~FlushAtEnd() { digest.flush(); }
+  } flush_at_end{digest};
   run_in_order<Attempt>(
       count, helpers > 0 ? 1 : threads, 4 * threads,
       [&](int k, int worker, OutputRecording& recording) {
@@ -231,10 +257,16 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
         }
         replay_output(job.output, [&](int mark) {
           Attempt::Event& event = attempt.events[static_cast<std::size_t>(mark)];
-          if (event.listed) {
-            out.listed(event.record);
-          } else {
-            out.solved(event.tunnel);
+          switch (event.kind) {
+            case Attempt::Event::Kind::listed:
+              out.listed(event.record);
+              break;
+            case Attempt::Event::Kind::solved:
+              out.solved(event.tunnel);
+              break;
+            case Attempt::Event::Kind::beyond_last:
+              out.beyond_last(std::move(event.beyond));
+              break;
           }
         });
         if (attempt.solved_any) run.solver.set_kmatch(attempt.kmatch);
@@ -276,8 +308,11 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
   ws.cache.clear();
   // The effective potential and its window are built once per J, before its first level.
   std::optional<LevelWindow> window;
-  // The fast search solves all v of the J at once, when the first level is due.
+  // The fast search solves all v of the J at once, when the first level is due; a J whose levels
+  // it cannot number goes to the exact search whole.
   std::span<const FastLevel> fast_levels;
+  // One more than the highest v found below the window's top.
+  int32_t levels_found = 0;
   for (int64_t v = request.v.first; v <= request.v.last; ++v) {
     for (int64_t Par = request.Par.first; Par <= request.Par.last; ++Par) {
       if (!window) {
@@ -285,6 +320,7 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
                             options_.orientation);
         const LevelWindow w = level_window(ws.Ueff, grid.N, options_.orientation, in.Uinf);
         if (!w.has_well()) {
+          out.before_stop();
           warn_no_well(state, grid, J);
           throw StopRun("Umin >  Umax");
         }
@@ -295,18 +331,24 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
           fast_levels =
               ws.fast->solve_J(ws.Ueff, {static_cast<int32_t>(J), request.v, in.mu, request.tol,
                                          request.maxit, w.Umin, w.Umax, w.Ulim});
+          if (!numbering_certain(fast_levels)) {
+            fast_levels = {};
+            out.fast_set_aside(static_cast<int32_t>(J));
+          }
         }
       }
       const FastLevel* fast_level =
-          ws.fast ? &fast_levels[static_cast<std::size_t>(v - request.v.first)] : nullptr;
+          fast_levels.empty() ? nullptr
+                              : &fast_levels[static_cast<std::size_t>(v - request.v.first)];
       const bool fast_found = fast_level != nullptr && fast_level->found;
       std::optional<double> tunnel;
+      GridEnds ends;
       LevelRecord level;
       if (fast_found) {
-        level = fast_record(*fast_level, ws, tunnel);
+        level = fast_record(*fast_level, ws, tunnel, ends);
       } else {
         const double toadd = in.toadd ? *in.toadd : ws.toadd_on_demand->value();
-        level = exact_record(in, *window, toadd, static_cast<int32_t>(v), ws, tunnel);
+        level = exact_record(in, *window, toadd, static_cast<int32_t>(v), ws, tunnel, ends);
       }
       out.solved(tunnel);
       level.E = listed_energy(level.E, in.Lambda, in.q1, in.q2, J, Par);
@@ -318,9 +360,17 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
       level.quasi_bound = verdict.quasi_bound;
       level.Umax = window->Umax;
       level.Ulim = window->Ulim;
-      warn_about_level(checks, level.v, level.J, level.results, verdict, *window,
-                       fast_found ? fast_level->ends : undecayed_ends(ws.solver.Ygrid(), grid.N),
-                       ws.Ueff);
+      if (verdict.found && level.E < window->Umax)
+        levels_found = std::max(levels_found, level.v + 1);
+      warn_about_ends(checks, level.v, level.J, verdict, ends);
+      if (std::optional<MissingLevel> missing = missing_level(
+              checks, level.v, level.J, level.results, verdict, *window, ws.Ueff, levels_found)) {
+        if (missing->beyond_last) {
+          out.beyond_last({level.v, level.J, missing->count, std::move(missing->text)});
+        } else {
+          warn(missing->text);
+        }
+      }
       warn_if_never_joined(state_name(request), level, request.tol);
       out.listed(level);
     }
@@ -374,7 +424,8 @@ void LevelDriver::prefetch_levels(const RequestInputs& in, const LevelWindow& wi
 }
 
 LevelRecord LevelDriver::fast_record(const FastLevel& fast, Workspace& ws,
-                                     std::optional<double>& tunnel) {
+                                     std::optional<double>& tunnel, GridEnds& ends) {
+  ends = fast.ends;
   LevelRecord level;
   level.v = fast.v;
   level.E = fast.E;
@@ -390,7 +441,7 @@ LevelRecord LevelDriver::fast_record(const FastLevel& fast, Workspace& ws,
 
 LevelRecord LevelDriver::exact_record(const RequestInputs& in, const LevelWindow& window,
                                       double toadd, int32_t v, Workspace& ws,
-                                      std::optional<double>& tunnel) {
+                                      std::optional<double>& tunnel, GridEnds& ends) {
   const LevelTableRequest& request = in.request;
   ExactLevelOptions options;
   options.cache = &ws.cache;
@@ -406,6 +457,7 @@ LevelRecord LevelDriver::exact_record(const RequestInputs& in, const LevelWindow
   level.delE = exact.delE;
   level.results = exact.results;
   level.never_joined = exact.never_joined;
+  ends = exact.ends;
   if (exact.tunnel) tunnel = exact.tunnel;
   ws.statistics.solves += exact.solves;
   ws.statistics.iterations += exact.iterations;

@@ -19,8 +19,9 @@
 //
 // Warnings (standard error, through the io warning sink; the console and the level file stay as
 // they are): a listed level that did not converge or lies beyond the last level of its J (with
-// the count of levels), a wave function that has not died out at a grid end, a well of the first
-// J shallower than its zero-point energy, and the state, grid and J of "Umin >  Umax".
+// the count of levels; those beyond the last gathered per run of J, level_digest.h), a wave
+// function that has not died out at a grid end, a well of the first J shallower than its
+// zero-point energy, and the state, grid and J of "Umin >  Umax".
 //
 // One driver lives for the run: it owns the grid arrays (potential and effective potential,
 // twice: once for the levels, once for toadd), the potential builders and the solvers, all
@@ -34,8 +35,9 @@
 // built; each level goes through the same Lambda term, listing rule, checks and sink. A level the
 // fast search does not find is solved by the exact search exactly as in the default mode, so
 // its row and its warning are the default mode's; toadd, which only that search uses, is formed
-// (with its console lines) before the first such level, and never when there is none. The fast
-// mode computes every J in turn.
+// (with its console lines) before the first such level, and never when there is none. A J whose
+// levels the fast search cannot number (numbering_certain) is solved by the exact search whole,
+// with a warning: its rows are the default mode's. The fast mode computes every J in turn.
 //
 // Attempts apart. The levels of each J are first attempted apart, on a worker's own solver, while
 // the worker pool records what they print. An attempt reads only what is fixed before the pool
@@ -64,6 +66,7 @@
 #include "solver/fast_search.h"
 #include "solver/iteration_cache.h"
 #include "solver/lane_iterations.h"
+#include "solver/level_digest.h"
 #include "solver/level_record.h"
 #include "solver/level_table_request.h"
 #include "solver/level_window.h"
@@ -91,6 +94,9 @@ struct DriverOptions {
   // the reference that the faster ways must equal byte for byte.
   bool in_turn_only = false;
   SearchMode mode = SearchMode::exact;
+  // Every warning on a level beyond the last of its J, and every J that the fast search left to
+  // the exact search, on a line of its own instead of one line per run of J (level_digest.h).
+  bool verbose = false;
 };
 
 // Work done by the solvers since the driver was made: for timing the solver per grid point.
@@ -160,11 +166,13 @@ class LevelDriver {
   void prefetch_levels(const RequestInputs& in, const LevelWindow& window, Workspace& ws) const;
 
   // One level by the exact search; the record's listing fields are left to the caller.
+  // `ends` receives the grid ends of its wave function that have not died out.
   static LevelRecord exact_record(const RequestInputs& in, const LevelWindow& window, double toadd,
-                                  int32_t v, Workspace& ws, std::optional<double>& tunnel);
+                                  int32_t v, Workspace& ws, std::optional<double>& tunnel,
+                                  GridEnds& ends);
   // A level the fast search found; the record's listing fields are left to the caller.
   static LevelRecord fast_record(const FastLevel& fast, Workspace& ws,
-                                 std::optional<double>& tunnel);
+                                 std::optional<double>& tunnel, GridEnds& ends);
 
   // The curve behind toadd (mass 1, J = 0, forward) in Vtoadd_ and Ueff_toadd_, and the first
   // window of its two solves.

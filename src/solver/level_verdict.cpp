@@ -1,5 +1,6 @@
 #include "solver/level_verdict.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -37,37 +38,45 @@ LevelVerdict judge_level(double E, int32_t v, const SolverResults& results,
   return verdict;
 }
 
-void warn_about_level(const LevelCheckSetting& setting, int32_t v, int32_t J,
-                      const SolverResults& results, const LevelVerdict& verdict,
-                      const LevelWindow& window, const GridEnds& ends,
-                      std::span<const double> Ueff) {
+void warn_about_ends(const LevelCheckSetting& setting, int32_t v, int32_t J,
+                     const LevelVerdict& verdict, const GridEnds& ends) {
   const RadialGrid& grid = setting.grid;
   const bool forward = setting.orientation == GridOrientation::forward;
-  const std::string name =
-      std::string(setting.state) + ": v=" + std::to_string(v) + " J=" + std::to_string(J);
-
   const bool inner = forward ? ends.first : ends.last;
   // A quasi-bound level is a continuum function beyond its barrier: large at the outer end.
   const bool outer = (forward ? ends.last : ends.first) && !verdict.quasi_bound;
-  if (inner || outer) {
-    std::string where = inner && outer ? "either end" : inner ? "the inner end" : "the outer end";
-    std::string radius = inner && outer
-                             ? printed("%g", grid.Rmin) + " and " + printed("%g", grid.Rmax)
-                             : printed("%g", inner ? grid.Rmin : grid.Rmax);
-    warn(name + ": the wave function has not died out at " + where + " of the grid (R = " + radius +
-         " Å): its density there exceeds " + printed("%g", kDecayShare) +
-         " of its peak; widen the grid, or extend the curve to cover it");
-  }
+  if (!inner && !outer) return;
+  std::string where = inner && outer ? "either end" : inner ? "the inner end" : "the outer end";
+  std::string radius = inner && outer
+                           ? printed("%g", grid.Rmin) + " and " + printed("%g", grid.Rmax)
+                           : printed("%g", inner ? grid.Rmin : grid.Rmax);
+  warn(std::string(setting.state) + ": v=" + std::to_string(v) + " J=" + std::to_string(J) +
+       ": the wave function has not died out at " + where + " of the grid (R = " + radius +
+       " Å): its density there exceeds " + printed("%g", kDecayShare) +
+       " of its peak; widen the grid, or extend the curve to cover it");
+}
 
-  if (verdict.found) return;
+std::optional<MissingLevel> missing_level(const LevelCheckSetting& setting, int32_t v, int32_t J,
+                                          const SolverResults& results, const LevelVerdict& verdict,
+                                          const LevelWindow& window, std::span<const double> Ueff,
+                                          int32_t levels_found) {
+  if (verdict.found) return std::nullopt;
+  const RadialGrid& grid = setting.grid;
+  const bool forward = setting.orientation == GridOrientation::forward;
   // The levels below the top of the window: up to the barrier, or over the whole grid.
   const bool behind_barrier = window.Umax > window.Ulim;
   const int wall = forward ? 1 : grid.N;
   const int barrier = behind_barrier ? index_of(Ueff, grid.N, window.Umax) : 0;
   const int end = barrier > 0 ? barrier : forward ? grid.N : 1;
-  const int32_t count = count_levels_below(Ueff, wall, end, grid.h, setting.mu, window.Umax);
-  if (verdict.converged && v < count) return;
-  std::string text = name + (verdict.converged ? " lies above the last level" : " not found");
+  const int32_t count =
+      std::max(count_levels_below(Ueff, wall, end, grid.h, setting.mu, window.Umax), levels_found);
+  if (verdict.converged && v < count) return std::nullopt;
+  MissingLevel missing;
+  missing.count = count;
+  missing.beyond_last = v >= count;
+  std::string& text = missing.text;
+  text = std::string(setting.state) + ": v=" + std::to_string(v) + " J=" + std::to_string(J) +
+         (verdict.converged ? " lies above the last level" : " not found");
   if (!verdict.converged) {
     text +=
         ": " + std::to_string(results.kturn) + " iterations, Dcor " + printed("%.1E", results.Dcor);
@@ -80,7 +89,8 @@ void warn_about_level(const LevelCheckSetting& setting, int32_t v, int32_t J,
   } else {
     text += std::to_string(count) + " levels v=0.." + std::to_string(count - 1);
   }
-  warn(text + " at J=" + std::to_string(J));
+  text += " at J=" + std::to_string(J);
+  return missing;
 }
 
 void warn_about_well_depth(const LevelCheckSetting& setting, const LevelWindow& window,

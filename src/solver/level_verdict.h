@@ -1,5 +1,6 @@
 // What a finished level is (found, quasi-bound, a state of the box the grid ends make), its listed
-// energy, and the warnings the run gives on it and on the curve of its J.
+// energy, and the warnings the run gives on it and on the curve of its J (a missing level's warning
+// is returned as text: the driver gathers those of levels beyond the last, level_digest.h).
 //
 // Warnings go to standard error through the io warning sink, never to the console or a level file;
 // `state` names the state in them, as "state A (na2x.pot)". Arrays are 1-based grid arrays in the
@@ -7,7 +8,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "pec/radial_grid.h"
@@ -42,13 +45,28 @@ struct LevelCheckSetting {
   GridOrientation orientation = GridOrientation::forward;
 };
 
-// A listed level that was not found, lies beyond the last level of its J (with the count of
-// levels below the window's top) or whose wave function (`ends` of its last solve) has not died
-// out at a grid end.
-void warn_about_level(const LevelCheckSetting& setting, int32_t v, int32_t J,
-                      const SolverResults& results, const LevelVerdict& verdict,
-                      const LevelWindow& window, const GridEnds& ends,
-                      std::span<const double> Ueff);
+// The warning on a listed level whose wave function (`ends` of its last solve) has not died out at
+// a grid end.
+void warn_about_ends(const LevelCheckSetting& setting, int32_t v, int32_t J,
+                     const LevelVerdict& verdict, const GridEnds& ends);
+
+// A listed level that is not a level of its J: its warning text without the prefix, and the count
+// of levels below the top of the window that the text gives.
+struct MissingLevel {
+  int32_t count = 0;
+  // v lies beyond the count: the level does not exist (otherwise the search missed one that does).
+  bool beyond_last = false;
+  std::string text;
+};
+
+// What the listed level v of J is missing as, or nothing when it was found, or converged within
+// the count. The count closes the well at its barrier top, which leaves out a level just beneath
+// the top whose wave function reaches into the barrier; `levels_found` (one more than the highest
+// v of the J found below the top, 0 when none) raises it to what the searches found.
+std::optional<MissingLevel> missing_level(const LevelCheckSetting& setting, int32_t v, int32_t J,
+                                          const SolverResults& results, const LevelVerdict& verdict,
+                                          const LevelWindow& window, std::span<const double> Ueff,
+                                          int32_t levels_found);
 
 // A well shallower than the zero-point energy of its harmonic approximation: the sign of a curve
 // given in other units than Å and cm-1.

@@ -328,6 +328,8 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
   solution.E = E;
   solution.joint_missed = joint_missed;
   solution.never_joined = !last_joined;
+  const bool above_asymptote = E > limits->Vout;
+  if (!above_asymptote) solution.ends = undecayed_ends(Ygrid_, N);
   if (k3 > 0) {
     // Quasi-bound: carry the solution from the outer turning point out to the grid end, and scale
     // it by its outermost maximum.
@@ -362,6 +364,8 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
     }
   }
 
+  if (above_asymptote) solution.ends = undecayed_ends(Ygrid_, N);
+
   SolverResults& r = solution.results;
   r.Dcor = Dcor;
   r.kturn = kturn;
@@ -371,6 +375,12 @@ LevelSolution RadialSolver::solve_oriented(std::span<const double> V, const Radi
   if (config.exchange_flat_counts) std::swap(first_end, last_end);
   r.kleft = first_end;
   r.krigth = last_end;
+  // Below the curve's end the continuation past a third crossing is no part of the level (see
+  // LevelSolution::ends): a caller that reads the wave function gets the joined solution back,
+  // when the last iteration, below the curve's end too, joined one over the whole grid.
+  if (k3 > 0 && !above_asymptote && !(last_E > limits->Vout) && request.whole_wave_function) {
+    iterate<O>(V, grid, mu, last_E, true);
+  }
   return solution;
 }
 

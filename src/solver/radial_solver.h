@@ -37,6 +37,7 @@
 #include "solver/grid_orientation.h"
 #include "solver/iteration_cache.h"
 #include "solver/lane_iterations.h"
+#include "solver/level_checks.h"
 #include "solver/numerov_sweeps.h"
 #include "solver/solver_results.h"
 
@@ -88,8 +89,9 @@ struct SolveRequest {
   int maxit = 0;     // limit on the number of energy updates
   double tol = 0.0;  // the search stops when Dcor² <= tol²
   // The caller reads the wave function (Ygrid) afterwards: its last iteration leaves every value
-  // of the pass from the top divided out, none left at 0 as negligible beside the joint. The
-  // energy and the search are the same either way.
+  // of the pass from the top divided out, none left at 0 as negligible beside the joint, and a
+  // level below the curve's end is left as that iteration joined it, not carried on past a third
+  // crossing (a far well). The energy and the search are the same either way.
   bool whole_wave_function = false;
 };
 
@@ -105,6 +107,11 @@ struct LevelSolution {
   // start): the two solutions were never joined, and the correction that ended the search says
   // nothing about a level of the grid.
   bool never_joined = false;
+  // Which grid ends of the wave function have not died out. Below the asymptotic end of the
+  // curve this is judged on the joined solution of the last iteration: a third crossing there
+  // (the far well of a double well) carries the solution on as if the level were quasi-bound,
+  // and that continuation grows through the forbidden region beyond it whatever the level does.
+  GridEnds ends;
 };
 
 class RadialSolver {

@@ -44,6 +44,16 @@ TEST(CommandLine, FastAsksForTheFastSearchBesideTheOtherOptions) {
             "velk: unknown option '--fats' (velk --help lists the options)");
 }
 
+TEST(CommandLine, VerboseAsksForEveryWarningOfALevelBesideTheOtherOptions) {
+  EXPECT_FALSE(parse({}).verbose);
+  EXPECT_FALSE(parse({"--fast", "--quiet"}).verbose);
+  const CommandLineOptions all = parse({"--fast", "--verbose", "--quiet"});
+  EXPECT_TRUE(all.verbose && all.fast && all.quiet);
+  EXPECT_EQ(all.refusal, "");
+  EXPECT_EQ(parse({"--threads", "2", "--verbose"}).threads, 2);
+  EXPECT_EQ(parse({"-v"}).refusal, "velk: unknown option '-v' (velk --help lists the options)");
+}
+
 TEST(CommandLine, UnknownOptionsAndStrayArgumentsAreRefusedByTheFirstFault) {
   EXPECT_EQ(parse({"--quite"}).refusal,
             "velk: unknown option '--quite' (velk --help lists the options)");
@@ -81,10 +91,10 @@ TEST(CommandLine, HelpOrVersionAnswerEvenBesideAFault) {
 
 TEST(CommandLine, HelpNamesTheFilesOptionsStatusesAndGuide) {
   const std::string help = velk_help_text();
-  EXPECT_EQ(help.rfind("usage: velk [--quiet] [--threads N]\n", 0), 0u);
+  EXPECT_EQ(help.rfind("usage: velk [--quiet] [--verbose] [--threads N]\n", 0), 0u);
   for (const char* needed :
        {"velk.inf", "vel_tran.out", "Astate.dat", "potext.out", "--quiet", "--version", "--threads",
-        "--fast", "exit status", "130", "docs/guide.md"}) {
+        "--fast", "--verbose", "exit status", "130", "docs/guide.md"}) {
     EXPECT_NE(help.find(needed), std::string::npos) << needed;
   }
   EXPECT_EQ(help.back(), '\n');

@@ -2,7 +2,8 @@
 // divide the whole pass at once, as the iteration is written without the rescale log: the same
 // energies and counts, and the same wave function bit for bit, also where a search that stops
 // unconverged ends on a quasi-bound energy and the solution of its last iteration is carried on
-// past the barrier from the outer turning point.
+// past the barrier from the outer turning point, and where a bound level's third crossing is the
+// wall of a far well (the curve that dives at the grid start).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,7 +52,9 @@ PlainResult plain_solve(const std::vector<double>& V, const Grid& g, double mu,
     for (const int i : {at, at - 1})
       Y[i] = airy_functions(-((g.R0 + i * h) - Rt) * s, throw_on_numerical_failure).bi;
   };
+  double last_E = E;
   do {
+    last_E = E;
     double dVt = 0.0;
     int32_t jt = 0;
     const int32_t k3 = E > Vout ? turning_points(V, E, N, GridOrientation::forward, dVt, jt).k3 : 0;
@@ -103,6 +106,11 @@ PlainResult plain_solve(const std::vector<double>& V, const Grid& g, double mu,
   double dVt = 0.0;
   int32_t jt = 0;
   const Crossings x = turning_points(V, E, N, GridOrientation::forward, dVt, jt);
+  // Below the curve's end a third crossing is a far well, not a barrier: the continuation past it
+  // gives kleft and krigth, while a caller that reads the wave function gets the last iteration's
+  // joined solution back.
+  const bool restore = x.k3 > 0 && E <= Vout && last_E <= Vout && r.whole_wave_function;
+  const std::vector<double> joined = Y;
   if (x.k3 > 0) {
     for (int i = x.k3 - 1; i <= N; ++i) T[i] = c * (V[i] - E) / 12;
     for (int j = x.k3 + 1; j <= N; ++j) {
@@ -125,6 +133,7 @@ PlainResult plain_solve(const std::vector<double>& V, const Grid& g, double mu,
   out.E = E;
   out.kleft = numerov::flat_steps_from_first(Y.data(), n, h);
   out.krigth = numerov::flat_steps_from_last(Y.data(), n, h);
+  if (restore) Y = joined;
   out.Y.assign(Y.begin(), Y.begin() + n + 1);
   return out;
 }

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -293,6 +294,60 @@ TEST_F(LevelDriverTest, LevelsBeyondTheLastAreNamedWithTheCountOfLevels) {
     EXPECT_GE(beyond, 1u);
     EXPECT_EQ(count_containing(out.warnings, count), beyond);
   }
+}
+
+// A Lennard-Jones well, De = 2000 cm-1 at Re = 3 Å, mass 5 u, as a table of 434 points from 2.4 to
+// 17.988 Å: at J = 30 its centrifugal barrier tops the well 39.62 cm-1 above the limit, and level
+// v = 11 lies 0.18 cm-1 under that top (found, converged with 11 nodes). The count of levels below
+// the top closes the well at the barrier and, for a level whose wave function reaches that far
+// into it, comes out one short: the warnings of v = 12 and 13 must count v = 11 among the levels.
+TEST_F(LevelDriverTest, TheCountOfLevelsIncludesALevelFoundJustUnderTheBarrierTop) {
+  const double De = 2000.0, Re = 3.0;
+  const auto V = [&](double R) {
+    const double x6 = std::pow(Re / R, 6);
+    return De * (x6 * x6 - 2 * x6);
+  };
+  const auto V2 = [&](double R) {
+    return De * (156 * std::pow(Re, 12) / std::pow(R, 14) - 84 * std::pow(Re, 6) / std::pow(R, 8));
+  };
+  std::string points;
+  int n = 0;
+  double R = 0.8 * Re;
+  const double first = R;
+  double last = R;
+  char line[64];
+  for (; R <= 6 * Re + 1e-9; R += 0.012 * Re, ++n) {
+    std::snprintf(line, sizeof line, "%.6f %.10f\n", R, V(R));
+    points += line;
+    last = R;
+  }
+  char ends[96];
+  std::snprintf(ends, sizeof ends, "%.17g\n%.17g\n", V2(first), V2(last));
+  write("lj.pot", std::to_string(n) + "\n5 5 5 5 5\n0\n0.0\n0.0\nLJ\ntable\nPW  pointwise\n" +
+                      ends + points + "n\n");
+  LevelTableRequest r = request({0, 13}, {30, 30}, {1, 1});
+  r.curve = read_curve_definition("lj.pot      ");
+  r.grid = RadialGrid(first, last, 4000);
+  r.tol = 1e-5;
+  r.state = "A";
+  const WarnedRun out = run_warned(r);
+  const auto& levels = out.run.recorder.levels;
+  ASSERT_GE(levels.size(), 12u);
+  const LevelRecord& top = levels[11];
+  ASSERT_EQ(top.v, 11);
+  ASSERT_EQ(top.results.node, 11);
+  ASSERT_LE(std::fabs(top.results.Dcor), r.tol);
+  ASSERT_TRUE(top.quasi_bound);
+  EXPECT_GT(top.E, top.Umax - 0.5);
+  EXPECT_LT(top.E, top.Umax);
+  ASSERT_EQ(out.warnings.size(), 2u);
+  for (int v : {12, 13}) {
+    EXPECT_EQ(count_containing(out.warnings,
+                               "state A (lj.pot): v=" + std::to_string(v) + " J=30 not found"),
+              1u);
+  }
+  EXPECT_EQ(count_containing(out.warnings, "; the state has 12 levels v=0..11 at J=30"), 2u)
+      << out.warnings[0];
 }
 
 // A grid that starts just inside the minimum (1.5 Å) cuts the inner wall: every level is named with

@@ -41,7 +41,7 @@ expect "velk --version stderr" "" "$err"
 run_in "$scratch/empty" "$velk" --help
 expect "velk --help status" 0 "$status"
 expect "velk --help stderr" "" "$err"
-[ "$(head -n 1 "$scratch/out")" == "usage: velk [--quiet] [--threads N]" ] || fail "velk --help: first line"
+[ "$(head -n 1 "$scratch/out")" == "usage: velk [--quiet] [--verbose] [--threads N]" ] || fail "velk --help: first line"
 for needed in velk.inf vel_tran.out --quiet --version "exit status" docs/guide.md; do
   grep -qF -- "$needed" "$scratch/out" || fail "velk --help does not mention $needed"
 done
