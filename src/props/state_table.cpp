@@ -116,7 +116,7 @@ void refuse_large_table(const std::string& name, std::size_t levels, int points,
   if (mb <= limit_mb) return;
   char text[200];
   std::snprintf(text, sizeof text,
-                "%s would take about %.0f MB (%d points by %zu levels), over the limit of %.0f "
+                "%s could take up to %.0f MB (%d points by %zu levels), over the limit of %.0f "
                 "MB; give --wavefunctions-limit %.0f to write it, or fewer levels (--file)",
                 name.c_str(), mb, points, levels, limit_mb, std::ceil(mb));
   throw InputError(std::string(kPrefix) + text);
