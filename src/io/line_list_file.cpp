@@ -119,7 +119,11 @@ LineListFile read_line_list_file(const std::string& path, std::string_view progr
     const auto real = [&](std::size_t k, bool may_be_empty, double limit) -> std::optional<double> {
       if (may_be_empty && cells[k].empty()) return std::nullopt;
       const auto value = parse_number<double>(cells[k]);
-      if (!value || !std::isfinite(*value) || std::fabs(*value) > limit) {
+      if (!value) {
+        throw InputError(where + "expected a number " + all_columns[k] + ", found \"" + cells[k] +
+                         "\"");
+      }
+      if (!std::isfinite(*value) || std::fabs(*value) > limit) {
         throw InputError(where + "expected a number " + all_columns[k] + " of magnitude at most " +
                          csv_number(limit) + ", found \"" + cells[k] + "\"");
       }

@@ -3,12 +3,15 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 #include <string_view>
 
 #include "io/errors.h"
 #include "io/free_format_reader.h"
 #include "io/line_list_file.h"
+#include "io/run_folder.h"
 #include "pec/spline.h"
 
 namespace velk::props {
@@ -40,6 +43,10 @@ bool take_number(std::string_view& text, double& value) {
 
 MomentTable MomentTable::read(const std::string& path) {
   // The input layer's reader refuses what is not a regular file and stops at an endless line.
+  std::error_code error;
+  if (!std::filesystem::exists(resolved_file_name(path), error)) {
+    throw InputError(located(path, 0, "cannot open the transition-moment file"));
+  }
   FreeFormatReader in(path);
   std::vector<double> R, M;
   int number = 0;
