@@ -21,11 +21,13 @@ class OutputFile;
 
 namespace velk::props {
 
-// The size of the table that the largest request could make (with an estimate of the bytes of a
-// cell of the shortest round-trip text of a double).
+// The bytes of a cell at most: the shortest round-trip text of a double ("-1.2345678901234567e-05",
+// 22 characters or fewer for the values of a normalised wave function) and its comma. Cells of
+// the tails, where ψ is 0, take two.
 inline constexpr double kBytesPerWaveFunctionCell = 22.0;
 
-// The bytes of a table of `levels` columns of wave functions on `points` grid points.
+// An upper bound of the bytes of a table of `levels` columns of wave functions on `points` grid
+// points, said before a large table is begun.
 double wave_function_table_bytes(std::size_t levels, int points);
 
 class WaveFunctionColumns {
