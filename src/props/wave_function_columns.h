@@ -21,9 +21,10 @@ class OutputFile;
 
 namespace velk::props {
 
-// The bytes of a cell at most: the shortest round-trip text of a double ("-1.2345678901234567e-05",
-// 22 characters or fewer for the values of a normalised wave function) and its comma. Cells of
-// the tails, where ψ is 0, take two.
+// The bytes of a cell, generously: the shortest round-trip text of a double and its comma, which
+// for the values of a normalised wave function is mostly 18 to 22 characters ("0.123456789012345",
+// "-1.234567890123456e-05"); the cells of the tails, where ψ is 0, take two. The bound said before
+// a large table is begun is an upper one in practice (a table of 198 Na2 levels takes a quarter).
 inline constexpr double kBytesPerWaveFunctionCell = 22.0;
 
 // An upper bound of the bytes of a table of `levels` columns of wave functions on `points` grid
