@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <system_error>
 #include <string_view>
+#include <system_error>
 
 #include "io/errors.h"
 #include "io/free_format_reader.h"
