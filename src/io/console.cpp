@@ -34,4 +34,10 @@ void console_message(std::string_view text) {
   (quiet_console ? std::cerr : std::cout) << text << '\n';
 }
 
+int status_after_console(int status) {
+  std::cout.flush();
+  if (status == 0 && !std::cout) return kConsoleClosedStatus;
+  return status;
+}
+
 }  // namespace velk

@@ -22,4 +22,14 @@ void console_line(const FreeLine& line);
 // standard error when quiet.
 void console_message(std::string_view text);
 
+// The status a program that ran normally ends with when its standard output was closed before
+// all its lines were written (a reader such as `head` went away): the files are complete, the
+// console is not.
+inline constexpr int kConsoleClosedStatus = 4;
+
+// The exit status of a program whose work ended with `status`: standard output is flushed, and
+// when a write to it failed on the way (every later line was then dropped, as a stream in error
+// writes nothing), a status 0 becomes kConsoleClosedStatus. Other statuses stay: they say more.
+int status_after_console(int status);
+
 }  // namespace velk

@@ -35,6 +35,10 @@ void install_interrupt_handlers(const char* program) {
   sigaddset(&action.sa_mask, SIGTERM);
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 }  // namespace velk

@@ -1,6 +1,7 @@
 #include "io/level_file.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "io/errors.h"
 
@@ -112,6 +113,7 @@ LevelListing LevelFileReader::list(std::string_view program) {
       if (colon != std::string::npos) listing.data_file = trimmed(line->substr(colon + 1));
     }
   }
+  int64_t smallest_v = INT64_MAX, largest_v = INT64_MIN;
   while (const auto line = in_.try_read_line()) {
     const std::vector<std::string_view> values = leading_values(*line, 5);
     if (values.empty()) continue;
@@ -127,6 +129,20 @@ LevelListing LevelFileReader::list(std::string_view program) {
       throw InputError(prefix + std::to_string(in_.line_number()) +
                        ": expected a level line beginning with iline, v, J, E and p, found \"" +
                        trimmed(*line) + "\"");
+    }
+    const std::string where = prefix + std::to_string(in_.line_number()) + ": ";
+    if (listing.levels.size() >= static_cast<std::size_t>(kLargestLevelCount)) {
+      throw InputError(where + "more than " + std::to_string(kLargestLevelCount) +
+                       " levels; velk writes no more to a level file");
+    }
+    smallest_v = std::min(smallest_v, int64_t{level->v});
+    largest_v = std::max(largest_v, int64_t{level->v});
+    if (largest_v - smallest_v >= kLargestLevelCount || level->J < kSmallestJ ||
+        level->J > kLargestJ) {
+      throw InputError(where + "v = " + std::to_string(level->v) + ", J = " +
+                       std::to_string(level->J) + " lies beyond what velk computes (v within " +
+                       std::to_string(kLargestLevelCount) + " values, J from " +
+                       std::to_string(kSmallestJ) + " to " + std::to_string(kLargestJ) + ")");
     }
     level->quasi_bound = line->find("res.") != std::string::npos;
     read_convergence(*line, *level);

@@ -28,6 +28,15 @@ inline int32_t rotational_product(int32_t J) {
   return static_cast<int32_t>(static_cast<uint32_t>(J) * (static_cast<uint32_t>(J) + 1u));
 }
 
+// The count heads a level file in five columns (I5): a file holds 99999 levels at most, and a
+// negative product of reversed ranges down to -9999.
+inline constexpr int64_t kLargestLevelCount = 99999;
+inline constexpr int64_t kSmallestLevelCount = -9999;
+
+// 46340·46341 = 2147441940 is the last product J(J+1) below 2^31; J = -46341 gives the same one.
+inline constexpr int32_t kLargestJ = 46340;
+inline constexpr int32_t kSmallestJ = -46341;
+
 // A file name as the program writes it: exactly 12 characters, cut or blank padded.
 std::string padded_name(std::string_view name);
 
@@ -84,9 +93,11 @@ class LevelFileReader {
 // Reads a whole level file of either producer: six header lines, then level lines whose first
 // five values are separated by blanks, tabs or commas. Blank lines are passed over, a line with
 // a value written as asterisks is counted in `unreadable`, and a line holding "res." is a
-// quasi-bound level. A file shorter than its header or a level line whose first five values are
-// not iline, v, J, E and p throws InputError naming the file and the line; its message begins
-// with `program` ("velk-plot"), the program that lists the file.
+// quasi-bound level. A file shorter than its header, a level line whose first five values are
+// not iline, v, J, E and p, or a file beyond what velk writes (more than kLargestLevelCount
+// levels, v spread over more values, J outside kSmallestJ..kLargestJ) throws InputError naming the
+// file and the line; its message begins with `program` ("velk-plot"), the program that lists the
+// file.
 LevelListing read_level_listing(std::string_view file_name, std::string_view program);
 
 }  // namespace velk

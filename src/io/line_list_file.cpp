@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
+#include <cmath>
+#include <optional>
 
 #include "io/errors.h"
+#include "io/free_format_reader.h"
 #include "io/output_file.h"
-#include "io/run_folder.h"
+#include "io/run_file_check.h"
 
 namespace velk {
 namespace {
@@ -27,6 +29,13 @@ std::vector<std::string> split_cells(std::string_view line) {
   }
   return cells;
 }
+
+// The largest magnitudes a row may hold besides the moment. A wavenumber is what vel_tran.out
+// prints in F15.6; a Franck-Condon factor is at most 1 (a little more by rounding); an intensity
+// an earlier call wrote is a finite double.
+constexpr double kLargestWavenumber = 99999999.999999;
+constexpr double kLargestFactor = 2.0;
+constexpr double kLargestIntensity = 1e300;
 
 bool is_added(const std::string& name) {
   return std::find(std::begin(kAddedColumns), std::end(kAddedColumns), name) !=
@@ -52,14 +61,14 @@ std::string csv_number(double value) {
 
 LineListFile read_line_list_file(const std::string& path, std::string_view program) {
   const std::string prefix = std::string(program) + ": " + path + ": ";
-  std::ifstream in(resolved_file_name(path));
-  if (!in) {
-    throw InputError(prefix + "no such file; run velk-props transitions first");
-  }
+  require_run_file(program, path, "run velk-props transitions first");
+  // The input layer's reader refuses what is not a regular file and stops at an endless line.
+  FreeFormatReader in(path);
   LineListFile table;
   table.file_name = path;
-  std::string line;
-  if (!std::getline(in, line)) throw InputError(prefix + "line 1: expected the column names");
+  std::optional<std::string> next = in.try_read_line();
+  if (!next) throw InputError(prefix + "line 1: expected the column names");
+  std::string line = *next;
   const std::vector<std::string> all_columns = split_cells(line);
   std::vector<std::size_t> kept;
   for (std::size_t k = 0; k < all_columns.size(); ++k) {
@@ -86,7 +95,8 @@ LineListFile read_line_list_file(const std::string& path, std::string_view progr
   const std::optional<std::size_t> c_branch = optional_column("branch"),
                                    c_intensity = optional_column("intensity");
   int line_number = 1;
-  while (std::getline(in, line)) {
+  while ((next = in.try_read_line())) {
+    line = *next;
     ++line_number;
     if (line.empty() || line == "\r") continue;
     const std::vector<std::string> cells = split_cells(line);
@@ -104,12 +114,18 @@ LineListFile read_line_list_file(const std::string& path, std::string_view progr
       }
       return value;
     };
-    const auto real = [&](std::size_t k, bool may_be_empty) -> std::optional<double> {
+    // A hand-edited nan, inf or 1e300 would reach the intensities and the profiles as a
+    // number; velk writes finite values in F15.6 at most.
+    const auto real = [&](std::size_t k, bool may_be_empty, double limit) -> std::optional<double> {
       if (may_be_empty && cells[k].empty()) return std::nullopt;
       const auto value = parse_number<double>(cells[k]);
       if (!value) {
         throw InputError(where + "expected a number " + all_columns[k] + ", found \"" + cells[k] +
                          "\"");
+      }
+      if (!std::isfinite(*value) || std::fabs(*value) > limit) {
+        throw InputError(where + "expected a number " + all_columns[k] + " of magnitude at most " +
+                         csv_number(limit) + ", found \"" + cells[k] + "\"");
       }
       return value;
     };
@@ -120,11 +136,11 @@ LineListFile read_line_list_file(const std::string& path, std::string_view progr
     row.lower_v = *integer(c_lower_v, false);
     row.lower_J = *integer(c_lower_J, false);
     row.lower_p = integer(c_lower_p, true);
-    row.wavenumber = *real(c_nu, false);
-    row.FCF = real(c_FCF, true);
-    row.moment = real(c_moment, true);
+    row.wavenumber = *real(c_nu, false, kLargestWavenumber);
+    row.FCF = real(c_FCF, true, kLargestFactor);
+    row.moment = real(c_moment, true, kLargestMoment);
     if (c_branch) row.branch = cells[*c_branch];
-    if (c_intensity) row.intensity = real(*c_intensity, true);
+    if (c_intensity) row.intensity = real(*c_intensity, true, kLargestIntensity);
     for (const std::size_t k : kept) row.cells.push_back(cells[k]);
     table.rows.push_back(std::move(row));
   }
@@ -141,6 +157,16 @@ void write_line_list_file(const LineListFile& table, const std::vector<AddedCell
   const auto cell = [](const std::optional<double>& value) {
     return value ? csv_number(*value) : std::string();
   };
+  for (std::size_t r = 0; r < table.rows.size(); ++r) {
+    const AddedCells& extra = r < added.size() ? added[r] : AddedCells{};
+    for (const std::optional<double>& value : {extra.HL, extra.intensity, extra.A_einstein}) {
+      if (value && !std::isfinite(*value)) {
+        throw InputError("velk: " + path + ": the row of line " + std::to_string(r + 2) +
+                         " came out with a value that is not a finite number; nothing was "
+                         "written");
+      }
+    }
+  }
   for (std::size_t r = 0; r < table.rows.size(); ++r) {
     std::string text;
     for (const std::string& value : table.rows[r].cells) text += value + ",";

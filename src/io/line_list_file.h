@@ -34,8 +34,15 @@ struct LineListFile {
 
 inline constexpr std::string_view kAddedColumns[] = {"HL", "intensity", "A_einstein"};
 
-// A missing file, a missing column, a row with another number of cells or a cell that is not a
-// number where one is needed throws InputError "<program>: <file>: line N: ...".
+// The largest transition moment (D) a line list or a moment table may hold: far beyond any
+// molecule, and small enough that its square times the fourth power of the largest wavenumber
+// velk writes still fits a double, so that no intensity overflows.
+inline constexpr double kLargestMoment = 1e6;
+
+// A missing file, a missing column, a row with another number of cells, a cell that is not a
+// number where one is needed, or a number that is not finite or beyond what velk writes (a
+// wavenumber over 1e8 cm-1, a moment over kLargestMoment) throws InputError "<program>: <file>:
+// line N: ...".
 LineListFile read_line_list_file(const std::string& path, std::string_view program);
 
 // The values of the added columns of one row; an empty optional writes an empty cell.
@@ -43,7 +50,8 @@ struct AddedCells {
   std::optional<double> HL, intensity, A_einstein;
 };
 
-// Rewrites the table whole (replaced at once, as every output) with the added columns last.
+// Rewrites the table whole (replaced at once, as every output) with the added columns last. An
+// added value that is not finite is an InputError, before anything is written.
 void write_line_list_file(const LineListFile& table, const std::vector<AddedCells>& added,
                           const std::string& path);
 

@@ -87,12 +87,16 @@ void plot_state(char letter, const LevelDrawing& drawing, bool wavefunctions) {
   const StateInputs states = read_state_inputs("velk.inf");
   const StateInput& state = letter == 'A' ? states.A : states.B;
   const std::string data_file = trimmed_file_name(state.file);
+  const std::string picture = std::string("plot_") + letter + ".svg";
+  const std::string outputs[] = {picture};
+  refuse_input_named_like_output(kProgram, "the data file of state " + std::string(1, letter),
+                                 state.file, outputs);
+  refuse_input_named_like_output(kProgram, "the level file", level_file, outputs);
   const LevelFileData levels = read_level_file(level_file);
   if (!levels.data_file.empty() && levels.data_file != data_file) {
     console_line(std::string(kPrefix) + "note: " + level_file + " was computed from " +
                  levels.data_file + ", while velk.inf now names " + data_file);
   }
-  const std::string picture = std::string("plot_") + letter + ".svg";
   const std::optional<double> tolerance = read_run_tolerance("velk.inf");
   if (state.kind == 'd' && wavefunctions) {
     throw InputError(std::string(kPrefix) + "state " + letter + " (" + data_file +
@@ -143,6 +147,10 @@ bool line_list_older_than_run() {
 }
 
 void plot_transitions(PictureSize size, const std::string& observed_file) {
+  const std::string outputs[] = {"plot_transitions.svg"};
+  if (!observed_file.empty()) {
+    refuse_input_named_like_output(kProgram, "the observed spectrum", observed_file, outputs);
+  }
   if (const std::optional<IntensityLines> lines = read_intensity_lines("vel_tran.csv")) {
     if (!line_list_older_than_run()) {
       plot_simulated_spectrum(*lines, observed_file, size);

@@ -3,10 +3,15 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
+#include <filesystem>
+#include <optional>
 #include <string_view>
+#include <system_error>
 
 #include "io/errors.h"
+#include "io/free_format_reader.h"
+#include "io/line_list_file.h"
+#include "io/run_folder.h"
 #include "pec/spline.h"
 
 namespace velk::props {
@@ -37,12 +42,16 @@ bool take_number(std::string_view& text, double& value) {
 }  // namespace
 
 MomentTable MomentTable::read(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) throw InputError(located(path, 0, "cannot open the transition-moment file"));
+  // The input layer's reader refuses what is not a regular file and stops at an endless line.
+  std::error_code error;
+  if (!std::filesystem::exists(resolved_file_name(path), error)) {
+    throw InputError(located(path, 0, "cannot open the transition-moment file"));
+  }
+  FreeFormatReader in(path);
   std::vector<double> R, M;
-  std::string line;
   int number = 0;
-  while (std::getline(in, line)) {
+  while (std::optional<std::string> next = in.try_read_line()) {
+    std::string& line = *next;
     ++number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     std::string_view text(line);
@@ -53,6 +62,9 @@ MomentTable MomentTable::read(const std::string& path) {
     if (!two || text.find_first_not_of(" \t") != std::string_view::npos) {
       throw InputError(
           located(path, number, "expected two numbers, R (Å) and the transition moment (debye)"));
+    }
+    if (std::fabs(m) > kLargestMoment) {
+      throw InputError(located(path, number, "expected a transition moment of at most 1e6 D"));
     }
     if (!R.empty() && !(r > R.back())) {
       throw InputError(located(path, number, "the radii must increase from line to line"));
@@ -68,6 +80,13 @@ MomentTable::MomentTable(std::vector<double> R, std::vector<double> M, const std
       R.size() != M.size()) {
     throw InputError(
         located(name, 0, "expected 2 to 500 points R, M; found " + std::to_string(R.size())));
+  }
+  for (std::size_t i = 0; i < R.size(); ++i) {
+    if (!std::isfinite(R[i]) || !std::isfinite(M[i]) || std::fabs(M[i]) > kLargestMoment) {
+      throw InputError(located(name, 0,
+                               "point " + std::to_string(i + 1) +
+                                   ": expected finite numbers R and M, |M| at most 1e6 D"));
+    }
   }
   for (std::size_t i = 1; i < R.size(); ++i) {
     if (!(R[i] > R[i - 1])) {

@@ -1,5 +1,7 @@
 #include "props/props_command.h"
 
+#include <charconv>
+#include <cmath>
 #include <exception>
 #include <iostream>
 #include <new>
@@ -37,6 +39,8 @@ void print_help() {
   say("                    the output is named after it (BstateQ_props.csv)");
   say("  --wavefunctions   (A, B) also write <levelfile>_wf.csv: R and one normalised");
   say("                    wave function per level");
+  say("  --wavefunctions-limit MB  (A, B) the largest wave-function table written");
+  say("                    (default 1000 MB; the size is said when a table is over)");
   say("  --moment FILE     (transitions) electronic transition moment, lines 'R M'");
   say("                    (Å, debye), for the matrix elements <v'J'|M(R)|v''J''>");
   say("  -h, --help        this text");
@@ -65,6 +69,7 @@ PropsRequest parse_props_arguments(std::span<const std::string> arguments) {
     if (request.refusal.empty()) request.refusal = std::move(message);
   };
   int targets = 0;
+  bool limit_given = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     const auto value_of = [&](std::string_view option, std::string& into) {
@@ -86,6 +91,18 @@ PropsRequest parse_props_arguments(std::span<const std::string> arguments) {
       request.wavefunctions = true;
     } else if (argument == "--file" || argument.starts_with("--file=")) {
       value_of("--file", request.level_file);
+    } else if (argument == "--wavefunctions-limit" ||
+               argument.starts_with("--wavefunctions-limit=")) {
+      std::string text;
+      value_of("--wavefunctions-limit", text);
+      double limit = 0.0;
+      const auto result = std::from_chars(text.data(), text.data() + text.size(), limit);
+      if (!text.empty() && (result.ec != std::errc() || result.ptr != text.data() + text.size() ||
+                            !std::isfinite(limit) || !(limit > 0.0))) {
+        refuse(refusal("--wavefunctions-limit wants a size in MB above 0, not '" + text + "'"));
+      }
+      request.wavefunctions_limit_mb = limit;
+      limit_given = true;
     } else if (argument == "--moment" || argument.starts_with("--moment=")) {
       value_of("--moment", request.moment_file);
     } else if (argument.size() > 1 && argument.starts_with('-')) {
@@ -104,8 +121,8 @@ PropsRequest parse_props_arguments(std::span<const std::string> arguments) {
   if (state && !request.moment_file.empty()) {
     refuse(refusal("--moment goes with transitions"));
   }
-  if (!state && (request.wavefunctions || !request.level_file.empty())) {
-    refuse(refusal("--file and --wavefunctions go with A or B"));
+  if (!state && (request.wavefunctions || !request.level_file.empty() || limit_given)) {
+    refuse(refusal("--file, --wavefunctions and --wavefunctions-limit go with A or B"));
   }
   return request;
 }
@@ -146,7 +163,7 @@ int run_velk_props(std::span<const std::string> arguments) {
       write_state_table(
           letter,
           request.level_file.empty() ? std::string(1, letter) + "state.dat" : request.level_file,
-          request.wavefunctions);
+          WaveFunctionRequest{request.wavefunctions, request.wavefunctions_limit_mb});
     }
   } catch (const StopRun& stop) {
     say(own_message(stop.what()));

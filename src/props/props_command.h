@@ -6,7 +6,8 @@
 //   velk-props transitions    lines of vel_tran.out -> vel_tran.csv
 //
 // Options: --file LEVELFILE (A, B: another level file of the state, such as BstateQ.dat; the
-// output is named after it), --wavefunctions (A, B: also <stem>_wf.csv), --moment FILE
+// output is named after it), --wavefunctions (A, B: also <stem>_wf.csv), --wavefunctions-limit
+// MB (the largest such table written, 1000 MB unless given), --moment FILE
 // (transitions: matrix elements of the transition moment in FILE), --help, --version.
 //
 // Standard output receives "velk-props: wrote <file> (...)" or one line naming what is wrong;
@@ -16,6 +17,8 @@
 #include <span>
 #include <string>
 
+#include "props/state_table.h"
+
 namespace velk::props {
 
 struct PropsRequest {
@@ -23,6 +26,7 @@ struct PropsRequest {
   std::string level_file;
   std::string moment_file;
   bool wavefunctions = false;
+  double wavefunctions_limit_mb = kDefaultWaveFunctionLimitMB;
   bool help = false;
   bool version = false;
   bool usage_error = false;  // no target, two, or an unknown one: the usage is printed

@@ -1,11 +1,10 @@
 #include "props/props_files.h"
 
-#include <filesystem>
 #include <iostream>
-#include <system_error>
 
 #include "io/errors.h"
 #include "io/free_format_reader.h"
+#include "io/run_file_check.h"
 
 namespace velk::props {
 
@@ -14,10 +13,16 @@ void say(std::string_view text) {
 }
 
 void require_file(const std::string& path, std::string_view hint) {
-  std::error_code error;
-  if (!std::filesystem::exists(path, error)) {
-    throw InputError(std::string(kPrefix) + path + ": no such file; " + std::string(hint));
-  }
+  require_run_file("velk-props", path, hint);
+}
+
+void refuse_inputs_named_like_outputs(const RunInputs& inputs,
+                                      std::span<const std::string> outputs) {
+  refuse_input_named_like_output("velk-props", "velk.inf", "velk.inf", outputs);
+  refuse_input_named_like_output("velk-props", "the data file of state A", inputs.states.A.file,
+                                 outputs);
+  refuse_input_named_like_output("velk-props", "the data file of state B", inputs.states.B.file,
+                                 outputs);
 }
 // A level file computed from another data file than the one velk.inf names for the state.
 void require_same_data_file(const LevelListing& listing, const StateInput& state, char letter) {

@@ -2,6 +2,7 @@
 // of velk.inf they are checked against.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -17,8 +18,14 @@ inline constexpr std::string_view kPrefix = "velk-props: ";
 // A line of standard output. Warnings go through io's warn(), in velk-props' name.
 void say(std::string_view text);
 
-// Throws InputError "velk-props: <path>: no such file; <hint>" when the run has not left `path`.
+// Throws InputError "velk-props: <path>: no such file; <hint>" when the run has not left `path`,
+// and a similar message when it is not a regular file (a FIFO would block the reader).
 void require_file(const std::string& path, std::string_view hint);
+
+// Throws InputError when velk.inf or the data file of state A or B is one of `outputs`, which
+// would replace it.
+void refuse_inputs_named_like_outputs(const RunInputs& inputs,
+                                      std::span<const std::string> outputs);
 
 // Throws InputError naming line 2 of the level file when it was computed from another data file
 // than the one velk.inf now names for the state.

@@ -8,6 +8,7 @@
 #include "io/errors.h"
 #include "io/level_file.h"
 #include "io/output_file.h"
+#include "io/run_file_check.h"
 #include "io/warning.h"
 #include "props/csv_table.h"
 #include "props/level_figures.h"
@@ -16,6 +17,7 @@
 #include "props/rotational_perturbation.h"
 #include "props/run_inputs.h"
 #include "props/state_wave_functions.h"
+#include "props/wave_function_columns.h"
 
 namespace velk::props {
 namespace {
@@ -97,12 +99,9 @@ void check_listed_energy(const std::string& level_file, std::size_t n, const Lis
   warn(where + ": " + numbers);
 }
 
-void write_wavefunctions(const std::string& name, const RadialGrid& grid,
-                         const std::vector<ListedLevel>& listed,
-                         const std::vector<std::vector<double>>& waves) {
+std::string wavefunction_header(const std::vector<ListedLevel>& listed) {
   bool parities = false;
   for (const ListedLevel& l : listed) parities = parities || l.p != listed.front().p;
-  OutputFile out(name);
   CsvRow header;
   header.text("R");
   for (const ListedLevel& l : listed) {
@@ -110,33 +109,43 @@ void write_wavefunctions(const std::string& name, const RadialGrid& grid,
     if (parities) column += ",p=" + std::to_string(l.p);
     header.text(column);
   }
-  out.line(header.line());
-  for (int i = 1; i <= grid.N; ++i) {
-    CsvRow row;
-    row.number(grid.R(i));
-    for (const std::vector<double>& psi : waves) {
-      if (psi.empty()) {
-        row.empty();
-      } else {
-        row.number(psi[static_cast<std::size_t>(i)]);
-      }
-    }
-    out.line(row.line());
-  }
-  out.close();
+  return header.line();
+}
+
+void refuse_large_table(const std::string& name, std::size_t levels, int points, double limit_mb) {
+  const double mb = wave_function_table_bytes(levels, points) / 1e6;
+  if (mb <= limit_mb) return;
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "%s could take up to %.0f MB (%d points by %zu levels), over the limit of %.0f "
+                "MB; give --wavefunctions-limit %.0f to write it, or fewer levels (--file)",
+                name.c_str(), mb, points, levels, limit_mb, std::ceil(mb));
+  throw InputError(std::string(kPrefix) + text);
 }
 
 }  // namespace
 
-void write_state_table(char letter, const std::string& level_file, bool wavefunctions) {
+void write_state_table(char letter, const std::string& level_file,
+                       const WaveFunctionRequest& wavefunction_request) {
+  const bool wavefunctions = wavefunction_request.wanted;
   require_file("velk.inf", "run velk-props in the working directory of a velk run");
   require_file(level_file, std::string("run velk first (its level table of state ") + letter +
                                " writes " + std::string(1, letter) + "state.dat)");
   const RunInputs inputs = read_run_inputs("velk.inf");
   const StateInput& state = state_of(inputs, letter);
+  const std::string name = props_file_name(level_file);
+  const std::string wf_name = wavefunction_file_name(level_file);
+  std::vector<std::string> outputs{name};
+  if (wavefunctions) outputs.push_back(wf_name);
+  refuse_inputs_named_like_outputs(inputs, outputs);
+  refuse_input_named_like_output("velk-props", "the level file", level_file, outputs);
   const LevelListing listing = read_level_listing(level_file, "velk-props");
   require_same_data_file(listing, state, letter);
-  StateWaveFunctions levels(state, letter, settings_of(inputs), state_grid(state, letter));
+  const RadialGrid grid = state_grid(state, letter);
+  if (wavefunctions) {
+    refuse_large_table(wf_name, listing.levels.size(), grid.N, wavefunction_request.limit_mb);
+  }
+  StateWaveFunctions levels(state, letter, settings_of(inputs), grid);
   RotationalPerturbation perturbation;
 
   // The rows are written once all levels are in hand, so that a level file found not to match
@@ -146,10 +155,17 @@ void write_state_table(char letter, const std::string& level_file, bool wavefunc
   keys.reserve(count);
   for (const ListedLevel& l : listing.levels) keys.push_back(LevelKey{l.v, l.J, l.p});
   std::vector<std::string> rows(count);
-  std::vector<std::vector<double>> waves(wavefunctions ? count : 0);
+  // The wave functions go aside J by J (the order they come in) and are written as columns.
+  std::optional<WaveFunctionColumns> waves;
+  if (wavefunctions) waves.emplace(count, levels.grid(), wf_name);
+  std::optional<int32_t> block_J;
   int not_found = 0;
   levels.solve_listed_levels(keys, [&](std::size_t n, const SolvedLevel& fast_or_plain) {
     const ListedLevel& listed = listing.levels[n];
+    if (waves && block_J != listed.J) {
+      waves->end_block();
+      block_J = listed.J;
+    }
     const SolvedLevel* level = &fast_or_plain;
     SolvedLevel plain;
     if (level->found && level->fast && listed_converged(listed, inputs.tol) &&
@@ -171,14 +187,10 @@ void write_state_table(char letter, const std::string& level_file, bool wavefunc
     check_listed_energy(level_file, n, listed, l.E, inputs.tol);
     StateRow row;
     row.level = l;
-    const RadialGrid& grid = levels.grid();
-    row.figures = level_figures(l, grid, levels.mu(), perturbation);
+    row.figures = level_figures(l, levels.grid(), levels.mu(), perturbation);
     rows[n] = state_row(listed, &row);
-    if (wavefunctions) {
-      waves[n].assign(l.psi.begin(), l.psi.begin() + grid.N + 1);
-    }
+    if (waves) waves->add(n, l.psi);
   });
-  const std::string name = props_file_name(level_file);
   OutputFile out(name);
   out.line("v,J,p,E,found,R_in,R_out,R_mean,R2_mean,Rinv2_mean,Bv,Dv,Hv,tunnel,E_listed");
   for (const std::string& line : rows) out.line(line);
@@ -186,9 +198,11 @@ void write_state_table(char letter, const std::string& level_file, bool wavefunc
   std::string summary = std::to_string(count) + (count == 1 ? " level" : " levels");
   if (not_found > 0) summary += ", " + std::to_string(not_found) + " not found";
   say(std::string(kPrefix) + "wrote " + name + " (" + summary + ")");
-  if (wavefunctions) {
-    const std::string wf_name = wavefunction_file_name(level_file);
-    write_wavefunctions(wf_name, levels.grid(), listing.levels, waves);
+  if (waves) {
+    OutputFile wf(wf_name);
+    wf.line(wavefunction_header(listing.levels));
+    waves->write_rows(wf);
+    wf.close();
     say(std::string(kPrefix) + "wrote " + wf_name);
   }
 }

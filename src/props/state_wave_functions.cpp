@@ -99,6 +99,25 @@ double StateWaveFunctions::toadd() {
   return *toadd_;
 }
 
+QuantumRange fast_search_range(std::span<const LevelKey> keys) {
+  std::vector<int32_t> vs;
+  vs.reserve(keys.size());
+  for (const LevelKey& key : keys) vs.push_back(key.v);
+  std::sort(vs.begin(), vs.end());
+  vs.erase(std::unique(vs.begin(), vs.end()), vs.end());
+  // The fast search solves every v of its range: a few v far above the others (a hand-edited
+  // row) would cost the time of all the v between. Beyond the range the plain search takes
+  // them one by one.
+  constexpr int64_t kSpreadPerLevel = 4, kSpreadAllowance = 64;
+  QuantumRange range{vs.front(), vs.front()};
+  for (std::size_t k = 0; k < vs.size(); ++k) {
+    const int64_t span = int64_t{vs[k]} - vs.front() + 1;
+    if (span > kSpreadPerLevel * static_cast<int64_t>(k + 1) + kSpreadAllowance) break;
+    range.last = vs[k];
+  }
+  return range;
+}
+
 void StateWaveFunctions::solve_listed_levels(std::span<const LevelKey> keys, const LevelUse& use) {
   if (keys.empty()) return;
   // The keys by J, then v: each J is one fast search, and its levels come in order of v.
@@ -107,11 +126,7 @@ void StateWaveFunctions::solve_listed_levels(std::span<const LevelKey> keys, con
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
     return keys[a].J != keys[b].J ? keys[a].J < keys[b].J : keys[a].v < keys[b].v;
   });
-  QuantumRange vs{keys[order.front()].v, keys[order.front()].v};
-  for (const LevelKey& key : keys) {
-    vs.first = std::min(vs.first, key.v);
-    vs.last = std::max(vs.last, key.v);
-  }
+  const QuantumRange vs = fast_search_range(keys);
   // One request for all J, so that each v starts from its energies at the J before.
   fast_.begin(grid_, vs);
   const int N = grid_.N;

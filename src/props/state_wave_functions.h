@@ -65,6 +65,11 @@ struct SolvedLevel {
   std::span<const double> Ueff;  // the level's effective potential
 };
 
+// The v of `keys` (not empty) that the fast search solves together: from the smallest v up to
+// where the v asked for thin out, so that the work follows the number of keys rather than the
+// largest v; the v above are left to the plain search.
+QuantumRange fast_search_range(std::span<const LevelKey> keys);
+
 // The state's grid of velk.inf; a grid that cannot be served is an InputError naming the state.
 RadialGrid state_grid(const StateInput& state, char letter);
 
@@ -80,8 +85,8 @@ class StateWaveFunctions {
   // Receives each level solved, with the index of its key.
   using LevelUse = std::function<void(std::size_t index, const SolvedLevel& level)>;
 
-  // Solves the levels of `keys` J by J, the J in increasing order, all v of one J (from the
-  // smallest to the largest v of the keys) in one fast search, and hands each key's level to
+  // Solves the levels of `keys` J by J, the J in increasing order, all v of one J (those of
+  // fast_search_range) in one fast search, and hands each key's level to
   // `use`: those the fast search found in order of v, then the others. Keys that differ only in
   // p share one solve.
   void solve_listed_levels(std::span<const LevelKey> keys, const LevelUse& use);

@@ -9,6 +9,7 @@
 
 #include "io/level_file.h"
 #include "io/output_file.h"
+#include "io/run_file_check.h"
 #include "io/transition_file.h"
 #include "props/csv_table.h"
 #include "props/moment_table.h"
@@ -101,8 +102,15 @@ void write_transition_properties(const std::string& moment_file) {
   require_file("velk.inf", "run velk-props in the working directory of a velk run");
   require_file("vel_tran.out", "run velk first with a transition run switched on");
   const RunInputs inputs = read_run_inputs("velk.inf");
+  const std::string name = "vel_tran.csv";
+  const std::string outputs[] = {name};
+  refuse_inputs_named_like_outputs(inputs, outputs);
   std::optional<MomentTable> moment;
-  if (!moment_file.empty()) moment = MomentTable::read(moment_file);
+  if (!moment_file.empty()) {
+    refuse_input_named_like_output("velk-props", "the transition-moment file", moment_file,
+                                   outputs);
+    moment = MomentTable::read(moment_file);
+  }
   TransitionFileData data = read_transition_file("vel_tran.out", "velk-props");
   const TransitionRun run = run_of(data);
   // vel_tran.out writes the known level in the columns of state A's level; in a fluorescence run
@@ -197,7 +205,6 @@ void write_transition_properties(const std::string& moment_file) {
     rows.push_back(row.line());
     ++written;
   }
-  const std::string name = "vel_tran.csv";
   OutputFile out(name);
   out.line(
       "line,branch,upper_v,upper_J,upper_p,lower_v,lower_J,lower_p,wavenumber,FCF,r_centroid,"

@@ -108,6 +108,7 @@ std::string velk_help_text() {
       "  1         the program stopped on its own; the message is the last console line\n"
       "  2         an input file is missing, short or malformed, or a bad command line\n"
       "  3         internal error\n"
+      "  4         files complete, but standard output was closed early (velk | head)\n"
       "  130, 143  interrupted by SIGINT or SIGTERM\n"
       "\n"
       "The user guide is docs/guide.md in the sources, installed as\n"

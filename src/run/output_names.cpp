@@ -1,12 +1,10 @@
 #include "run/output_names.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "io/errors.h"
 #include "io/free_format_reader.h"
-#include "io/run_folder.h"
+#include "io/run_file_check.h"
 
 namespace velk {
 namespace {
@@ -53,10 +51,6 @@ class OutputList {
   bool builds_curve_ = false;
 };
 
-std::string normal_name(std::string_view name) {
-  return std::filesystem::path(std::string(name)).lexically_normal().string();
-}
-
 }  // namespace
 
 std::vector<std::string> run_output_names(const RunControl& control) {
@@ -93,16 +87,6 @@ std::vector<std::string> run_output_names(const RunControl& control) {
     }
   }
   return out.finish();
-}
-
-bool names_same_file(std::string_view data_file, std::string_view output) {
-  const std::string name = trimmed_file_name(data_file);
-  if (name.empty()) return false;
-  if (normal_name(name) == normal_name(output)) return true;
-  // Both must exist to be compared; a missing one is told by the error, not by an exception.
-  std::error_code error;
-  return std::filesystem::equivalent(resolved_file_name(name), resolved_file_name(output), error) &&
-         !error;
 }
 
 void refuse_inputs_named_as_outputs(const RunControl& control) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "io/run_file_check.h"
 #include "run/control_file.h"
 
 namespace velk {
@@ -20,11 +21,6 @@ namespace velk {
 // given by a potential file (only a pointwise file with an extension writes it, but which one
 // does is known only once the file is read).
 std::vector<std::string> run_output_names(const RunControl& control);
-
-// Whether the data file name `data_file` (as read, blank padded) and the output name `output`
-// reach the same file: the same name once trailing blanks and "./" are dropped, or two names of
-// one existing file (a link, or a file system that ignores case).
-bool names_same_file(std::string_view data_file, std::string_view output);
 
 // Throws InputError, naming the state, its line in velk.inf and the file, when the data file of
 // state A or B is one of the run's outputs; checked for both states whether or not a job reads

@@ -3,16 +3,19 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
 #include <new>
 #include <vector>
 
 #include "io/console.h"
 #include "io/errors.h"
+#include "io/free_format_reader.h"
 #include "io/level_file.h"
 #include "io/line_list_file.h"
 #include "io/output_file.h"
+#include "io/run_file_check.h"
+#include "io/run_folder.h"
 #include "io/state_records.h"
 #include "io/warning.h"
 #include "pec/potential_header.h"
@@ -86,10 +89,12 @@ StateFacts state_facts(const StateInput& state) {
 // the known level is the upper one. vel_tran.out's header tells the run and names the computed
 // state's data file.
 bool known_upper_level(const StateRecords& states) {
-  std::ifstream in("vel_tran.out");
-  std::string first, second;
-  if (!std::getline(in, first) || first.find("Known level:") == std::string::npos) return false;
-  std::getline(in, second);
+  std::error_code error;
+  if (!std::filesystem::exists(resolved_file_name("vel_tran.out"), error)) return false;
+  FreeFormatReader in("vel_tran.out");
+  const std::optional<std::string> first = in.try_read_line();
+  if (!first || first->find("Known level:") == std::string::npos) return false;
+  const std::string second = in.try_read_line().value_or("");
   const auto colon = second.find(':');
   if (colon == std::string::npos) return false;
   return trimmed(second.substr(colon + 1)) == trimmed(states.A.file);
@@ -102,13 +107,16 @@ std::string lines_text(int count) {
 void run(const SpectrumRequest& request, std::string_view program) {
   const std::string prefix = std::string(program) + ": ";
   const LineListFile table = read_line_list_file("vel_tran.csv", program);
-  std::ifstream control("velk.inf");
-  if (!control) {
-    throw InputError(prefix + "velk.inf: no such file; run " + std::string(program) +
-                     " in the working directory of a velk run");
-  }
-  control.close();
+  require_run_file(program, "velk.inf",
+                   "run " + std::string(program) + " in the working directory of a velk run");
   const StateRecords states = read_state_records("velk.inf");
+  // vel_tran.csv is rewritten on purpose; no other input may be replaced.
+  const std::string outputs[] = {"spectrum.csv", "vel_tran.csv"};
+  refuse_input_named_like_output(program, "the data file of state A", states.A.file, outputs);
+  refuse_input_named_like_output(program, "the data file of state B", states.B.file, outputs);
+  if (!request.levels_file.empty()) {
+    refuse_input_named_like_output(program, "the level file", request.levels_file, outputs);
+  }
   const StateFacts lower = state_facts(states.A), upper = state_facts(states.B);
 
   const SpectrumMode mode = request.mode.value_or(
@@ -196,6 +204,13 @@ void run(const SpectrumRequest& request, std::string_view program) {
   if (spectrum.coarsened) {
     warn("the spectrum was sampled more coarsely than the narrowest line, to stay within " +
          std::to_string(SamplingOptions{}.max_points) + " points");
+  }
+  for (const double value : spectrum.values) {
+    if (!std::isfinite(value)) {
+      throw InputError(prefix +
+                       "spectrum.csv: the profile came out with a value that is not a "
+                       "finite number; nothing was written");
+    }
   }
   OutputFile out("spectrum.csv");
   out.line("wavenumber,intensity");

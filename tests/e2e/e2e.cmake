@@ -33,6 +33,21 @@ foreach(mode truncations unwritable bounded special)
                    $<TARGET_FILE:velk> ${mode})
 endforeach()
 
+# The companions (velk-props, its spectrum command, velk-plot) and velk's console as a hostile user
+# meets them: inputs named like outputs, FIFOs, devices, endless lines, values no run writes, a
+# closed standard output, a second run in the same folder, many threads, an interrupt.
+foreach(case moment_named_like_output data_file_named_like_spectrum potential_named_like_picture
+             moment_fifo moment_device moment_endless_line
+             line_list_fifo line_list_device line_list_endless_line
+             transition_list_fifo line_list_nan line_list_1e300
+             moment_1e300 level_file_v_2147483647 level_file_one_far_v
+             wavefunction_limit closed_console second_run_refused
+             many_threads_said interrupted_wavefunctions)
+  add_test(NAME e2e/companions_hostile/${case}
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/tools/check_companions_hostile.py
+                   $<TARGET_FILE_DIR:velk> ${case})
+endforeach()
+
 # The expected files checked by the two independent checkers, over every case each can compute:
 # dunham_expected.py the runs with no potential state (closed-form term values), check_levels.py
 # the others (independent Numerov levels, a second implementation of the solvers, and the run
