@@ -24,8 +24,8 @@ RkrOptions na2_options() {
 }
 
 // The constants' levels v <= 40 come back from the curve of v <= 41 within 0.01 cm-1 (measured
-// 0.0021 cm-1 at v = 0, 0.0056 at v = 40, on the mesh of dv = 0.2 that 41 quanta allow in a
-// potential file); a fault in the turning points, the wall or the file shows as tenths of cm-1.
+// 0.0021 cm-1 at v = 0, 0.0056 at v = 40). Above v = 41 the fitted constants waver and bend the
+// inner wall; a fault in the turning points, the wall or the file shows as tenths of cm-1.
 TEST(RkrCurve, Na2RoundTripThroughTheWrittenFile) {
   const RkrConstants c = na2x_constants();
   RkrOptions o = na2_options();
