@@ -59,6 +59,16 @@ struct LevelDriver::Worker {
   std::vector<SolveRequest> requests;
 };
 
+// What the first build of a request's curve gave: its asymptote, what it printed, its extension
+// reports in order (none for the start of a fit) and whether it called the failure handler.
+struct LevelDriver::BuildRecord {
+  double Uinf = kUinfUnset;
+  std::vector<OutputRecording::Entry> output;
+  std::vector<std::optional<ExtensionReport>> reports;
+  bool failure_seen = false;
+  bool replayable = false;
+};
+
 // The inputs of a request that every J shares.
 struct LevelDriver::RequestInputs {
   const LevelTableRequest& request;
@@ -193,11 +203,12 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   require_representable_Lambda(trimmed_file_name(definition.name), header);
 
   RequestInputs in{request};
+  BuildRecord first_build;
   // toadd places the exact search's window. Its curve is built (and checked) here in both
   // modes; the fast search needs toadd itself only for a level it hands to the exact search.
   ToaddSearch toadd_window;
   try {
-    toadd_window = toadd_curve(definition, grid);
+    toadd_window = toadd_curve(definition, grid, &first_build);
     if (!fast_) in.toadd = solve_toadd(forward_, Ueff_toadd_, grid, toadd_window);
   } catch (const StopRun& stop) {
     if (std::string_view(stop.what()) == "Umin >  Umax") warn_no_well(state_name(request), grid, 0);
@@ -211,7 +222,8 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   in.Lambda = header.Lambda;
   in.q1 = static_cast<float>(header.q1);
   in.q2 = static_cast<float>(header.q2);
-  in.Uinf = build_curve(definition, Vgrid_, grid);
+  in.Uinf = first_build.replayable ? replay_build(first_build, grid)
+                                   : build_curve(definition, Vgrid_, grid);
   wall_steps_.check(request, Vgrid_, in.mu, in.Lambda, state_name(request));
 
   sink.begin(request);
@@ -478,12 +490,65 @@ double LevelDriver::build_curve(const CurveDefinition& definition, std::vector<d
   return builder_.build(definition, V, grid, {options_.on_failure, options_.on_extension_report});
 }
 
-ToaddSearch LevelDriver::toadd_curve(const CurveDefinition& definition, const RadialGrid& grid) {
+ToaddSearch LevelDriver::toadd_curve(const CurveDefinition& definition, const RadialGrid& grid,
+                                     BuildRecord* record) {
   const PotentialHeader& header = checked_header(definition);
   require_positive_mass(trimmed_file_name(definition.name), header, 1);
   require_representable_Lambda(trimmed_file_name(definition.name), header);
-  build_curve(definition, Vtoadd_, grid);
+  if (record == nullptr) {
+    build_curve(definition, Vtoadd_, grid);
+  } else {
+    record_build(definition, grid, *record);
+  }
   return toadd_search(Vtoadd_, Ueff_toadd_, grid, header.masses[0], header.Lambda);
+}
+
+void LevelDriver::record_build(const CurveDefinition& definition, const RadialGrid& grid,
+                               BuildRecord& record) {
+  std::optional<OutputRecording> recording(std::in_place);
+  // What the build printed so far goes out before a pause, which writes and reads the console
+  // itself; such a build is not repeated from its record, since the pause may act on its own.
+  const auto release = [&] {
+    if (!recording) return;
+    record.output = recording->take();
+    recording.reset();
+    replay_output(record.output, [](int) {});
+  };
+  const NumericalFailureHandler on_failure = [&](std::string_view message) {
+    release();
+    record.failure_seen = true;
+    options_.on_failure(message);
+  };
+  ExtensionReportHandler on_report;
+  on_report.fit_starts = [&] {
+    record.reports.emplace_back(std::nullopt);
+    options_.on_extension_report.fit_starts();
+  };
+  on_report.report = [&](const ExtensionReport& report) {
+    record.reports.emplace_back(report);
+    options_.on_extension_report.report(report);
+  };
+  try {
+    record.Uinf = builder_.build(definition, Vtoadd_, grid, {on_failure, on_report});
+  } catch (...) {
+    release();
+    throw;
+  }
+  release();
+  record.replayable = !record.failure_seen;
+}
+
+double LevelDriver::replay_build(const BuildRecord& record, const RadialGrid& grid) {
+  replay_output(record.output, [](int) {});
+  for (const std::optional<ExtensionReport>& event : record.reports) {
+    if (event) {
+      options_.on_extension_report.report(*event);
+    } else {
+      options_.on_extension_report.fit_starts();
+    }
+  }
+  std::copy_n(Vtoadd_.begin(), grid.N + 1, Vgrid_.begin());
+  return record.Uinf;
 }
 
 }  // namespace velk

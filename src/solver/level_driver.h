@@ -176,7 +176,15 @@ class LevelDriver {
 
   // The curve behind toadd (mass 1, J = 0, forward) in Vtoadd_ and Ueff_toadd_, and the first
   // window of its two solves.
-  ToaddSearch toadd_curve(const CurveDefinition& curve, const RadialGrid& grid);
+  // With a record, the build is kept for replay_build.
+  struct BuildRecord;
+  ToaddSearch toadd_curve(const CurveDefinition& curve, const RadialGrid& grid,
+                          BuildRecord* record = nullptr);
+  void record_build(const CurveDefinition& curve, const RadialGrid& grid, BuildRecord& record);
+  // The curve of the levels is the curve behind toadd: the same definition on the same grid gives
+  // the same values, lines and reports, so it is taken over rather than built again, and what its
+  // build printed and reported is given again at the place of the second build.
+  double replay_build(const BuildRecord& record, const RadialGrid& grid);
   double build_curve(const CurveDefinition& curve, std::vector<double>& V, const RadialGrid& grid);
 
   Workspace run_workspace();
