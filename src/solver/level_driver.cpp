@@ -253,7 +253,7 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   const int helpers = count == 1 ? threads - 1 : 0;
   // The fast search of a J starts from the levels of the J before it, so its J are searched in
   // turn; what the search of a J needs first, its effective potential and window, is made ahead
-  // by the other threads, each J in a slot of its own (see ahead_slots).
+  // by the other threads, each J in a slot of its own (ahead_Ueff_).
   const int fast_workers = fast_ && !options_.in_turn_only && count > 1 && options_.threads > 1 &&
                                    request.v.first <= request.v.last &&
                                    request.Par.first <= request.Par.last
