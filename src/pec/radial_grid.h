@@ -9,10 +9,12 @@
 // so that every layer tabulates the same radii to the last bit.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace velk {
 
@@ -55,6 +57,16 @@ inline void require_grid_slots(std::size_t slots, int32_t N, const char* routine
     throw std::invalid_argument(std::string(routine) + ": " + std::to_string(N) +
                                 " grid points do not fit the array");
   }
+}
+
+// Grows a grid array to the N + 1 slots of a grid of N points, never beyond RadialGrid::kSlots, so
+// that a grid too large still fails require_grid_slots. Arrays are sized to the grid a run uses
+// rather than to the largest grid: a small grid neither fills nor touches the pages of the rest.
+template <class T>
+void fit_grid_slots(std::vector<T>& array, int32_t N) {
+  const std::size_t slots =
+      static_cast<std::size_t>(std::clamp<int32_t>(N, 0, RadialGrid::kCapacity)) + 1;
+  if (array.size() < slots) array.resize(slots);
 }
 
 }  // namespace velk

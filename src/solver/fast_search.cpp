@@ -62,15 +62,7 @@ int32_t flat_from_last(const double* Y, int hi, int N, double h) {
 }  // namespace
 
 FastSearch::FastSearch(GridOrientation orientation, NumericalFailureHandler on_failure)
-    : orientation_(orientation),
-      on_failure_(std::move(on_failure)),
-      U_(RadialGrid::kSlots, 0.0),
-      Y_(RadialGrid::kSlots, 0.0),
-      r_(RadialGrid::kSlots, 0.0),
-      g_(RadialGrid::kSlots, 0.0),
-      inv_R2_(RadialGrid::kSlots, 0.0),
-      lowest_up_to_(RadialGrid::kSlots, 0.0),
-      lowest_from_(RadialGrid::kSlots, 0.0) {}
+    : orientation_(orientation), on_failure_(std::move(on_failure)) {}
 
 bool numbering_certain(std::span<const FastLevel> levels) {
   const FastLevel* below = nullptr;
@@ -85,6 +77,8 @@ bool numbering_certain(std::span<const FastLevel> levels) {
 
 void FastSearch::begin(const RadialGrid& grid, const QuantumRange& v) {
   require_grid_slots(RadialGrid::kSlots, grid.N, "fast search");
+  for (std::vector<double>* array : {&U_, &Y_, &r_, &g_, &inv_R2_, &lowest_up_to_, &lowest_from_})
+    fit_grid_slots(*array, grid.N);
   grid_ = grid;
   for (int i = 1; i <= grid.N; ++i) {
     const double R = grid.R(i);

@@ -32,8 +32,8 @@
 // one exception is a quasi-bound level: the exact search places the outer turning point
 // differently on the two orientations, and the fast search closes the well where the exact
 // search of the run does, so that the two modes agree. Units: R0 and h
-// in Å, energies in cm-1, mu in u. Working arrays of RadialGrid::kSlots are allocated once, when
-// the search is made; the per-v history when a request has more v than any before.
+// in Å, energies in cm-1, mu in u. Working arrays are sized to the grid when a request begins and
+// grow only for a larger grid; the per-v history when a request has more v than any before.
 #pragma once
 
 #include <cstdint>

@@ -49,14 +49,23 @@ void abandon_on_failure(std::string_view) {
 
 // A worker's own solver and arrays, made once for the run.
 struct LevelDriver::Worker {
-  explicit Worker(GridOrientation orientation)
-      : solver(orientation, abandon_on_failure), Ueff(RadialGrid::kSlots) {}
+  explicit Worker(GridOrientation orientation) : solver(orientation, abandon_on_failure) {}
   RadialSolver solver;
   std::vector<double> Ueff;
   IterationCache cache;
   SolveStatistics statistics;
   LaneIterations lanes;
   std::vector<SolveRequest> requests;
+};
+
+// What the first build of a request's curve gave: its asymptote, what it printed, its extension
+// reports in order (none for the start of a fit) and whether it called the failure handler.
+struct LevelDriver::BuildRecord {
+  double Uinf = kUinfUnset;
+  std::vector<OutputRecording::Entry> output;
+  std::vector<std::optional<ExtensionReport>> reports;
+  bool failure_seen = false;
+  bool replayable = false;
 };
 
 // The inputs of a request that every J shares.
@@ -135,6 +144,17 @@ struct LevelDriver::Attempt {
   bool solved_any = false;
   int32_t kmatch = 0;  // the joint the attempt's solver ended with
   SolveStatistics statistics;
+  // The fast mode's: the J's effective potential made ahead, in the pool's slot of the job, and
+  // its window; the recorded output is what making it printed.
+  std::optional<LevelWindow> prepared;
+};
+
+// The effective potential of a J made ahead on a worker, for the calling thread to take over at
+// the place where it would have made it, with the lines making it printed.
+struct LevelDriver::PreparedJ {
+  std::vector<double>& Ueff;
+  LevelWindow window;
+  std::span<const OutputRecording::Entry> output;
 };
 
 // The levels are kept, each at a mark among the recorded lines.
@@ -168,11 +188,7 @@ class LevelDriver::RecordedOutput final : public LevelOutput {
 LevelDriver::LevelDriver(DriverOptions options)
     : options_(std::move(options)),
       forward_(GridOrientation::forward, options_.on_failure),
-      reversed_(GridOrientation::reversed, options_.on_failure),
-      Vgrid_(RadialGrid::kSlots),
-      Ueff_(RadialGrid::kSlots),
-      Vtoadd_(RadialGrid::kSlots),
-      Ueff_toadd_(RadialGrid::kSlots) {
+      reversed_(GridOrientation::reversed, options_.on_failure) {
   if (options_.mode == SearchMode::fast) fast_.emplace(options_.orientation, options_.on_failure);
 }
 
@@ -186,6 +202,7 @@ LevelDriver::Workspace LevelDriver::run_workspace() {
 void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& sink) {
   const CurveDefinition& definition = request.curve;
   const RadialGrid& grid = request.grid;
+  fit_grid(grid.N);
   console_line(FreeLine() << "OK");
   console_line(format_line("(A8,A12)", {std::string("reading"), padded_name(definition.name)}));
   const PotentialHeader& header = checked_header(definition);
@@ -193,11 +210,12 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   require_representable_Lambda(trimmed_file_name(definition.name), header);
 
   RequestInputs in{request};
+  BuildRecord first_build;
   // toadd places the exact search's window. Its curve is built (and checked) here in both
   // modes; the fast search needs toadd itself only for a level it hands to the exact search.
   ToaddSearch toadd_window;
   try {
-    toadd_window = toadd_curve(definition, grid);
+    toadd_window = toadd_curve(definition, grid, &first_build);
     if (!fast_) in.toadd = solve_toadd(forward_, Ueff_toadd_, grid, toadd_window);
   } catch (const StopRun& stop) {
     if (std::string_view(stop.what()) == "Umin >  Umax") warn_no_well(state_name(request), grid, 0);
@@ -211,7 +229,8 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   in.Lambda = header.Lambda;
   in.q1 = static_cast<float>(header.q1);
   in.q2 = static_cast<float>(header.q2);
-  in.Uinf = build_curve(definition, Vgrid_, grid);
+  in.Uinf = first_build.replayable ? replay_build(first_build, grid)
+                                   : build_curve(definition, Vgrid_, grid);
   wall_steps_.check(request, Vgrid_, in.mu, in.Lambda, state_name(request));
 
   sink.begin(request);
@@ -232,18 +251,48 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   const int threads =
       in_turn ? 1 : std::max(1, count == 1 ? options_.threads : std::min(options_.threads, count));
   const int helpers = count == 1 ? threads - 1 : 0;
+  // The fast search of a J starts from the levels of the J before it, so its J are searched in
+  // turn; what the search of a J needs first, its effective potential and window, is made ahead
+  // by the other threads, each J in a slot of its own (ahead_Ueff_).
+  const int fast_workers = fast_ && !options_.in_turn_only && count > 1 && options_.threads > 1 &&
+                                   request.v.first <= request.v.last &&
+                                   request.Par.first <= request.Par.last
+                               ? std::min(options_.threads - 1, count)
+                               : 0;
+  const int fast_ahead = 2 * fast_workers;
+  if (fast_workers > 0) {
+    if (ahead_Ueff_.size() < static_cast<std::size_t>(fast_ahead + 1))
+      ahead_Ueff_.resize(static_cast<std::size_t>(fast_ahead + 1));
+    for (std::vector<double>& slot : ahead_Ueff_) fit_grid_slots(slot, grid.N);
+  }
+  const auto ahead_slot = [&](int k) -> std::vector<double>& {
+    return ahead_Ueff_[static_cast<std::size_t>(k % (fast_ahead + 1))];
+  };
   // Workers are made when first needed, each once for the run.
   while (!in_turn && workers_.size() < static_cast<std::size_t>(threads)) {
     workers_.push_back(std::make_unique<Worker>(options_.orientation));
   }
+  for (const std::unique_ptr<Worker>& worker : workers_) fit_grid_slots(worker->Ueff, grid.N);
   // The warnings held by the digest are given when the run ends otherwise, too.
   struct FlushAtEnd {
     LevelWarningDigest& digest;
     ~FlushAtEnd() { digest.flush(); }
   } flush_at_end{digest};
   run_in_order<Attempt>(
-      count, helpers > 0 ? 1 : threads, 4 * threads,
+      count,
+      fast_workers > 0 ? fast_workers
+      : helpers > 0    ? 1
+                       : threads,
+      fast_workers > 0 ? fast_ahead : 4 * threads,
       [&](int k, int worker, OutputRecording& recording) {
+        if (fast_workers > 0) {
+          Attempt attempt;
+          std::vector<double>& Ueff = ahead_slot(k);
+          effective_potential(Vgrid_, Ueff, grid, in.mu, static_cast<int>(request.J.first + k),
+                              in.Lambda, options_.orientation);
+          attempt.prepared = level_window(Ueff, grid.N, options_.orientation, in.Uinf);
+          return attempt;
+        }
         if (in_turn) return Attempt{};
         return attempt_J(in, request.J.first + k, *workers_[static_cast<std::size_t>(worker)],
                          helpers, recording);
@@ -251,6 +300,11 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
       [&](int k, RecordedJob<Attempt>& job) {
         const int64_t J = request.J.first + k;
         Attempt& attempt = job.result;
+        if (attempt.prepared) {
+          const PreparedJ prepared{ahead_slot(k), *attempt.prepared, job.output};
+          levels_of_J(in, J, run, out, &prepared);
+          return;
+        }
         if (in_turn || !attempt.usable) {
           levels_of_J(in, J, run, out);
           return;
@@ -297,8 +351,8 @@ LevelDriver::Attempt LevelDriver::attempt_J(const RequestInputs& in, int64_t J, 
   return attempt;
 }
 
-void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
-                              LevelOutput& out) const {
+void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws, LevelOutput& out,
+                              const PreparedJ* prepared) const {
   const LevelTableRequest& request = in.request;
   const RadialGrid& grid = request.grid;
   const std::string state = state_name(request);
@@ -316,9 +370,17 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
   for (int64_t v = request.v.first; v <= request.v.last; ++v) {
     for (int64_t Par = request.Par.first; Par <= request.Par.last; ++Par) {
       if (!window) {
-        effective_potential(Vgrid_, ws.Ueff, grid, in.mu, static_cast<int>(J), in.Lambda,
-                            options_.orientation);
-        const LevelWindow w = level_window(ws.Ueff, grid.N, options_.orientation, in.Uinf);
+        LevelWindow w;
+        if (prepared != nullptr) {
+          // The slot keeps the buffer given for it, to be filled again for a later J.
+          ws.Ueff.swap(prepared->Ueff);
+          replay_output(prepared->output, [](int) {});
+          w = prepared->window;
+        } else {
+          effective_potential(Vgrid_, ws.Ueff, grid, in.mu, static_cast<int>(J), in.Lambda,
+                              options_.orientation);
+          w = level_window(ws.Ueff, grid.N, options_.orientation, in.Uinf);
+        }
         if (!w.has_well()) {
           out.before_stop();
           warn_no_well(state, grid, J);
@@ -465,11 +527,18 @@ LevelRecord LevelDriver::exact_record(const RequestInputs& in, const LevelWindow
   return level;
 }
 
+void LevelDriver::fit_grid(int32_t N) {
+  for (std::vector<double>* array : {&Vgrid_, &Ueff_, &Vtoadd_, &Ueff_toadd_})
+    fit_grid_slots(*array, N);
+}
+
 double LevelDriver::compute_toadd(const CurveDefinition& definition, const RadialGrid& grid) {
+  fit_grid(grid.N);
   return solve_toadd(forward_, Ueff_toadd_, grid, toadd_curve(definition, grid));
 }
 
 void LevelDriver::check_toadd_curve(const CurveDefinition& definition, const RadialGrid& grid) {
+  fit_grid(grid.N);
   toadd_curve(definition, grid);
 }
 
@@ -478,12 +547,65 @@ double LevelDriver::build_curve(const CurveDefinition& definition, std::vector<d
   return builder_.build(definition, V, grid, {options_.on_failure, options_.on_extension_report});
 }
 
-ToaddSearch LevelDriver::toadd_curve(const CurveDefinition& definition, const RadialGrid& grid) {
+ToaddSearch LevelDriver::toadd_curve(const CurveDefinition& definition, const RadialGrid& grid,
+                                     BuildRecord* record) {
   const PotentialHeader& header = checked_header(definition);
   require_positive_mass(trimmed_file_name(definition.name), header, 1);
   require_representable_Lambda(trimmed_file_name(definition.name), header);
-  build_curve(definition, Vtoadd_, grid);
+  if (record == nullptr) {
+    build_curve(definition, Vtoadd_, grid);
+  } else {
+    record_build(definition, grid, *record);
+  }
   return toadd_search(Vtoadd_, Ueff_toadd_, grid, header.masses[0], header.Lambda);
+}
+
+void LevelDriver::record_build(const CurveDefinition& definition, const RadialGrid& grid,
+                               BuildRecord& record) {
+  std::optional<OutputRecording> recording(std::in_place);
+  // What the build printed so far goes out before a pause, which writes and reads the console
+  // itself; such a build is not repeated from its record, since the pause may act on its own.
+  const auto release = [&] {
+    if (!recording) return;
+    record.output = recording->take();
+    recording.reset();
+    replay_output(record.output, [](int) {});
+  };
+  const NumericalFailureHandler on_failure = [&](std::string_view message) {
+    release();
+    record.failure_seen = true;
+    options_.on_failure(message);
+  };
+  ExtensionReportHandler on_report;
+  on_report.fit_starts = [&] {
+    record.reports.emplace_back(std::nullopt);
+    options_.on_extension_report.fit_starts();
+  };
+  on_report.report = [&](const ExtensionReport& report) {
+    record.reports.emplace_back(report);
+    options_.on_extension_report.report(report);
+  };
+  try {
+    record.Uinf = builder_.build(definition, Vtoadd_, grid, {on_failure, on_report});
+  } catch (...) {
+    release();
+    throw;
+  }
+  release();
+  record.replayable = !record.failure_seen;
+}
+
+double LevelDriver::replay_build(const BuildRecord& record, const RadialGrid& grid) {
+  replay_output(record.output, [](int) {});
+  for (const std::optional<ExtensionReport>& event : record.reports) {
+    if (event) {
+      options_.on_extension_report.report(*event);
+    } else {
+      options_.on_extension_report.fit_starts();
+    }
+  }
+  std::copy_n(Vtoadd_.begin(), grid.N + 1, Vgrid_.begin());
+  return record.Uinf;
 }
 
 }  // namespace velk

@@ -25,11 +25,11 @@
 //
 // One driver lives for the run: it owns the grid arrays (potential and effective potential,
 // twice: once for the levels, once for toadd), the potential builders and the solvers, all
-// allocated once. It reads and writes no file: the levels go to the sink (the run's writes the
-// level file, run/level_file_writer.h) and each build's extension-fit report goes to
-// DriverOptions::on_extension_report. toadd is always found on a forward grid, by the same solver
-// that solves the levels of a forward run, so that the joint it remembers carries over as the run
-// has it.
+// allocated once for the grid of the run (again only for a larger grid). It reads and writes no
+// file: the levels go to the sink (the run's writes the level file, run/level_file_writer.h) and
+// each build's extension-fit report goes to DriverOptions::on_extension_report. toadd is always
+// found on a forward grid, by the same solver that solves the levels of a forward run, so that the
+// joint it remembers carries over as the run has it.
 //
 // In the fast mode the levels of a J are solved together by FastSearch, once the J's window is
 // built; each level goes through the same Lambda term, listing rule, checks and sink. A level the
@@ -154,10 +154,13 @@ class LevelDriver {
   class ImmediateOutput;
   class RecordedOutput;
   struct Attempt;
+  struct PreparedJ;
 
   // The levels of one J: the J line, the effective potential, then each level with its console
   // lines and warnings, handed to `out` in loop order.
-  void levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws, LevelOutput& out) const;
+  // `prepared`: the J's effective potential, made ahead (the fast mode on several threads).
+  void levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws, LevelOutput& out,
+                   const PreparedJ* prepared = nullptr) const;
   Attempt attempt_J(const RequestInputs& in, int64_t J, Worker& worker, int helpers,
                     OutputRecording& recording) const;
 
@@ -176,10 +179,20 @@ class LevelDriver {
 
   // The curve behind toadd (mass 1, J = 0, forward) in Vtoadd_ and Ueff_toadd_, and the first
   // window of its two solves.
-  ToaddSearch toadd_curve(const CurveDefinition& curve, const RadialGrid& grid);
+  // With a record, the build is kept for replay_build.
+  struct BuildRecord;
+  ToaddSearch toadd_curve(const CurveDefinition& curve, const RadialGrid& grid,
+                          BuildRecord* record = nullptr);
+  void record_build(const CurveDefinition& curve, const RadialGrid& grid, BuildRecord& record);
+  // The curve of the levels is the curve behind toadd: the same definition on the same grid gives
+  // the same values, lines and reports, so it is taken over rather than built again, and what its
+  // build printed and reported is given again at the place of the second build.
+  double replay_build(const BuildRecord& record, const RadialGrid& grid);
   double build_curve(const CurveDefinition& curve, std::vector<double>& V, const RadialGrid& grid);
 
   Workspace run_workspace();
+  // The grid arrays are sized to the grids the run uses (pec/radial_grid.h, fit_grid_slots).
+  void fit_grid(int32_t N);
 
   DriverOptions options_;
   PotentialBuilder builder_;
@@ -192,6 +205,9 @@ class LevelDriver {
   // The grids already judged too deep in the wall, by state.
   WallStepCheck wall_steps_;
   std::vector<std::unique_ptr<Worker>> workers_;
+  // The effective potentials of the fast mode's J made ahead: one slot more than the pool may run
+  // ahead of the J being searched, so that no slot is filled while its J is searched.
+  std::vector<std::vector<double>> ahead_Ueff_;
 };
 
 }  // namespace velk

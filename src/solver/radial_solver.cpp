@@ -85,14 +85,17 @@ void airy_start(double* Y, const RadialGrid& grid, const TurningPoints& t, int a
 }  // namespace
 
 RadialSolver::RadialSolver(GridOrientation orientation, NumericalFailureHandler on_failure)
-    : orientation_(orientation),
-      on_failure_(std::move(on_failure)),
-      Tgrid_(RadialGrid::kSlots, 0.0),
-      Ygrid_(RadialGrid::kSlots, 0.0),
-      rescales_(RadialGrid::kSlots) {}
+    : orientation_(orientation), on_failure_(std::move(on_failure)) {}
+
+void RadialSolver::fit_grid(int32_t N) {
+  fit_grid_slots(Tgrid_, N);
+  fit_grid_slots(Ygrid_, N);
+  fit_grid_slots(rescales_, N);
+}
 
 LevelSolution RadialSolver::solve(std::span<const double> V, const RadialGrid& grid, double mu,
                                   const SolveRequest& request, IterationCache* cache) {
+  fit_grid(grid.N);
   if (orientation_ == GridOrientation::forward) {
     return solve_oriented<GridOrientation::forward>(V, grid, mu, request, cache);
   }
@@ -102,6 +105,7 @@ LevelSolution RadialSolver::solve(std::span<const double> V, const RadialGrid& g
 bool RadialSolver::prefetch(std::span<const double> V, const RadialGrid& grid, double mu,
                             std::span<const SolveRequest> requests, IterationCache& cache,
                             LaneIterations& lanes) {
+  fit_grid(grid.N);
   if (orientation_ == GridOrientation::forward) {
     return prefetch_oriented<GridOrientation::forward>(V, grid, mu, requests, cache, lanes);
   }

@@ -116,8 +116,9 @@ struct LevelSolution {
 
 class RadialSolver {
  public:
-  // The working arrays (Numerov coefficients and wave function, RadialGrid::kSlots each) are
-  // allocated here, once. Numerical failures of the Airy functions go to `on_failure`.
+  // The working arrays (Numerov coefficients and wave function) are sized to the grid of the first
+  // solve, and grow only for a larger grid. Numerical failures of the Airy functions go to
+  // `on_failure`.
   RadialSolver(GridOrientation orientation, NumericalFailureHandler on_failure);
 
   // Iterations of the same curve already done are taken from `cache` when one is given; the
@@ -146,6 +147,7 @@ class RadialSolver {
   void set_kmatch(int32_t kmatch) { kmatch_ = kmatch; }
 
  private:
+  void fit_grid(int32_t N);
   template <GridOrientation O>
   LevelSolution solve_oriented(std::span<const double> V, const RadialGrid& grid, double mu,
                                const SolveRequest& request, IterationCache* cache);

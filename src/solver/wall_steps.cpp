@@ -28,13 +28,14 @@ LargestCoefficient largest_coefficient(std::span<const double> U, const RadialGr
   return largest;
 }
 
-WallStepCheck::WallStepCheck() : U_(RadialGrid::kSlots, 0.0) {}
+WallStepCheck::WallStepCheck() = default;
 
 void WallStepCheck::check(const LevelTableRequest& request, std::span<const double> V, double mu,
                           int Lambda, const std::string& state) {
   const RadialGrid& grid = request.grid;
   const int N = grid.N;
   if (request.J.last < request.J.first || N < 3 || warned_.count(state) > 0) return;
+  fit_grid_slots(U_, N);
   if (V.size() <= static_cast<std::size_t>(N) || U_.size() <= static_cast<std::size_t>(N)) return;
   // The centrifugal term as the effective potential forms it (J(J+1) - Lambda² in wrapping 32-bit
   // arithmetic).

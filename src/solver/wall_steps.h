@@ -38,7 +38,7 @@ class WallStepCheck {
 
  private:
   std::set<std::string> warned_;
-  std::vector<double> U_;  // the effective potential judged, RadialGrid::kSlots
+  std::vector<double> U_;  // the effective potential judged, sized to the grid
 };
 
 }  // namespace velk

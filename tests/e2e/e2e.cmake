@@ -22,6 +22,16 @@ foreach(expected_dir ${velk_e2e_complete_runs})
   endforeach()
 endforeach()
 
+# The fast search on one thread and on three: the same files, console lines and warnings, stops
+# included.
+foreach(expected_dir ${velk_e2e_complete_runs})
+  get_filename_component(case_dir ${expected_dir} DIRECTORY)
+  get_filename_component(case_name ${case_dir} NAME)
+  add_test(NAME e2e/fast_threads/${case_name}
+           COMMAND ${CMAKE_CURRENT_LIST_DIR}/tools/same_on_thread_counts.sh $<TARGET_FILE:velk>
+                   ${case_dir} "1 3" --fast)
+endforeach()
+
 # python3 (standard library only) runs the checkers below; without it they would silently vanish.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 

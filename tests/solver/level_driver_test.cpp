@@ -507,10 +507,11 @@ void expect_same(const Handed& got, const Handed& reference, const std::string& 
 }
 
 // Vector lanes, searches followed together, iterations taken from the cache and J computed ahead
-// on 1, 2 and 3 threads (a single J shared out among them) hand on bit for bit what computing every
-// J in turn hands on: on both grids, with levels beyond the last (warned about), quasi-bound
-// levels, Lambda doubling, a run that stops at a J without well, and a well so shallow that passes
-// from the top miss their joint ("rigth error", which depends on the joint of the solve before).
+// on 1, 2 and 3 threads (a single J shared out among them), and in the fast mode the effective
+// potentials made ahead, hand on bit for bit what computing every J in turn hands on: on both
+// grids, with levels beyond the last (warned about), quasi-bound levels, Lambda doubling, a run
+// that stops at a J without well, and a well so shallow that passes from the top miss their joint
+// ("rigth error", which depends on the joint of the solve before).
 TEST_F(LevelDriverTest, FasterWaysHandOnWhatComputingInTurnHandsOn) {
   struct Job {
     std::string name;
@@ -531,23 +532,28 @@ TEST_F(LevelDriverTest, FasterWaysHandOnWhatComputingInTurnHandsOn) {
     write("mlj.pot", job.file);
     job.request.curve = read_curve_definition("mlj.pot");
     job.request.state = "A";
-    for (const GridOrientation o : {GridOrientation::forward, GridOrientation::reversed}) {
-      DriverOptions in_turn{o, throw_on_numerical_failure};
-      in_turn.in_turn_only = true;
-      const Handed reference = hand_on(job.request, in_turn);
-      if (job.name == "shallow" && o == GridOrientation::forward) {
-        ASSERT_NE(reference.console.find(" rigth error"), std::string::npos)
-            << "the shallow well must miss a joint to test that path";
-      }
-      if (job.name == "stop") {
-        ASSERT_EQ(reference.stop, "Umin >  Umax");
-      }
-      for (const int threads : {1, 2, 3}) {
-        DriverOptions faster{o, throw_on_numerical_failure};
-        faster.threads = threads;
-        expect_same(hand_on(job.request, faster), reference,
-                    job.name + (o == GridOrientation::forward ? ", forward" : ", reversed") +
-                        ", threads " + std::to_string(threads));
+    for (const SearchMode mode : {SearchMode::exact, SearchMode::fast}) {
+      for (const GridOrientation o : {GridOrientation::forward, GridOrientation::reversed}) {
+        DriverOptions in_turn{o, throw_on_numerical_failure};
+        in_turn.in_turn_only = true;
+        in_turn.mode = mode;
+        const Handed reference = hand_on(job.request, in_turn);
+        if (job.name == "shallow" && o == GridOrientation::forward && mode == SearchMode::exact) {
+          ASSERT_NE(reference.console.find(" rigth error"), std::string::npos)
+              << "the shallow well must miss a joint to test that path";
+        }
+        if (job.name == "stop") {
+          ASSERT_EQ(reference.stop, "Umin >  Umax");
+        }
+        for (const int threads : {1, 2, 3}) {
+          DriverOptions faster{o, throw_on_numerical_failure};
+          faster.threads = threads;
+          faster.mode = mode;
+          expect_same(hand_on(job.request, faster), reference,
+                      job.name + (mode == SearchMode::fast ? ", fast" : ", exact") +
+                          (o == GridOrientation::forward ? ", forward" : ", reversed") +
+                          ", threads " + std::to_string(threads));
+        }
       }
     }
   }
