@@ -122,7 +122,8 @@ FitResult run_fit(FitModel& model, const std::vector<ObservedLine>& rows,
     lm.parameters.ftol = 1e-12;
     namespace lms = Eigen::LevenbergMarquardtSpace;
     lms::Status status = lm.minimizeInit(x);
-    while (status == lms::Running && lm.iter < options.max_iterations + 1) {
+    while ((status == lms::NotStarted || status == lms::Running) &&
+           lm.iter < options.max_iterations + 1) {
       status = lm.minimizeOneStep(x);
     }
     result.iterations = static_cast<int>(lm.iter) - 1;
