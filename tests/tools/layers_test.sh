@@ -19,6 +19,7 @@ declare -A allowed=(
   [spectrum]="spectrum run pec numlib io"
   [props]="props spectrum solver pec numlib io"
   [rkr]="rkr run solver pec numlib io"
+  [fit]="fit props spectrum run solver pec numlib io"
   [python]="python props rkr run solver pec numlib io"
   [main]="run io"
 )
@@ -57,6 +58,7 @@ layer_of_library() {
     velk_plot_lib) echo plot ;;
     velk_props_lib) echo props ;;
     velk_rkr_lib) echo rkr ;;
+    velk_fit_lib) echo fit ;;
     velk_core) echo run ;;
     velk_python) echo python ;;
     velk_*) echo "${1#velk_}" ;;

@@ -1,0 +1,166 @@
+#include "fit/fit_solver.h"
+
+#include <cmath>
+#include <limits>
+#include <unsupported/Eigen/NonLinearOptimization>
+
+#include "io/errors.h"
+#include "numlib/failure_policy.h"
+
+namespace velk::fit {
+namespace {
+
+// A trial step whose levels cannot be computed (a level lost, a curve the builders refuse) is
+// answered with residuals so large that the step is refused and a shorter one tried.
+constexpr double kRefusedResidual = 1e12;
+
+class WeightedResiduals {
+ public:
+  using Scalar = double;
+  using InputType = Eigen::VectorXd;
+  using ValueType = Eigen::VectorXd;
+  using JacobianType = Eigen::MatrixXd;
+  enum { InputsAtCompileTime = Eigen::Dynamic, ValuesAtCompileTime = Eigen::Dynamic };
+
+  WeightedResiduals(FitModel& model, const std::vector<ObservedLine>& rows,
+                    const std::vector<ParameterRef>& free, const LineModel& lines)
+      : model_(model), rows_(rows), free_(free), lines_(lines) {}
+
+  int inputs() const { return static_cast<int>(free_.size()); }
+  int values() const { return static_cast<int>(rows_.size()); }
+
+  int operator()(const Eigen::VectorXd& x, Eigen::VectorXd& fvec) {
+    evaluate(x);
+    fvec = residuals_;
+    return 0;
+  }
+  // The Jacobian comes with the values of the same point: the wave functions that gave the
+  // levels give their derivatives.
+  int df(const Eigen::VectorXd& x, Eigen::MatrixXd& fjac) {
+    if (!(x.size() == at_.size() && x == at_)) evaluate(x);
+    fjac = jacobian_;
+    return 0;
+  }
+
+  void set(const Eigen::VectorXd& x) {
+    for (Eigen::Index j = 0; j < x.size(); ++j) {
+      set_parameter(model_, free_[static_cast<std::size_t>(j)], x(j));
+    }
+  }
+  void evaluate(const Eigen::VectorXd& x) {
+    set(x);
+    ++evaluations;
+    at_ = x;
+    const auto n = static_cast<Eigen::Index>(rows_.size());
+    residuals_.resize(n);
+    jacobian_.setZero(n, x.size());
+    try {
+      const Evaluation e = lines_.evaluate(model_, true);
+      if (!e.missing_level) {
+        for (Eigen::Index r = 0; r < n; ++r) {
+          const ObservedLine& row = rows_[static_cast<std::size_t>(r)];
+          residuals_(r) = (row.wavenumber - e.calc(r)) / row.uncertainty;
+          jacobian_.row(r) = -e.jacobian.row(r) / row.uncertainty;
+        }
+        calc_ = e.calc;
+        return;
+      }
+    } catch (const StopRun&) {
+    } catch (const NumericalFailure&) {
+    }
+    residuals_.setConstant(kRefusedResidual);
+  }
+
+  const Eigen::VectorXd& residuals() const { return residuals_; }
+  const Eigen::MatrixXd& jacobian() const { return jacobian_; }
+  const Eigen::VectorXd& calc() const { return calc_; }
+  int evaluations = 0;
+
+ private:
+  FitModel& model_;
+  const std::vector<ObservedLine>& rows_;
+  const std::vector<ParameterRef>& free_;
+  const LineModel& lines_;
+  Eigen::VectorXd at_, residuals_, calc_;
+  Eigen::MatrixXd jacobian_;
+};
+
+double sigma_of(const Eigen::VectorXd& residuals, Eigen::Index parameters) {
+  const auto dof = residuals.size() - parameters;
+  return dof > 0 ? std::sqrt(residuals.squaredNorm() / static_cast<double>(dof))
+                 : std::numeric_limits<double>::quiet_NaN();
+}
+
+}  // namespace
+
+FitResult run_fit(FitModel& model, const std::vector<ObservedLine>& rows,
+                  const std::vector<ParameterRef>& free, const LineModel& lines,
+                  const FitOptions& options) {
+  const auto P = static_cast<Eigen::Index>(free.size());
+  FitResult result;
+  result.start.resize(P);
+  for (Eigen::Index j = 0; j < P; ++j) {
+    result.start(j) = get_parameter(model, free[static_cast<std::size_t>(j)]);
+  }
+  result.linear = true;
+  for (const ParameterRef& ref : free) result.linear = result.linear && !curve_parameter(ref.kind);
+
+  WeightedResiduals functor(model, rows, free, lines);
+  Eigen::VectorXd x = result.start;
+  if (result.linear) {
+    // calc is linear in the parameters: one Gauss-Newton step is the least-squares solution.
+    functor.evaluate(x);
+    const Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(functor.jacobian());
+    x -= qr.solve(functor.residuals());
+    functor.evaluate(x);
+    result.iterations = 1;
+    result.converged = qr.rank() == P;
+  } else {
+    Eigen::LevenbergMarquardt<WeightedResiduals> lm(functor);
+    lm.parameters.maxfev = 10 * (options.max_iterations + 1);
+    lm.parameters.xtol = 1e-10;
+    lm.parameters.ftol = 1e-12;
+    namespace lms = Eigen::LevenbergMarquardtSpace;
+    lms::Status status = lm.minimizeInit(x);
+    while ((status == lms::NotStarted || status == lms::Running) &&
+           lm.iter < options.max_iterations + 1) {
+      status = lm.minimizeOneStep(x);
+    }
+    result.iterations = static_cast<int>(lm.iter) - 1;
+    // Tolerances too small to improve on mean the sum of squares is at its floor: converged.
+    result.converged =
+        status == lms::RelativeReductionTooSmall || status == lms::RelativeErrorTooSmall ||
+        status == lms::RelativeErrorAndReductionTooSmall || status == lms::CosinusTooSmall ||
+        status == lms::FtolTooSmall || status == lms::XtolTooSmall || status == lms::GtolTooSmall;
+    // The last evaluation may be a refused trial step: the answer is the accepted point.
+    functor.evaluate(x);
+  }
+  result.evaluations = functor.evaluations;
+  result.value = x;
+  result.calc = functor.calc();
+  result.sigma = sigma_of(functor.residuals(), P);
+
+  const Eigen::MatrixXd& J = functor.jacobian();
+  // Columns scaled to unit length first: β13 and Re differ by six orders of magnitude.
+  Eigen::VectorXd scale(P);
+  for (Eigen::Index j = 0; j < P; ++j) {
+    const double norm = J.col(j).norm();
+    scale(j) = norm > 0.0 ? 1.0 / norm : 1.0;
+  }
+  const Eigen::MatrixXd scaled = J * scale.asDiagonal();
+  const Eigen::MatrixXd normal = scaled.transpose() * scaled;
+  const Eigen::MatrixXd covariance = scale.asDiagonal() *
+                                     normal.completeOrthogonalDecomposition().pseudoInverse() *
+                                     scale.asDiagonal();
+  result.uncertainty.resize(P);
+  result.correlation.resize(P, P);
+  for (Eigen::Index i = 0; i < P; ++i) {
+    result.uncertainty(i) = result.sigma * std::sqrt(covariance(i, i));
+    for (Eigen::Index j = 0; j < P; ++j) {
+      result.correlation(i, j) = covariance(i, j) / std::sqrt(covariance(i, i) * covariance(j, j));
+    }
+  }
+  return result;
+}
+
+}  // namespace velk::fit
