@@ -24,5 +24,5 @@ foreach(case arithmetic figure header_dropped lines_apart changed_line cpu_time 
              stray_output)
   add_test(NAME examples/readme_planted/${case}
            COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_readme_planted.py
-                   ${PROJECT_SOURCE_DIR} $<TARGET_FILE_DIR:velk> ${case})
+                   ${PROJECT_SOURCE_DIR} $<TARGET_FILE_DIR:velk> ${case} ${velk_readme_timing})
 endforeach()
