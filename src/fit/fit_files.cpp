@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "io/free_format_reader.h"
+#include "pec/curve_file_text.h"
 
 namespace velk::fit {
 namespace {
@@ -17,7 +18,7 @@ std::string fixed(double value, int digits) {
 }
 
 // The first eight lines of the potential file, with line 1's count replaced.
-std::vector<std::string> header_lines(const FitState& state, int count) {
+std::vector<std::string> kept_header_lines(const FitState& state, int count) {
   const InputText text = read_input_text(state.file);
   FreeFormatReader in(text);
   std::vector<std::string> lines;
@@ -46,12 +47,6 @@ void parity_block(const DunhamCoefficients& c, std::vector<std::string>& lines) 
 
 }  // namespace
 
-std::string exact_text(double value) {
-  char buffer[64];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return error == std::errc() ? std::string(buffer, end) : std::string("nan");
-}
-
 FileText fitted_state_file(const FitState& s, std::vector<std::string>& warnings) {
   FileText file{s.file, {}};
   auto& out = file.lines;
@@ -63,39 +58,33 @@ FileText fitted_state_file(const FitState& s, std::vector<std::string>& warnings
   switch (s.form) {
     case StateForm::mlj: {
       const auto& p = std::get<MljParameters>(s.curve.parameters);
-      out = header_lines(s, p.K + 1);
-      out.push_back(exact_text(p.Re));
-      for (int k = 0; k <= p.K; ++k) {
-        out.push_back(std::to_string(k) + " " + exact_text(p.betak[static_cast<std::size_t>(k)]));
-      }
-      out.push_back(exact_text(p.De));
-      out.push_back(std::to_string(p.pLR) + " " + exact_text(p.Cp));
-      out.push_back(exact_text(p.delta));
-      out.push_back(exact_text(p.Rx));
+      out = kept_header_lines(s, p.K + 1);
+      const MljCurve curve{
+          p.Re, {p.betak.begin(), p.betak.begin() + p.K + 1}, p.De, p.pLR, p.Cp, p.delta, p.Rx};
+      const std::vector<std::string> body = mlj_body_lines(curve);
+      out.insert(out.end(), body.begin(), body.end());
       break;
     }
     case StateForm::analytic: {
       const auto& p = std::get<AnalyticParameters>(s.curve.parameters);
-      out = header_lines(s, p.kmax + 1);
-      out.push_back(exact_text(p.Rm));
-      out.push_back(exact_text(p.bpar));
-      for (int k = 0; k <= p.kmax; ++k) {
-        out.push_back(std::to_string(k) + " " + exact_text(p.acoef[static_cast<std::size_t>(k)]));
-      }
-      out.push_back(std::to_string(p.srtype));
-      out.push_back(exact_text(p.Asr) + " " + exact_text(p.Bsr) +
-                    (p.srtype == 1 ? " " + exact_text(p.Nsr) : std::string()));
-      out.push_back(exact_text(p.Uinf));
-      std::vector<int> ks;
+      out = kept_header_lines(s, p.kmax + 1);
+      AnalyticCurveFields curve;
+      curve.Rm = p.Rm;
+      curve.b = p.bpar;
+      curve.a.assign(p.acoef.begin(), p.acoef.begin() + p.kmax + 1);
+      curve.wall = {p.srtype, p.Asr, p.Bsr, p.Nsr};
+      curve.Uinf = p.Uinf;
       for (int k = 1; k <= kLongRangeCapacity; ++k) {
-        if (p.Clr[static_cast<std::size_t>(k)] != 0.0 || k == p.mlr) ks.push_back(k);
+        const double C = p.Clr[static_cast<std::size_t>(k)];
+        if (C != 0.0 || k == p.mlr) curve.C[k] = C;
       }
-      out.push_back(std::to_string(ks.size()));
-      for (const int k : ks) {
-        out.push_back(std::to_string(k) + " " + exact_text(p.Clr[static_cast<std::size_t>(k)]));
-      }
-      out.push_back(exact_text(p.Aex) + " " + exact_text(p.gex) + " " + exact_text(p.bex));
-      out.push_back(exact_text(p.Ri) + " " + exact_text(p.Ro));
+      curve.Aex = p.Aex;
+      curve.gex = p.gex;
+      curve.bex = p.bex;
+      curve.Ri = p.Ri;
+      curve.Ro = p.Ro;
+      const std::vector<std::string> body = analytic_body_lines(curve);
+      out.insert(out.end(), body.begin(), body.end());
       break;
     }
     case StateForm::pointwise: {

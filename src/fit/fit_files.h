@@ -10,6 +10,7 @@
 #include "fit/fit_model.h"
 #include "fit/fit_solver.h"
 #include "fit/observed_lines.h"
+#include "io/formatted_output.h"
 
 namespace velk::fit {
 
@@ -30,6 +31,8 @@ FileText report_file(const std::string& data_file, const std::vector<ObservedLin
                      const std::vector<ParameterRef>& free, const FitResult& result);
 
 // A real that reads back to the same double.
-std::string exact_text(double value);
+inline std::string exact_text(double value) {
+  return shortest_decimal(value);
+}
 
 }  // namespace velk::fit

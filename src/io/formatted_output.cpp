@@ -1,6 +1,7 @@
 #include "io/formatted_output.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -263,6 +264,12 @@ std::string format_line(std::string_view format, std::initializer_list<FormatVal
     joined += lines[i];
   }
   return joined;
+}
+
+std::string shortest_decimal(double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
 }
 
 std::string free_format_real(double value) {

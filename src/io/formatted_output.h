@@ -51,6 +51,10 @@ std::string format_line(std::string_view format, std::initializer_list<FormatVal
 
 std::string free_format_real(double value);
 
+// The shortest decimal that reads back as the same double (the CSV columns, the files written for
+// the program's readers).
+std::string shortest_decimal(double value);
+
 class FreeLine {
  public:
   FreeLine& operator<<(int32_t value);

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "io/errors.h"
+#include "io/formatted_output.h"
 #include "io/free_format_reader.h"
 #include "io/output_file.h"
 #include "io/run_file_check.h"
@@ -52,12 +53,6 @@ std::optional<T> parse_number(const std::string& text) {
 }
 
 }  // namespace
-
-std::string csv_number(double value) {
-  char buffer[40];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
 
 LineListFile read_line_list_file(const std::string& path, std::string_view program) {
   const std::string prefix = std::string(program) + ": " + path + ": ";
@@ -125,7 +120,7 @@ LineListFile read_line_list_file(const std::string& path, std::string_view progr
       }
       if (!std::isfinite(*value) || std::fabs(*value) > limit) {
         throw InputError(where + "expected a number " + all_columns[k] + " of magnitude at most " +
-                         csv_number(limit) + ", found \"" + cells[k] + "\"");
+                         shortest_decimal(limit) + ", found \"" + cells[k] + "\"");
       }
       return value;
     };
@@ -155,7 +150,7 @@ void write_line_list_file(const LineListFile& table, const std::vector<AddedCell
   header += "HL,intensity,A_einstein";
   out.line(header);
   const auto cell = [](const std::optional<double>& value) {
-    return value ? csv_number(*value) : std::string();
+    return value ? shortest_decimal(*value) : std::string();
   };
   for (std::size_t r = 0; r < table.rows.size(); ++r) {
     const AddedCells& extra = r < added.size() ? added[r] : AddedCells{};

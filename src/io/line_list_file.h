@@ -55,7 +55,4 @@ struct AddedCells {
 void write_line_list_file(const LineListFile& table, const std::vector<AddedCells>& added,
                           const std::string& path);
 
-// A number as CSV writes it: the shortest text that reads back to the same double.
-std::string csv_number(double value);
-
 }  // namespace velk

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <optional>
 #include <string_view>
 #include <utility>
 
 #include "io/errors.h"
+#include "io/formatted_output.h"
 #include "io/free_format_reader.h"
 #include "plot/picture_layout.h"
 #include "plot/plot_files.h"
@@ -35,13 +35,6 @@ std::string transition_tooltip(const TransitionRecord& line, bool known_level_up
          std::to_string(line.J_lower) + ") line " + std::to_string(line.index) + ": " +
          (known_level_upper ? upper + " -> " + lower : lower + " -> " + upper) + ", " +
          fixed(line.nu, 6) + " cm-1";
-}
-
-// The shortest text that reads back to the same number.
-std::string shortest(double value) {
-  char buffer[40];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
 }
 
 std::vector<std::string> words_after_colon(const std::string& text) {
@@ -81,7 +74,8 @@ std::string readable_header_line(const std::string& text) {
   }
   if (text.starts_with("Range:") && words.size() == 2) {
     const auto lo = parse_real(words[0]), hi = parse_real(words[1]);
-    if (lo && hi) return "Range: " + shortest(*lo) + " to " + shortest(*hi) + " cm-1";
+    if (lo && hi)
+      return "Range: " + shortest_decimal(*lo) + " to " + shortest_decimal(*hi) + " cm-1";
   }
   return spaced(text);
 }

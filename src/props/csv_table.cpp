@@ -1,16 +1,14 @@
 #include "props/csv_table.h"
 
-#include <charconv>
 #include <cmath>
+
+#include "io/formatted_output.h"
 
 namespace velk::props {
 
 std::string csv_number(double value) {
   if (!std::isfinite(value)) return {};
-  // The shortest text that reads back as the same double.
-  char buffer[40];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
+  return shortest_decimal(value);
 }
 
 void CsvRow::separate() {

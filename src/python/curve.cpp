@@ -5,8 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "curve_files.h"
 #include "io/errors.h"
+#include "io/formatted_output.h"
 #include "io/free_format_reader.h"
 #include "numlib/failure_policy.h"
 #include "pec/analytic.h"
@@ -127,8 +127,9 @@ std::string Curve::text_with_first_mass(double mass) const {
   std::istringstream lines(text);
   std::string line, out;
   std::getline(lines, line);
-  out = line + '\n' + real_text(mass);
-  for (std::size_t i = 1; i < header.masses.size(); ++i) out += ' ' + real_text(header.masses[i]);
+  out = line + '\n' + shortest_decimal(mass);
+  for (std::size_t i = 1; i < header.masses.size(); ++i)
+    out += ' ' + shortest_decimal(header.masses[i]);
   out += '\n';
   for (int n = 2; n <= last_mass_line; ++n) std::getline(lines, line);
   out.append(std::istreambuf_iterator<char>(lines), std::istreambuf_iterator<char>());

@@ -7,8 +7,8 @@
 #include "bindings.h"
 #include "core_call.h"
 #include "curve.h"
-#include "curve_files.h"
 #include "level_table.h"
+#include "pec/curve_file_text.h"
 #include "pec/pointwise.h"
 #include "text_file.h"
 
@@ -25,6 +25,7 @@ HeaderFields header_fields(const Masses& masses, const Int& Lambda, const Float&
   h.q1 = to_float(q1, "q1");
   h.q2 = to_float(q2, "q2");
   h.description = to_text(description, "description");
+  h.remark = "written by the Python module velk";
   return h;
 }
 

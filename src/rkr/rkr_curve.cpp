@@ -8,8 +8,10 @@
 #include <sstream>
 
 #include "io/errors.h"
+#include "io/formatted_output.h"
 #include "numlib/constants.h"
 #include "numlib/ipow.h"
+#include "pec/curve_file_text.h"
 #include "pec/radial_grid.h"
 
 namespace velk::rkr {
@@ -297,12 +299,6 @@ void suggest_grid(RkrCurve& curve) {
 
 }  // namespace
 
-std::string shortest_real(double value) {
-  char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
-}
-
 RkrCurve build_rkr_curve(const RkrConstants& c, const RkrOptions& o) {
   check_constants(c, o);
   RkrCurve curve;
@@ -353,43 +349,45 @@ RkrCurve build_rkr_curve(const RkrConstants& c, const RkrOptions& o) {
 }
 
 std::string rkr_file_text(const RkrCurve& curve, const RkrConstants& c, const RkrOptions& o) {
-  std::ostringstream out;
-  const auto pad = [](std::string text) {
-    if (text.size() < 41) text.resize(41, ' ');
-    return text + " ";
-  };
-  out << pad(std::to_string(curve.R.size())) << "number of points\n";
-  out << shortest_real(curve.mu) << " 0 0 0 0  reduced mass (u) of masses "
-      << shortest_real(o.mass1) << " and " << shortest_real(o.mass2) << "\n";
-  out << pad(std::to_string(c.Lambda)) << "Lambda\n";
-  out << pad("0") << "q1\n";
-  out << pad("0") << "q2\n";
-  out << "RKR curve of " << o.source_name << " (velk-rkr): v = -1/2 to "
-      << shortest_real(curve.u_max - 0.5) << " in steps of " << shortest_real(curve.dv) << ", "
-      << o.order << "-point quadrature\n";
-  if (o.with_te) {
-    out << "energies with Y(0,0) = " << shortest_real(c.Y00)
-        << " cm-1 as Te at the minimum; cm-1, A\n";
-  } else {
-    out << "energies from the well's minimum; cm-1, A\n";
-  }
-  out << "PW  pointwise table\n";
-  out << pad(shortest_real(curve.y2first)) << "second derivative at the first point (cm-1/A^2)\n";
-  out << pad(shortest_real(curve.y2last)) << "second derivative at the last point\n";
-  for (std::size_t i = 0; i < curve.R.size(); ++i) {
-    out << shortest_real(curve.R[i]) << ' ' << shortest_real(curve.U[i]) << '\n';
-  }
+  HeaderFields header;
+  header.masses[0] = curve.mu;
+  header.Lambda = c.Lambda;
+  header.description = "RKR curve of " + o.source_name + " (velk-rkr): v = -1/2 to " +
+                       shortest_decimal(curve.u_max - 0.5) + " in steps of " +
+                       shortest_decimal(curve.dv) + ", " + std::to_string(o.order) +
+                       "-point quadrature";
+  header.remark = o.with_te ? "energies with Y(0,0) = " + shortest_decimal(c.Y00) +
+                                  " cm-1 as Te at the minimum; cm-1, A"
+                            : "energies from the well's minimum; cm-1, A";
+  std::vector<std::string> lines = header_lines(header, curve.R.size(), "PW");
+  add_note(lines[0], "number of points");
+  lines[1] += "  reduced mass (u) of masses " + shortest_decimal(o.mass1) + " and " +
+              shortest_decimal(o.mass2);
+  add_note(lines[2], "Lambda");
+  add_note(lines[3], "q1");
+  add_note(lines[4], "q2");
+  lines[7] += "  pointwise table";
+
   const LongRangeTail& t = curve.tail;
-  out << "y                                         long-range tail: D - C" << t.power << "/R^"
-      << t.power << "\n";
-  out << shortest_real(t.Rfit1) << ' ' << shortest_real(t.Rfit2)
-      << " 0  fit window (A), no damping\n";
-  out << shortest_real(t.asymptote) << " 0  asymptote D, held\n";
-  out << "1                                         one dispersion term\n";
-  out << t.power << ' ' << shortest_real(t.C) << " 1  C" << t.power
-      << ", fitted to the outer points\n";
-  out << "n                                         no exchange term\n";
-  return out.str();
+  PointsCurve points{curve.R, curve.U, curve.y2first, curve.y2last, PointsExtension{}};
+  PointsExtension& tail = *points.extension;
+  tail.Rfit1 = t.Rfit1;
+  tail.Rfit2 = t.Rfit2;
+  tail.asymptote = {t.asymptote, false};
+  tail.dispersion[t.power] = {t.C, true};
+  const std::vector<std::string> body = pointwise_body_lines(points);
+  const std::size_t first_point = lines.size() + 2, tail_start = first_point + curve.R.size();
+  lines.insert(lines.end(), body.begin(), body.end());
+  add_note(lines[first_point - 2], "second derivative at the first point (cm-1/A^2)");
+  add_note(lines[first_point - 1], "second derivative at the last point");
+  const std::string power = std::to_string(t.power);
+  add_note(lines[tail_start], "long-range tail: D - C" + power + "/R^" + power);
+  lines[tail_start + 1] += "  fit window (A), no damping";
+  lines[tail_start + 2] += "  asymptote D, held";
+  add_note(lines[tail_start + 3], "one dispersion term");
+  lines[tail_start + 4] += "  C" + power + ", fitted to the outer points";
+  add_note(lines[tail_start + 5], "no exchange term");
+  return file_text(lines);
 }
 
 }  // namespace velk::rkr

@@ -77,7 +77,4 @@ RkrCurve build_rkr_curve(const RkrConstants& constants, const RkrOptions& option
 std::string rkr_file_text(const RkrCurve& curve, const RkrConstants& constants,
                           const RkrOptions& options);
 
-// The shortest decimal that reads back as `value`.
-std::string shortest_real(double value);
-
 }  // namespace velk::rkr

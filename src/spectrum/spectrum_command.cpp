@@ -10,6 +10,7 @@
 
 #include "io/console.h"
 #include "io/errors.h"
+#include "io/formatted_output.h"
 #include "io/free_format_reader.h"
 #include "io/level_file.h"
 #include "io/line_list_file.h"
@@ -215,20 +216,20 @@ void run(const SpectrumRequest& request, std::string_view program) {
   OutputFile out("spectrum.csv");
   out.line("wavenumber,intensity");
   for (std::size_t i = 0; i < spectrum.values.size(); ++i) {
-    out.line(csv_number(spectrum.wavenumber(i)) + "," + csv_number(spectrum.values[i]));
+    out.line(shortest_decimal(spectrum.wavenumber(i)) + "," + shortest_decimal(spectrum.values[i]));
   }
   out.close();
   write_line_list_file(table, added, "vel_tran.csv");
 
   std::string summary = prefix + (mode == SpectrumMode::Absorption ? "absorption" : "emission");
-  summary += " at " + csv_number(request.temperature) + " K";
-  if (populations) summary += ", Q = " + csv_number(populations->partition_function());
-  if (needs_mass) summary += ", M = " + csv_number(mass) + " u";
+  summary += " at " + shortest_decimal(request.temperature) + " K";
+  if (populations) summary += ", Q = " + shortest_decimal(populations->partition_function());
+  if (needs_mass) summary += ", M = " + shortest_decimal(mass) + " u";
   console_line(summary);
   console_line(prefix + "wrote vel_tran.csv (" + std::to_string(sticks.size()) + " of " +
                std::to_string(table.rows.size()) + " lines with intensities) and spectrum.csv (" +
                std::to_string(spectrum.values.size()) + " points, step " +
-               csv_number(spectrum.step) + " cm-1)");
+               shortest_decimal(spectrum.step) + " cm-1)");
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 // take, so that the program's own builders tabulate them and a run of velk on the written file
 // gives the same numbers. Every real is written as the shortest decimal that reads back as the
 // same double. Radii in Å, energies in cm-1, masses in u.
+//
+// A file is a list of lines without line ends: the eight header lines, then the body of its
+// representation. Writers that explain their lines (velk-rkr) add notes after the values, which
+// the reader skips; writers that keep a user's own header (velk-fit) take the body alone.
 #pragma once
 
 #include <array>
@@ -10,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace velk::python {
+namespace velk {
 
 // The eight header lines shared by every representation.
 struct HeaderFields {
@@ -18,6 +22,7 @@ struct HeaderFields {
   int Lambda = 0;
   double q1 = 0.0, q2 = 0.0;  // Lambda-doubling constants (cm-1), Par = 1 and the others
   std::string description;    // free-text line 6
+  std::string remark;         // free-text line 7: who wrote the file, or the energy scale
 };
 
 // A parameter of the long-range extension or the exchange term and whether the fit adjusts it.
@@ -69,11 +74,23 @@ struct AnalyticCurveFields {
   double Ri = 0.0, Ro = 0.0;
 };
 
+// Line 1 holds `count`, the points of a table or the terms of a series; line 8 the
+// representation's code ("PW", "ML", "AN").
+std::vector<std::string> header_lines(const HeaderFields& header, std::size_t count,
+                                      const char* representation);
+
+std::vector<std::string> pointwise_body_lines(const PointsCurve& curve);
+std::vector<std::string> mlj_body_lines(const MljCurve& curve);
+std::vector<std::string> analytic_body_lines(const AnalyticCurveFields& curve);
+
 std::string pointwise_file_text(const HeaderFields& header, const PointsCurve& curve);
 std::string mlj_file_text(const HeaderFields& header, const MljCurve& curve);
 std::string analytic_file_text(const HeaderFields& header, const AnalyticCurveFields& curve);
 
-// The shortest decimal that reads back as `value`.
-std::string real_text(double value);
+// The lines joined, each ended by a line end.
+std::string file_text(const std::vector<std::string>& lines);
 
-}  // namespace velk::python
+// A note after a line's values, in the column where the notes of a file line up.
+void add_note(std::string& line, const std::string& note);
+
+}  // namespace velk
