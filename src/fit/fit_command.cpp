@@ -12,6 +12,7 @@
 #include "fit/fit_solver.h"
 #include "fit/line_model.h"
 #include "fit/observed_lines.h"
+#include "io/command_status.h"
 #include "io/console.h"
 #include "io/errors.h"
 #include "io/output_file.h"
@@ -255,8 +256,7 @@ int run_velk_fit(const std::vector<std::string>& arguments) {
   set_warning_program("velk-fit");
   // The builders' and the level service's progress lines are not this program's output.
   set_console_quiet(true);
-  int status = 0;
-  try {
+  return ending_status<NumericalFailure>({kPrefix, say}, [&] {
     const Request request = parse_arguments(arguments);
     if (request.help) {
       print_help();
@@ -266,24 +266,8 @@ int run_velk_fit(const std::vector<std::string>& arguments) {
       say(std::string("velk-fit ") + VELK_VERSION);
       return 0;
     }
-    status = fit(request);
-  } catch (const StopRun& stop) {
-    say(in_own_name(kPrefix, stop.what()));
-    status = 1;
-  } catch (const NumericalFailure& failure) {
-    say(in_own_name(kPrefix, failure.what()));
-    status = 1;
-  } catch (const InputError& error) {
-    say(in_own_name(kPrefix, error.what()));
-    status = 2;
-  } catch (const std::bad_alloc&) {
-    say("velk-fit: out of memory");
-    status = 3;
-  } catch (const std::exception& error) {
-    say(std::string("velk-fit: internal error: ") + error.what());
-    status = 3;
-  }
-  return status;
+    return fit(request);
+  });
 }
 
 }  // namespace velk::fit

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "io/command_status.h"
 #include "io/console.h"
 #include "io/errors.h"
 #include "io/free_format_reader.h"
@@ -176,10 +177,6 @@ void plot_transitions(PictureSize size, const std::string& observed_file) {
   console_line(std::string(kPrefix) + "wrote " + picture);
 }
 
-std::string own_message(std::string_view message) {
-  return in_own_name(kPrefix, message);
-}
-
 }  // namespace
 
 PlotRequest parse_plot_arguments(std::span<const std::string> arguments) {
@@ -269,26 +266,14 @@ int run_velk_plot(std::span<const std::string> arguments) {
     std::cout.flush();
     return 2;
   }
-  int status = 0;
-  try {
+  const int status = ending_status({kPrefix, console_line}, [&] {
     if (request.picture == "transitions") {
       plot_transitions(request.drawing.size, request.observed);
     } else {
       plot_state(request.picture[0], request.drawing, request.wavefunctions);
     }
-  } catch (const StopRun& stop) {
-    console_line(own_message(stop.what()));
-    status = 1;
-  } catch (const InputError& error) {
-    console_line(own_message(error.what()));
-    status = 2;
-  } catch (const std::bad_alloc&) {
-    console_line(std::string(kPrefix) + "out of memory");
-    status = 3;
-  } catch (const std::exception& error) {
-    console_line(std::string(kPrefix) + "internal error: " + error.what());
-    status = 3;
-  }
+    return 0;
+  });
   std::cout.flush();
   return status;
 }

@@ -7,6 +7,7 @@
 #include <new>
 #include <string_view>
 
+#include "io/command_status.h"
 #include "io/console.h"
 #include "io/errors.h"
 #include "numlib/failure_policy.h"
@@ -56,10 +57,6 @@ void print_help() {
 
 std::string refusal(std::string_view what) {
   return std::string(kPrefix) + std::string(what) + " (velk-props --help lists the options)";
-}
-
-std::string own_message(std::string_view message) {
-  return in_own_name(kPrefix, message);
 }
 }  // namespace
 
@@ -154,34 +151,22 @@ int run_velk_props(std::span<const std::string> arguments) {
   }
   // The builders' name lines and the solver's progress belong to velk's own record of a run.
   set_console_quiet(true);
-  int status = 0;
-  try {
-    if (request.target == "transitions") {
-      write_transition_properties(request.moment_file);
-    } else {
-      const char letter = request.target[0];
-      write_state_table(
-          letter,
-          request.level_file.empty() ? std::string(1, letter) + "state.dat" : request.level_file,
-          WaveFunctionRequest{request.wavefunctions, request.wavefunctions_limit_mb});
-    }
-  } catch (const StopRun& stop) {
-    say(own_message(stop.what()));
-    status = 1;
-  } catch (const NumericalFailure& failure) {
-    // Where velk pauses and asks whether to go on, velk-props has no one to ask.
-    say(own_message(failure.what()) + " (velk pauses and asks here; velk-props stops)");
-    status = 1;
-  } catch (const InputError& error) {
-    say(own_message(error.what()));
-    status = 2;
-  } catch (const std::bad_alloc&) {
-    say(std::string(kPrefix) + "out of memory");
-    status = 3;
-  } catch (const std::exception& error) {
-    say(std::string(kPrefix) + "internal error: " + error.what());
-    status = 3;
-  }
+  const int status = ending_status<NumericalFailure>(
+      {kPrefix, say},
+      [&] {
+        if (request.target == "transitions") {
+          write_transition_properties(request.moment_file);
+        } else {
+          const char letter = request.target[0];
+          write_state_table(
+              letter,
+              request.level_file.empty() ? std::string(1, letter) + "state.dat"
+                                         : request.level_file,
+              WaveFunctionRequest{request.wavefunctions, request.wavefunctions_limit_mb});
+        }
+        return 0;
+      },
+      " (velk pauses and asks here; velk-props stops)");
   std::cout.flush();
   return status;
 }

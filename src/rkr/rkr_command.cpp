@@ -8,6 +8,7 @@
 #include <new>
 #include <sstream>
 
+#include "io/command_status.h"
 #include "io/console.h"
 #include "io/errors.h"
 #include "io/output_file.h"
@@ -247,56 +248,44 @@ int run_velk_rkr(std::span<const std::string> arguments) {
   }
   // The level service's progress lines belong to velk's own record of a run.
   set_console_quiet(true);
-  int status = 0;
-  try {
-    if (names_same_file(request.dunham_file, request.out_file)) {
-      throw InputError(std::string(kPrefix) + "the output " + request.out_file +
-                       " is the Dunham file itself and would be overwritten");
-    }
-    const DunhamCoefficients file_constants = read_dunham_file(request.dunham_file);
-    const RkrConstants constants = rkr_constants(file_constants, request.dunham_file);
-    const RkrCurve curve = build_rkr_curve(constants, request.options);
-    std::vector<std::string> warnings = curve.warnings;
-    for (const float q : file_constants.qtab) {
-      if (q != 0.0f) {
-        warnings.push_back("the parity coefficients of " + request.dunham_file +
-                           " are not carried into the curve (its q1 and q2 are 0)");
-        break;
-      }
-    }
-    for (const std::string& warning : warnings) {
-      std::cerr << kPrefix << "warning: " << warning << '\n';
-    }
-    const std::string text = rkr_file_text(curve, constants, request.options);
-    OutputFile out(request.out_file);
-    std::size_t start = 0;
-    while (start < text.size()) {
-      const std::size_t end = text.find('\n', start);
-      out.line(std::string_view(text).substr(start, end - start));
-      start = end + 1;
-    }
-    out.close();
-    report(request, curve, constants);
-    if (request.check) {
-      print_round_trip(round_trip(read_curve_definition(request.out_file), curve, constants),
-                       constants);
-    }
-  } catch (const StopRun& stop) {
-    say(in_own_name(kPrefix, stop.what()));
-    status = 1;
-  } catch (const NumericalFailure& failure) {
-    say(in_own_name(kPrefix, failure.what()) + " (velk pauses and asks here; velk-rkr stops)");
-    status = 1;
-  } catch (const InputError& error) {
-    say(in_own_name(kPrefix, error.what()));
-    status = 2;
-  } catch (const std::bad_alloc&) {
-    say(std::string(kPrefix) + "out of memory");
-    status = 3;
-  } catch (const std::exception& error) {
-    say(std::string(kPrefix) + "internal error: " + error.what());
-    status = 3;
-  }
+  const int status = ending_status<NumericalFailure>(
+      {kPrefix, say},
+      [&] {
+        if (names_same_file(request.dunham_file, request.out_file)) {
+          throw InputError(std::string(kPrefix) + "the output " + request.out_file +
+                           " is the Dunham file itself and would be overwritten");
+        }
+        const DunhamCoefficients file_constants = read_dunham_file(request.dunham_file);
+        const RkrConstants constants = rkr_constants(file_constants, request.dunham_file);
+        const RkrCurve curve = build_rkr_curve(constants, request.options);
+        std::vector<std::string> warnings = curve.warnings;
+        for (const float q : file_constants.qtab) {
+          if (q != 0.0f) {
+            warnings.push_back("the parity coefficients of " + request.dunham_file +
+                               " are not carried into the curve (its q1 and q2 are 0)");
+            break;
+          }
+        }
+        for (const std::string& warning : warnings) {
+          std::cerr << kPrefix << "warning: " << warning << '\n';
+        }
+        const std::string text = rkr_file_text(curve, constants, request.options);
+        OutputFile out(request.out_file);
+        std::size_t start = 0;
+        while (start < text.size()) {
+          const std::size_t end = text.find('\n', start);
+          out.line(std::string_view(text).substr(start, end - start));
+          start = end + 1;
+        }
+        out.close();
+        report(request, curve, constants);
+        if (request.check) {
+          print_round_trip(round_trip(read_curve_definition(request.out_file), curve, constants),
+                           constants);
+        }
+        return 0;
+      },
+      " (velk pauses and asks here; velk-rkr stops)");
   std::cout.flush();
   return status;
 }

@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "io/command_status.h"
 #include "io/console.h"
 #include "io/errors.h"
 #include "io/formatted_output.h"
@@ -340,22 +341,10 @@ int run_spectrum_command(std::span<const std::string> arguments, std::string_vie
     return 2;
   }
   const std::string prefix = std::string(program) + ": ";
-  int status = 0;
-  try {
+  const int status = ending_status({prefix, console_line}, [&] {
     run(request, program);
-  } catch (const InputError& error) {
-    console_line(in_own_name(prefix, error.what()));
-    status = 2;
-  } catch (const StopRun& stop) {
-    console_line(prefix + stop.what());
-    status = 1;
-  } catch (const std::bad_alloc&) {
-    console_line(prefix + "out of memory");
-    status = 3;
-  } catch (const std::exception& error) {
-    console_line(prefix + "internal error: " + error.what());
-    status = 3;
-  }
+    return 0;
+  });
   std::cout.flush();
   return status;
 }
