@@ -18,21 +18,29 @@
 // Arrays are forward grid arrays (slot i at R0 + i·h, slot 0 unused); radii in Å, energies in
 // cm-1, masses in u. The wave function must have died out at both grid ends: for a level behind
 // a barrier the outer boundary condition does not hold, and the caller leaves Dv and Hv out.
+//
+// A wave function that lives on part of the grid only (zero outside its live points) has
+// perturbation functions that are zero there too: the equations are integrated from the zero
+// just beyond each end of its live points, with the same recurrence and the same sums, which
+// gives the numbers of the whole grid at a fraction of the cost.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "pec/radial_grid.h"
+#include "props/level_properties.h"
 
 namespace velk::props {
 
 struct LevelOnGrid {
   const RadialGrid* grid = nullptr;
-  std::span<const double> Ueff;  // the level's effective potential, cm-1
-  std::span<const double> psi;   // normalised, h·Σψ² = 1
-  double E = 0.0;                // the eigenvalue of Ueff, cm-1
-  double mu = 0.0;               // u
+  std::span<const double> Ueff;    // the level's effective potential, cm-1
+  std::span<const double> psi;     // normalised, h·Σψ² = 1
+  double E = 0.0;                  // the eigenvalue of Ueff, cm-1
+  double mu = 0.0;                 // u
+  std::optional<LivePoints> live;  // where psi is not zero; none: the whole grid
 };
 
 struct DistortionConstants {
@@ -51,9 +59,12 @@ class RotationalPerturbation {
   std::span<const double> second_order() const { return psi2_; }
 
  private:
-  void solve_inhomogeneous(const LevelOnGrid& level, std::span<double> y);
+  void solve_inhomogeneous(const RadialGrid& grid, std::span<const double> psi0,
+                           std::span<double> y);
 
   std::vector<double> T_, W_, source_, psi1_, psi2_, left_;
+  // The points of the last solve, on its grid: psi1_ and psi2_ are zero outside them.
+  int lo_ = 1, hi_ = 0;
 };
 
 }  // namespace velk::props
