@@ -40,28 +40,42 @@ void RotationalPerturbation::solve_inhomogeneous(const RadialGrid& grid,
                                                  std::span<const double> psi0,
                                                  std::span<double> y) {
   const int lo = lo_, hi = hi_;
-  // source_ holds h²·s/12; the points beyond lo..hi stand for the zero outside.
-  const auto Q = [&](int i) { return (i < lo || i > hi) ? 0.0 : source_[i]; };
+  // source_ holds h²·s/12; the points just beyond lo..hi stand for the zero outside.
+  const double* T = T_.data();
+  double* Q = source_.data();
+  Q[lo - 1] = 0.0;
+  Q[hi + 1] = 0.0;
   int m = lo;
   for (int i = lo; i <= hi; ++i) {
     if (std::fabs(psi0[i]) > std::fabs(psi0[m])) m = i;
   }
-  // Outward: y(lo - 1) = y(lo) = 0, rows lo..m give y up to m + 1.
-  left_[lo - 1] = 0.0;
-  left_[lo] = 0.0;
-  for (int i = lo; i <= m && i < hi; ++i) {
-    const double previous = i > lo ? (1.0 - T_[i - 1]) * left_[i - 1] : 0.0;
-    left_[i + 1] =
-        (2.0 * (1.0 + 5.0 * T_[i]) * left_[i] - previous + (Q(i + 1) + 10.0 * Q(i) + Q(i - 1))) /
-        (1.0 - T_[i + 1]);
+  // Outward: y(lo - 1) = y(lo) = 0, rows lo..m give y up to m + 1. Inward: y(hi + 1) = y(hi) = 0,
+  // rows hi..m+1 give y down to m. Each row waits on its division: the two recurrences advance
+  // side by side so that one's division runs while the other's waits.
+  double* left = left_.data();
+  double* right = y.data();
+  left[lo] = 0.0;
+  right[hi] = 0.0;
+  const int out_last = std::min(m, hi - 1);
+  int i = lo, j = hi;
+  const auto outward_row = [&](int r) {
+    const double previous = r > lo ? (1.0 - T[r - 1]) * left[r - 1] : 0.0;
+    left[r + 1] =
+        (2.0 * (1.0 + 5.0 * T[r]) * left[r] - previous + (Q[r + 1] + 10.0 * Q[r] + Q[r - 1])) /
+        (1.0 - T[r + 1]);
+  };
+  const auto inward_row = [&](int r) {
+    const double next = r < hi ? (1.0 - T[r + 1]) * right[r + 1] : 0.0;
+    right[r - 1] =
+        (2.0 * (1.0 + 5.0 * T[r]) * right[r] - next + (Q[r - 1] + 10.0 * Q[r] + Q[r + 1])) /
+        (1.0 - T[r - 1]);
+  };
+  for (; i <= out_last && j > m; ++i, --j) {
+    outward_row(i);
+    inward_row(j);
   }
-  // Inward: y(hi + 1) = y(hi) = 0, rows hi..m+1 give y down to m.
-  y[hi] = 0.0;
-  for (int i = hi; i > m; --i) {
-    const double next = i < hi ? (1.0 - T_[i + 1]) * y[i + 1] : 0.0;
-    y[i - 1] = (2.0 * (1.0 + 5.0 * T_[i]) * y[i] - next + (Q(i - 1) + 10.0 * Q(i) + Q(i + 1))) /
-               (1.0 - T_[i - 1]);
-  }
+  for (; i <= out_last; ++i) outward_row(i);
+  for (; j > m; --j) inward_row(j);
   const double c = (y[m] - left_[m]) / psi0[m];
   for (int i = lo; i <= m; ++i) y[i] = left_[i] + c * psi0[i];
   orthogonalise(grid, lo, hi, psi0, y);
@@ -83,11 +97,16 @@ DistortionConstants RotationalPerturbation::solve(const LevelOnGrid& level) {
   const double h2 = grid.h * grid.h / 12.0;
   const double centrifugal = constants::kHbar2Over2u / level.mu;
   std::span<const double> psi0 = level.psi;
-  for (int i = lo; i <= hi; ++i) {
-    const double R = grid.R(i);
-    T_[i] = h2 * k * (level.Ueff[i] - level.E);
-    W_[i] = centrifugal / (R * R);
+  // W depends on the grid and the mass alone: formed once for the levels that share them.
+  if (W_grid_.N != grid.N || W_grid_.R0 != grid.R0 || W_grid_.h != grid.h || W_mu_ != level.mu) {
+    for (int i = 1; i <= N; ++i) {
+      const double R = grid.R(i);
+      W_[i] = centrifugal / (R * R);
+    }
+    W_grid_ = grid;
+    W_mu_ = level.mu;
   }
+  for (int i = lo; i <= hi; ++i) T_[i] = h2 * k * (level.Ueff[i] - level.E);
   DistortionConstants d;
   d.Bv = grid_sum(grid, lo, hi, psi0, W_, psi0);
 

@@ -65,6 +65,9 @@ class RotationalPerturbation {
   std::vector<double> T_, W_, source_, psi1_, psi2_, left_;
   // The points of the last solve, on its grid: psi1_ and psi2_ are zero outside them.
   int lo_ = 1, hi_ = 0;
+  // The grid and the reduced mass W_ holds the perturbation of.
+  RadialGrid W_grid_;
+  double W_mu_ = 0.0;
 };
 
 }  // namespace velk::props
