@@ -10,7 +10,7 @@ LevelFigures level_figures(const SolvedLevel& level, const RadialGrid& grid, dou
   // Behind a barrier the wave function does not die out outside: no distortion constants.
   if (!level.quasi_bound) {
     figures.distortion = perturbation.solve(
-        LevelOnGrid{&grid, level.Ueff, level.psi, level.E_curve, mu, level.live});
+        LevelOnGrid{&grid, level.Ueff, level.psi, level.E_curve, mu}, level.live);
   }
   return figures;
 }

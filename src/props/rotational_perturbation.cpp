@@ -82,10 +82,13 @@ void RotationalPerturbation::solve_inhomogeneous(const RadialGrid& grid,
 }
 
 DistortionConstants RotationalPerturbation::solve(const LevelOnGrid& level) {
+  return solve(level, whole_grid(*level.grid));
+}
+
+DistortionConstants RotationalPerturbation::solve(const LevelOnGrid& level, LivePoints live) {
   const RadialGrid& grid = *level.grid;
   const int N = grid.N;
   // One point of zero beyond each end of the live points, where the integrations start.
-  const LivePoints live = level.live.value_or(whole_grid(grid));
   const int lo = std::max(1, live.first - 1), hi = std::min(N, live.last + 1);
   // What the last solve left outside the new points goes back to zero.
   for (int i = lo_; i <= std::min(hi_, lo - 1); ++i) psi1_[i] = psi2_[i] = 0.0;

@@ -25,7 +25,6 @@
 // gives the numbers of the whole grid at a fraction of the cost.
 #pragma once
 
-#include <optional>
 #include <span>
 #include <vector>
 
@@ -36,11 +35,10 @@ namespace velk::props {
 
 struct LevelOnGrid {
   const RadialGrid* grid = nullptr;
-  std::span<const double> Ueff;    // the level's effective potential, cm-1
-  std::span<const double> psi;     // normalised, h·Σψ² = 1
-  double E = 0.0;                  // the eigenvalue of Ueff, cm-1
-  double mu = 0.0;                 // u
-  std::optional<LivePoints> live;  // where psi is not zero; none: the whole grid
+  std::span<const double> Ueff;  // the level's effective potential, cm-1
+  std::span<const double> psi;   // normalised, h·Σψ² = 1
+  double E = 0.0;                // the eigenvalue of Ueff, cm-1
+  double mu = 0.0;               // u
 };
 
 struct DistortionConstants {
@@ -52,6 +50,8 @@ class RotationalPerturbation {
   // The working arrays (RadialGrid::kSlots each) are allocated once.
   RotationalPerturbation();
 
+  // `live`: where level.psi is not zero.
+  DistortionConstants solve(const LevelOnGrid& level, LivePoints live);
   DistortionConstants solve(const LevelOnGrid& level);
 
   // The perturbation functions of the last solve (Å^-1/2 per cm-1 and per cm-2).
