@@ -2,21 +2,23 @@
 //
 // A sweep forms the coefficients T(i) = c·(V(i) - E)/12, runs the recurrence with its division
 // and sums Y² for the norm, the three things every energy iteration does at every grid point.
-// Benchmarks divide their cost per level by this, measured in the same process, so that the
-// figure they report (floor sweeps per level) does not depend on the machine.
+// Benchmarks divide their cost per level by this, measured in the same process and by the same
+// clock (the process's CPU time), so that the figure they report (floor sweeps per level) depends
+// neither on the machine nor on what else runs on it.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <vector>
 
+#include "process_clock.h"
+
 namespace velk::bench {
 
-// Seconds per grid point of one sweep on N points: the best of several trials, so that a moment
-// of load on the machine does not inflate it.
+// CPU seconds per grid point of one sweep on N points: the best of several trials, so that a
+// moment of cache or frequency disturbance does not inflate it.
 inline double floor_sweep_seconds_per_point(int N) {
   std::vector<double> V(static_cast<std::size_t>(N) + 1), T(V.size()), Y(V.size());
   for (int i = 1; i <= N; ++i) V[i] = 5000.0 * std::sin(0.001 * i);
@@ -25,7 +27,7 @@ inline double floor_sweep_seconds_per_point(int N) {
   const int repeats = std::max(1, 2000000 / N);
   double best = 1e300;
   for (int trial = 0; trial < 7; ++trial) {
-    const auto start = std::chrono::steady_clock::now();
+    const double start = process_cpu_seconds();
     for (int r = 0; r < repeats; ++r) {
       for (int i = 1; i <= N; ++i) T[i] = c * (V[i] - E) / 12;
       Y[N] = 1e-99;
@@ -42,8 +44,8 @@ inline double floor_sweep_seconds_per_point(int N) {
       benchmark::DoNotOptimize(S);
       benchmark::ClobberMemory();
     }
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    best = std::min(best, elapsed.count() / (static_cast<double>(repeats) * N));
+    const double elapsed = process_cpu_seconds() - start;
+    best = std::min(best, elapsed / (static_cast<double>(repeats) * N));
   }
   return best;
 }

@@ -1,20 +1,26 @@
 // Whole runs of the realistic decks in ../shared/perf (the Na2 X point table with a fitted
-// long-range tail), timed in-process and expressed in floor sweeps per level: the wall time of
-// the run divided by (levels × N × the time of one floor sweep per point, measured in the same
-// run). The decks live beside the project; a missing deck skips its benchmark. Each deck runs in
-// the default mode, on one thread and on two, and with --fast; the best of the iterations is
-// taken. Times are wall times: with two threads a run takes half as long (or less) as with one.
+// long-range tail), expressed in floor sweeps per level: the CPU time of the run divided by
+// (levels × N × the CPU time of one floor sweep per point, measured in the same process). The
+// decks live beside the project; a missing deck skips its benchmark.
 //
-//   cmake --build build --target velk_bench && build/bench/velk_bench --benchmark_filter=Deck
+// BM_Deck runs velk in this process, in the default mode on one thread and on two, and with
+// --fast; the best of the iterations is taken, by process CPU time (every thread counted) and by
+// wall time. BM_DeckProcess runs whole `velk --fast` processes (start-up, curve, levels, files)
+// as the user meets them, with --threads 1 and 2: the child's user + system time from wait4, and
+// its wall time.
+//
+//   cmake --build build --target velk_bench velk && build/bench/velk_bench --benchmark_filter=Deck
 #include <benchmark/benchmark.h>
 
-#include <chrono>
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "floor_sweep.h"
+#include "process_clock.h"
 #include "run/run_sequence.h"
 
 namespace {
@@ -35,77 +41,132 @@ constexpr velk::RunOptions kOneThread{.fast = false, .threads = 1};
 constexpr velk::RunOptions kTwoThreads{.fast = false, .threads = 2};
 constexpr velk::RunOptions kFastMode{.fast = true, .threads = 1};
 
+// A copy of the deck in a scratch folder, removed when done; empty when the deck is missing.
+struct ScratchDeck {
+  fs::path path;
+  explicit ScratchDeck(const Deck& deck) {
+    const fs::path source = fs::path(VELK_PERF_DECK_DIR) / deck.name;
+    if (!fs::exists(source / "velk.inf")) return;
+    path = fs::temp_directory_path() / ("velk_deck_bench_" + std::string(deck.name));
+    fs::remove_all(path);
+    fs::copy(source, path, fs::copy_options::recursive);
+  }
+  ~ScratchDeck() {
+    if (!path.empty()) fs::remove_all(path);
+  }
+};
+
+// The counters of a run that took `cpu` and `wall` seconds at best.
+void report(benchmark::State& state, const Deck& deck, double cpu, double wall) {
+  const double floor = velk::bench::floor_sweep_seconds_per_point(deck.N);
+  const double level_points = static_cast<double>(deck.levels) * deck.N;
+  state.counters["cpu_s"] = cpu;
+  state.counters["wall_s"] = wall;
+  state.counters["floor_ns_per_point"] = floor * 1e9;
+  state.counters["floor_sweeps_per_level"] = cpu / level_points / floor;
+  state.counters["wall_floor_sweeps_per_level"] = wall / level_points / floor;
+}
+
 void BM_Deck(benchmark::State& state, Deck deck, velk::RunOptions options) {
-  const fs::path source = fs::path(VELK_PERF_DECK_DIR) / deck.name;
-  if (!fs::exists(source / "velk.inf")) {
+  const ScratchDeck scratch(deck);
+  if (scratch.path.empty()) {
     state.SkipWithError("deck not found");
     return;
   }
-  const fs::path scratch =
-      fs::temp_directory_path() / ("velk_deck_bench_" + std::string(deck.name));
-  fs::remove_all(scratch);
-  fs::copy(source, scratch, fs::copy_options::recursive);
   const fs::path previous = fs::current_path();
-  fs::current_path(scratch);
+  fs::current_path(scratch.path);
   std::ostringstream discard;
   std::streambuf* console = std::cout.rdbuf(discard.rdbuf());
-  double best = 1e300;
+  double best_cpu = 1e300, best_wall = 1e300;
   int status = 0;
   for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
+    const double cpu = velk::bench::process_cpu_seconds();
+    const double wall = velk::bench::wall_seconds();
     status = velk::run_velk(velk::throw_on_numerical_failure, options);
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    best = std::min(best, elapsed.count());
+    best_cpu = std::min(best_cpu, velk::bench::process_cpu_seconds() - cpu);
+    best_wall = std::min(best_wall, velk::bench::wall_seconds() - wall);
     discard.str("");
   }
   std::cout.rdbuf(console);
   fs::current_path(previous);
-  fs::remove_all(scratch);
   if (status != 0) {
     state.SkipWithError("the run failed");
     return;
   }
-  const double floor = velk::bench::floor_sweep_seconds_per_point(deck.N);
-  const double per_level_point = best / (static_cast<double>(deck.levels) * deck.N);
-  state.counters["ns_per_level_point"] = per_level_point * 1e9;
-  state.counters["floor_ns_per_point"] = floor * 1e9;
-  state.counters["floor_sweeps_per_level"] = per_level_point / floor;
+  report(state, deck, best_cpu, best_wall);
+}
+
+void BM_DeckProcess(benchmark::State& state, Deck deck, const char* threads) {
+  const ScratchDeck scratch(deck);
+  if (scratch.path.empty()) {
+    state.SkipWithError("deck not found");
+    return;
+  }
+  double best_cpu = 1e300, best_wall = 1e300;
+  int status = 0;
+  for (auto _ : state) {
+    const velk::bench::ChildRun run = velk::bench::run_child(
+        VELK_BINARY, {"--fast", "--threads", threads, "--quiet"}, scratch.path.string());
+    status = run.status;
+    best_cpu = std::min(best_cpu, run.cpu_seconds);
+    best_wall = std::min(best_wall, run.wall_seconds);
+    state.SetIterationTime(run.cpu_seconds);
+  }
+  if (status != 0) {
+    state.SkipWithError("the run failed");
+    return;
+  }
+  report(state, deck, best_cpu, best_wall);
 }
 
 BENCHMARK_CAPTURE(BM_Deck, a_h001_default_1thread, kJZeroFine, kOneThread)
     ->Unit(benchmark::kSecond)
     ->Iterations(3)
-    ->UseRealTime();
+    ->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(BM_Deck, a_h001_default_2threads, kJZeroFine, kTwoThreads)
     ->Unit(benchmark::kSecond)
     ->Iterations(3)
-    ->UseRealTime();
+    ->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(BM_Deck, b_h004_default_1thread, kTableCoarse, kOneThread)
     ->Unit(benchmark::kSecond)
     ->Iterations(2)
-    ->UseRealTime();
+    ->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(BM_Deck, b_h004_default_2threads, kTableCoarse, kTwoThreads)
     ->Unit(benchmark::kSecond)
     ->Iterations(2)
-    ->UseRealTime();
+    ->MeasureProcessCPUTime();
 // Some ten seconds: filter it out (--benchmark_filter=fast) when only the fast mode is of
 // interest.
 BENCHMARK_CAPTURE(BM_Deck, b_h001_default_2threads, kTableFine, kTwoThreads)
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
-    ->UseRealTime();
+    ->MeasureProcessCPUTime();
 // A fast run lasts a tenth of a second or less: several runs, the best one counted.
 BENCHMARK_CAPTURE(BM_Deck, a_h001_fast, kJZeroFine, kFastMode)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10)
-    ->UseRealTime();
+    ->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(BM_Deck, b_h004_fast, kTableCoarse, kFastMode)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10)
-    ->UseRealTime();
+    ->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(BM_Deck, b_h001_fast, kTableFine, kFastMode)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10)
-    ->UseRealTime();
+    ->MeasureProcessCPUTime();
+
+// Whole processes: the time reported is the child's CPU time (user + system), wall_s its wall time.
+#define VELK_DECK_PROCESS(deck_name, deck)                                        \
+  BENCHMARK_CAPTURE(BM_DeckProcess, deck_name##_fast_process_1thread, deck, "1")  \
+      ->Unit(benchmark::kMillisecond)                                             \
+      ->Iterations(10)                                                            \
+      ->UseManualTime();                                                          \
+  BENCHMARK_CAPTURE(BM_DeckProcess, deck_name##_fast_process_2threads, deck, "2") \
+      ->Unit(benchmark::kMillisecond)                                             \
+      ->Iterations(10)                                                            \
+      ->UseManualTime()
+VELK_DECK_PROCESS(a_h001, kJZeroFine);
+VELK_DECK_PROCESS(b_h004, kTableCoarse);
+VELK_DECK_PROCESS(b_h001, kTableFine);
 
 }  // namespace

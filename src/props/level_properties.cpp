@@ -6,9 +6,10 @@
 
 namespace velk::props {
 
-Expectations expectation_values(const RadialGrid& grid, std::span<const double> psi, double mu) {
+Expectations expectation_values(const RadialGrid& grid, std::span<const double> psi, double mu,
+                                LivePoints live) {
   double r1 = 0.0, r2 = 0.0, rm2 = 0.0;
-  for (int i = 1; i <= grid.N; ++i) {
+  for (int i = live.first; i <= live.last; ++i) {
     const double R = grid.R(i);
     const double density = psi[i] * psi[i];
     r1 += density * R;
@@ -21,6 +22,10 @@ Expectations expectation_values(const RadialGrid& grid, std::span<const double> 
   e.Rinv2_mean = rm2 * grid.h;
   e.Bv = constants::kHbar2Over2u / mu * e.Rinv2_mean;
   return e;
+}
+
+Expectations expectation_values(const RadialGrid& grid, std::span<const double> psi, double mu) {
+  return expectation_values(grid, psi, mu, whole_grid(grid));
 }
 
 TurningPointPair turning_points_of(const RadialGrid& grid, std::span<const double> Ueff, double E) {

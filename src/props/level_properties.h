@@ -14,12 +14,23 @@
 
 namespace velk::props {
 
+// The grid points where a level's wave function lives, first..last: it is zero outside them, so
+// that sums over the grid may stop at them and give the same numbers.
+struct LivePoints {
+  int first = 1, last = 0;
+};
+inline LivePoints whole_grid(const RadialGrid& grid) {
+  return {1, grid.N};
+}
+
 struct Expectations {
   double R_mean = 0.0;      // ⟨R⟩, Å
   double R2_mean = 0.0;     // ⟨R²⟩, Å²
   double Rinv2_mean = 0.0;  // ⟨R⁻²⟩, Å⁻²
   double Bv = 0.0;          // ⟨ħ²/(2μR²)⟩, cm-1
 };
+Expectations expectation_values(const RadialGrid& grid, std::span<const double> psi, double mu,
+                                LivePoints live);
 Expectations expectation_values(const RadialGrid& grid, std::span<const double> psi, double mu);
 
 // The classical turning points of energy E in the effective potential Ueff: the inner one where

@@ -18,12 +18,18 @@
 // Arrays are forward grid arrays (slot i at R0 + i·h, slot 0 unused); radii in Å, energies in
 // cm-1, masses in u. The wave function must have died out at both grid ends: for a level behind
 // a barrier the outer boundary condition does not hold, and the caller leaves Dv and Hv out.
+//
+// A wave function that lives on part of the grid only (zero outside its live points) has
+// perturbation functions that are zero there too: the equations are integrated from the zero
+// just beyond each end of its live points, with the same recurrence and the same sums, which
+// gives the numbers of the whole grid at a fraction of the cost.
 #pragma once
 
 #include <span>
 #include <vector>
 
 #include "pec/radial_grid.h"
+#include "props/level_properties.h"
 
 namespace velk::props {
 
@@ -44,6 +50,8 @@ class RotationalPerturbation {
   // The working arrays (RadialGrid::kSlots each) are allocated once.
   RotationalPerturbation();
 
+  // `live`: where level.psi is not zero.
+  DistortionConstants solve(const LevelOnGrid& level, LivePoints live);
   DistortionConstants solve(const LevelOnGrid& level);
 
   // The perturbation functions of the last solve (Å^-1/2 per cm-1 and per cm-2).
@@ -51,9 +59,15 @@ class RotationalPerturbation {
   std::span<const double> second_order() const { return psi2_; }
 
  private:
-  void solve_inhomogeneous(const LevelOnGrid& level, std::span<double> y);
+  void solve_inhomogeneous(const RadialGrid& grid, std::span<const double> psi0,
+                           std::span<double> y);
 
   std::vector<double> T_, W_, source_, psi1_, psi2_, left_;
+  // The points of the last solve, on its grid: psi1_ and psi2_ are zero outside them.
+  int lo_ = 1, hi_ = 0;
+  // The grid and the reduced mass W_ holds the perturbation of.
+  RadialGrid W_grid_;
+  double W_mu_ = 0.0;
 };
 
 }  // namespace velk::props

@@ -66,8 +66,10 @@ StateWaveFunctions::StateWaveFunctions(CurveDefinition curve, int32_t mass_index
       Ueff_(RadialGrid::kSlots),
       Ueff_forward_(RadialGrid::kSlots),
       Ueff_toadd_(RadialGrid::kSlots),
-      psi_(RadialGrid::kSlots),
-      plain_psi_(RadialGrid::kSlots) {
+      plain_psi_(RadialGrid::kSlots),
+      fast_psi_{{std::vector<double>(RadialGrid::kSlots, 0.0), {}},
+                {std::vector<double>(RadialGrid::kSlots, -0.0), {}}} {
+  fast_psi_[1].psi[0] = 0.0;
   header_ = curve_.checked_header();
   mu_ = header_.masses[static_cast<std::size_t>(mass_index - 1)];
   if (!(mu_ > 0.0)) {
@@ -129,7 +131,6 @@ void StateWaveFunctions::solve_listed_levels(std::span<const LevelKey> keys, con
   const QuantumRange vs = fast_search_range(keys);
   // One request for all J, so that each v starts from its energies at the J before.
   fast_.begin(grid_, vs);
-  const int N = grid_.N;
   std::vector<bool> done(keys.size(), false);
   for (std::size_t begin = 0; begin < order.size();) {
     const int32_t J = keys[order[begin]].J;
@@ -157,9 +158,9 @@ void StateWaveFunctions::solve_listed_levels(std::span<const LevelKey> keys, con
       const auto first = std::partition_point(group.begin(), group.end(),
                                               [&](std::size_t k) { return keys[k].v < found.v; });
       if (first == group.end() || keys[*first].v != found.v) return;
-      for (int i = 1; i <= N; ++i) psi_[i] = Y[static_cast<std::size_t>(i)];
-      psi_[0] = 0.0;
-      const bool normalised = normalise(grid_, psi_);
+      const LivePoints live{found.live_first, found.live_last};
+      std::span<const double> psi;
+      const bool normalised = normalise_fast(Y, live, psi);
       for (auto it = first; it != group.end() && keys[*it].v == found.v; ++it) {
         SolvedLevel level;
         level.v = found.v;
@@ -169,7 +170,7 @@ void StateWaveFunctions::solve_listed_levels(std::span<const LevelKey> keys, con
         level.E_curve = found.E;
         level.results = found.results;
         level.tunnel = found.tunnel;
-        finish_level(level, psi_);
+        finish_level(level, psi, live);
         level.found = level.found && normalised;
         use(*it, level);
         done[*it] = true;
@@ -191,7 +192,30 @@ SolvedLevel StateWaveFunctions::solve_listed_level(int32_t v, int32_t J, int32_t
   return solved;
 }
 
-void StateWaveFunctions::finish_level(SolvedLevel& level, std::span<const double> psi) {
+bool StateWaveFunctions::normalise_fast(std::span<const double> Y, LivePoints live,
+                                        std::span<const double>& psi) {
+  const std::optional<double> scale = normalising_scale(grid_, Y, live.first, live.last);
+  LiveBuffer& buffer = fast_psi_[scale && std::signbit(*scale) ? 1 : 0];
+  double* out = buffer.psi.data();
+  const double outside = scale ? 0.0 * *scale : 0.0;
+  for (int i = buffer.written.first; i <= std::min(buffer.written.last, live.first - 1); ++i) {
+    out[i] = outside;
+  }
+  for (int i = std::max(buffer.written.first, live.last + 1); i <= buffer.written.last; ++i) {
+    out[i] = outside;
+  }
+  if (scale) {
+    for (int i = live.first; i <= live.last; ++i) out[i] = Y[static_cast<std::size_t>(i)] * *scale;
+  } else {
+    for (int i = live.first; i <= live.last; ++i) out[i] = Y[static_cast<std::size_t>(i)];
+  }
+  buffer.written = live;
+  psi = buffer.psi;
+  return scale.has_value();
+}
+
+void StateWaveFunctions::finish_level(SolvedLevel& level, std::span<const double> psi,
+                                      LivePoints live) {
   level.Ueff = std::span<const double>(Ueff_forward_);
   level.E = listed_energy(level.E_curve, header_.Lambda, static_cast<float>(header_.q1),
                           static_cast<float>(header_.q2), level.J, level.p);
@@ -200,6 +224,7 @@ void StateWaveFunctions::finish_level(SolvedLevel& level, std::span<const double
   if (!level.quasi_bound) level.tunnel.reset();
   level.found = verdict.found;
   level.psi = psi;
+  level.live = live;
 }
 
 SolvedLevel StateWaveFunctions::solve_plain_level(int32_t v, int32_t J, int32_t p) {
@@ -218,7 +243,7 @@ SolvedLevel StateWaveFunctions::solve_plain_level(int32_t v, int32_t J, int32_t 
   level.results = exact.results;
   level.tunnel = exact.tunnel;
   forward_wave_function(solver_.Ygrid(), grid_.N, settings_.orientation, plain_psi_);
-  finish_level(level, plain_psi_);
+  finish_level(level, plain_psi_, whole_grid(grid_));
   if (!normalise(grid_, plain_psi_)) level.found = false;
   return level;
 }

@@ -29,6 +29,7 @@
 #include "pec/potential_builder.h"
 #include "pec/potential_header.h"
 #include "pec/radial_grid.h"
+#include "props/level_properties.h"
 #include "solver/fast_search.h"
 #include "solver/grid_orientation.h"
 #include "solver/level_window.h"
@@ -63,6 +64,9 @@ struct SolvedLevel {
   // call of `use` only).
   std::span<const double> psi;   // normalised, h·Σψ² = 1, innermost lobe positive
   std::span<const double> Ueff;  // the level's effective potential
+  // psi is zero outside these points: those of the fast search's last pass, the whole grid for a
+  // level of the plain search.
+  LivePoints live;
 };
 
 // The v of `keys` (not empty) that the fast search solves together: from the smallest v up to
@@ -106,7 +110,10 @@ class StateWaveFunctions {
   // The offset of the plain run's search window, formed when first needed.
   double toadd();
   // The energy of parity p (the Lambda-doubling term), the level's kind and its wave function.
-  void finish_level(SolvedLevel& level, std::span<const double> psi);
+  void finish_level(SolvedLevel& level, std::span<const double> psi, LivePoints live);
+  // The fast search's wave function Y (zero outside `live`) normalised into the buffer of its
+  // scale's sign; false, and Y as it is, when it has no norm.
+  bool normalise_fast(std::span<const double> Y, LivePoints live, std::span<const double>& psi);
 
   CurveDefinition curve_;
   SolveSettings settings_;
@@ -120,7 +127,16 @@ class StateWaveFunctions {
   RadialSolver toadd_solver_;
   RadialSolver solver_;
   FastSearch fast_;
-  std::vector<double> V_, Ueff_, Ueff_forward_, Ueff_toadd_, psi_, plain_psi_;
+  std::vector<double> V_, Ueff_, Ueff_forward_, Ueff_toadd_, plain_psi_;
+  // The wave functions of the fast search, copied and scaled only where they live. Outside, the
+  // whole-grid product left a zero with the sign of the scale: one buffer for each sign, each
+  // with the points its last level wrote, keeps those zeros (a table of wave functions prints
+  // them) without clearing the grid for every level.
+  struct LiveBuffer {
+    std::vector<double> psi;
+    LivePoints written;
+  };
+  LiveBuffer fast_psi_[2];
   std::optional<int32_t> prepared_J_;
   LevelWindow window_;
 };

@@ -456,6 +456,8 @@ void FastSearch::finish_bound(const Range& range, int joint, double a, double b,
   out.ends = ends;
   out.results.kleft = flat_from_first(Y, range.lo, N, h);
   out.results.krigth = flat_from_last(Y, range.hi, N, h);
+  out.live_first = range.lo;
+  out.live_last = range.hi;
   if (orientation_ == GridOrientation::reversed) std::swap(out.ends.first, out.ends.last);
 }
 
@@ -491,6 +493,8 @@ void FastSearch::finish_quasi_bound(const Range& range, int joint, double a, dou
   out.ends = undecayed_ends(Y_, N);
   out.results.kleft = numerov::flat_steps_from_first(Y, N, h);
   out.results.krigth = numerov::flat_steps_from_last(Y, N, h);
+  out.live_first = range.lo;
+  out.live_last = N;
   if (orientation_ == GridOrientation::reversed) std::swap(out.ends.first, out.ends.last);
 }
 

@@ -80,6 +80,9 @@ struct FastLevel {
   // Converged with v nodes on its range, while the grid has classically allowed points outside
   // the range: its node count on the whole grid is unknown, so it is not found.
   bool partial_view = false;
+  // The forward points its wave function covers: zero outside, so that work on the wave function
+  // may stay within them.
+  int live_first = 0, live_last = 0;
 };
 
 // Whether the found levels of one J (FastSearch::solve_J, in order of v) can be listed under their

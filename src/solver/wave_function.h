@@ -2,6 +2,7 @@
 // smallest radius, slot 0 unused) and normalised.
 #pragma once
 
+#include <optional>
 #include <span>
 
 #include "pec/radial_grid.h"
@@ -18,5 +19,11 @@ void forward_wave_function(std::span<const double> Y, int N, GridOrientation ori
 // the sign convention of the usual tables. A function that is zero everywhere, or whose sum
 // overflows, is left as it is and reported by `false`.
 bool normalise(const RadialGrid& grid, std::span<double> psi);
+
+// The factor by which normalise scales psi, for a psi that is zero outside points first..last
+// (1 <= first <= last <= N): the same number from the points where it lives. None when normalise
+// would report false.
+std::optional<double> normalising_scale(const RadialGrid& grid, std::span<const double> psi,
+                                        int first, int last);
 
 }  // namespace velk
