@@ -9,6 +9,7 @@
 #include "io/console.h"
 #include "io/errors.h"
 #include "numlib/failure_policy.h"
+#include "numlib/isotopes.h"
 #include "props/fcf_table.h"
 #include "props/props_files.h"
 
@@ -16,12 +17,14 @@ namespace velk::props {
 namespace {
 
 void print_fcf_help() {
-  say("usage: velk-props fcf --J J [--v-upper V1 V2] [--v-lower V1 V2]");
+  say("usage: velk-props fcf --J J [--v-upper V1 V2] [--v-lower V1 V2] [--isotopologue NAME]");
   say("  in the working directory of a finished velk run: the Franck-Condon factors and");
   say("  r-centroids of the levels v' of state B and v'' of state A at J' = J'' = J");
   say("  -> fcf_table.csv and rcentroid_table.csv (first row v'' then the v', one row per v'')");
   say("  --v-upper V1 V2   the v' of state B (default: those Bstate.dat lists at J)");
   say("  --v-lower V1 V2   the v'' of state A (default: those Astate.dat lists at J)");
+  say("  --isotopologue NAME  the reduced mass of a molecule such as 23Na2, 6Li7Li or");
+  say("                    1H35Cl for both curves, in place of velk.inf's mass index");
 }
 
 std::optional<int32_t> whole_number(const std::string& text) {
@@ -73,6 +76,15 @@ FcfArguments parse_fcf_arguments(std::span<const std::string> arguments) {
       } else if (first && last) {
         (argument == "--v-upper" ? parsed.request.upper : parsed.request.lower) =
             VRange{*first, *last};
+      }
+    } else if (argument == "--isotopologue") {
+      if (i + 1 >= arguments.size()) {
+        refuse("--isotopologue wants a name such as 23Na2");
+      } else if (const IsotopologueLookup found = parse_isotopologue(arguments[++i]);
+                 found.isotopologue) {
+        parsed.request.reduced_mass = reduced_mass_of(*found.isotopologue);
+      } else {
+        refuse("--isotopologue: " + found.error);
       }
     } else {
       refuse("unknown argument '" + argument + "'");

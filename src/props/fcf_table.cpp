@@ -56,6 +56,17 @@ VRange range_of(const std::optional<VRange>& asked, char letter, const StateInpu
   return *found;
 }
 
+StateWaveFunctions state_levels(const RunInputs& inputs, char letter, const RadialGrid& grid,
+                                std::optional<double> reduced_mass) {
+  const StateInput& state = state_of(inputs, letter);
+  if (!reduced_mass) return StateWaveFunctions(state, letter, settings_of(inputs), grid);
+  CurveDefinition curve = read_curve_definition(state.file);
+  if (state.mass_index >= 1 && state.mass_index <= 5) {
+    curve.header.header.masses[static_cast<std::size_t>(state.mass_index - 1)] = *reduced_mass;
+  }
+  return StateWaveFunctions(std::move(curve), state.mass_index, settings_of(inputs), grid);
+}
+
 std::vector<KeptWave> solve_range(StateWaveFunctions& levels, VRange range, int32_t J) {
   std::vector<LevelKey> keys;
   for (int32_t v = range.first; v <= range.last; ++v) keys.push_back({v, J, 1});
@@ -92,11 +103,11 @@ void write_fcf_tables(const FcfRequest& request) {
       common_grid(state_grid(inputs.states.B, 'B'), state_grid(inputs.states.A, 'A'));
   std::vector<KeptWave> uppers, lowers;
   {
-    StateWaveFunctions upper_levels(inputs.states.B, 'B', settings_of(inputs), grid);
+    StateWaveFunctions upper_levels = state_levels(inputs, 'B', grid, request.reduced_mass);
     uppers = solve_range(upper_levels, upper_range, request.J);
   }
   {
-    StateWaveFunctions lower_levels(inputs.states.A, 'A', settings_of(inputs), grid);
+    StateWaveFunctions lower_levels = state_levels(inputs, 'A', grid, request.reduced_mass);
     lowers = solve_range(lower_levels, lower_range, request.J);
   }
 

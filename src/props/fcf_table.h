@@ -25,6 +25,9 @@ struct FcfRequest {
   int32_t J = 0;
   std::optional<VRange> upper;  // state B
   std::optional<VRange> lower;  // state A
+  // The reduced mass (u) of another isotopologue, in place of each curve's mass of velk.inf's
+  // mass index.
+  std::optional<double> reduced_mass;
 };
 
 void write_fcf_tables(const FcfRequest& request);

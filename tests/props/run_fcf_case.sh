@@ -3,7 +3,8 @@
 # with python3's csv module. Cases:
 #   table     the layout; the completeness sum Σv' FCF = 1 for each v'' (61 upper levels hold the
 #             whole overlap of the low X levels); the Q lines of `velk-props transitions`, whose
-#             J' = J'' = 10, against the table's cells; the default v of the level files.
+#             J' = J'' = 10, against the table's cells; the default v of the level files;
+#             --isotopologue.
 #   refusals  status 2 and nothing written for bad arguments, a Dunham state, no velk.inf and a
 #             J no level file lists.
 # Usage: run_fcf_case.sh CASE VELK VELK_PROPS SOURCE_DIR. Exit 77 without python3.
@@ -54,6 +55,24 @@ for line in q:
     assert abs(float(line["FCF"]) - float(row[column])) < 1e-8, line
     assert abs(float(line["r_centroid"]) - float(rrow[column])) < 1e-6, line
 PY
+  # The curves' mass index 1 holds 23Na2's reduced mass: the same table to the last bits of the
+  # mass; 39K2's mass moves every factor, and the sum over v' still holds.
+  cp fcf_table.csv default.csv
+  "$props" fcf --J 10 --isotopologue 23Na2 > fcf.log || fail "fcf --isotopologue 23Na2"
+  cp fcf_table.csv na2.csv
+  "$props" fcf --J 10 --v-lower 0 0 --v-upper 0 70 --isotopologue 39K2 > fcf.log ||
+    fail "fcf --isotopologue 39K2"
+  python3 - << 'PY' || exit 1
+import csv
+default = list(csv.reader(open("default.csv", newline="")))
+na2 = list(csv.reader(open("na2.csv", newline="")))
+k2 = list(csv.reader(open("fcf_table.csv", newline="")))
+assert default[0] == na2[0]
+for a, b in zip(default[1][1:], na2[1][1:]):
+    assert abs(float(a) - float(b)) < 1e-12, (a, b)
+assert abs(sum(float(x) for x in k2[1][1:]) - 1.0) < 1e-9
+assert max(abs(float(a) - float(b)) for a, b in zip(default[1][1:], k2[1][1:])) > 1e-3
+PY
   echo PASS
   exit 0
 fi
@@ -75,6 +94,7 @@ expect 2 "V1 <= V2" --J 1 --v-upper 5 2
 expect 2 "--v-lower wants" --J 1 --v-lower 0
 expect 2 "unknown argument" --J 1 --moment x
 expect 2 "list no level of J = 77" --J 77
+expect 2 "unknown isotope '24Na'" --J 10 --isotopologue 24Na2
 cp "$source"/examples/na2-absorb/* . 2> /dev/null
 grep -q . velk.inf || fail "no velk.inf of na2-absorb"
 expect 2 "is a Dunham state" --J 10 --v-upper 0 1 --v-lower 0 1
