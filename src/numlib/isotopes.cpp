@@ -104,7 +104,7 @@ IsotopeLookup find_isotope(std::string_view name) {
   const std::string_view symbol = name.substr(digits);
   const bool symbol_shape = !symbol.empty() && symbol.size() <= 2 && is_upper(symbol[0]) &&
                             (symbol.size() == 1 || is_lower(symbol[1]));
-  if (!symbol_shape || (digits > 0 && digits > 3)) {
+  if (!symbol_shape || digits > 3) {
     return {nullptr, quoted(name) + " is not an isotope name (such as 23Na, D or Na)"};
   }
   const Isotope* any = most_abundant(symbol);
