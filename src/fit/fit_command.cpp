@@ -18,6 +18,7 @@
 #include "io/output_file.h"
 #include "io/warning.h"
 #include "numlib/failure_policy.h"
+#include "numlib/isotopes.h"
 #include "run/control_file.h"
 #include "run/dunham.h"
 
@@ -44,6 +45,8 @@ void print_help() {
   say("                     such as beta0-beta13; Te shifts the whole state");
   say("  --max-iterations N iteration limit of Levenberg-Marquardt (default 50)");
   say("  --out DIR          the folder of the outputs (default fit)");
+  say("  --isotopologue NAME  the reduced mass of a molecule such as 23Na2 or 1H35Cl in place");
+  say("                     of the curves' mass of velk.inf's mass index");
   say("  -h, --help         this text;  --version  the version");
   say("exit status: 0 fitted, 1 no convergence, 2 bad arguments or input (nothing written).");
   say("The guide is docs/fit.md in the sources, installed as share/doc/velk/fit.md.");
@@ -54,8 +57,15 @@ struct Request {
   std::vector<std::string> free;
   int max_iterations = 50;
   std::string out = "fit";
+  std::string isotopologue;
   bool help = false, version = false;
 };
+
+Isotopologue isotopologue_named(std::string_view name) {
+  const IsotopologueLookup found = parse_isotopologue(name);
+  if (!found.isotopologue) throw InputError("velk-fit: --isotopologue: " + found.error);
+  return *found.isotopologue;
+}
 
 Request parse_arguments(const std::vector<std::string>& arguments) {
   Request request;
@@ -71,6 +81,9 @@ Request parse_arguments(const std::vector<std::string>& arguments) {
       request.version = true;
     } else if (a == "--free") {
       request.free.push_back(value());
+    } else if (a == "--isotopologue") {
+      request.isotopologue = value();
+      isotopologue_named(request.isotopologue);
     } else if (a == "--out") {
       request.out = value();
     } else if (a == "--max-iterations") {
@@ -150,6 +163,9 @@ int fit(const Request& request) {
   const RunControl control = read_control_file("velk.inf");
   FitModel model;
   model.states = {read_state(control.A, 'A'), read_state(control.B, 'B')};
+  if (!request.isotopologue.empty()) {
+    for (FitState& state : model.states) use_isotopologue(state, request.isotopologue);
+  }
   std::vector<ParameterRef> free;
   for (const std::string& option : request.free) {
     for (ParameterRef& ref : parse_free_option(option, model)) {
@@ -251,6 +267,12 @@ int fit(const Request& request) {
 }
 
 }  // namespace
+
+void use_isotopologue(FitState& state, std::string_view name) {
+  const double mu = reduced_mass_of(isotopologue_named(name));
+  if (!state.potential()) return;
+  state.curve.header.header.masses[static_cast<std::size_t>(state.mass_index - 1)] = mu;
+}
 
 int run_velk_fit(const std::vector<std::string>& arguments) {
   set_warning_program("velk-fit");

@@ -11,6 +11,7 @@
 #include "io/console.h"
 #include "io/errors.h"
 #include "numlib/failure_policy.h"
+#include "props/fcf_command.h"
 #include "props/props_files.h"
 #include "props/state_table.h"
 #include "props/transition_properties.h"
@@ -24,13 +25,14 @@ namespace velk::props {
 namespace {
 
 void print_usage() {
-  say("usage: velk-props A | B | transitions | spectrum [options]");
+  say("usage: velk-props A | B | transitions | spectrum | fcf [options]");
   say("  run in the working directory of a finished velk run:");
   say("  velk-props A            levels of Astate.dat -> Astate_props.csv");
   say("  velk-props B            levels of Bstate.dat -> Bstate_props.csv");
   say("  velk-props transitions  lines of vel_tran.out -> vel_tran.csv");
   say("  velk-props spectrum     intensities into vel_tran.csv, the spectrum -> spectrum.csv");
   say("                          (its options: velk-props spectrum --help)");
+  say("  velk-props fcf --J J    Franck-Condon factors v' x v'' -> fcf_table.csv");
 }
 
 void print_help() {
@@ -129,6 +131,7 @@ int run_velk_props(std::span<const std::string> arguments) {
   if (!arguments.empty() && arguments[0] == "spectrum") {
     return spectrum::run_spectrum_command(arguments.subspan(1), "velk-props spectrum");
   }
+  if (!arguments.empty() && arguments[0] == "fcf") return run_fcf_command(arguments.subspan(1));
   const PropsRequest request = parse_props_arguments(arguments);
   if (request.help) {
     print_help();

@@ -73,6 +73,7 @@ VELK_PARAMETER(Values);
 VELK_PARAMETER(ArrayPair);
 VELK_PARAMETER(Written);
 VELK_PARAMETER(MassTuple);
+VELK_PARAMETER(FloatPair);
 
 #undef VELK_PARAMETER
 
@@ -182,6 +183,7 @@ VELK_ANNOTATION(Values, "float | numpy.ndarray");
 VELK_ANNOTATION(ArrayPair, "tuple[numpy.ndarray, numpy.ndarray]");
 VELK_ANNOTATION(Written, "dict[str, pathlib.Path]");
 VELK_ANNOTATION(MassTuple, "tuple[float, float, float, float, float]");
+VELK_ANNOTATION(FloatPair, "tuple[float, float]");
 
 #undef VELK_ANNOTATION
 

@@ -13,6 +13,7 @@
 #include "io/errors.h"
 #include "io/output_file.h"
 #include "numlib/failure_policy.h"
+#include "numlib/isotopes.h"
 #include "pec/curve_definition.h"
 #include "rkr/rkr_check.h"
 #include "rkr/rkr_constants.h"
@@ -33,8 +34,8 @@ void say(std::string_view text) {
 }
 
 void print_usage() {
-  say("usage: velk-rkr DUNHAM_FILE --masses M1 M2 [--v-max V] [--dv STEP] [--out FILE.pot]");
-  say("                [--te] [--tail-power N] [--order N] [--check]");
+  say("usage: velk-rkr DUNHAM_FILE (--masses M1 M2 | --isotopologue NAME) [--v-max V] [--dv STEP]");
+  say("                [--out FILE.pot] [--te] [--tail-power N] [--order N] [--check]");
 }
 
 void print_help() {
@@ -42,7 +43,9 @@ void print_help() {
   say("  turns the constants of a Dunham file (either form) into a pointwise potential file");
   say("  that velk reads, by the first-order RKR inversion.");
   say("options:");
-  say("  --masses M1 M2   the two atomic masses (u); the header holds their reduced mass");
+  say("  --masses M1 M2   the two atomic masses, in u or as isotope names (23Na, 35Cl, D);");
+  say("                   the header holds their reduced mass");
+  say("  --isotopologue NAME  the molecule, such as 23Na2, 23Na35Cl or (7Li)(133Cs), for both");
   say("  --v-max V        the highest v of the curve (default: the last band row, or the");
   say("                   highest v whose spacing dG/dv is still 5 % of the first)");
   say("  --dv STEP        the step of the mesh of v (default: the finest of 0.1, 0.2, 0.25,");
@@ -182,17 +185,30 @@ RkrRequest parse_rkr_arguments(std::span<const std::string> arguments) {
     } else if (argument == "--version") {
       request.version = true;
     } else if (argument == "--masses") {
-      const auto m1 = next_number("--masses");
-      const auto m2 = m1 ? next_number("--masses") : std::nullopt;
-      if (m1 && m2) {
-        request.options.mass1 = *m1;
-        request.options.mass2 = *m2;
-        request.masses_given = true;
-        if (!(*m1 > 0.0) || !(*m2 > 0.0) || !std::isfinite(*m1 + *m2)) {
-          refuse("--masses must be two positive atomic masses (u), found " + arguments[i - 1] +
-                 " " + arguments[i]);
+      // Each mass a number (u) or an isotope name such as 23Na.
+      for (double* mass : {&request.options.mass1, &request.options.mass2}) {
+        if (i + 1 >= arguments.size()) {
+          refuse("--masses wants two atomic masses (u) or isotope names");
+          break;
+        }
+        const MassLookup found = atomic_mass_from_text(arguments[++i]);
+        if (!found.error.empty()) refuse("--masses: " + found.error);
+        *mass = found.mass;
+      }
+      request.masses_given = true;
+    } else if (argument == "--isotopologue") {
+      if (i + 1 >= arguments.size()) {
+        refuse("--isotopologue wants a name such as 23Na2 or 1H35Cl");
+      } else {
+        const IsotopologueLookup found = parse_isotopologue(arguments[++i]);
+        if (!found.isotopologue) {
+          refuse("--isotopologue: " + found.error);
+        } else {
+          request.options.mass1 = found.isotopologue->atoms[0]->mass;
+          request.options.mass2 = found.isotopologue->atoms[1]->mass;
         }
       }
+      request.masses_given = true;
     } else if (argument == "--v-max") {
       request.options.v_max = next_number(argument);
     } else if (argument == "--dv") {
@@ -220,7 +236,7 @@ RkrRequest parse_rkr_arguments(std::span<const std::string> arguments) {
   }
   if (request.help || request.version) return request;
   if (files != 1) refuse(files == 0 ? "no Dunham file given" : "more than one Dunham file given");
-  if (!request.masses_given) refuse("--masses M1 M2 is required");
+  if (!request.masses_given) refuse("--masses M1 M2 or --isotopologue NAME is required");
   if (request.out_file.empty() && !request.dunham_file.empty()) {
     request.out_file = default_output(request.dunham_file);
   }

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "fit/curve_derivatives.h"
+#include "fit/fit_command.h"
 #include "fit/fit_model.h"
 #include "fit/fit_solver.h"
 #include "fit/line_model.h"
 #include "fit/observed_lines.h"
 #include "io/console.h"
 #include "io/errors.h"
+#include "props/state_wave_functions.h"
 #include "run/dunham.h"
 
 namespace velk::fit {
@@ -266,6 +268,29 @@ TEST(FreeNames, RefusesANameTheFormDoesNotHave) {
   for (const char* bad : {"A:a3", "A:beta51", "A:Y(1,0)", "C:De", "A:beta3-beta1", "A:De,De"}) {
     EXPECT_THROW(parse_free_option(bad, model), InputError) << bad;
   }
+}
+
+}  // namespace
+}  // namespace velk::fit
+
+namespace velk::fit {
+namespace {
+
+// --isotopologue puts the molecule's reduced mass where the levels of a curve state take theirs:
+// the solver the fit builds for the state's mass index sees it, the other masses stay.
+TEST(Isotopologue, ReplacesTheMassOfTheStatesMassIndex) {
+  FitModel model = potential_model(kExamples + "/na2-x-analytic/na2x.pot", StateForm::analytic);
+  FitState& state = model.states[0];
+  state.mass_index = 2;
+  const double other = state.curve.checked_header().masses[0];
+  use_isotopologue(state, "(6Li)(7Li)");
+  // 6Li·7Li/(6Li + 7Li) of the isotope table's masses (NIST's published values).
+  const double mu = 6.0151228874 * 7.0160034366 / (6.0151228874 + 7.0160034366);
+  props::StateWaveFunctions waves(state.curve, state.mass_index, {60, 1e-7}, state.grid);
+  EXPECT_DOUBLE_EQ(waves.mu(), mu);
+  EXPECT_EQ(state.curve.checked_header().masses[0], other);
+
+  EXPECT_THROW(use_isotopologue(state, "24Na2"), InputError);
 }
 
 }  // namespace

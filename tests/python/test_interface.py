@@ -132,6 +132,9 @@ def valid_arguments(tmp_path):
         "properties": dict(curve=na2x, grid=GRID),
         "franck_condon": dict(upper=na2x, lower=na2x, grid=GRID),
         "run": dict(directory=tmp_path),
+        "mass": dict(name="23Na"),
+        "reduced_mass": dict(name="23Na2"),
+        "nuclear_spins": dict(name="23Na2"),
         "dunham.terms": dict(source=[[0.0, 1.0], [100.0, 0.0]], v=0, J=0),
     }
 

@@ -84,6 +84,14 @@ expect_refusal() {
   return 0
 }
 expect_refusal "negative mass" cox.dun --masses -12 16 --out out.pot
+expect_refusal "unknown isotope" cox.dun --masses 12C 19O --out out.pot
+grep -q "'19O'" refusal.txt || fail "the unknown isotope is not named: $(cat refusal.txt)"
+expect_refusal "unknown isotopologue" cox.dun --isotopologue 12C99O --out out.pot
+# Isotope names give the table's masses, so the curve equals the one of the numbers.
+"$rkr" cox.dun --isotopologue 12C16O --v-max 15 --out named.pot > /dev/null || fail "named.pot"
+"$rkr" cox.dun --masses 12 15.99491461957 --v-max 15 --out numbers.pot > /dev/null ||
+  fail "numbers.pot"
+cmp named.pot numbers.pot || fail "--isotopologue 12C16O differs from its masses as numbers"
 expect_refusal "missing file" nosuch.dun --masses 12 16 --out out.pot
 expect_refusal "no masses" cox.dun --out out.pot
 expect_refusal "v_max beyond the constants" cox.dun --masses 12 16 --v-max 500 --out out.pot

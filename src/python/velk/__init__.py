@@ -12,7 +12,10 @@ from ._velk import (
     __version__,
     dunham,
     franck_condon,
+    mass,
+    nuclear_spins,
     properties,
+    reduced_mass,
     run,
 )
 
@@ -26,7 +29,10 @@ __all__ = [
     "VelkWarning",
     "dunham",
     "franck_condon",
+    "mass",
+    "nuclear_spins",
     "properties",
+    "reduced_mass",
     "run",
 ]
 
