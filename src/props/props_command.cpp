@@ -10,6 +10,7 @@
 #include "io/console.h"
 #include "io/errors.h"
 #include "numlib/failure_policy.h"
+#include "props/linelist_command.h"
 #include "props/props_files.h"
 #include "props/state_table.h"
 #include "props/transition_properties.h"
@@ -23,13 +24,15 @@ namespace velk::props {
 namespace {
 
 void print_usage() {
-  say("usage: velk-props A | B | transitions | spectrum [options]");
+  say("usage: velk-props A | B | transitions | spectrum | linelist [options]");
   say("  run in the working directory of a finished velk run:");
   say("  velk-props A            levels of Astate.dat -> Astate_props.csv");
   say("  velk-props B            levels of Bstate.dat -> Bstate_props.csv");
   say("  velk-props transitions  lines of vel_tran.out -> vel_tran.csv");
   say("  velk-props spectrum     intensities into vel_tran.csv, the spectrum -> spectrum.csv");
   say("                          (its options: velk-props spectrum --help)");
+  say("  velk-props linelist     every level and line of states A and B -> velk.states,");
+  say("                          velk.trans, velk.pf (its options: velk-props linelist --help)");
 }
 
 void print_help() {
@@ -131,6 +134,9 @@ int run_velk_props(std::span<const std::string> arguments) {
   // The spectrum is a command of its own, with its own options and messages.
   if (!arguments.empty() && arguments[0] == "spectrum") {
     return spectrum::run_spectrum_command(arguments.subspan(1), "velk-props spectrum");
+  }
+  if (!arguments.empty() && arguments[0] == "linelist") {
+    return run_linelist_command(arguments.subspan(1));
   }
   const PropsRequest request = parse_props_arguments(arguments);
   if (request.help) {
