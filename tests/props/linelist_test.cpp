@@ -132,6 +132,59 @@ TEST(LineList, HarmonicPairGivesTheClosedFormEinsteinCoefficients) {
   EXPECT_EQ(checked, 21);
 }
 
+// Na₂ X (the analytic curve of the examples, 1.8..50 Å): every level below the dissociation
+// limit at each J, against the WKB count of the curve, and none left above the last one listed:
+// the plain search asked for the next v finds no bound level.
+TEST(LineListCompleteness, NaTwoXHoldsEveryBoundLevelAtEachJ) {
+  set_console_quiet(true);
+  StateInput state;
+  state.file = VELK_NA2X_POT;
+  state.kind = 'p';
+  state.mass_index = 1;
+  const RadialGrid grid(1.8, 50.0, 50000);
+  StateWaveFunctions levels(state, 'A', SolveSettings{60, 1e-5, GridOrientation::forward}, grid);
+  const double limit = 6022.04193;
+  const double b = constants::kHbar2Over2u / levels.mu();
+  std::vector<ListedLevel> all;
+  LevelBlock block;
+  for (const int J : {0, 40, 100, 160, 200}) {
+    solve_level_block(levels, 'A', J, block, all);
+    const int count = block.columns;
+    ASSERT_GT(count, 0) << "J=" << J;
+    ASSERT_EQ(static_cast<int>(block.levels.size()), count) << "J=" << J << ": a level missing";
+    for (int v = 0; v < count; ++v) {
+      EXPECT_EQ(block.levels[v].v, v);
+      EXPECT_LT(block.levels[v].E, limit);
+    }
+    // WKB: ∫k dR over the well below the limit or the top of the centrifugal barrier,
+    // n = ⌊∫k dR/π + ½⌋ levels.
+    const SolvedLevel ground = levels.solve_listed_level(0, J, 0);
+    const std::span<const double> U = ground.Ueff;
+    int bottom = 1;
+    for (int i = 1; i <= grid.N; ++i) {
+      if (U[i] < U[bottom]) bottom = i;
+    }
+    double top = limit;
+    int end = grid.N;
+    for (int i = bottom; i <= grid.N; ++i) {
+      if (U[i] > top) {
+        top = U[i];
+        end = i;
+      }
+    }
+    top = std::min(top, limit);
+    double phase = 0.0;
+    for (int i = 1; i <= end; ++i) {
+      if (U[i] < top) phase += grid.h * std::sqrt((top - U[i]) / b);
+    }
+    const int wkb = static_cast<int>(std::floor(phase / 3.14159265358979323846 + 0.5));
+    EXPECT_EQ(count, wkb) << "J=" << J << " WKB " << phase / 3.14159265358979;
+    const SolvedLevel next = levels.solve_plain_level(count, J, 0);
+    EXPECT_FALSE(next.found && !next.quasi_bound && next.E < limit)
+        << "J=" << J << ": v=" << count << " bound at " << next.E;
+  }
+}
+
 // ---- A whole run of two Morse curves, its files read back ----
 
 struct StatesRow {
@@ -339,6 +392,51 @@ TEST_F(LineListRun, HomonuclearWithoutSpinsIsRefusedAndWritesNothing) {
   EXPECT_THROW(write_line_list(request), InputError);
   EXPECT_FALSE(fs::exists("velk.states"));
   EXPECT_FALSE(fs::exists("velk.trans"));
+}
+
+// A ¹Π upper state over a ¹Σ⁺ lower one: both e and f components from J = 1, and every line
+// joins + to −: an e level reaches the lower state by P and R lines, an f level by its Q line.
+class LineListPiRun : public LineListRun {
+ protected:
+  LineListPiRun() { upper_Lambda_ = 1; }
+};
+
+TEST_F(LineListPiRun, PiLevelsFollowTheParityRule) {
+  LinelistRequest request;
+  request.tmax = 1;
+  write_line_list(request);
+  std::vector<StatesRow> states;
+  for (const std::string& line : lines_of("velk.states")) states.push_back(parse_states_line(line));
+  int e_levels = 0, f_levels = 0;
+  for (const StatesRow& s : states) {
+    if (s.state != 'B') continue;
+    EXPECT_GE(s.J, 1);
+    EXPECT_EQ(s.Lambda, 1);
+    ASSERT_TRUE(s.ef == 'e' || s.ef == 'f');
+    (s.ef == 'e' ? e_levels : f_levels)++;
+    const bool even = s.J % 2 == 0;
+    EXPECT_EQ(s.parity, (s.ef == 'e') == even ? '+' : '-');
+  }
+  EXPECT_EQ(e_levels, f_levels);
+  EXPECT_GT(e_levels, 500);
+  int P_or_R = 0, Q = 0;
+  for (const std::string& line : lines_of("velk.trans")) {
+    const StatesRow& u = states[std::stol(line.substr(0, 12)) - 1];
+    const StatesRow& l = states[std::stol(line.substr(13, 12)) - 1];
+    ASSERT_EQ(u.state, 'B');
+    EXPECT_EQ(l.ef, '-');
+    // Dipole lines join + and −.
+    EXPECT_NE(u.parity, l.parity) << line;
+    if (u.J == l.J) {
+      EXPECT_EQ(u.ef, 'f') << line;
+      ++Q;
+    } else {
+      EXPECT_EQ(u.ef, 'e') << line;
+      ++P_or_R;
+    }
+  }
+  EXPECT_GT(Q, 1000);
+  EXPECT_GT(P_or_R, 2 * Q - 2000);
 }
 
 TEST(LineListArguments, RefusesWhatItCannotUse) {
