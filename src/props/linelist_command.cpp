@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <memory>
 #include <new>
@@ -13,6 +14,7 @@
 #include "io/errors.h"
 #include "io/run_file_check.h"
 #include "numlib/failure_policy.h"
+#include "props/linelist_blocks.h"
 #include "props/linelist_levels.h"
 #include "props/linelist_lines.h"
 #include "props/moment_table.h"
@@ -35,6 +37,8 @@ void print_linelist_help() {
   say("  --homonuclear       the two nuclei are the same (state A gerade, B ungerade);");
   say("                      needs --spins");
   say("  --tmax T            NAME.pf from 1 K to T K in steps of 1 K (default 5000)");
+  say("  --j-range J1 J2     one block of J -> NAME.levels, NAME.lines, joined by");
+  say("                      velk-props merge --name OUT NAME1 NAME2 ...");
   say("  -h, --help          this text");
   say("exit status: 0 written, 1 a builder stopped on a potential file, 2 a missing or");
   say("  malformed file or bad arguments, 3 internal error.");
@@ -58,6 +62,19 @@ std::optional<double> number_of(const std::string& text) {
 // A nuclear spin is a whole or half-whole number from 0 up.
 bool is_spin(double I) {
   return I >= 0.0 && I <= 20.0 && std::nearbyint(2 * I) == 2 * I;
+}
+
+// No J beyond: the list ends where both states hold no level.
+constexpr int32_t kNoLastJ = std::numeric_limits<int32_t>::max() - 2;
+
+RunInputs read_run_inputs_checked() {
+  require_file("velk.inf", "run velk-props linelist in a working directory with a velk.inf");
+  return read_run_inputs("velk.inf");
+}
+
+std::vector<std::string> output_names(const LinelistRequest& request) {
+  if (request.j_range) return {request.name + ".levels", request.name + ".lines"};
+  return {request.name + ".states", request.name + ".trans", request.name + ".pf"};
 }
 
 }  // namespace
@@ -101,6 +118,17 @@ LinelistRequest parse_linelist_arguments(std::span<const std::string> arguments)
       } else {
         request.spins = NuclearSpins{*I1, *I2, false};
       }
+    } else if (argument == "--j-range") {
+      const std::string first = next("two J");
+      const std::string second = next("two J");
+      const std::optional<double> J1 = number_of(first), J2 = number_of(second);
+      if (!J1 || !J2 || *J1 < 0 || *J2 < *J1 || *J2 > 100000 || std::nearbyint(*J1) != *J1 ||
+          std::nearbyint(*J2) != *J2) {
+        refuse("--j-range wants two whole J, 0 <= J1 <= J2 <= 100000, not '" + first + " " +
+               second + "'");
+      } else {
+        request.j_range = std::pair{static_cast<int32_t>(*J1), static_cast<int32_t>(*J2)};
+      }
     } else if (argument == "--homonuclear") {
       request.homonuclear = true;
     } else if (argument == "--tmax") {
@@ -125,11 +153,11 @@ LinelistRequest parse_linelist_arguments(std::span<const std::string> arguments)
   return request;
 }
 
-void write_line_list(const LinelistRequest& request) {
-  require_file("velk.inf", "run velk-props linelist in a working directory with a velk.inf");
-  const RunInputs inputs = read_run_inputs("velk.inf");
-  const std::string outputs[] = {request.name + ".states", request.name + ".trans",
-                                 request.name + ".pf"};
+namespace {
+
+SolvedList solve_line_list(const LinelistRequest& request) {
+  const RunInputs inputs = read_run_inputs_checked();
+  const std::vector<std::string> outputs = output_names(request);
   refuse_inputs_named_like_outputs(inputs, outputs);
   std::optional<MomentTable> moment;
   if (!request.moment_file.empty()) {
@@ -156,14 +184,21 @@ void write_line_list(const LinelistRequest& request) {
   use_one_blas_thread();
   const std::vector<double> weights =
       moment_weights(grid, moment ? &*moment : nullptr, request.moment_constant);
-  std::vector<ListedLevel> levels;
-  std::vector<ListedLine> lines;
+  // A block of J needs the levels one J beyond it on either side for the lines of its own.
+  const int32_t first_J = request.j_range ? std::max(0, request.j_range->first - 1) : 0;
+  const int32_t last_J = request.j_range ? request.j_range->second + 1 : kNoLastJ;
+  SolvedList solved;
+  solved.Lambda_A = state_A.Lambda();
+  solved.Lambda_B = state_B.Lambda();
+  solved.spins = spins;
+  std::vector<ListedLevel>& levels = solved.levels;
+  std::vector<ListedLine>& lines = solved.lines;
   // State A at J − 1, J, J + 1 (slot J mod 3) with its weighted copy, state B at J.
   LevelBlock blocks_A[3], block_B;
   std::vector<double> weighted_A[3], product;
   const auto slot = [](int32_t J) { return static_cast<std::size_t>(J % 3); };
   bool A_open = true, B_open = true;
-  int32_t next_A = 0;  // the next J of state A to solve
+  int32_t next_A = std::max(0, first_J - 1);  // the next J of state A to solve
   const auto advance_A = [&](int32_t up_to) {
     for (; next_A <= up_to; ++next_A) {
       LevelBlock& block = blocks_A[slot(next_A)];
@@ -178,7 +213,7 @@ void write_line_list(const LinelistRequest& request) {
       weight_block(block, weights, weighted_A[slot(next_A)]);
     }
   };
-  for (int32_t J = 0;; ++J) {
+  for (int32_t J = first_J; J <= last_J; ++J) {
     advance_A(J + 1);
     if (B_open) {
       solve_level_block(state_B, 'B', J, block_B, levels);
@@ -195,20 +230,25 @@ void write_line_list(const LinelistRequest& request) {
       append_lines(block_B, state_B.Lambda(), block, state_A.Lambda(), product, lines);
     }
   }
-  if (levels.empty()) {
-    throw InputError(std::string(kPrefix) + "linelist: neither state holds a bound level");
+  solved.ended = !A_open && !B_open;
+  return solved;
+}
+
+}  // namespace
+
+void write_line_list(const LinelistRequest& request) {
+  if (request.j_range) {
+    const std::vector<std::string> outputs = output_names(request);
+    const SolvedList solved = solve_line_list(request);
+    const auto [levels, lines] =
+        write_block(solved, request.j_range->first, request.j_range->second, request.name);
+    say(std::string(kPrefix) + "wrote " + outputs[0] + ", " + outputs[1] + " (J " +
+        std::to_string(request.j_range->first) + " to " + std::to_string(request.j_range->second) +
+        ": " + std::to_string(levels) + " levels, " + std::to_string(lines) + " lines)");
+    return;
   }
-  const LineList list = number_line_list(levels, lines, spins, state_A.Lambda(), state_B.Lambda());
-  OutputFile states(outputs[0]), trans(outputs[1]), pf(outputs[2]);
-  write_states(list, state_A.Lambda(), state_B.Lambda(), states);
-  write_trans(list, trans);
-  write_pf(list, request.tmax, pf);
-  states.close();
-  trans.close();
-  pf.close();
-  say(std::string(kPrefix) + "wrote " + outputs[0] + ", " + outputs[1] + ", " + outputs[2] + " (" +
-      std::to_string(list.levels.size()) + " levels, " + std::to_string(list.lines.size()) +
-      " lines)");
+  const SolvedList solved = solve_line_list(request);
+  write_exomol_files(solved, request.name, request.tmax);
 }
 
 int run_linelist_command(std::span<const std::string> arguments) {

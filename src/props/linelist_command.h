@@ -3,7 +3,7 @@
 // needed: the levels are solved here, J = 0, 1, … for each state until a J holds none.
 //
 //   velk-props linelist [--name NAME] [--moment FILE | --moment-constant D] [--spins I1 I2]
-//                       [--homonuclear] [--tmax T]
+//                       [--homonuclear] [--tmax T] [--j-range J1 J2]
 //
 // Memory: the wave functions of state A at three J (J − 1, J, J + 1) with their weighted copies
 // and those of state B at one J, each N × (levels of the J) doubles, plus a few bytes per level
@@ -14,6 +14,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "props/linelist_exomol.h"
 
@@ -25,7 +26,8 @@ struct LinelistRequest {
   double moment_constant = 1.0;  // debye, without a moment file
   std::optional<NuclearSpins> spins;
   bool homonuclear = false;
-  int32_t tmax = 5000;  // K
+  int32_t tmax = 5000;                                 // K
+  std::optional<std::pair<int32_t, int32_t>> j_range;  // one block of J, both ends included
   bool help = false;
   std::string refusal;  // a bad argument: this line on standard output, status 2
 };
@@ -35,7 +37,8 @@ LinelistRequest parse_linelist_arguments(std::span<const std::string> arguments)
 // The command; the exit status as velk-props gives it.
 int run_linelist_command(std::span<const std::string> arguments);
 
-// The computation and the files, in the current directory (status 0), for the command and tests.
+// The computation and the files, in the current directory (status 0), for the command and tests:
+// the ExoMol files, or with a J range the block's files (linelist_blocks.h).
 void write_line_list(const LinelistRequest& request);
 
 }  // namespace velk::props

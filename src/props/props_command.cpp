@@ -10,6 +10,7 @@
 #include "io/console.h"
 #include "io/errors.h"
 #include "numlib/failure_policy.h"
+#include "props/linelist_blocks.h"
 #include "props/linelist_command.h"
 #include "props/props_files.h"
 #include "props/state_table.h"
@@ -137,6 +138,9 @@ int run_velk_props(std::span<const std::string> arguments) {
   }
   if (!arguments.empty() && arguments[0] == "linelist") {
     return run_linelist_command(arguments.subspan(1));
+  }
+  if (!arguments.empty() && arguments[0] == "merge") {
+    return run_merge_command(arguments.subspan(1));
   }
   const PropsRequest request = parse_props_arguments(arguments);
   if (request.help) {

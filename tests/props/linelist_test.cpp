@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -19,6 +20,7 @@
 #include "io/errors.h"
 #include "io/free_format_reader.h"
 #include "numlib/constants.h"
+#include "props/linelist_blocks.h"
 #include "props/linelist_command.h"
 #include "props/linelist_exomol.h"
 #include "props/linelist_levels.h"
@@ -384,6 +386,41 @@ TEST_F(LineListRun, RunsAreByteForByteTheSame) {
   for (const char* ext : {".states", ".trans", ".pf"}) {
     EXPECT_EQ(lines_of(std::string("first") + ext), lines_of(std::string("second") + ext)) << ext;
   }
+}
+
+std::string bytes_of(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST_F(LineListRun, ThreeBlocksMergeIntoTheFilesOfOneRun) {
+  LinelistRequest request;
+  request.tmax = 300;
+  request.spins = NuclearSpins{1.5, 1.5, true};
+  request.name = "whole";
+  write_line_list(request);
+  const std::pair<int32_t, int32_t> ranges[] = {{0, 9}, {10, 31}, {32, 1000}};
+  for (int k = 0; k < 3; ++k) {
+    request.name = "block" + std::to_string(k);
+    request.j_range = ranges[k];
+    write_line_list(request);
+  }
+  // Given in another order than their J: the merge sorts them.
+  const std::vector<std::string> merge = {"--name", "merged", "--tmax", "300",
+                                          "block2", "block0", "block1"};
+  ASSERT_EQ(run_merge_command(merge), 0);
+  for (const char* ext : {".states", ".trans", ".pf"}) {
+    const std::string whole = bytes_of(std::string("whole") + ext);
+    EXPECT_GT(whole.size(), 1000u);
+    EXPECT_TRUE(whole == bytes_of(std::string("merged") + ext)) << ext;
+  }
+  // A gap, or a list cut short, is refused and writes nothing.
+  const std::vector<std::string> gap = {"--name", "gap", "block0", "block2"};
+  EXPECT_EQ(run_merge_command(gap), 2);
+  const std::vector<std::string> short_list = {"--name", "cut", "block0", "block1"};
+  EXPECT_EQ(run_merge_command(short_list), 2);
+  EXPECT_FALSE(fs::exists("gap.states"));
+  EXPECT_FALSE(fs::exists("cut.trans"));
 }
 
 TEST_F(LineListRun, HomonuclearWithoutSpinsIsRefusedAndWritesNothing) {
