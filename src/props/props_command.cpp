@@ -12,6 +12,8 @@
 #include "io/errors.h"
 #include "numlib/failure_policy.h"
 #include "props/fcf_command.h"
+#include "props/linelist_blocks.h"
+#include "props/linelist_command.h"
 #include "props/props_files.h"
 #include "props/state_table.h"
 #include "props/transition_properties.h"
@@ -25,7 +27,7 @@ namespace velk::props {
 namespace {
 
 void print_usage() {
-  say("usage: velk-props A | B | transitions | spectrum | fcf [options]");
+  say("usage: velk-props A | B | transitions | spectrum | fcf | linelist | merge [options]");
   say("  run in the working directory of a finished velk run:");
   say("  velk-props A            levels of Astate.dat -> Astate_props.csv");
   say("  velk-props B            levels of Bstate.dat -> Bstate_props.csv");
@@ -33,6 +35,8 @@ void print_usage() {
   say("  velk-props spectrum     intensities into vel_tran.csv, the spectrum -> spectrum.csv");
   say("                          (its options: velk-props spectrum --help)");
   say("  velk-props fcf --J J    Franck-Condon factors v' x v'' -> fcf_table.csv");
+  say("  velk-props linelist     every level and line of states A and B -> velk.states,");
+  say("                          velk.trans, velk.pf (its options: velk-props linelist --help)");
 }
 
 void print_help() {
@@ -132,6 +136,12 @@ int run_velk_props(std::span<const std::string> arguments) {
     return spectrum::run_spectrum_command(arguments.subspan(1), "velk-props spectrum");
   }
   if (!arguments.empty() && arguments[0] == "fcf") return run_fcf_command(arguments.subspan(1));
+  if (!arguments.empty() && arguments[0] == "linelist") {
+    return run_linelist_command(arguments.subspan(1));
+  }
+  if (!arguments.empty() && arguments[0] == "merge") {
+    return run_merge_command(arguments.subspan(1));
+  }
   const PropsRequest request = parse_props_arguments(arguments);
   if (request.help) {
     print_help();

@@ -12,6 +12,7 @@
 #include "solver/curve_checks.h"
 #include "solver/effective_potential.h"
 #include "solver/exact_level.h"
+#include "solver/level_checks.h"
 #include "solver/level_verdict.h"
 #include "solver/wave_function.h"
 
@@ -94,6 +95,25 @@ void StateWaveFunctions::prepare_J(int32_t J) {
   window_ = level_window(Ueff_, N, settings_.orientation, Uinf_);
   forward_wave_function(Ueff_, N, settings_.orientation, Ueff_forward_);
   prepared_J_ = J;
+}
+
+int32_t StateWaveFunctions::bound_level_count(int32_t J) {
+  prepare_J(J);
+  if (!window_.has_well()) return 0;
+  const int N = grid_.N;
+  // Behind a barrier above the limit, the levels between the two are quasi-bound: the count
+  // stops at the limit and at the barrier's top point, where the well ends.
+  int end = N;
+  if (window_.Umax > window_.Ulim) {
+    for (int i = 1; i <= N; ++i) {
+      if (Ueff_forward_[static_cast<std::size_t>(i)] == window_.Umax) {
+        end = i;
+        break;
+      }
+    }
+  }
+  return count_levels_below(Ueff_forward_, 1, end, grid_.h, mu_,
+                            std::min(window_.Umax, window_.Ulim));
 }
 
 double StateWaveFunctions::toadd() {

@@ -100,6 +100,10 @@ class StateWaveFunctions {
   // of the same J handed to `use` stays whole while this is called for a second opinion.
   SolvedLevel solve_plain_level(int32_t v, int32_t J, int32_t p);
 
+  // The levels of J below the limit of its effective potential (below the top of its barrier
+  // when that lies lower), by the node count of a solution at that energy; 0 without a well.
+  int32_t bound_level_count(int32_t J);
+
   const RadialGrid& grid() const { return grid_; }
   double mu() const { return mu_; }
   int32_t Lambda() const { return header_.Lambda; }

@@ -1,0 +1,47 @@
+// A line list in blocks of J, and the ExoMol files of a whole one.
+//
+// `velk-props linelist --j-range J1 J2 --name NAME` writes the levels of J1..J2 and the lines whose
+// upper level has one of those J as NAME.levels and NAME.lines; `velk-props merge --name OUT
+// NAME1 NAME2 ...` joins blocks that cover J = 0 up to the end of the list into OUT.states,
+// OUT.trans and OUT.pf, byte for byte the files of one run over every J with the same options:
+// a level is named by (J, state, parity index, v) and numbered only by the merge, energies and
+// coefficients are kept to the last bit (17 significant digits), and the merge forms the files
+// by the same routines as a whole run.
+//
+// NAME.levels: a first line
+//   # velk-props linelist block J1 J2 ended E Lambda LA LB spins (none | I1 I2 identical)
+// (E = 1 when both states ran out of levels within the block, the block that ends the list),
+// then one level a line: J state p v E. NAME.lines: J state p v of the upper level, of the lower
+// level, and A.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "props/linelist_exomol.h"
+
+namespace velk::props {
+
+struct SolvedList {
+  std::vector<ListedLevel> levels;
+  std::vector<ListedLine> lines;  // upper, lower: indices in `levels`
+  int32_t Lambda_A = 0, Lambda_B = 0;
+  std::optional<NuclearSpins> spins;
+  bool ended = false;
+};
+
+// Writes the levels of J1..J2 and the lines whose upper level has such a J; their counts.
+std::pair<std::size_t, std::size_t> write_block(const SolvedList& list, int32_t J1, int32_t J2,
+                                                const std::string& name);
+
+// NAME.states, NAME.trans and NAME.pf of a whole list, and the line that says so.
+void write_exomol_files(const SolvedList& list, const std::string& name, int32_t tmax);
+
+// velk-props merge; the exit status.
+int run_merge_command(std::span<const std::string> arguments);
+
+}  // namespace velk::props

@@ -1,0 +1,44 @@
+// velk-props linelist: every bound level of the two states of velk.inf and every one-photon line
+// between them, in the files of the ExoMol database (linelist_exomol.h). No earlier velk run is
+// needed: the levels are solved here, J = 0, 1, … for each state until a J holds none.
+//
+//   velk-props linelist [--name NAME] [--moment FILE | --moment-constant D] [--spins I1 I2]
+//                       [--homonuclear] [--tmax T] [--j-range J1 J2]
+//
+// Memory: the wave functions of state A at three J (J − 1, J, J + 1) with their weighted copies
+// and those of state B at one J, each N × (levels of the J) doubles, plus a few bytes per level
+// and 16 per line.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+
+#include "props/linelist_exomol.h"
+
+namespace velk::props {
+
+struct LinelistRequest {
+  std::string name = "velk";
+  std::string moment_file;
+  double moment_constant = 1.0;  // debye, without a moment file
+  std::optional<NuclearSpins> spins;
+  bool homonuclear = false;
+  int32_t tmax = 5000;                                 // K
+  std::optional<std::pair<int32_t, int32_t>> j_range;  // one block of J, both ends included
+  bool help = false;
+  std::string refusal;  // a bad argument: this line on standard output, status 2
+};
+
+LinelistRequest parse_linelist_arguments(std::span<const std::string> arguments);
+
+// The command; the exit status as velk-props gives it.
+int run_linelist_command(std::span<const std::string> arguments);
+
+// The computation and the files, in the current directory (status 0), for the command and tests:
+// the ExoMol files, or with a J range the block's files (linelist_blocks.h).
+void write_line_list(const LinelistRequest& request);
+
+}  // namespace velk::props
