@@ -1,7 +1,6 @@
 #include "plot/spectrum_page.h"
 
-#include <charconv>
-#include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -76,10 +75,9 @@ void append_json_string(std::string& out, std::string_view text) {
   out += '"';
 }
 
+// The shortest text that reads back to the same double, as the CSV files have it.
 void append_number(std::string& out, double value) {
-  char buffer[40];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
+  out += csv_number(value);
 }
 
 template <typename Value>
