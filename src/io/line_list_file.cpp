@@ -88,7 +88,9 @@ LineListFile read_line_list_file(const std::string& path, std::string_view progr
     return static_cast<std::size_t>(at - all_columns.begin());
   };
   const std::optional<std::size_t> c_branch = optional_column("branch"),
-                                   c_intensity = optional_column("intensity");
+                                   c_intensity = optional_column("intensity"),
+                                   c_HL = optional_column("HL"),
+                                   c_A_einstein = optional_column("A_einstein");
   int line_number = 1;
   while ((next = in.try_read_line())) {
     line = *next;
@@ -136,6 +138,15 @@ LineListFile read_line_list_file(const std::string& path, std::string_view progr
     row.moment = real(c_moment, true, kLargestMoment);
     if (c_branch) row.branch = cells[*c_branch];
     if (c_intensity) row.intensity = real(*c_intensity, true, kLargestIntensity);
+    // Shown, never computed with, and replaced whenever the intensities are: a cell that is not a
+    // finite number is shown as missing rather than refusing a list velk-props would rewrite.
+    const auto shown = [&](std::optional<std::size_t> k) -> std::optional<double> {
+      if (!k) return std::nullopt;
+      const auto value = parse_number<double>(cells[*k]);
+      return value && std::isfinite(*value) ? value : std::nullopt;
+    };
+    row.HL = shown(c_HL);
+    row.A_einstein = shown(c_A_einstein);
     for (const std::size_t k : kept) row.cells.push_back(cells[k]);
     table.rows.push_back(std::move(row));
   }

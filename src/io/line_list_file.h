@@ -3,7 +3,8 @@
 // A header line of comma-separated column names, then one row per line with as many cells. The
 // columns read here, by name wherever they stand: upper_v, upper_J, upper_p, lower_v, lower_J,
 // lower_p, wavenumber (cm-1), FCF, moment (D). upper_p, lower_p, FCF and moment may be empty.
-// The branch and intensity columns are read when they are there (velk-plot draws them).
+// The branch, intensity, HL and A_einstein columns are read when they are there (velk-plot
+// draws and shows them).
 // Every other column is kept as it stands. The columns HL, intensity and A_einstein that an
 // earlier call added are replaced, so the command can be run again with other options.
 #pragma once
@@ -21,9 +22,10 @@ struct LineListRow {
   std::optional<int32_t> upper_p, lower_p;
   double wavenumber = 0.0;
   std::optional<double> FCF, moment;
-  std::string branch;               // the branch column as written, empty when there is none
-  std::optional<double> intensity;  // from an intensity column an earlier call added
-  std::vector<std::string> cells;   // the row as it stands, without the added columns
+  std::string branch;                    // the branch column as written, empty when there is none
+  std::optional<double> intensity;       // from an intensity column an earlier call added
+  std::optional<double> HL, A_einstein;  // likewise, for the interactive spectrum page
+  std::vector<std::string> cells;        // the row as it stands, without the added columns
 };
 
 struct LineListFile {

@@ -17,6 +17,7 @@
 #include "plot/level_plot.h"
 #include "plot/picture_layout.h"
 #include "plot/plot_files.h"
+#include "plot/spectrum_page.h"
 #include "plot/spectrum_plot.h"
 #include "plot/state_inputs.h"
 #include "plot/wavefunction_table.h"
@@ -57,6 +58,8 @@ void print_help() {
   console_line("  --size WxH        picture of W x H pixels (default 1000x600, at least 700x400)");
   console_line("  --observed FILE   a measured spectrum (two columns: wavenumber, intensity)");
   console_line("                    over the simulated one (transitions)");
+  console_line("  --html            also the interactive page spectrum.html: zoom, a card per");
+  console_line("                    line, assignment of observed peaks (transitions)");
   console_line("  -h, --help        this text");
   console_line("      --version     the version");
   console_line("exit status: 0 picture written, 1 a builder stopped on the potential file,");
@@ -119,8 +122,10 @@ void plot_state(char letter, const LevelDrawing& drawing, bool wavefunctions) {
   console_line(std::string(kPrefix) + "wrote " + picture);
 }
 
+constexpr const char* kPage = "spectrum.html";
+
 void plot_simulated_spectrum(const IntensityLines& lines, const std::string& observed_file,
-                             PictureSize size) {
+                             PictureSize size, bool html) {
   std::optional<TransitionFileData> transitions;
   if (std::filesystem::exists("vel_tran.out"))
     transitions = read_transition_file("vel_tran.out", kProgram);
@@ -128,6 +133,13 @@ void plot_simulated_spectrum(const IntensityLines& lines, const std::string& obs
   if (std::filesystem::exists("spectrum.csv")) envelope = read_two_column_file("spectrum.csv");
   std::optional<Curve> observed;
   if (!observed_file.empty()) observed = read_two_column_file(observed_file);
+  // The page is made before anything is written, so that a missing library leaves no file.
+  std::string page;
+  if (html) {
+    const LineListFile table = read_line_list_file(lines.file_name, kProgram);
+    page = spectrum_page_html({lines.file_name + ": simulated spectrum", &table,
+                               envelope ? &*envelope : nullptr, observed ? &*observed : nullptr});
+  }
   const std::string picture = "plot_transitions.svg";
   write_picture(picture, intensity_plot_svg(
                              {&lines, transitions ? &*transitions : nullptr,
@@ -135,6 +147,10 @@ void plot_simulated_spectrum(const IntensityLines& lines, const std::string& obs
                              size));
   console_line(std::string(kPrefix) + "wrote " + picture + " (simulated spectrum of " +
                lines.file_name + ")");
+  if (html) {
+    write_picture(kPage, page);
+    console_line(std::string(kPrefix) + "wrote " + kPage);
+  }
 }
 
 // vel_tran.csv belongs to the run whose vel_tran.out it was made from: a later run of velk
@@ -147,19 +163,24 @@ bool line_list_older_than_run() {
   return !error && out > csv;
 }
 
-void plot_transitions(PictureSize size, const std::string& observed_file) {
-  const std::string outputs[] = {"plot_transitions.svg"};
+void plot_transitions(PictureSize size, const std::string& observed_file, bool html) {
+  const std::string outputs[] = {"plot_transitions.svg", kPage};
   if (!observed_file.empty()) {
     refuse_input_named_like_output(kProgram, "the observed spectrum", observed_file, outputs);
   }
   if (const std::optional<IntensityLines> lines = read_intensity_lines("vel_tran.csv")) {
     if (!line_list_older_than_run()) {
-      plot_simulated_spectrum(*lines, observed_file, size);
+      plot_simulated_spectrum(*lines, observed_file, size, html);
       return;
     }
     console_line(std::string(kPrefix) +
                  "note: vel_tran.csv is older than vel_tran.out, which a later run wrote; its "
                  "intensities are not drawn (run velk-props transitions and spectrum again)");
+  }
+  if (html) {
+    throw InputError(std::string(kPrefix) +
+                     "--html shows a simulated spectrum: vel_tran.csv holds no intensities; run "
+                     "velk-props spectrum first");
   }
   if (!observed_file.empty()) {
     throw InputError(std::string(kPrefix) +
@@ -219,6 +240,8 @@ PlotRequest parse_plot_arguments(std::span<const std::string> arguments) {
       if (request.observed.empty()) {
         refuse(refusal("--observed wants the name of a file of two columns"));
       }
+    } else if (argument == "--html") {
+      request.html = true;
     } else if (argument.size() > 1 && argument.starts_with('-')) {
       refuse(refusal("unknown option '" + argument + "'"));
     } else {
@@ -241,6 +264,10 @@ PlotRequest parse_plot_arguments(std::span<const std::string> arguments) {
   if (request.refusal.empty() && !request.usage_error && request.picture != "transitions" &&
       !request.observed.empty()) {
     refuse(refusal("--observed draws a measured spectrum: it goes with transitions"));
+  }
+  if (request.refusal.empty() && !request.usage_error && request.picture != "transitions" &&
+      request.html) {
+    refuse(refusal("--html writes the page of a spectrum: it goes with transitions"));
   }
   return request;
 }
@@ -268,7 +295,7 @@ int run_velk_plot(std::span<const std::string> arguments) {
   }
   const int status = ending_status({kPrefix, console_line}, [&] {
     if (request.picture == "transitions") {
-      plot_transitions(request.drawing.size, request.observed);
+      plot_transitions(request.drawing.size, request.observed, request.html);
     } else {
       plot_state(request.picture[0], request.drawing, request.wavefunctions);
     }
