@@ -128,6 +128,25 @@ def main():
             expect(re.search(r"no convergence within 1 iterations: last dimensionless standard "
                              r"deviation [0-9.e+-]+; moved most: \w+ [-0-9.e+]+ -> [-0-9.e+]+, ",
                              result.stdout), result.stdout)
+        elif case == "bad_fraction":
+            refused(folder, fit, None, ["--free", FREE, "--round", "1.5"],
+                    r"--round: expected a fraction between 0 and 1, found \"1\.5\"")
+        elif case == "robust":
+            lines = (folder / "data.csv").read_text().split("\n")
+            fields = lines[5].split(",")
+            fields[8] = f"{float(fields[8]) + 0.5:.5f}"  # 500 uncertainties off: data line 6
+            lines[5] = ",".join(fields)
+            (folder / "data.csv").write_text("\n".join(lines))
+            result = run(folder, fit, "data.csv", "--free", FREE, "--robust")
+            expect(result.returncode == 0, f"status {result.returncode}: {result.stdout}")
+            residuals = (folder / "fit" / "fit_residuals.csv").read_text().splitlines()
+            expect(residuals[0].endswith(",calc,obs_minus_calc,normalised,weight"), residuals[0])
+            weights = [float(r.split(",")[-1]) for r in residuals[1:]]
+            expect(weights[4] < 1e-4 and min(weights[:4] + weights[5:]) > 0.05,
+                   f"weights {weights[:8]}")
+            report = (folder / "fit" / "fit_report.txt").read_text()
+            expect(re.search(r"down-weighted.*\n  line 6 of data\.csv: weight 0\.0000", report),
+                   "the report does not name the planted line")
         elif case == "rounding":
             data = (folder / "data.csv").read_text()
             fraction = 0.01
