@@ -6,9 +6,11 @@
 #include <filesystem>
 #include <iostream>
 #include <new>
+#include <optional>
 
 #include "fit/fit_files.h"
 #include "fit/fit_model.h"
+#include "fit/fit_rounding.h"
 #include "fit/fit_solver.h"
 #include "fit/line_model.h"
 #include "fit/observed_lines.h"
@@ -37,6 +39,7 @@ void say(std::string_view text) {
 
 void print_help() {
   say("usage: velk-fit DATA.csv --free STATE:NAMES [--free ...] [--max-iterations N] [--out DIR]");
+  say("                [--round [FRACTION]] [--robust]");
   say("  fits the parameters named by --free (such as A:beta0-beta13,De or B:Y(1,0),Y(2,0))");
   say("  to the observed lines of DATA.csv, in a working directory with a velk.inf; every");
   say("  parameter not named is held, and each fluorescence series' upper level is fitted.");
@@ -47,6 +50,11 @@ void print_help() {
   say("  --out DIR          the folder of the outputs (default fit)");
   say("  --isotopologue NAME  the reduced mass of a molecule such as 23Na2 or 1H35Cl in place");
   say("                     of the curves' mass of velk.inf's mass index");
+  say("  --round [F]        round the free parameters one at a time, least determined first,");
+  say("                     to the fewest digits that raise the dimensionless standard");
+  say("                     deviation by less than the fraction F (default 0.001), refitting");
+  say("                     the others after each step");
+  say("  --robust           Watson's robust weights 1/(u^2 + (obs - calc)^2/3), iterated");
   say("  -h, --help         this text;  --version  the version");
   say("exit status: 0 fitted, 1 no convergence, 2 bad arguments or input (nothing written).");
   say("The guide is docs/fit.md in the sources, installed as share/doc/velk/fit.md.");
@@ -59,12 +67,26 @@ struct Request {
   std::string out = "fit";
   std::string isotopologue;
   bool help = false, version = false;
+  bool robust = false;
+  std::optional<double> round;  // the allowed rise of σ̄, when rounding
 };
 
 Isotopologue isotopologue_named(std::string_view name) {
   const IsotopologueLookup found = parse_isotopologue(name);
   if (!found.isotopologue) throw InputError("velk-fit: --isotopologue: " + found.error);
   return *found.isotopologue;
+}
+
+constexpr double kDefaultRoundingFraction = 0.001;
+
+std::optional<double> positive_number(const std::string& text) {
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || !(value > 0.0) ||
+      !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 Request parse_arguments(const std::vector<std::string>& arguments) {
@@ -84,6 +106,24 @@ Request parse_arguments(const std::vector<std::string>& arguments) {
     } else if (a == "--isotopologue") {
       request.isotopologue = value();
       isotopologue_named(request.isotopologue);
+    } else if (a == "--robust") {
+      request.robust = true;
+    } else if (a == "--round") {
+      // The fraction is optional: a following argument that is not a number is the next one's.
+      request.round = kDefaultRoundingFraction;
+      if (i + 1 < arguments.size() && !arguments[i + 1].starts_with("-")) {
+        const std::string& text = arguments[i + 1];
+        const bool numeric = text.find_first_not_of("0123456789.eE+-") == std::string::npos;
+        if (numeric) {
+          const auto fraction = positive_number(text);
+          if (!fraction || *fraction >= 1.0) {
+            throw InputError("velk-fit: --round: expected a fraction between 0 and 1, found \"" +
+                             text + "\"");
+          }
+          request.round = *fraction;
+          ++i;
+        }
+      }
     } else if (a == "--out") {
       request.out = value();
     } else if (a == "--max-iterations") {
@@ -215,7 +255,25 @@ int fit(const Request& request) {
   }
 
   const FitModel start = model;
-  const FitResult result = run_fit(model, rows, free, lines, {request.max_iterations});
+  FitOptions options;
+  options.max_iterations = request.max_iterations;
+  options.robust = request.robust;
+  FitResult result = run_fit(model, rows, free, lines, options);
+  std::optional<RoundingResult> rounding;
+  if (request.round && result.converged) {
+    // The robust weights, once settled, are the uncertainties the rounding keeps σ̄ to.
+    std::vector<ObservedLine> weighted = rows;
+    for (std::size_t r = 0; r < rows.size() && result.weight.size() > 0; ++r) {
+      weighted[r].uncertainty =
+          rows[r].uncertainty / std::sqrt(result.weight(static_cast<Eigen::Index>(r)));
+    }
+    RoundingOptions round_options;
+    round_options.fraction = *request.round;
+    round_options.fit.max_iterations = request.max_iterations;
+    round_options.limits = {control.maxit, control.tol};
+    rounding = round_parameters(model, weighted, free, result, round_options);
+    result = rounding->result;
+  }
 
   std::vector<std::string> warnings;
   std::vector<FileText> files;
@@ -234,7 +292,7 @@ int fit(const Request& request) {
   }
   files.push_back(parameters_file(start, model, free, result));
   files.push_back(residuals_file(rows, result));
-  files.push_back(report_file(request.data, rows, free, result));
+  files.push_back(report_file(request.data, rows, free, result, rounding ? &*rounding : nullptr));
 
   if (!result.converged) {
     // What moved most, relative to its start, says where the fit went astray.

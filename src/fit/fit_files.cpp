@@ -180,8 +180,10 @@ FileText parameters_file(const FitModel& start, const FitModel& fitted,
 }
 
 FileText residuals_file(const std::vector<ObservedLine>& rows, const FitResult& result) {
+  const bool weighted = result.weight.size() > 0;
   FileText file{"fit_residuals.csv",
-                {std::string(kDataColumns) + ",calc,obs_minus_calc,normalised"}};
+                {std::string(kDataColumns) + ",calc,obs_minus_calc,normalised" +
+                 (weighted ? ",weight" : "")}};
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const ObservedLine& row = rows[r];
     std::string line;
@@ -190,13 +192,15 @@ FileText residuals_file(const std::vector<ObservedLine>& rows, const FitResult& 
     const double difference = row.wavenumber - calc;
     line +=
         fixed(calc, 6) + "," + fixed(difference, 6) + "," + fixed(difference / row.uncertainty, 4);
+    if (weighted) line += "," + fixed(result.weight(static_cast<Eigen::Index>(r)), 6);
     file.lines.push_back(line);
   }
   return file;
 }
 
 FileText report_file(const std::string& data_file, const std::vector<ObservedLine>& rows,
-                     const std::vector<ParameterRef>& free, const FitResult& result) {
+                     const std::vector<ParameterRef>& free, const FitResult& result,
+                     const RoundingResult* rounding) {
   FileText file{"fit_report.txt", {}};
   auto& out = file.lines;
   const auto P = static_cast<Eigen::Index>(free.size());
@@ -239,6 +243,37 @@ FileText report_file(const std::string& data_file, const std::vector<ObservedLin
                   fixed(normalised, 2));
   }
   if (outliers == 0) out.push_back("  none");
+  if (result.weight.size() > 0) {
+    out.push_back("");
+    out.push_back("robust weights 1/(uncertainty^2 + (obs - calc)^2/3), " +
+                  std::to_string(result.reweightings) +
+                  " passes; lines down-weighted below 1/4 (|obs - calc| > 3 uncertainties):");
+    int down = 0;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      const double w = result.weight(static_cast<Eigen::Index>(r));
+      if (!(w < 0.25)) continue;
+      ++down;
+      out.push_back("  line " + std::to_string(rows[r].line) + " of " + data_file + ": weight " +
+                    fixed(w, 6));
+    }
+    if (down == 0) out.push_back("  none");
+  }
+  if (rounding) {
+    out.push_back("");
+    out.push_back("sequential rounding: dimensionless standard deviation " +
+                  exact_text(rounding->sigma_before) + " before, " +
+                  exact_text(rounding->sigma_after) + " after (degrees of freedom of the fit)");
+    out.push_back(
+        "  in the order rounded: parameter, significant digits, unrounded, rounded, "
+        "dimensionless standard deviation after");
+    for (const RoundingStep& step : rounding->steps) {
+      const ParameterRef& ref = free[step.parameter];
+      out.push_back("  " + std::string(1, ref.state == 0 ? 'A' : 'B') + " " + ref.name + "  " +
+                    (step.digits > 16 ? std::string("not rounded") : std::to_string(step.digits)) +
+                    "  " + exact_text(step.unrounded) + "  " + exact_text(step.rounded) + "  " +
+                    exact_text(step.sigma));
+    }
+  }
   return file;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fit/fit_model.h"
+#include "fit/fit_rounding.h"
 #include "fit/fit_solver.h"
 #include "fit/observed_lines.h"
 #include "io/formatted_output.h"
@@ -26,9 +27,12 @@ FileText fitted_state_file(const FitState& state, std::vector<std::string>& warn
 
 FileText parameters_file(const FitModel& start, const FitModel& fitted,
                          const std::vector<ParameterRef>& free, const FitResult& result);
+// With robust weights (result.weight not empty) a last column `weight` gives each line's.
 FileText residuals_file(const std::vector<ObservedLine>& rows, const FitResult& result);
+// `rounding`, when given, adds each rounded parameter's digits and σ̄ before and after.
 FileText report_file(const std::string& data_file, const std::vector<ObservedLine>& rows,
-                     const std::vector<ParameterRef>& free, const FitResult& result);
+                     const std::vector<ParameterRef>& free, const FitResult& result,
+                     const RoundingResult* rounding = nullptr);
 
 // A real that reads back to the same double.
 inline std::string exact_text(double value) {

@@ -1,5 +1,6 @@
 #include "fit/fit_solver.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <unsupported/Eigen/NonLinearOptimization>
@@ -91,11 +92,10 @@ double sigma_of(const Eigen::VectorXd& residuals, Eigen::Index parameters) {
                  : std::numeric_limits<double>::quiet_NaN();
 }
 
-}  // namespace
-
-FitResult run_fit(FitModel& model, const std::vector<ObservedLine>& rows,
-                  const std::vector<ParameterRef>& free, const LineModel& lines,
-                  const FitOptions& options) {
+// One fit with the rows' uncertainties as they stand.
+FitResult fit_once(FitModel& model, const std::vector<ObservedLine>& rows,
+                   const std::vector<ParameterRef>& free, const LineModel& lines,
+                   const FitOptions& options) {
   const auto P = static_cast<Eigen::Index>(free.size());
   FitResult result;
   result.start.resize(P);
@@ -139,6 +139,7 @@ FitResult run_fit(FitModel& model, const std::vector<ObservedLine>& rows,
   result.value = x;
   result.calc = functor.calc();
   result.sigma = sigma_of(functor.residuals(), P);
+  result.chi_squared = functor.residuals().squaredNorm();
 
   const Eigen::MatrixXd& J = functor.jacobian();
   // Columns scaled to unit length first: β13 and Re differ by six orders of magnitude.
@@ -152,6 +153,7 @@ FitResult run_fit(FitModel& model, const std::vector<ObservedLine>& rows,
   const Eigen::MatrixXd covariance = scale.asDiagonal() *
                                      normal.completeOrthogonalDecomposition().pseudoInverse() *
                                      scale.asDiagonal();
+  result.covariance = covariance;
   result.uncertainty.resize(P);
   result.correlation.resize(P, P);
   for (Eigen::Index i = 0; i < P; ++i) {
@@ -160,6 +162,55 @@ FitResult run_fit(FitModel& model, const std::vector<ObservedLine>& rows,
       result.correlation(i, j) = covariance(i, j) / std::sqrt(covariance(i, i) * covariance(j, j));
     }
   }
+  return result;
+}
+
+// Weights settle to this relative change between passes; a few passes usually suffice.
+constexpr double kWeightTolerance = 1e-4;
+constexpr int kMaxReweightings = 30;
+
+}  // namespace
+
+FitResult run_fit(FitModel& model, const std::vector<ObservedLine>& rows,
+                  const std::vector<ParameterRef>& free, const LineModel& lines,
+                  const FitOptions& options) {
+  if (!options.robust) return fit_once(model, rows, free, lines, options);
+  // The line model keeps `rows` for its levels; only the uncertainties of the copy change.
+  std::vector<ObservedLine> weighted = rows;
+  const auto n = static_cast<Eigen::Index>(rows.size());
+  Eigen::VectorXd weight = Eigen::VectorXd::Ones(n);
+  FitResult result;
+  const Eigen::VectorXd start = [&] {
+    Eigen::VectorXd x(static_cast<Eigen::Index>(free.size()));
+    for (std::size_t j = 0; j < free.size(); ++j) {
+      x(static_cast<Eigen::Index>(j)) = get_parameter(model, free[j]);
+    }
+    return x;
+  }();
+  int evaluations = 0, iterations = 0;
+  for (int pass = 1; pass <= kMaxReweightings; ++pass) {
+    result = fit_once(model, weighted, free, lines, options);
+    evaluations += result.evaluations;
+    iterations += result.iterations;
+    result.reweightings = pass;
+    if (!result.converged) break;
+    double change = 0.0;
+    for (Eigen::Index r = 0; r < n; ++r) {
+      const ObservedLine& row = rows[static_cast<std::size_t>(r)];
+      const double residual = row.wavenumber - result.calc(r);
+      const double variance = row.uncertainty * row.uncertainty + residual * residual / 3.0;
+      const double w = row.uncertainty * row.uncertainty / variance;
+      change = std::max(change, std::fabs(w - weight(r)) / w);
+      weight(r) = w;
+      weighted[static_cast<std::size_t>(r)].uncertainty = std::sqrt(variance);
+    }
+    if (change < kWeightTolerance) break;
+    if (pass == kMaxReweightings) result.converged = false;
+  }
+  result.start = start;
+  result.evaluations = evaluations;
+  result.iterations = iterations;
+  result.weight = weight;
   return result;
 }
 

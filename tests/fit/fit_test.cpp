@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <random>
@@ -177,6 +178,81 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(info.param.form == StateForm::mlj ? "mlj" : "analytic") +
              (info.param.noise > 0 ? "_noise_seed" + std::to_string(info.param.seed) : "_exact");
     });
+
+class RobustWeights : public ::testing::TestWithParam<unsigned> {};
+
+// Gaussian noise of the stated uncertainty plus a few lines 40 to 80 uncertainties off (planted
+// at seeded places): the plain fit is pulled off the truth, the robust one is not, and it names
+// the planted lines by their weights.
+TEST_P(RobustWeights, RecoverTheCurveDespitePlantedOutliers) {
+  const unsigned seed = GetParam();
+  FitModel model = potential_model(kExamples + "/na2-x-mlj/na2xmlj.pot", StateForm::mlj);
+  const std::vector<ParameterRef> free = parse_free_option("A:beta0-beta2,De", model);
+  std::vector<ObservedLine> rows = term_rows(12, 40, 4);
+  const LineModel lines(rows, free, {100, 1e-9}, model);
+  const Evaluation truth = lines.evaluate(model, false);
+  std::mt19937_64 random(seed);
+  std::normal_distribution<double> gauss(0.0, 1.0);
+  std::uniform_int_distribution<std::size_t> pick(0, rows.size() - 1);
+  std::uniform_real_distribution<double> size(40.0, 80.0);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    rows[r].wavenumber =
+        truth.calc(static_cast<Eigen::Index>(r)) + rows[r].uncertainty * gauss(random);
+  }
+  std::vector<std::size_t> planted;
+  while (planted.size() < 6) {
+    const std::size_t r = pick(random);
+    if (std::find(planted.begin(), planted.end(), r) != planted.end()) continue;
+    planted.push_back(r);
+    // Most of one sign, as a misassigned band would be.
+    rows[r].wavenumber += rows[r].uncertainty * size(random) * (planted.size() % 3 ? 1.0 : -1.0);
+  }
+  std::vector<double> true_values;
+  for (const ParameterRef& ref : free) true_values.push_back(get_parameter(model, ref));
+  const FitModel start = model;
+
+  const FitResult plain = run_fit(model, rows, free, lines, {50});
+  ASSERT_TRUE(plain.converged);
+  EXPECT_GT(plain.sigma, 5.0);
+  EXPECT_TRUE(plain.weight.size() == 0);
+
+  model = start;
+  FitOptions robust;
+  robust.robust = true;
+  const FitResult result = run_fit(model, rows, free, lines, robust);
+  ASSERT_TRUE(result.converged);
+  ASSERT_EQ(result.weight.size(), static_cast<Eigen::Index>(rows.size()));
+  double worst_robust = 0.0;
+  for (std::size_t j = 0; j < free.size(); ++j) {
+    const auto i = static_cast<Eigen::Index>(j);
+    const double off = std::fabs(result.value(i) - true_values[j]) / result.uncertainty(i);
+    worst_robust = std::max(worst_robust, off);
+    EXPECT_LT(off, 3.5) << free[j].name;
+  }
+  // The plain fit is biased: measured in the uncertainties the data support without the
+  // planted lines (the robust ones), it misses the truth; its own uncertainties, scaled by a
+  // σ̄ the outliers inflate, would hide that.
+  double worst_plain = 0.0;
+  for (std::size_t j = 0; j < free.size(); ++j) {
+    const auto i = static_cast<Eigen::Index>(j);
+    worst_plain =
+        std::max(worst_plain, std::fabs(plain.value(i) - true_values[j]) / result.uncertainty(i));
+  }
+  EXPECT_GT(worst_plain, 5.0) << "robust " << worst_robust;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const bool is_planted = std::find(planted.begin(), planted.end(), r) != planted.end();
+    const double w = result.weight(static_cast<Eigen::Index>(r));
+    // A planted line of 40 uncertainties weighs 1/(1 + 1600/3) at most; a Gaussian one of
+    // 5 uncertainties 1/(1 + 25/3).
+    if (is_planted) {
+      EXPECT_LT(w, 0.01) << "row " << r;
+    } else {
+      EXPECT_GT(w, 0.1) << "row " << r;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RobustWeights, ::testing::Values(11u, 12u, 13u));
 
 // The linear Dunham fit is one step; its answer must be that of the normal equations formed here
 // from the closed-form term formula, independently of the line model.
