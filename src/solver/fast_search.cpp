@@ -24,18 +24,6 @@ constexpr int kShortestGrid = 8;
 // below the spacing of any level it starts.
 constexpr int kWkbSteps = 24;
 
-// Value at x0 of the polynomial through (x[i], y[i]), i < n (Neville's scheme).
-double extrapolate(const double* x, const double* y, int n, double x0) {
-  double p[4];
-  for (int i = 0; i < n; ++i) p[i] = y[i];
-  for (int m = 1; m < n; ++m) {
-    for (int i = 0; i < n - m; ++i) {
-      p[i] = ((x0 - x[i + m]) * p[i] + (x[i] - x0) * p[i + 1]) / (x[i] - x[i + m]);
-    }
-  }
-  return p[0];
-}
-
 // Flat steps of a solution that is zero below lo and above hi, counted as flat_steps_from_first
 // and flat_steps_from_last count them on the whole grid, without walking the zeros.
 int32_t flat_from_first(const double* Y, int lo, int N, double h) {
@@ -77,15 +65,14 @@ bool numbering_certain(std::span<const FastLevel> levels) {
 
 void FastSearch::begin(const RadialGrid& grid, const QuantumRange& v) {
   require_grid_slots(RadialGrid::kSlots, grid.N, "fast search");
-  for (std::vector<double>* array : {&U_, &Y_, &r_, &g_, &inv_R2_, &lowest_up_to_, &lowest_from_})
+  for (std::vector<double>* array : {&U_, &Y_, &r_, &g_, &lowest_up_to_, &lowest_from_})
     fit_grid_slots(*array, grid.N);
   grid_ = grid;
-  for (int i = 1; i <= grid.N; ++i) {
-    const double R = grid.R(i);
-    inv_R2_[static_cast<std::size_t>(i)] = 1.0 / (R * R);
-  }
-  const std::size_t count = v.last >= v.first ? static_cast<std::size_t>(v.last - v.first) + 1 : 0;
-  history_.assign(count, History{});
+  // Every J climbs its v from the lowest (v = 0, or a lower first v) so that a level is searched
+  // the same way whichever v were asked for.
+  first_v_ = std::min<int32_t>(v.first, 0);
+  first_asked_ = v.first;
+  const std::size_t count = v.last >= first_v_ ? static_cast<std::size_t>(v.last - first_v_) + 1 : 0;
   levels_.assign(count, FastLevel{});
   std::fill(Y_.begin(), Y_.end(), 0.0);
   dirty_lo_ = grid.N + 1;
@@ -134,42 +121,19 @@ std::span<const FastLevel> FastSearch::solve_J(std::span<const double> Ueff,
   for (std::size_t k = 0; k < count; ++k) {
     FastLevel& level = levels_[k];
     level = FastLevel{};
-    level.v = request.v.first + static_cast<int32_t>(k);
-    History& history = history_[k];
-    if (history.last_J != request.J - 1) history.count = 0;
+    level.v = first_v_ + static_cast<int32_t>(k);
     if (imin_ > 0) solve_level(request, level.v, k, level);
-    if (!level.found) {
-      history.count = 0;
-      continue;
-    }
-    if (on_found) on_found(level, Y_);
-    history.inv_R2 = inv_R2_level_;
-    history.turn_lo = turn_lo_;
-    history.turn_hi = turn_hi_;
-    if (history.count == 4) {
-      std::rotate(history.x, history.x + 1, history.x + 4);
-      std::rotate(history.E, history.E + 1, history.E + 4);
-      history.count = 3;
-    }
-    history.x[history.count] = static_cast<double>(request.J) * (request.J + 1.0);
-    history.E[history.count] = level.E;
-    ++history.count;
-    history.last_J = request.J;
+    if (level.found && on_found && level.v >= first_asked_) on_found(level, Y_);
   }
-  return {levels_.data(), count};
+  const std::size_t skipped =
+      std::min(count, static_cast<std::size_t>(std::max(0, first_asked_ - first_v_)));
+  return {levels_.data() + skipped, count - skipped};
 }
 
-double FastSearch::trial_energy(const FastJRequest& request, int32_t v, std::size_t k) const {
-  const History& history = history_[k];
-  const double x = static_cast<double>(request.J) * (request.J + 1.0);
+double FastSearch::trial_energy(int32_t v, std::size_t k) const {
   const FastLevel* below = k >= 1 && levels_[k - 1].found ? &levels_[k - 1] : nullptr;
   double E = 0.0;
-  if (history.count >= 2) {
-    E = extrapolate(history.x, history.E, history.count, x);
-  } else if (history.count == 1) {
-    // First order in the change of the centrifugal term, 2J·ħ²/(2μ)/R² from J-1 to J.
-    E = history.E[0] + (x - history.x[0]) * constants::kHbar2Over2u / mu_ * history.inv_R2;
-  } else if (below != nullptr) {
+  if (below != nullptr) {
     double spacing = spacing_;
     if (k >= 2 && levels_[k - 2].found) {
       const double d1 = below->E - levels_[k - 2].E;
@@ -313,10 +277,9 @@ void FastSearch::solve_level(const FastJRequest& request, int32_t v, std::size_t
   double* Y = Y_.data();
   double* r = r_.data();
   double* g = g_.data();
-  const History& history = history_[k];
   const FastLevel* below = k >= 1 && levels_[k - 1].found ? &levels_[k - 1] : nullptr;
 
-  double E = trial_energy(request, v, k);
+  double E = trial_energy(v, k);
   out.Ein = E;
   // The bracket of the node count: the level lies above the one below it.
   double Elo = Umin_;
@@ -326,10 +289,10 @@ void FastSearch::solve_level(const FastJRequest& request, int32_t v, std::size_t
   double spacing = spacing_;
   if (k >= 2 && below != nullptr && levels_[k - 2].found) spacing = below->E - levels_[k - 2].E;
   if (!(spacing > 0)) spacing = spacing_;
-  // Points known to be allowed at E, where the scans for the turning points start: those of this
-  // v at the J before, or of the level below (the allowed region grows with the energy).
-  int seed_lo = history.count > 0 ? history.turn_lo : below != nullptr ? turn_lo_ : 0;
-  int seed_hi = history.count > 0 ? history.turn_hi : below != nullptr ? turn_hi_ : 0;
+  // Points known to be allowed at E, where the scans for the turning points start: those of the
+  // level below (the allowed region grows with the energy).
+  int seed_lo = below != nullptr ? below->turn_lo : 0;
+  int seed_hi = below != nullptr ? below->turn_hi : 0;
 
   for (int32_t iteration = 1; iteration <= request.maxit; ++iteration) {
     Range range = live_range(E, seed_lo, seed_hi);
@@ -410,8 +373,8 @@ void FastSearch::solve_level(const FastJRequest& request, int32_t v, std::size_t
       }
       out.found = true;
       out.E = E;
-      turn_lo_ = range.turn_lo;
-      turn_hi_ = range.turn_hi;
+      out.turn_lo = range.turn_lo;
+      out.turn_hi = range.turn_hi;
       if (outer.at > 0) {
         finish_quasi_bound(range, m, a, b, E, out);
       } else {
@@ -430,23 +393,17 @@ void FastSearch::finish_bound(const Range& range, int joint, double a, double b,
   for (int i = range.hi + 1; i <= dirty_hi_; ++i) Y[i] = 0.0;
   dirty_lo_ = range.lo;
   dirty_hi_ = range.hi;
-  double S = 0.0, S_inv_R2 = 0.0, largest = 0.0;
-  const double* inv_R2 = inv_R2_.data();
+  double largest = 0.0;
   for (int i = range.lo; i <= joint; ++i) {
     const double y = Y[i] / a;
     Y[i] = y;
-    S += y * y;
-    S_inv_R2 += y * y * inv_R2[i];
     largest = std::max(largest, std::fabs(y));
   }
   for (int i = joint + 1; i <= range.hi; ++i) {
     const double y = Y[i] / b;
     Y[i] = y;
-    S += y * y;
-    S_inv_R2 += y * y * inv_R2[i];
     largest = std::max(largest, std::fabs(y));
   }
-  inv_R2_level_ = S_inv_R2 / S;
   GridEnds ends;
   if (largest > 0.0 && std::isfinite(largest)) {
     const double limit = kDecayShare * largest * largest;
@@ -467,12 +424,6 @@ void FastSearch::finish_quasi_bound(const Range& range, int joint, double a, dou
   for (int i = dirty_lo_; i < range.lo; ++i) Y[i] = 0.0;
   for (int i = range.lo; i <= joint; ++i) Y[i] /= a;
   for (int i = joint + 1; i <= range.hi; ++i) Y[i] /= b;
-  double S = 0.0, S_inv_R2 = 0.0;
-  for (int i = range.lo; i <= range.hi; ++i) {
-    S += Y[i] * Y[i];
-    S_inv_R2 += Y[i] * Y[i] * inv_R2_[static_cast<std::size_t>(i)];
-  }
-  inv_R2_level_ = S_inv_R2 / S;
   // Beyond the barrier the solution is a continuum function: carried out to the grid end and
   // scaled by its outermost maximum, as the exact search does.
   fast::fill_ratios(Up_, r_.data(), g_.data(), range.hi - 1, N, c_, E);
