@@ -103,8 +103,8 @@ class FastSearch {
   using FoundLevelSink = std::function<void(const FastLevel& level, std::span<const double> Y)>;
 
   // The levels v.first .. v.last of one J, in that order (those below v.first, down to v = 0, are
-  // searched too, as the ladder every level is started from). Ueff is the effective potential of the
-  // J in the run's orientation; the span stays valid until the next call. A caller that needs
+  // searched too, as the ladder every level is started from). Ueff is the effective potential of
+  // the J in the run's orientation; the span stays valid until the next call. A caller that needs
   // the wave functions passes on_found: each is only whole until the next level is searched.
   std::span<const FastLevel> solve_J(std::span<const double> Ueff, const FastJRequest& request,
                                      const FoundLevelSink& on_found = {});
@@ -135,6 +135,8 @@ class FastSearch {
 
   double trial_energy(int32_t v, std::size_t k) const;
   double wkb_energy(int32_t v, double Etop) const;
+  std::optional<double> ladder_extrapolation(std::size_t k) const;
+  double error_after_step(double step, double previous, double spacing) const;
   Range live_range(double E, int seed_lo, int seed_hi) const;
   int32_t levels_below_top();
   void solve_level(const FastJRequest& request, int32_t v, std::size_t k, FastLevel& out);
