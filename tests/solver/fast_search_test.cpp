@@ -4,8 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
 #include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "driver_test_support.h"
@@ -372,6 +377,76 @@ TEST_F(FastModeDriverTest, ShortGridsEndAsInTheDefaultMode) {
     }
   }
 }
+
+// --- a level is the same whatever else is asked ------------------------------------------------
+
+// The Na2 X table with its fitted tail at h = 0.004 Å, v = 0..30 and J = 0..90: a run over random
+// J and v ranges, on 1 to 3 threads, hands on every level exactly as the run over the whole table
+// does, every field of its row.
+class FastModeWholeTableTest : public test::ScratchDirectoryTest,
+                               public testing::WithParamInterface<unsigned> {
+ protected:
+  static LevelTableRequest request(QuantumRange v, QuantumRange J) {
+    LevelTableRequest r = driver_tests::mlj_request(v, J, {1, 1});
+    r.curve = read_curve_definition("na2xext.pot");
+    r.grid = RadialGrid(1.8, 50.0, 12051);
+    return r;
+  }
+  using Key = std::pair<int32_t, int32_t>;  // v, J
+  static std::map<Key, LevelRecord> by_level(const LevelTableRequest& r, int threads) {
+    DriverOptions options{GridOrientation::forward, throw_on_numerical_failure};
+    options.mode = SearchMode::fast;
+    options.threads = threads;
+    const driver_tests::Handed out = driver_tests::hand_on(r, options);
+    EXPECT_EQ(out.stop, "");
+    std::map<Key, LevelRecord> levels;
+    for (const LevelRecord& level : out.levels) levels[{level.v, level.J}] = level;
+    return levels;
+  }
+};
+
+TEST_P(FastModeWholeTableTest, ALevelIsTheSameWhicheverJAndVAreAsked) {
+  std::ifstream in(std::string(VELK_EXAMPLES_DIR) + "/na2-x-points-ext/na2xext.pot");
+  ASSERT_TRUE(in) << "the example curve";
+  test::write_file("na2xext.pot", std::string(std::istreambuf_iterator<char>(in), {}));
+  const QuantumRange all_v{0, 30}, all_J{0, 90};
+  const std::map<Key, LevelRecord> whole = by_level(request(all_v, all_J), 1);
+  ASSERT_EQ(whole.size(), 31u * 91u);
+  std::mt19937 random(GetParam());
+  const auto part_of = [&](const QuantumRange& all) {
+    std::uniform_int_distribution<int32_t> pick(all.first, all.last);
+    int32_t a = pick(random), b = pick(random);
+    if (a > b) std::swap(a, b);
+    return QuantumRange{a, b};
+  };
+  for (int run = 0; run < 3; ++run) {
+    const QuantumRange v = part_of(all_v), J = part_of(all_J);
+    const int threads = 1 + run;
+    const std::map<Key, LevelRecord> part = by_level(request(v, J), threads);
+    ASSERT_EQ(part.size(),
+              static_cast<std::size_t>((v.last - v.first + 1) * (J.last - J.first + 1)));
+    for (const auto& [key, b] : part) {
+      const LevelRecord& a = whole.at(key);
+      const std::string where = "v=" + std::to_string(key.first) +
+                                " J=" + std::to_string(key.second) + " of v " +
+                                std::to_string(v.first) + ".." + std::to_string(v.last) + ", J " +
+                                std::to_string(J.first) + ".." + std::to_string(J.last) + " on " +
+                                std::to_string(threads) + " threads";
+      EXPECT_EQ(a.E, b.E) << where;
+      EXPECT_EQ(a.Ein, b.Ein) << where;
+      EXPECT_EQ(a.delE, b.delE) << where;
+      EXPECT_EQ(a.tunnel, b.tunnel) << where;
+      EXPECT_EQ(a.quasi_bound, b.quasi_bound) << where;
+      EXPECT_EQ(a.results.Dcor, b.results.Dcor) << where;
+      EXPECT_EQ(a.results.kturn, b.results.kturn) << where;
+      EXPECT_EQ(a.results.kleft, b.results.kleft) << where;
+      EXPECT_EQ(a.results.krigth, b.results.krigth) << where;
+      EXPECT_EQ(a.results.node, b.results.node) << where;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, FastModeWholeTableTest, testing::Values(11u, 29u, 47u));
 
 }  // namespace
 }  // namespace velk
