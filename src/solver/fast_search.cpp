@@ -439,6 +439,10 @@ void FastSearch::solve_level(const FastJRequest& request, int32_t v, std::size_t
       out.turn_hi = range.turn_hi;
       if (outer.at > 0) {
         finish_quasi_bound(range, m, a, b, E, out);
+        // Wider than the tolerance, the level has no energy to the tolerance: the Airy start moves
+        // by a grid step as E crosses a grid point, and the searches can settle on either side,
+        // a good part of the width apart. The exact search's value is the one listed.
+        if (out.tunnel && !(*out.tunnel <= request.tol)) out.found = false;
       } else {
         finish_bound(range, m, a, b, out);
       }

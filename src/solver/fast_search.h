@@ -18,7 +18,8 @@
 // the same tunnelling figure.
 //
 // A level the fast search does not find (v above the last level below the window top, a search
-// that does not converge within maxit) is returned with found = false: the caller solves it with
+// that does not converge within maxit, a quasi-bound level whose tunnelling figure, its half-width
+// in cm-1, exceeds the tolerance) is returned with found = false: the caller solves it with
 // the exact search, so that its row and its warning are exactly those of the default mode.
 //
 // The nodes are counted on the range a level's passes cover. That count is the level's v only when

@@ -469,6 +469,7 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
         }
       }
       warn_if_never_joined(state_name(request), level, request.tol);
+      if (verdict.found) warn_if_too_broad(state, level, tunnel, request.tol);
       out.listed(level);
     }
   }
