@@ -268,14 +268,17 @@ TEST(FastSearch, QuasiBoundLevelsAgreeWithTheSpecifiedSearchOnBothOrientations) 
     RadialSolver solver(orientation, throw_on_numerical_failure);
     int quasi_bound = 0;
     for (const FastLevel& l : levels) {
-      if (!l.found) continue;
-      if (!(l.E > request.Ulim)) continue;
+      // A converged quasi-bound level carries its figure; one wider than the tolerance is handed
+      // to the exact search (not found), the others are found.
+      if (!l.tunnel || !(l.E > request.Ulim)) continue;
       ++quasi_bound;
       const auto s = testing_grids::solve_in_driver_window(solver, orientation, W, g, m.mu, l.v,
                                                            m.level(1) - m.level(0), tol, 200);
       ASSERT_LE(std::fabs(s.r.Dcor), tol);
-      EXPECT_LE(std::fabs(l.E - s.E), 2 * tol) << "v=" << l.v;
-      ASSERT_TRUE(l.tunnel.has_value());
+      EXPECT_EQ(l.found, *l.tunnel <= tol) << "v=" << l.v;
+      if (l.found) {
+        EXPECT_LE(std::fabs(l.E - s.E), 2 * tol) << "v=" << l.v;
+      }
       // The figure is printed with two digits; the two energies differ by far less than what
       // moves its third.
       EXPECT_NEAR(*l.tunnel, s.tunnel, 1e-3 * s.tunnel) << "v=" << l.v;
