@@ -9,15 +9,17 @@
 //   - the correction at the joint is the full Newton (Cooley) step, twice the exact search's
 //     Dcor, which converges quadratically; the node count guards it and the bracket is bisected
 //     only when the count is wrong or the step leaves the bracket;
-//   - the first trial energy comes from neighbours: the same v at earlier J (extrapolated in
-//     J(J+1); from one earlier J by the first-order term 2J·ħ²/(2μ)·⟨R⁻²⟩), else the earlier v of
-//     the same J (extrapolated spacing), else the WKB quantisation condition.
+//   - the first trial energy comes from the levels below it in the same J (extrapolated spacing),
+//     else from the WKB quantisation condition. Nothing is taken from other J, and every J climbs
+//     its v from the lowest: a level's search, and every figure of it, is the same whichever J
+//     and v a run asks for, so that the J can be searched on separate threads.
 // A quasi-bound level (above the outer end of U and behind a barrier) starts its inward pass at
 // the third turning point from the Airy function Bi, as the exact search does, and receives
 // the same tunnelling figure.
 //
 // A level the fast search does not find (v above the last level below the window top, a search
-// that does not converge within maxit) is returned with found = false: the caller solves it with
+// that does not converge within maxit, a quasi-bound level whose tunnelling figure, its half-width
+// in cm-1, exceeds the tolerance) is returned with found = false: the caller solves it with
 // the exact search, so that its row and its warning are exactly those of the default mode.
 //
 // The nodes are counted on the range a level's passes cover. That count is the level's v only when
@@ -33,7 +35,7 @@
 // differently on the two orientations, and the fast search closes the well where the exact
 // search of the run does, so that the two modes agree. Units: R0 and h
 // in Å, energies in cm-1, mu in u. Working arrays are sized to the grid when a request begins and
-// grow only for a larger grid; the per-v history when a request has more v than any before.
+// grow only for a larger grid.
 #pragma once
 
 #include <cstdint>
@@ -83,6 +85,9 @@ struct FastLevel {
   // The forward points its wave function covers: zero outside, so that work on the wave function
   // may stay within them.
   int live_first = 0, live_last = 0;
+  // The classically allowed points of a found level (forward indices), where the scans for the
+  // turning points of the level above start.
+  int turn_lo = 0, turn_hi = 0;
 };
 
 // Whether the found levels of one J (FastSearch::solve_J, in order of v) can be listed under their
@@ -94,15 +99,16 @@ class FastSearch {
  public:
   FastSearch(GridOrientation orientation, NumericalFailureHandler on_failure);
 
-  // Forgets the history of the last request: call before the first J of a request.
+  // Sizes the work space to the grid and the v of a request: call before its first J.
   void begin(const RadialGrid& grid, const QuantumRange& v);
 
   // Handed each level found, as soon as it is found, with its wave function (forward order, zero
   // outside the points it integrated, not normalised); Y is overwritten by the next level.
   using FoundLevelSink = std::function<void(const FastLevel& level, std::span<const double> Y)>;
 
-  // The levels v.first .. v.last of one J, in that order. Ueff is the effective potential of the
-  // J in the run's orientation; the span stays valid until the next call. A caller that needs
+  // The levels v.first .. v.last of one J, in that order (those below v.first, down to v = 0, are
+  // searched too, as the ladder every level is started from). Ueff is the effective potential of
+  // the J in the run's orientation; the span stays valid until the next call. A caller that needs
   // the wave functions passes on_found: each is only whole until the next level is searched.
   std::span<const FastLevel> solve_J(std::span<const double> Ueff, const FastJRequest& request,
                                      const FoundLevelSink& on_found = {});
@@ -116,13 +122,6 @@ class FastSearch {
   struct Range {
     int lo = 0, hi = 0;
     int turn_lo = 0, turn_hi = 0;
-  };
-  struct History {
-    int32_t count = 0;  // earlier J whose level was found, consecutive, the latest last
-    int32_t last_J = 0;
-    double x[4] = {}, E[4] = {};   // J(J+1) and energy
-    double inv_R2 = 0.0;           // ⟨R⁻²⟩ of the latest, Å⁻²
-    int turn_lo = 0, turn_hi = 0;  // classically allowed points of the latest
   };
 
   // The Airy start of a quasi-bound level: the outer end of the inward pass (forward index) and
@@ -138,8 +137,10 @@ class FastSearch {
     return {Urun_, static_cast<std::size_t>(grid_.N) + 1};
   }
 
-  double trial_energy(const FastJRequest& request, int32_t v, std::size_t k) const;
+  double trial_energy(int32_t v, std::size_t k) const;
   double wkb_energy(int32_t v, double Etop) const;
+  std::optional<double> ladder_extrapolation(std::size_t k) const;
+  double error_after_step(double step, double previous, double spacing) const;
   Range live_range(double E, int seed_lo, int seed_hi) const;
   int32_t levels_below_top();
   void solve_level(const FastJRequest& request, int32_t v, std::size_t k, FastLevel& out);
@@ -152,12 +153,13 @@ class FastSearch {
   GridOrientation orientation_;
   NumericalFailureHandler on_failure_;
   RadialGrid grid_;
-  std::vector<double> U_, Y_, r_, g_, inv_R2_;
+  std::vector<double> U_, Y_, r_, g_;
   // Of the current J: the lowest value of the forward effective potential at or below each index,
   // and at or above it, so that a level sees at once whether allowed points lie outside its range.
   std::vector<double> lowest_up_to_, lowest_from_;
-  std::vector<History> history_;
+  // Of the current J, from first_v_ on; the caller sees them from first_asked_ on.
   std::vector<FastLevel> levels_;
+  int32_t first_v_ = 0, first_asked_ = 0;
   // Y outside dirty_lo_ .. dirty_hi_ is zero.
   int dirty_lo_ = 0, dirty_hi_ = 0;
   // Of the current J: the forward effective potential, c = h²·μ·(2u/ħ²), the window, the index
@@ -167,9 +169,6 @@ class FastSearch {
   double c_ = 0.0, mu_ = 0.0, Umin_ = 0.0, Etop_ = 0.0, Umax_ = 0.0, Ulim_ = 0.0, spacing_ = 0.0;
   int imin_ = 0;
   int32_t count_ = -1;  // levels below the window top, formed when first needed
-  // Of the last level found: its allowed points and ⟨R⁻²⟩.
-  int turn_lo_ = 0, turn_hi_ = 0;
-  double inv_R2_level_ = 0.0;
 };
 
 }  // namespace velk

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -41,5 +42,10 @@ int32_t count_levels_below(std::span<const double> V, int from, int to, double h
 // the correction that ended the search was formed on an unjoined, unnormalised solution and the
 // energy is no level of the grid. `state` names the state as the run's warnings do.
 void warn_if_never_joined(const std::string& state, const LevelRecord& level, double tol);
+
+// A quasi-bound level whose tunnelling figure (its half-width, cm-1) exceeds the tolerance: the
+// search defines its energy to the tolerance, but the level itself only to about its width.
+void warn_if_too_broad(const std::string& state, const LevelRecord& level,
+                       const std::optional<double>& tunnel, double tol);
 
 }  // namespace velk

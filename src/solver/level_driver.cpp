@@ -75,8 +75,9 @@ struct LevelDriver::RequestInputs {
   int32_t Lambda = 0;
   float q1 = 0.0f, q2 = 0.0f;
   double Uinf = kUinfUnset;
-  // Formed before the first J in the default mode; in the fast mode, which computes every J in
-  // turn, left to the run's workspace (ToaddOnDemand) until a level needs it.
+  // Formed before the first J in the default mode; in the fast mode, which hands levels to the
+  // exact search only on the calling thread, left to the run's workspace (ToaddOnDemand) until a
+  // level needs it.
   std::optional<double> toadd = std::nullopt;
 };
 
@@ -155,6 +156,15 @@ struct LevelDriver::PreparedJ {
   std::vector<double>& Ueff;
   LevelWindow window;
   std::span<const OutputRecording::Entry> output;
+  // The J's levels by the fast search, unless a failure left them to be searched in turn.
+  std::optional<std::span<const FastLevel>> fast_levels;
+};
+
+// What a worker made ahead for one J of the fast mode.
+struct LevelDriver::AheadSlot {
+  std::vector<double> Ueff;
+  std::vector<FastLevel> levels;
+  bool searched = false;
 };
 
 // The levels are kept, each at a mark among the recorded lines.
@@ -251,22 +261,28 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
   const int threads =
       in_turn ? 1 : std::max(1, count == 1 ? options_.threads : std::min(options_.threads, count));
   const int helpers = count == 1 ? threads - 1 : 0;
-  // The fast search of a J starts from the levels of the J before it, so its J are searched in
-  // turn; what the search of a J needs first, its effective potential and window, is made ahead
-  // by the other threads, each J in a slot of its own (ahead_Ueff_).
+  // The fast search of a J depends on that J alone, so its J are searched on separate threads,
+  // each with a search and an effective potential of its own; the calling thread takes them up in
+  // order of J, and solves in turn whatever they hand to the exact search, whose solver remembers
+  // its joint from level to level. Each J made ahead waits in a slot of its own.
   const int fast_workers = fast_ && !options_.in_turn_only && count > 1 && options_.threads > 1 &&
                                    request.v.first <= request.v.last &&
                                    request.Par.first <= request.Par.last
-                               ? std::min(options_.threads - 1, count)
+                               ? std::min(options_.threads, count)
                                : 0;
   const int fast_ahead = 2 * fast_workers;
   if (fast_workers > 0) {
-    if (ahead_Ueff_.size() < static_cast<std::size_t>(fast_ahead + 1))
-      ahead_Ueff_.resize(static_cast<std::size_t>(fast_ahead + 1));
-    for (std::vector<double>& slot : ahead_Ueff_) fit_grid_slots(slot, grid.N);
+    const std::size_t slots = static_cast<std::size_t>(fast_ahead + 1);
+    if (ahead_.size() < slots) ahead_.resize(slots);
+    for (AheadSlot& slot : ahead_) fit_grid_slots(slot.Ueff, grid.N);
+    while (fast_searches_.size() < static_cast<std::size_t>(fast_workers)) {
+      fast_searches_.push_back(
+          std::make_unique<FastSearch>(options_.orientation, abandon_on_failure));
+    }
+    for (const std::unique_ptr<FastSearch>& search : fast_searches_) search->begin(grid, request.v);
   }
-  const auto ahead_slot = [&](int k) -> std::vector<double>& {
-    return ahead_Ueff_[static_cast<std::size_t>(k % (fast_ahead + 1))];
+  const auto ahead_slot = [&](int k) -> AheadSlot& {
+    return ahead_[static_cast<std::size_t>(k % (fast_ahead + 1))];
   };
   // Workers are made when first needed, each once for the run.
   while (!in_turn && workers_.size() < static_cast<std::size_t>(threads)) {
@@ -287,10 +303,24 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
       [&](int k, int worker, OutputRecording& recording) {
         if (fast_workers > 0) {
           Attempt attempt;
-          std::vector<double>& Ueff = ahead_slot(k);
-          effective_potential(Vgrid_, Ueff, grid, in.mu, static_cast<int>(request.J.first + k),
-                              in.Lambda, options_.orientation);
-          attempt.prepared = level_window(Ueff, grid.N, options_.orientation, in.Uinf);
+          AheadSlot& slot = ahead_slot(k);
+          const int64_t J = request.J.first + k;
+          effective_potential(Vgrid_, slot.Ueff, grid, in.mu, static_cast<int>(J), in.Lambda,
+                              options_.orientation);
+          const LevelWindow w = level_window(slot.Ueff, grid.N, options_.orientation, in.Uinf);
+          attempt.prepared = w;
+          slot.searched = false;
+          if (!w.has_well()) return attempt;
+          try {
+            FastSearch& search = *fast_searches_[static_cast<std::size_t>(worker)];
+            const std::span<const FastLevel> levels =
+                search.solve_J(slot.Ueff, fast_request(in, static_cast<int32_t>(J), w));
+            slot.levels.assign(levels.begin(), levels.end());
+            slot.searched = true;
+          } catch (...) {
+            // A numerical failure pauses the run: the J is searched again in turn, where the
+            // failure takes its course.
+          }
           return attempt;
         }
         if (in_turn) return Attempt{};
@@ -301,7 +331,11 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
         const int64_t J = request.J.first + k;
         Attempt& attempt = job.result;
         if (attempt.prepared) {
-          const PreparedJ prepared{ahead_slot(k), *attempt.prepared, job.output};
+          AheadSlot& slot = ahead_slot(k);
+          const PreparedJ prepared{slot.Ueff, *attempt.prepared, job.output,
+                                   slot.searched
+                                       ? std::optional<std::span<const FastLevel>>(slot.levels)
+                                       : std::nullopt};
           levels_of_J(in, J, run, out, &prepared);
           return;
         }
@@ -391,8 +425,9 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
         if (ws.lanes) prefetch_levels(in, w, ws);
         if (ws.fast) {
           fast_levels =
-              ws.fast->solve_J(ws.Ueff, {static_cast<int32_t>(J), request.v, in.mu, request.tol,
-                                         request.maxit, w.Umin, w.Umax, w.Ulim});
+              prepared != nullptr && prepared->fast_levels
+                  ? *prepared->fast_levels
+                  : ws.fast->solve_J(ws.Ueff, fast_request(in, static_cast<int32_t>(J), w));
           if (!numbering_certain(fast_levels)) {
             fast_levels = {};
             out.fast_set_aside(static_cast<int32_t>(J));
@@ -434,9 +469,16 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
         }
       }
       warn_if_never_joined(state_name(request), level, request.tol);
+      if (verdict.found) warn_if_too_broad(state, level, tunnel, request.tol);
       out.listed(level);
     }
   }
+}
+
+FastJRequest LevelDriver::fast_request(const RequestInputs& in, int32_t J,
+                                       const LevelWindow& window) {
+  const LevelTableRequest& request = in.request;
+  return {J, request.v, in.mu, request.tol, request.maxit, window.Umin, window.Umax, window.Ulim};
 }
 
 void LevelDriver::prefetch_levels(const RequestInputs& in, const LevelWindow& window,

@@ -37,7 +37,9 @@
 // its row and its warning are the default mode's; toadd, which only that search uses, is formed
 // (with its console lines) before the first such level, and never when there is none. A J whose
 // levels the fast search cannot number (numbering_certain) is solved by the exact search whole,
-// with a warning: its rows are the default mode's. The fast mode computes every J in turn.
+// with a warning: its rows are the default mode's. The fast search of a J depends on nothing but
+// the J, so on several threads workers search the J ahead, each with its own search; the levels
+// they hand to the exact search are solved in turn on the calling thread, as on one thread.
 //
 // Attempts apart. The levels of each J are first attempted apart, on a worker's own solver, while
 // the worker pool records what they print. An attempt reads only what is fixed before the pool
@@ -155,6 +157,7 @@ class LevelDriver {
   class RecordedOutput;
   struct Attempt;
   struct PreparedJ;
+  struct AheadSlot;
 
   // The levels of one J: the J line, the effective potential, then each level with its console
   // lines and warnings, handed to `out` in loop order.
@@ -173,6 +176,7 @@ class LevelDriver {
   static LevelRecord exact_record(const RequestInputs& in, const LevelWindow& window, double toadd,
                                   int32_t v, Workspace& ws, std::optional<double>& tunnel,
                                   GridEnds& ends);
+  static FastJRequest fast_request(const RequestInputs& in, int32_t J, const LevelWindow& window);
   // A level the fast search found; the record's listing fields are left to the caller.
   static LevelRecord fast_record(const FastLevel& fast, Workspace& ws,
                                  std::optional<double>& tunnel, GridEnds& ends);
@@ -205,9 +209,10 @@ class LevelDriver {
   // The grids already judged too deep in the wall, by state.
   WallStepCheck wall_steps_;
   std::vector<std::unique_ptr<Worker>> workers_;
-  // The effective potentials of the fast mode's J made ahead: one slot more than the pool may run
-  // ahead of the J being searched, so that no slot is filled while its J is searched.
-  std::vector<std::vector<double>> ahead_Ueff_;
+  // The fast mode's J searched ahead: one slot more than the pool may run ahead of the J being
+  // taken up, so that no slot is filled while its J is taken up; a search per worker.
+  std::vector<AheadSlot> ahead_;
+  std::vector<std::unique_ptr<FastSearch>> fast_searches_;
 };
 
 }  // namespace velk
