@@ -15,6 +15,7 @@ void bind_dunham(pybind11::module_& m);  // velk.dunham.terms
 void bind_run(pybind11::module_& m);     // velk.run
 void bind_props(pybind11::module_& m);   // velk.properties, velk.franck_condon
 void bind_rkr(pybind11::module_& m);     // velk.Curve.rkr (after bind_curve)
+void bind_fit(pybind11::module_& m);     // velk.fit, velk.FitResult
 
 // Y[k][l] (form "dunham") or rows v = 0, 1, ... of T, B, D, H, L, M (form "band", D positive as
 // in a file), as read_dunham_file stores them; ValueError/TypeError naming `source`, `form`, `q`.

@@ -14,7 +14,8 @@ velk.Curve builds a potential curve from a potential file, arrays or parameters;
 gives the term energies velk computes for the same request, bit for bit; velk.properties (Bv,
 Dv, Hv, expectation values, turning points) and velk.franck_condon (Franck-Condon factors,
 r-centroids, transition-moment matrix elements in debye) give what velk-props computes;
-velk.dunham.terms sums Dunham coefficients; velk.run runs a whole velk.inf. Lengths in Å, energies in cm-1, masses
+velk.dunham.terms sums Dunham coefficients; velk.run runs a whole velk.inf; velk.fit fits
+parameters to observed lines as velk-fit does. Lengths in Å, energies in cm-1, masses
 in u. Errors raise velk.StopRun, velk.InputError or velk.NumericalFailure with velk's messages;
 velk's warnings are velk.VelkWarning. Arguments of the wrong kind raise TypeError, and values
 out of range ValueError, naming the argument.)";
@@ -31,6 +32,7 @@ out of range ValueError, naming the argument.)";
   velk::python::bind_run(m);
   velk::python::bind_props(m);
   velk::python::bind_rkr(m);
+  velk::python::bind_fit(m);
   // The same string as `velk --version` prints after the program's name.
   m.attr("__version__") = VELK_VERSION;
   m.attr("__name__") = extension_name;
