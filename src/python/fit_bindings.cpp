@@ -9,6 +9,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <filesystem>
@@ -178,12 +179,15 @@ FitResults results_of(const fit::FitOutcome& outcome, py::dict files) {
   // The parameters as fit_parameters.csv gives them: its values read back are the fit's.
   const std::vector<std::string>& lines = file_named(outcome, "fit_parameters.csv").lines;
   py::list parameters;
+  std::size_t longest = 1;  // a series name may be of any length
   for (std::size_t i = 1; i < lines.size(); ++i) {
     const ParameterLine p = parameter_line(lines[i]);
+    longest = std::max(longest, p.name.size());
     parameters.append(py::make_tuple(p.state, p.name, p.start, p.value, p.uncertainty, p.free));
   }
+  const std::string name_type = "U" + std::to_string(longest);
   out.parameters = structured(parameters, {{"state", "U6"},
-                                           {"name", "U16"},
+                                           {"name", name_type.c_str()},
                                            {"start", "f8"},
                                            {"value", "f8"},
                                            {"uncertainty", "f8"},

@@ -17,6 +17,7 @@ GRID = (2.3, 12.0, 4000)
 COLUMNS = ("upper_state,upper_v,upper_J,upper_p,lower_state,lower_v,lower_J,lower_p,wavenumber,"
            "uncertainty,mass_index,series")
 FREE = ["A:beta0-beta2", "A:De"]
+SERIES = "B3_J12_progression_into_X"  # longer than any parameter name of a form
 CONTROL = """\
 velk.fit test: Na2 X as an MLJ curve in both states
 na2xmlj.pot
@@ -75,7 +76,8 @@ def data_rows():
                          None, None])
     for level in curve.levels(GRID, v=range(0, 7), J=11, tol=1e-7):
         nu = 20000.0 - float(level["E"]) + 0.001 * random.standard_normal()
-        rows.append(["B", 3, 12, 1, "A", int(level["v"]), 11, 1, round(nu, 6), 0.001, None, "s1"])
+        rows.append(["B", 3, 12, 1, "A", int(level["v"]), 11, 1, round(nu, 6), 0.001, None,
+                     SERIES])
     return rows
 
 
@@ -133,7 +135,7 @@ def test_the_arrays_hold_the_files_numbers(program_and_module):
         else:
             assert np.isnan(p["uncertainty"]) and uncertainty == ""
     assert [tuple(f) for f in result.free] == [("A", "beta0"), ("A", "beta1"), ("A", "beta2"),
-                                               ("A", "De"), ("series", "s1")]
+                                               ("A", "De"), ("series", SERIES)]
     report = (program / "fit_report.txt").read_text().splitlines()
     sigma_line = next(l for l in report if l.startswith("dimensionless standard deviation: "))
     assert result.sigma == float(sigma_line.split(": ")[1])
@@ -228,3 +230,35 @@ def test_arguments_are_refused_at_the_call(tmp_path, arguments, error, message):
     with pytest.raises(error) as raised:
         velk.fit(**call)
     assert str(raised.value).startswith(message)
+
+
+def test_a_linear_dunham_fit_is_the_programs(tmp_path, monkeypatch):
+    """Dunham names hold commas; a fit of Dunham constants alone is one least-squares step."""
+    folder = states_folder(tmp_path)
+    shutil.copy(EXAMPLES / "na2-absorb" / "na2a.dun", folder / "na2a.dun")
+    control = CONTROL.splitlines(keepends=True)
+    control[4:6] = ["na2a.dun\n", "d\n"]
+    (folder / "velk.inf").write_text("".join(control))
+    random = np.random.default_rng(11)
+    rows = []
+    for J in (0, 10, 20):
+        for v in range(6):
+            E = velk.dunham.terms(folder / "na2a.dun", v, J) + 0.01 * random.standard_normal()
+            rows.append(["B", v, J, 1, "-", None, None, None, round(float(E), 6), 0.01, None,
+                         None])
+    (folder / "data.csv").write_text(csv_text(rows))
+    free = ["B:Y(1,0),Y(2,0),Y(0,1)"]
+    completed = run_velk_fit(folder, "data.csv", free, options=("--out", "program"))
+    assert completed.returncode == 0, completed.stdout
+    monkeypatch.chdir(folder)
+    result = velk.fit("data.csv", ".", free=free, out="module")
+    assert result.linear and result.iterations == 1
+    assert [tuple(f) for f in result.free] == [("B", "Y(1,0)"), ("B", "Y(2,0)"), ("B", "Y(0,1)")]
+    for name in result.files:
+        assert (folder / "module" / name).read_bytes() == (folder / "program" / name).read_bytes()
+    fitted = result.parameters[result.parameters["free"]]
+    assert sorted(fitted["name"]) == ["Y(0,1)", "Y(1,0)", "Y(2,0)"]
+    # 0.01 cm-1 of noise against constants of 117 and 0.11 cm-1: back within a few uncertainties.
+    truth = {"Y(1,0)": 117.323, "Y(2,0)": -0.3576, "Y(0,1)": 0.110784}
+    for p in fitted:
+        assert abs(p["value"] - truth[p["name"]]) < 4 * p["uncertainty"]
