@@ -8,16 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "fit/fit_model.h"
+#include "fit/fit_run.h"
 
 namespace velk::fit {
 
 int run_velk_fit(const std::vector<std::string>& arguments);
-
-// --isotopologue NAME: the molecule's reduced mass (u) in place of the header's mass at the
-// state's mass index of velk.inf, which the rows without a mass_index (and those naming that
-// same index) use. A Dunham state carries no mass and is left as it is. An unknown name is an
-// InputError naming it.
-void use_isotopologue(FitState& state, std::string_view name);
 
 }  // namespace velk::fit

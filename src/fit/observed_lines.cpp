@@ -116,12 +116,9 @@ ObservedLine read_row(const std::string& file, int line, std::vector<std::string
   return row;
 }
 
-}  // namespace
-
-std::vector<ObservedLine> read_observed_lines(std::string_view file_name) {
-  const InputText text = read_input_text(file_name);
+// `file` names the data in the messages, as the caller was given it.
+std::vector<ObservedLine> read_rows(const InputText& text, const std::string& file) {
   FreeFormatReader reader(text);
-  const std::string file(file_name);
   std::vector<ObservedLine> rows;
   bool header_seen = false;
   while (const std::optional<std::string> line = reader.try_read_line()) {
@@ -151,6 +148,16 @@ std::vector<ObservedLine> read_observed_lines(std::string_view file_name) {
                      ": expected at least one data row after the column names");
   }
   return rows;
+}
+
+}  // namespace
+
+std::vector<ObservedLine> read_observed_lines(std::string_view file_name) {
+  return read_rows(read_input_text(file_name), std::string(file_name));
+}
+
+std::vector<ObservedLine> read_observed_lines(const InputText& text) {
+  return read_rows(text, text.name);
 }
 
 }  // namespace velk::fit

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "io/free_format_reader.h"
+
 namespace velk::fit {
 
 inline constexpr std::string_view kDataColumns =
@@ -38,5 +40,7 @@ struct ObservedLine {
 // Reads the file (regular files only, lines of at most 1 MiB); a malformed row is an InputError
 // naming the file, the line and what was expected there.
 std::vector<ObservedLine> read_observed_lines(std::string_view file_name);
+// The same from a text read beforehand or made in memory; the messages name text.name.
+std::vector<ObservedLine> read_observed_lines(const InputText& text);
 
 }  // namespace velk::fit

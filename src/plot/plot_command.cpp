@@ -17,6 +17,8 @@
 #include "plot/level_plot.h"
 #include "plot/picture_layout.h"
 #include "plot/plot_files.h"
+#include "plot/residual_plot.h"
+#include "plot/residual_table.h"
 #include "plot/spectrum_page.h"
 #include "plot/spectrum_plot.h"
 #include "plot/state_inputs.h"
@@ -35,6 +37,7 @@ constexpr std::string_view kPrefix = "velk-plot: ";
 
 void print_usage() {
   console_line("usage: velk-plot A | B | transitions");
+  console_line("       velk-plot residuals [FILE]");
   console_line("  run in the working directory of a finished velk run:");
   console_line(
       "  velk-plot A            curve of state A with the levels of Astate.dat -> plot_A.svg");
@@ -45,6 +48,9 @@ void print_usage() {
       "plot_transitions.svg");
   console_line(
       "                         (the simulated spectrum once velk-props spectrum has run)");
+  console_line(
+      "  velk-plot residuals [FILE]  velk-fit's normalised residuals against J -> residuals.svg");
+  console_line("                         (FILE defaults to fit/fit_residuals.csv)");
 }
 
 void print_help() {
@@ -198,6 +204,15 @@ void plot_transitions(PictureSize size, const std::string& observed_file, bool h
   console_line(std::string(kPrefix) + "wrote " + picture);
 }
 
+void plot_residuals(const std::string& file, PictureSize size) {
+  const std::string picture = "residuals.svg";
+  const std::string outputs[] = {picture};
+  refuse_input_named_like_output(kProgram, "the residual file", file, outputs);
+  require_run_file(file, "run velk-fit first, or name the fit_residuals.csv to draw");
+  write_picture(picture, residual_plot_svg(read_residual_table(file), size));
+  console_line(std::string(kPrefix) + "wrote " + picture);
+}
+
 }  // namespace
 
 PlotRequest parse_plot_arguments(std::span<const std::string> arguments) {
@@ -206,6 +221,7 @@ PlotRequest parse_plot_arguments(std::span<const std::string> arguments) {
     if (request.refusal.empty()) request.refusal = std::move(message);
   };
   int pictures = 0;
+  bool residual_file_named = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument == "-h" || argument == "--help") {
@@ -244,14 +260,22 @@ PlotRequest parse_plot_arguments(std::span<const std::string> arguments) {
       request.html = true;
     } else if (argument.size() > 1 && argument.starts_with('-')) {
       refuse(refusal("unknown option '" + argument + "'"));
+    } else if (pictures == 1 && request.picture == "residuals" && !residual_file_named) {
+      request.residuals = argument;
+      residual_file_named = true;
     } else {
       ++pictures;
       request.picture = argument;
     }
   }
-  if (pictures != 1 ||
-      (request.picture != "A" && request.picture != "B" && request.picture != "transitions")) {
+  if (pictures != 1 || (request.picture != "A" && request.picture != "B" &&
+                        request.picture != "transitions" && request.picture != "residuals")) {
     request.usage_error = true;
+  }
+  if (request.refusal.empty() && !request.usage_error && request.picture == "residuals" &&
+      (request.drawing.v_labels || request.drawing.hide_not_found || request.wavefunctions ||
+       !request.observed.empty())) {
+    refuse(refusal("residuals takes --size alone of the options"));
   }
   if (request.refusal.empty() && !request.usage_error && request.picture == "transitions" &&
       (request.drawing.v_labels || request.drawing.hide_not_found)) {
@@ -294,7 +318,9 @@ int run_velk_plot(std::span<const std::string> arguments) {
     return 2;
   }
   const int status = ending_status({kPrefix, console_line}, [&] {
-    if (request.picture == "transitions") {
+    if (request.picture == "residuals") {
+      plot_residuals(request.residuals, request.drawing.size);
+    } else if (request.picture == "transitions") {
       plot_transitions(request.drawing.size, request.observed, request.html);
     } else {
       plot_state(request.picture[0], request.drawing, request.wavefunctions);

@@ -6,6 +6,8 @@
 //   velk-plot transitions  the lines of vel_tran.out as a stick spectrum  -> plot_transitions.svg
 //                          or, once velk-props spectrum has added intensities to vel_tran.csv,
 //                          the simulated spectrum (sticks by intensity, envelope of spectrum.csv)
+//   velk-plot residuals [FILE]  the normalised residuals of velk-fit's fit_residuals.csv
+//                          (default fit/fit_residuals.csv) against J  -> residuals.svg
 //
 // Options: --labels (v beside the levels), --wavefunctions (each level's ψ on its line, from the
 // Astate_wf.csv or Bstate_wf.csv that velk-props --wavefunctions writes), --hide-not-found (leave
@@ -27,7 +29,8 @@ namespace velk::plot {
 
 // What the arguments ask for. Options may stand before or after the picture's name.
 struct PlotRequest {
-  std::string picture;  // "A", "B" or "transitions"; empty when none was named
+  std::string picture;  // "A", "B", "transitions" or "residuals"; empty when none was named
+  std::string residuals = "fit/fit_residuals.csv";  // the file of `velk-plot residuals FILE`
   bool help = false;
   bool version = false;
   LevelDrawing drawing;  // --labels, --hide-not-found, --size WIDTHxHEIGHT (or --size=...)

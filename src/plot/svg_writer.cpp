@@ -179,6 +179,24 @@ void SvgWriter::line(Point a, Point b, const Stroke& stroke, std::string_view cs
   }
 }
 
+void SvgWriter::circle(Point centre, double radius, std::string_view fill, const Stroke& stroke,
+                       std::string_view css_class, Attributes extra, std::string_view tooltip) {
+  indent();
+  out_ += "<circle";
+  if (!css_class.empty()) attribute("class", css_class);
+  attribute("cx", pixel(centre.x));
+  attribute("cy", pixel(centre.y));
+  attribute("r", pixel(radius));
+  attribute("fill", fill);
+  stroke_attributes(stroke);
+  for (const auto& [name, value] : extra) attribute(name, value);
+  if (tooltip.empty()) {
+    out_ += "/>\n";
+  } else {
+    out_ += "><title>" + xml_escape(tooltip) + "</title></circle>\n";
+  }
+}
+
 void SvgWriter::polyline(std::span<const Point> points, const Stroke& stroke,
                          std::string_view css_class) {
   indent();

@@ -103,6 +103,10 @@ class SvgWriter {
                  std::string_view css_class = {});
   void text(Point at, std::string_view content, const TextStyle& style,
             std::string_view css_class = {});
+  // A filled circle, a data point's marker.
+  void circle(Point centre, double radius, std::string_view fill, const Stroke& stroke,
+              std::string_view css_class = {}, Attributes extra = {},
+              std::string_view tooltip = {});
 
   // Closes every open group and the document and returns the whole text.
   std::string finish();

@@ -67,6 +67,9 @@ VELK_PARAMETER(Moment);
 VELK_PARAMETER(Radii);
 VELK_PARAMETER(IntegerArray);
 VELK_PARAMETER(DunhamSource);
+VELK_PARAMETER(OptionalPath);
+VELK_PARAMETER(FitData);
+VELK_PARAMETER(FreeNames);
 // Returned values, so that the signatures show what they hold.
 VELK_PARAMETER(Table);
 VELK_PARAMETER(Values);
@@ -178,6 +181,10 @@ VELK_ANNOTATION(Moment, "str | os.PathLike[str] | tuple[ArrayLike, ArrayLike] | 
 VELK_ANNOTATION(Radii, "float | ArrayLike");
 VELK_ANNOTATION(IntegerArray, "int | ArrayLike");
 VELK_ANNOTATION(DunhamSource, "str | os.PathLike[str] | ArrayLike");
+VELK_ANNOTATION(OptionalPath, "str | os.PathLike[str] | None");
+VELK_ANNOTATION(FitData,
+                "str | os.PathLike[str] | Iterable[Sequence[object] | Mapping[str, object]]");
+VELK_ANNOTATION(FreeNames, "str | Sequence[str]");
 VELK_ANNOTATION(Table, "numpy.ndarray");
 VELK_ANNOTATION(Values, "float | numpy.ndarray");
 VELK_ANNOTATION(ArrayPair, "tuple[numpy.ndarray, numpy.ndarray]");

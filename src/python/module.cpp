@@ -15,7 +15,8 @@ gives the term energies velk computes for the same request, bit for bit; velk.pr
 Dv, Hv, expectation values, turning points) and velk.franck_condon (Franck-Condon factors,
 r-centroids, transition-moment matrix elements in debye) give what velk-props computes;
 velk.dunham.terms sums Dunham coefficients; velk.mass and velk.reduced_mass give atomic and
-reduced masses by isotope name ("23Na", "23Na35Cl"); velk.run runs a whole velk.inf. Lengths in Å, energies in cm-1, masses
+reduced masses by isotope name ("23Na", "23Na35Cl"); velk.run runs a whole velk.inf; velk.fit fits
+parameters to observed lines as velk-fit does. Lengths in Å, energies in cm-1, masses
 in u. Errors raise velk.StopRun, velk.InputError or velk.NumericalFailure with velk's messages;
 velk's warnings are velk.VelkWarning. Arguments of the wrong kind raise TypeError, and values
 out of range ValueError, naming the argument.)";
@@ -33,6 +34,7 @@ out of range ValueError, naming the argument.)";
   velk::python::bind_props(m);
   velk::python::bind_rkr(m);
   velk::python::bind_masses(m);
+  velk::python::bind_fit(m);
   // The same string as `velk --version` prints after the program's name.
   m.attr("__version__") = VELK_VERSION;
   m.attr("__name__") = extension_name;

@@ -97,10 +97,10 @@ def test_stub_signature_is_the_extensions(label, stub, runtime):
 
 def test_exception_classes_of_the_stubs():
     for name, node in stub_classes(stub_tree("__init__.pyi")).items():
-        if name != "Curve":
+        if name not in ("Curve", "FitResult"):
             assert [ast.unparse(b) for b in node.bases] == [
                 b.__name__ for b in getattr(velk, name).__bases__]
-            assert getattr(velk, name).__module__ == "velk"
+        assert getattr(velk, name).__module__ == "velk"
 
 
 def test_version_is_the_programs():
@@ -135,6 +135,7 @@ def valid_arguments(tmp_path):
         "mass": dict(name="23Na"),
         "reduced_mass": dict(name="23Na2"),
         "nuclear_spins": dict(name="23Na2"),
+        "fit": dict(data=[], states=tmp_path, free="A:De"),
         "dunham.terms": dict(source=[[0.0, 1.0], [100.0, 0.0]], v=0, J=0),
     }
 

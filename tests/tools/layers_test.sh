@@ -20,7 +20,7 @@ declare -A allowed=(
   [props]="props spectrum solver pec numlib io"
   [rkr]="rkr run solver pec numlib io"
   [fit]="fit props spectrum run solver pec numlib io"
-  [python]="python props rkr run solver pec numlib io"
+  [python]="python fit props rkr run solver pec numlib io"
   [main]="run io"
 )
 

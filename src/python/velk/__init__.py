@@ -4,6 +4,7 @@ import sys as _sys
 from . import _velk
 from ._velk import (
     Curve,
+    FitResult,
     InputError,
     NumericalFailure,
     StopRun,
@@ -11,6 +12,7 @@ from ._velk import (
     VelkWarning,
     __version__,
     dunham,
+    fit,
     franck_condon,
     mass,
     nuclear_spins,
@@ -22,12 +24,14 @@ from ._velk import (
 __doc__ = _velk.__doc__
 __all__ = [
     "Curve",
+    "FitResult",
     "InputError",
     "NumericalFailure",
     "StopRun",
     "VelkError",
     "VelkWarning",
     "dunham",
+    "fit",
     "franck_condon",
     "mass",
     "nuclear_spins",
