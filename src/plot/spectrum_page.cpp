@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "io/errors.h"
+#include "io/formatted_output.h"
 #include "plot/spectrum_page_sources.h"
 
 namespace velk::plot {
@@ -77,7 +78,7 @@ void append_json_string(std::string& out, std::string_view text) {
 
 // The shortest text that reads back to the same double, as the CSV files have it.
 void append_number(std::string& out, double value) {
-  out += csv_number(value);
+  out += shortest_decimal(value);
 }
 
 template <typename Value>
