@@ -35,6 +35,9 @@ RadialGrid state_grid(const StateInput& state, char letter) {
 
 namespace {
 
+// The share of the run's energy tolerance to which the levels of the wave functions are searched.
+constexpr double kWaveFunctionTolerance = 0.01;
+
 // The state's curve, once the state is known to have one and a reduced mass to take from it.
 CurveDefinition state_curve(const StateInput& state, char letter) {
   const std::string potential_file = trimmed_file_name(state.file);
@@ -172,8 +175,17 @@ void StateWaveFunctions::solve_listed_levels(std::span<const LevelKey> keys, con
       }
       continue;
     }
-    const FastJRequest request{
-        J, vs, mu_, settings_.tol, settings_.maxit, window_.Umin, window_.Umax, window_.Ulim};
+    // The fast search ends a level at the step that brings its energy within the tolerance, with
+    // the wave function of the energy before that step; the overlaps want the wave function of
+    // the level's own energy, so the search here goes on until that step is far below it.
+    const FastJRequest request{J,
+                               vs,
+                               mu_,
+                               settings_.tol * kWaveFunctionTolerance,
+                               settings_.maxit,
+                               window_.Umin,
+                               window_.Umax,
+                               window_.Ulim};
     fast_.solve_J(Ueff_, request, [&](const FastLevel& found, std::span<const double> Y) {
       const auto first = std::partition_point(group.begin(), group.end(),
                                               [&](std::size_t k) { return keys[k].v < found.v; });
