@@ -63,15 +63,17 @@ void warn_if_never_joined(const std::string& state, const LevelRecord& level, do
        "this energy is not a level of the grid");
 }
 
-void warn_if_too_broad(const std::string& state, const LevelRecord& level,
-                       const std::optional<double>& tunnel, double tol) {
-  if (!level.quasi_bound || !tunnel || *tunnel <= tol) return;
+std::optional<BroadLevel> too_broad(const std::string& state, const LevelRecord& level,
+                                    const std::optional<double>& tunnel, double tol) {
+  if (!level.quasi_bound || !tunnel || *tunnel <= tol) return std::nullopt;
   char figures[96];
   std::snprintf(figures, sizeof figures, "%.5f cm-1 is wider than the tolerance: half-width %.1E",
                 level.E, *tunnel);
-  warn(state + ": quasi-bound level v=" + std::to_string(level.v) +
-       " J=" + std::to_string(level.J) + " at " + figures +
-       " cm-1 (its tunnelling figure); its energy is defined only to about its width");
+  return BroadLevel{level.v, level.J, *tunnel,
+                    state + ": quasi-bound level v=" + std::to_string(level.v) +
+                        " J=" + std::to_string(level.J) + " at " + figures +
+                        " cm-1 (its tunnelling figure); its energy is defined only to about its "
+                        "width"};
 }
 
 }  // namespace velk

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 
+#include "solver/level_digest.h"
 #include "solver/level_record.h"
 
 namespace velk {
@@ -45,7 +46,7 @@ void warn_if_never_joined(const std::string& state, const LevelRecord& level, do
 
 // A quasi-bound level whose tunnelling figure (its half-width, cm-1) exceeds the tolerance: the
 // search defines its energy to the tolerance, but the level itself only to about its width.
-void warn_if_too_broad(const std::string& state, const LevelRecord& level,
-                       const std::optional<double>& tunnel, double tol);
+std::optional<BroadLevel> too_broad(const std::string& state, const LevelRecord& level,
+                                    const std::optional<double>& tunnel, double tol);
 
 }  // namespace velk

@@ -1,6 +1,7 @@
 #include "solver/level_digest.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "io/warning.h"
@@ -38,9 +39,44 @@ void LevelWarningDigest::fast_set_aside(int32_t J) {
   if (verbose_) flush_set_aside();
 }
 
+void LevelWarningDigest::too_broad(BroadLevel level) {
+  if (verbose_) {
+    warn(level.text);
+    return;
+  }
+  broad_.push_back(std::move(level));
+}
+
 void LevelWarningDigest::flush() {
   flush_beyond();
   flush_set_aside();
+  flush_broad();
+}
+
+void LevelWarningDigest::flush_broad() {
+  if (broad_.size() == 1) warn(broad_.front().text);
+  if (broad_.size() <= 1) {
+    broad_.clear();
+    return;
+  }
+  int32_t v_low = broad_.front().v, v_high = v_low, J_low = broad_.front().J, J_high = J_low;
+  double width_low = broad_.front().half_width, width_high = width_low;
+  for (const BroadLevel& level : broad_) {
+    v_low = std::min(v_low, level.v);
+    v_high = std::max(v_high, level.v);
+    J_low = std::min(J_low, level.J);
+    J_high = std::max(J_high, level.J);
+    width_low = std::min(width_low, level.half_width);
+    width_high = std::max(width_high, level.half_width);
+  }
+  char widths[64];
+  std::snprintf(widths, sizeof widths, "%.1E to %.1E", width_low, width_high);
+  warn(state_ + ": " + std::to_string(broad_.size()) + " quasi-bound levels of v=" +
+       span_text(v_low, v_high) + " at J=" + span_text(J_low, J_high) +
+       " are wider than the tolerance: half-widths " + widths +
+       " cm-1 (their tunnelling figures); their energies are defined only to about their "
+       "widths; velk --verbose names each");
+  broad_.clear();
 }
 
 void LevelWarningDigest::flush_beyond() {

@@ -105,6 +105,7 @@ class LevelDriver::LevelOutput {
   virtual void listed(LevelRecord& record) = 0;
   virtual void beyond_last(LevelBeyondLast level) = 0;
   virtual void fast_set_aside(int32_t J) = 0;
+  virtual void too_broad(BroadLevel level) = 0;
   // The run stops at this J: what is held goes out before the stop's own warning.
   virtual void before_stop() = 0;
 };
@@ -123,6 +124,7 @@ class LevelDriver::ImmediateOutput final : public LevelOutput {
   }
   void beyond_last(LevelBeyondLast level) override { digest_.beyond_last(std::move(level)); }
   void fast_set_aside(int32_t J) override { digest_.fast_set_aside(J); }
+  void too_broad(BroadLevel level) override { digest_.too_broad(std::move(level)); }
   void before_stop() override { digest_.flush(); }
 
  private:
@@ -136,10 +138,11 @@ class LevelDriver::ImmediateOutput final : public LevelOutput {
 struct LevelDriver::Attempt {
   bool usable = false;
   struct Event {
-    enum class Kind { solved, listed, beyond_last } kind = Kind::solved;
+    enum class Kind { solved, listed, beyond_last, too_broad } kind = Kind::solved;
     std::optional<double> tunnel;
     LevelRecord record;
     LevelBeyondLast beyond;
+    BroadLevel broad;
   };
   std::vector<Event> events;  // the marks of the recorded output index these
   bool solved_any = false;
@@ -173,13 +176,16 @@ class LevelDriver::RecordedOutput final : public LevelOutput {
   RecordedOutput(OutputRecording& recording, Attempt& attempt)
       : recording_(recording), attempt_(attempt) {}
   void solved(const std::optional<double>& tunnel) override {
-    push({Attempt::Event::Kind::solved, tunnel, LevelRecord{}, {}});
+    push({Attempt::Event::Kind::solved, tunnel, LevelRecord{}, {}, {}});
   }
   void listed(LevelRecord& record) override {
-    push({Attempt::Event::Kind::listed, std::nullopt, record, {}});
+    push({Attempt::Event::Kind::listed, std::nullopt, record, {}, {}});
   }
   void beyond_last(LevelBeyondLast level) override {
-    push({Attempt::Event::Kind::beyond_last, std::nullopt, LevelRecord{}, std::move(level)});
+    push({Attempt::Event::Kind::beyond_last, std::nullopt, LevelRecord{}, std::move(level), {}});
+  }
+  void too_broad(BroadLevel level) override {
+    push({Attempt::Event::Kind::too_broad, std::nullopt, LevelRecord{}, {}, std::move(level)});
   }
   // Only the fast mode sets a J aside, and it computes every J in turn.
   void fast_set_aside(int32_t) override { throw AttemptDependsOnOrder(); }
@@ -355,6 +361,9 @@ void LevelDriver::compute_levels(const LevelTableRequest& request, LevelSink& si
             case Attempt::Event::Kind::beyond_last:
               out.beyond_last(std::move(event.beyond));
               break;
+            case Attempt::Event::Kind::too_broad:
+              out.too_broad(std::move(event.broad));
+              break;
           }
         });
         if (attempt.solved_any) run.solver.set_kmatch(attempt.kmatch);
@@ -469,7 +478,11 @@ void LevelDriver::levels_of_J(const RequestInputs& in, int64_t J, Workspace& ws,
         }
       }
       warn_if_never_joined(state_name(request), level, request.tol);
-      if (verdict.found) warn_if_too_broad(state, level, tunnel, request.tol);
+      if (verdict.found) {
+        if (std::optional<BroadLevel> broad = too_broad(state, level, tunnel, request.tol)) {
+          out.too_broad(std::move(*broad));
+        }
+      }
       out.listed(level);
     }
   }

@@ -465,6 +465,7 @@ TEST_F(FastModeWholeTableTest, BroadQuasiBoundLevelsAgreeAndAreNamedInBothModes)
     const int k = mode == SearchMode::fast ? 1 : 0;
     DriverOptions options{GridOrientation::forward, throw_on_numerical_failure};
     options.mode = mode;
+    options.verbose = true;  // each broad level on a line of its own
     const driver_tests::Handed out = driver_tests::hand_on(r, options);
     ASSERT_EQ(out.stop, "");
     levels[k] = out.levels;

@@ -95,6 +95,38 @@ TEST(LevelWarningDigest, FastSearchSetAsideIsOneLinePerRunOfJ) {
   EXPECT_EQ(lines[1].find(kPrefix + "state A (dw.pot): J=7: "), 0u);
 }
 
+// Broad levels are gathered over the whole state, with the spans of v, J and half-widths; one alone
+// keeps its own line, and --verbose gives each as it comes.
+TEST(LevelWarningDigest, BroadLevelsOfAStateAreOneLine) {
+  const auto broad = [](int32_t v, int32_t J, double width) {
+    return BroadLevel{v, J, width, "v=" + std::to_string(v) + " J=" + std::to_string(J)};
+  };
+  WarningCapture capture;
+  {
+    LevelWarningDigest digest("state A (b.pot)", false);
+    digest.too_broad(broad(30, 159, 4.5e-6));
+    digest.too_broad(broad(20, 200, 0.72));
+    digest.too_broad(broad(25, 170, 1e-3));
+    EXPECT_TRUE(capture.lines().empty());
+    digest.flush();
+    digest.too_broad(broad(3, 7, 2e-4));
+    digest.flush();
+  }
+  const std::vector<std::string> expected{
+      kPrefix +
+          "state A (b.pot): 3 quasi-bound levels of v=20..30 at J=159..200 are wider than the "
+          "tolerance: half-widths 4.5E-06 to 7.2E-01 cm-1 (their tunnelling figures); their "
+          "energies are defined only to about their widths; velk --verbose names each",
+      kPrefix + "v=3 J=7"};
+  EXPECT_EQ(capture.lines(), expected);
+  WarningCapture verbose;
+  LevelWarningDigest each("state A (b.pot)", true);
+  each.too_broad(broad(30, 159, 4.5e-6));
+  each.too_broad(broad(20, 200, 0.72));
+  EXPECT_EQ(verbose.lines(),
+            (std::vector<std::string>{kPrefix + "v=30 J=159", kPrefix + "v=20 J=200"}));
+}
+
 // --- through the driver ------------------------------------------------------------------------
 
 class DigestDriverTest : public test::ScratchDirectoryTest {};
