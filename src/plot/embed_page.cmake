@@ -1,6 +1,9 @@
-# Writes the page's template and script into a header as raw string literals, so that velk-plot
+# Writes a page's template and script into a header as raw string literals, so that velk-plot
 # carries them and the page's JavaScript stays a source file of its own.
-# Called with -DOUTPUT=... -DTEMPLATE=... -DSCRIPT=...
+# Called with -DOUTPUT=... -DTEMPLATE=... -DSCRIPT=... -DNAMESPACE=... (the C++ namespace, inside
+# velk::plot, that holds kTemplate and kScript).
+get_filename_component(template_name "${TEMPLATE}" NAME)
+get_filename_component(script_name "${SCRIPT}" NAME)
 file(READ "${TEMPLATE}" page_template)
 file(READ "${SCRIPT}" page_script)
 foreach(text IN ITEMS "${page_template}" "${page_script}")
@@ -10,10 +13,10 @@ foreach(text IN ITEMS "${page_template}" "${page_script}")
   endif()
 endforeach()
 file(WRITE "${OUTPUT}.tmp"
-     "// Generated from spectrum_page.html and spectrum_page.js by embed_page.cmake.\n"
-     "#pragma once\n\nnamespace velk::plot::page_sources {\n"
+     "// Generated from ${template_name} and ${script_name} by embed_page.cmake.\n"
+     "#pragma once\n\nnamespace velk::plot::${NAMESPACE} {\n"
      "inline constexpr char kTemplate[] = R\"velk_page(${page_template})velk_page\";\n"
      "inline constexpr char kScript[] = R\"velk_page(${page_script})velk_page\";\n"
-     "}  // namespace velk::plot::page_sources\n")
+     "}  // namespace velk::plot::${NAMESPACE}\n")
 file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
 file(REMOVE "${OUTPUT}.tmp")

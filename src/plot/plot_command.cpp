@@ -17,6 +17,7 @@
 #include "plot/level_plot.h"
 #include "plot/picture_layout.h"
 #include "plot/plot_files.h"
+#include "plot/residual_page.h"
 #include "plot/residual_plot.h"
 #include "plot/residual_table.h"
 #include "plot/spectrum_page.h"
@@ -65,7 +66,8 @@ void print_help() {
   console_line("  --observed FILE   a measured spectrum (two columns: wavenumber, intensity)");
   console_line("                    over the simulated one (transitions)");
   console_line("  --html            also the interactive page spectrum.html: zoom, a card per");
-  console_line("                    line, assignment of observed peaks (transitions)");
+  console_line("                    line, assignment of observed peaks (transitions); or");
+  console_line("                    residuals.html: zoom, a card per point (residuals)");
   console_line("  -h, --help        this text");
   console_line("      --version     the version");
   console_line("exit status: 0 picture written, 1 a builder stopped on the potential file,");
@@ -204,13 +206,21 @@ void plot_transitions(PictureSize size, const std::string& observed_file, bool h
   console_line(std::string(kPrefix) + "wrote " + picture);
 }
 
-void plot_residuals(const std::string& file, PictureSize size) {
+void plot_residuals(const std::string& file, PictureSize size, bool html) {
   const std::string picture = "residuals.svg";
-  const std::string outputs[] = {picture};
+  const std::string page_file = "residuals.html";
+  const std::string outputs[] = {picture, page_file};
   refuse_input_named_like_output(kProgram, "the residual file", file, outputs);
   require_run_file(file, "run velk-fit first, or name the fit_residuals.csv to draw");
-  write_picture(picture, residual_plot_svg(read_residual_table(file), size));
+  const ResidualTable table = read_residual_table(file);
+  // The page is made before anything is written, so that a missing library leaves no file.
+  const std::string page = html ? residual_page_html(table) : std::string();
+  write_picture(picture, residual_plot_svg(table, size));
   console_line(std::string(kPrefix) + "wrote " + picture);
+  if (html) {
+    write_picture(page_file, page);
+    console_line(std::string(kPrefix) + "wrote " + page_file);
+  }
 }
 
 }  // namespace
@@ -275,7 +285,7 @@ PlotRequest parse_plot_arguments(std::span<const std::string> arguments) {
   if (request.refusal.empty() && !request.usage_error && request.picture == "residuals" &&
       (request.drawing.v_labels || request.drawing.hide_not_found || request.wavefunctions ||
        !request.observed.empty())) {
-    refuse(refusal("residuals takes --size alone of the options"));
+    refuse(refusal("residuals takes --size and --html alone of the options"));
   }
   if (request.refusal.empty() && !request.usage_error && request.picture == "transitions" &&
       (request.drawing.v_labels || request.drawing.hide_not_found)) {
@@ -290,8 +300,8 @@ PlotRequest parse_plot_arguments(std::span<const std::string> arguments) {
     refuse(refusal("--observed draws a measured spectrum: it goes with transitions"));
   }
   if (request.refusal.empty() && !request.usage_error && request.picture != "transitions" &&
-      request.html) {
-    refuse(refusal("--html writes the page of a spectrum: it goes with transitions"));
+      request.picture != "residuals" && request.html) {
+    refuse(refusal("--html writes an interactive page: it goes with transitions or residuals"));
   }
   return request;
 }
@@ -319,7 +329,7 @@ int run_velk_plot(std::span<const std::string> arguments) {
   }
   const int status = ending_status({kPrefix, console_line}, [&] {
     if (request.picture == "residuals") {
-      plot_residuals(request.residuals, request.drawing.size);
+      plot_residuals(request.residuals, request.drawing.size, request.html);
     } else if (request.picture == "transitions") {
       plot_transitions(request.drawing.size, request.observed, request.html);
     } else {

@@ -13,7 +13,7 @@
 // Astate_wf.csv or Bstate_wf.csv that velk-props --wavefunctions writes), --hide-not-found (leave
 // out the levels the solver did not find instead of drawing them dashed grey), --size WIDTHxHEIGHT,
 // --observed FILE (a measured spectrum over the simulated one), --html (the interactive page
-// spectrum.html beside the picture), --help, --version.
+// spectrum.html, or residuals.html, beside the picture), --help, --version.
 //
 // Like velk, it writes everything it has to say to standard output: the builders' name lines
 // while a curve is built, then "velk-plot: wrote <file>", or one line naming what is wrong. Only
@@ -36,7 +36,7 @@ struct PlotRequest {
   LevelDrawing drawing;  // --labels, --hide-not-found, --size WIDTHxHEIGHT (or --size=...)
   bool wavefunctions = false;
   std::string observed;  // --observed FILE (transitions only); empty when not given
-  bool html = false;     // --html: the interactive page spectrum.html as well (transitions only)
+  bool html = false;     // --html: the interactive page as well (transitions, residuals)
   // Bad names of pictures (none, two, or an unknown one): the usage is printed.
   bool usage_error = false;
   // An unknown option or a bad option value: this one line goes to standard error.

@@ -36,7 +36,9 @@ std::string row_tooltip(const ResidualRow& row) {
          fixed(row.normalised, 4);
 }
 
-std::string x_axis_label(const ResidualTable& table) {
+}  // namespace
+
+std::string residual_x_axis_label(const ResidualTable& table) {
   const auto terms = std::count_if(table.rows.begin(), table.rows.end(),
                                    [](const ResidualRow& r) { return r.term_value(); });
   if (terms == static_cast<std::ptrdiff_t>(table.rows.size()))
@@ -44,8 +46,6 @@ std::string x_axis_label(const ResidualTable& table) {
   if (terms == 0) return "J'' (lower J of each line)";
   return "J (upper J of a term value, lower J of a line)";
 }
-
-}  // namespace
 
 int drawn_J(const ResidualRow& row) {
   return row.term_value() ? row.upper_J : row.lower_J;
@@ -102,7 +102,7 @@ std::string residual_plot_svg(const ResidualTable& table, PictureSize size) {
            TextStyle{12.0, "middle", "#333333", 0.0, false}, "subtitle");
   svg.clip_rectangle("plot-area", frame);
   draw_axes(svg, frame, x, y, nice_ticks(x_lo, x_hi, 10, 1.0), nice_ticks(-y_extent, y_extent, 9),
-            {x_axis_label(table), "(obs - calc) / uncertainty"});
+            {residual_x_axis_label(table), "(obs - calc) / uncertainty"});
 
   svg.open_group({{"class", "levels"}, {"clip-path", "url(#plot-area)"}});
   svg.line({frame.left, y(0.0)}, {frame.right(), y(0.0)}, Stroke{"#555555", 1.0, ""}, "zero");

@@ -30,6 +30,9 @@ std::vector<ResidualGroup> residual_groups(const ResidualTable& table);
 // The J a row is drawn at.
 int drawn_J(const ResidualRow& row);
 
+// The x axis label: which J the points are drawn at.
+std::string residual_x_axis_label(const ResidualTable& table);
+
 // The colour of the k-th group: ten well-separated colours, then hues spread by the golden angle.
 std::string group_colour(std::size_t k);
 

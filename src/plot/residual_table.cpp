@@ -86,6 +86,11 @@ ResidualRow read_row(const std::string& file, int line, const std::vector<std::s
     row.lower_J = in.quantum(6);
   }
   row.series = fields[11];
+  row.upper_p = fields[3];
+  row.lower_p = fields[7];
+  row.observed = fields[8];
+  row.uncertainty = fields[9];
+  row.calc = fields[12];
   row.obs_minus_calc = in.real(13);
   row.normalised = in.real(14);
   return row;

@@ -21,6 +21,8 @@ struct ResidualRow {
   char lower_state = '-';  // '-' for a term value, whose lower v and J are 0
   int lower_v = 0, lower_J = 0;
   std::string series;  // empty unless the line belongs to a fluorescence series
+  // As the file has them, for the interactive page to show; an empty parity stays empty.
+  std::string upper_p, lower_p, observed, uncertainty, calc;
   double obs_minus_calc = 0.0, normalised = 0.0;
 
   bool term_value() const { return lower_state == '-'; }

@@ -11,19 +11,9 @@
 
 #include "io/line_list_file.h"
 #include "plot/intensity_plot.h"
+#include "plot/interactive_page.h"
 
 namespace velk::plot {
-
-// Where the charting library is read when the page is written. dygraphs draws on a canvas and
-// has zoom, pan and a second axis built in; its plotters let the page draw each view from the
-// full data with one stroke per pixel column (see spectrum_page.js).
-struct PageLibrary {
-  std::string name = "dygraphs";
-  std::string package = "libjs-dygraphs";  // the Debian package that installs it
-  std::string script = "/usr/share/javascript/dygraphs/dygraph.min.js";
-  std::string style = "/usr/share/javascript/dygraphs/dygraph.min.css";
-  std::string licence = "/usr/share/doc/libjs-dygraphs/copyright";
-};
 
 struct SpectrumPage {
   std::string title;

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""The spectrum page must make no network request: no src, href, url(, fetch, XMLHttpRequest or
+"""The interactive pages must make no network request: no src, href, url(, fetch, XMLHttpRequest or
 @import that names an http: or https: address (or a protocol-relative //host), outside the
 licence text of the charting library (its <pre id="library-licence"> and /*! ... */ notices).
 
-velk-plot transitions --html writes a page of a small line list in a scratch directory; the check
-runs on it as written (it must find nothing), or with one remote reference put in by --inject
+velk-plot transitions --html writes a page of a small line list in a scratch directory (or, with
+--page residuals, velk-plot residuals --html the page of a small residual file); the check runs on
+it as written (it must find nothing), or with one remote reference put in by --inject
 (it must find that one: the check itself is tested).
 """
 import argparse
@@ -46,7 +47,25 @@ def remote_references(text):
     return found
 
 
-def write_page(plot, work):
+def write_residual_page(plot, work):
+    with open(os.path.join(work, "fit_residuals.csv"), "w") as out:
+        out.write("upper_state,upper_v,upper_J,upper_p,lower_state,lower_v,lower_J,lower_p,"
+                  "wavenumber,uncertainty,mass_index,series,calc,obs_minus_calc,normalised\n")
+        out.write("B,3,12,1,A,0,11,1,14652.7821,0.001,,s1,14652.7820,0.0001,0.1\n")
+        out.write("A,0,5,1,-,,,,30.1,0.01,,,30.14,-0.04,-4.0\n")
+    return run_plot(plot, work, ["residuals", "fit_residuals.csv", "--html"], "residuals.html")
+
+
+def run_plot(plot, work, arguments, page):
+    result = subprocess.run([plot] + arguments, cwd=work, capture_output=True, text=True)
+    if result.returncode != 0:
+        print("FAIL: velk-plot exited with %d: %s" % (result.returncode, result.stdout))
+        sys.exit(1)
+    with open(os.path.join(work, page)) as f:
+        return f.read()
+
+
+def write_spectrum_page(plot, work):
     with open(os.path.join(work, "vel_tran.csv"), "w") as out:
         out.write("line,branch,upper_v,upper_J,upper_p,lower_v,lower_J,lower_p,wavenumber,FCF,"
                   "r_centroid,moment,overlap,upper_E,lower_E,HL,intensity,A_einstein\n")
@@ -58,23 +77,20 @@ def write_page(plot, work):
             x = 14650.0 + 0.05 * k
             out.write("%.3f,%.6g\n" % (x, 1.0 / (1.0 + (x - 14652.78) ** 2) +
                                        1.0 / (1.0 + (x - 14657.42) ** 2)))
-    result = subprocess.run([plot, "transitions", "--html"], cwd=work, capture_output=True,
-                            text=True)
-    if result.returncode != 0:
-        print("FAIL: velk-plot exited with %d: %s" % (result.returncode, result.stdout))
-        sys.exit(1)
-    with open(os.path.join(work, "spectrum.html")) as f:
-        return f.read()
+    return run_plot(plot, work, ["transitions", "--html"], "spectrum.html")
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--plot", required=True)
     parser.add_argument("--inject", choices=sorted(INJECTIONS))
+    parser.add_argument("--page", choices=["spectrum", "residuals"], default="spectrum")
     args = parser.parse_args()
+    args.plot = os.path.abspath(args.plot)
     work = tempfile.mkdtemp(prefix="velk-page-offline-")
     try:
-        page = write_page(args.plot, work)
+        write = write_residual_page if args.page == "residuals" else write_spectrum_page
+        page = write(args.plot, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     if args.inject:

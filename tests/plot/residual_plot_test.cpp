@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "plot/interactive_page.h"
 #include "plot/plot_command.h"
 #include "plot/residual_table.h"
 #include "plot_test_support.h"
@@ -166,6 +167,36 @@ TEST_F(ResidualPlotTest, AnotherFileAndItsSize) {
   EXPECT_EQ(run({"residuals", "a.csv", "b.csv"}), 2);
   EXPECT_EQ(output.rfind("usage: velk-plot", 0), 0u) << output;
   EXPECT_EQ(run({"residuals", "--labels"}), 2);
+}
+
+// The page is residuals.svg made interactive: each point in the group the picture gives it, and
+// no text of the file able to end the page's data element.
+TEST_F(ResidualPlotTest, PageHoldsEachPointInThePicturesGroup) {
+  if (!std::filesystem::exists(PageLibrary{}.script)) GTEST_SKIP() << "libjs-dygraphs missing";
+  std::vector<Row> rows = kRows;
+  rows[3].series = rows[4].series = "</script><b>";
+  write_file("mine.csv", residual_file(rows));
+  ASSERT_EQ(run({"residuals", "mine.csv", "--html"}), 0) << output;
+  EXPECT_EQ(output, "velk-plot: wrote residuals.svg\nvelk-plot: wrote residuals.html\n");
+  const std::string page = test::read_text_file("residuals.html");
+  const XmlElement svg = test::parse_xml(test::read_text_file("residuals.svg"));
+  const auto points = test::with_class(svg, "point");
+  ASSERT_EQ(points.size(), rows.size());
+  for (const XmlElement* p : points) {
+    const std::string entry =
+        "{\"line\":" + p->attribute("data-line") + ",\"group\":" + p->attribute("data-group") + ",";
+    EXPECT_NE(page.find(entry), std::string::npos) << entry;
+  }
+  EXPECT_NE(page.find("\"series\":\"\\u003c/script>\\u003cb>\""), std::string::npos);
+  EXPECT_EQ(page.find("</script><b>"), std::string::npos);
+  // The page is an output like the picture; the other options stay refused.
+  EXPECT_EQ(run({"residuals", "residuals.html", "--html"}), 2);
+  EXPECT_NE(output.find("would be overwritten"), std::string::npos) << output;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(run({"residuals", "--html", "--labels"}), 2);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "velk-plot: residuals takes --size and --html alone of the options (velk-plot --help "
+            "lists the options)\n");
 }
 
 struct Refusal {

@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""The spectrum page of velk-plot transitions --html, opened in headless Chromium.
+"""The pages of velk-plot transitions --html and velk-plot residuals --html, opened in headless
+Chromium.
 
 Case na2-absorb: velk, velk-props transitions and spectrum on a scratch copy of the example, with
 an observed spectrum made from spectrum.csv moved by a known shift. Case large: a generated list of
 10^5 lines with an envelope of 10^6 points. In both, the page's own self-test must pass step by
 step, the browser must log nothing on its console, a screenshot must show the coloured sticks, and
 the assignment the page saves must be read by velk-fit's reader and name the strongest line with
-the known shift as obs - calc. Exit 77 (a skip) only when chromium is not installed.
+the known shift as obs - calc. Case residuals: the residual page of a fit_residuals.csv written
+here, whose four groups must each be drawn in their colour, and whose self-test must pass. Exit 77
+(a skip) only when chromium is not installed.
 """
 import argparse
 import csv
@@ -26,7 +29,12 @@ EXPECTED_STEPS = ["load", "draw", "zoom", "redraw-time", "assign", "hover", "cli
 LINE_COLUMNS = ["line", "branch", "upper_v", "upper_J", "upper_p", "lower_v", "lower_J",
                 "lower_p", "wavenumber", "FCF", "r_centroid", "moment", "overlap", "upper_E",
                 "lower_E", "HL", "intensity", "A_einstein"]
+RESIDUAL_STEPS = ["load", "draw", "zoom", "hover", "console"]
 P_COLOUR, R_COLOUR = (214, 39, 40), (31, 119, 180)
+# The first four colours of residuals.svg's groups: blue, orange, green, red.
+GROUP_COLOURS = [(31, 119, 180), (255, 127, 14), (44, 160, 44), (214, 39, 40)]
+RESIDUAL_COLUMNS = ("upper_state,upper_v,upper_J,upper_p,lower_state,lower_v,lower_J,lower_p,"
+                    "wavenumber,uncertainty,mass_index,series,calc,obs_minus_calc,normalised")
 
 
 def fail(message):
@@ -110,7 +118,7 @@ def make_large(work, shift, lines=100000, points=1000000):
                        for i in range(0, points, 2))
 
 
-def chromium(args, url, extra):
+def chromium(url, extra):
     command = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
                "--enable-logging=stderr", "--v=0"] + extra + [url]
     return subprocess.run(command, capture_output=True, text=True, timeout=600)
@@ -169,9 +177,10 @@ def png_pixels(path):
     return width, height, channels, rows
 
 
-def check_screenshot(path):
+def check_screenshot(path, targets):
+    """Not blank, and each of the `targets` colours (name: RGB) on some pixels."""
     width, height, channels, rows = png_pixels(path)
-    colours, dark, near = set(), 0, {P_COLOUR: 0, R_COLOUR: 0}
+    colours, dark, near = set(), 0, {target: 0 for target in targets.values()}
     for row in rows:
         for x in range(0, width * channels, channels):
             rgb = (row[x], row[x + 1], row[x + 2])
@@ -183,10 +192,87 @@ def check_screenshot(path):
                     near[target] += 1
     if len(colours) < 20 or dark < 0.005 * width * height:
         fail("the screenshot is blank: %d colours, %d dark pixels" % (len(colours), dark))
-    if near[P_COLOUR] == 0 or near[R_COLOUR] == 0:
-        fail("the screenshot shows no P (red) or no R (blue) stick: %s" % near)
-    return "%d colours, %d dark pixels, %d red and %d blue" % (
-        len(colours), dark, near[P_COLOUR], near[R_COLOUR])
+    missing = [name for name, target in targets.items() if near[target] == 0]
+    if missing:
+        fail("the screenshot shows nothing in the colour of %s: %s" % (", ".join(missing), near))
+    return "%d colours, %d dark pixels, %s" % (len(colours), dark, ", ".join(
+        "%d of %s" % (near[target], name) for name, target in targets.items()))
+
+
+def run_selftest(page, expected_steps):
+    """The page opened as #selftest: its report step by step, all passed, a silent console.
+    Returns the DOM."""
+    result = chromium("file://" + page + "#selftest", ["--dump-dom"])
+    dom = result.stdout
+    match = re.search(r'<pre id="selftest" data-done="true">(.*?)</pre>', dom, re.S)
+    if not match:
+        fail("the self-test did not finish; browser said:\n" + result.stderr[-3000:])
+    report = html.unescape(match.group(1)).strip().splitlines()
+    print("\n".join(report))
+    steps = [line.split()[1].rstrip(":") for line in report]
+    if steps != expected_steps:
+        fail("self-test steps %s, expected %s" % (steps, expected_steps))
+    if any(not line.startswith("PASS ") for line in report):
+        fail("a self-test step failed")
+    errors = console_errors(result.stderr)
+    if errors:
+        fail("the browser console said:\n" + "\n".join(errors))
+    return dom
+
+
+def check_page_screenshot(page, work, targets, keep):
+    shot = os.path.join(work, "page.png")
+    result = chromium("file://" + page, ["--window-size=1000,760", "--screenshot=" + shot])
+    if not os.path.exists(shot):
+        fail("no screenshot:\n" + result.stderr[-3000:])
+    errors = console_errors(result.stderr)
+    if errors:
+        fail("the browser console said:\n" + "\n".join(errors))
+    print("screenshot: " + check_screenshot(shot, targets))
+    if keep:
+        shutil.copyfile(shot, keep)
+
+
+def chart_attributes(dom):
+    return dict(re.findall(r'data-([a-z-]+)="([^"]*)"', re.search(r'<div id="chart"[^>]*>',
+                                                                   dom).group(0)))
+
+
+def residual_case(args, work):
+    """Two fluorescence series, a band and the term values of one v: four groups, one outlier;
+    the normalised residuals are drawn from a seeded generator."""
+    rng = random.Random(36)
+    rows = []
+    for k in range(40):
+        kind = k % 4
+        J = 1 + (7 * k) % 45
+        if kind == 0:
+            fields = ["B", "3", "12", "1", "A", str(k % 6), str(J), "1", "s1"]
+        elif kind == 1:
+            fields = ["B", "7", "30", "-1", "A", str(k % 5), str(J), "-1", "s2"]
+        elif kind == 2:
+            fields = ["B", "1", str(J + 1), "1", "A", "0", str(J), "-1", ""]
+        else:
+            fields = ["A", "0", str(J), "1", "-", "", "", "", ""]
+        normalised = 6.5 if k == 5 else round(rng.gauss(0.0, 1.3), 4)
+        calc = 15000.0 + 3.0 * J
+        uncertainty = 0.002
+        rows.append(fields[:8] + ["%.6f" % (calc + uncertainty * normalised), "%g" % uncertainty,
+                                  "", fields[8], "%.6f" % calc, "%.6f" % (uncertainty * normalised),
+                                  "%.4f" % normalised])
+    with open(os.path.join(work, "fit_residuals.csv"), "w") as out:
+        out.write(RESIDUAL_COLUMNS + "\n")
+        out.writelines(",".join(row) + "\n" for row in rows)
+    said = run([args.plot, "residuals", "fit_residuals.csv", "--html"], work)
+    if said != "velk-plot: wrote residuals.svg\nvelk-plot: wrote residuals.html\n":
+        fail("velk-plot said: " + said)
+    page = os.path.join(work, "residuals.html")
+    dom = run_selftest(page, RESIDUAL_STEPS)
+    drawn = chart_attributes(dom).get("points-drawn")
+    if drawn != str(len(rows)):
+        fail("%s points drawn of %d" % (drawn, len(rows)))
+    check_page_screenshot(page, work, {"group %d" % k: c for k, c in enumerate(GROUP_COLOURS)},
+                          args.keep_screenshot)
 
 
 def strongest_line(path):
@@ -197,15 +283,30 @@ def strongest_line(path):
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("velk", "props", "plot", "reader", "source", "case"):
-        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--case", required=True, choices=["na2-absorb", "large", "residuals"])
+    parser.add_argument("--plot", required=True)
+    # The spectrum cases run velk and velk-props and read the saved assignment back.
+    for name in ("velk", "props", "reader", "source"):
+        parser.add_argument("--" + name)
     parser.add_argument("--keep-screenshot", help="copy the screenshot here")
     args = parser.parse_args()
+    spectrum = args.case != "residuals"
     for name in ("velk", "props", "plot", "reader", "source"):
-        setattr(args, name, os.path.abspath(getattr(args, name)))
+        if getattr(args, name) is None:
+            if spectrum or name == "plot":
+                parser.error("--%s is needed for the case %s" % (name, args.case))
+        else:
+            setattr(args, name, os.path.abspath(getattr(args, name)))
     if shutil.which("chromium") is None:
         print("SKIP: chromium is not installed (Debian package chromium); the page is not opened")
         return 77
+    if not spectrum:
+        work = tempfile.mkdtemp(prefix="velk-page-")
+        try:
+            residual_case(args, work)
+        finally:
+            shutil.rmtree(work, ignore_errors=True)
+        return 0
     shift = 0.037 if args.case == "na2-absorb" else 0.05
     work = tempfile.mkdtemp(prefix="velk-page-")
     try:
@@ -219,23 +320,8 @@ def main():
         page = os.path.join(work, "spectrum.html")
         print("page: %.1f MB" % (os.path.getsize(page) / 1e6))
 
-        result = chromium(args, "file://" + page + "#selftest", ["--dump-dom"])
-        dom = result.stdout
-        match = re.search(r'<pre id="selftest" data-done="true">(.*?)</pre>', dom, re.S)
-        if not match:
-            fail("the self-test did not finish; browser said:\n" + result.stderr[-3000:])
-        report = html.unescape(match.group(1)).strip().splitlines()
-        print("\n".join(report))
-        steps = [line.split()[1].rstrip(":") for line in report]
-        if steps != EXPECTED_STEPS:
-            fail("self-test steps %s, expected %s" % (steps, EXPECTED_STEPS))
-        if any(not line.startswith("PASS ") for line in report):
-            fail("a self-test step failed")
-        errors = console_errors(result.stderr)
-        if errors:
-            fail("the browser console said:\n" + "\n".join(errors))
-        attributes = dict(re.findall(r'data-([a-z-]+)="([^"]*)"', re.search(
-            r'<div id="chart"[^>]*>', dom).group(0)))
+        dom = run_selftest(page, EXPECTED_STEPS)
+        attributes = chart_attributes(dom)
         if int(attributes["sticks-drawn"]) <= 0 or int(attributes["envelope-strokes"]) <= 0:
             fail("nothing drawn: %s" % attributes)
         print("zoom redraw (median of 9, in the browser): %s ms" % attributes["redraw-ms"])
@@ -257,17 +343,8 @@ def main():
             fail("obs - calc = %.6f, expected %.3f" % (obs_minus_calc, shift))
         print("saved assignment read by velk-fit's reader: obs - calc = %.6f cm-1" % obs_minus_calc)
 
-        shot = os.path.join(work, "page.png")
-        result = chromium(args, "file://" + page, ["--window-size=1000,760",
-                                                    "--screenshot=" + shot])
-        if not os.path.exists(shot):
-            fail("no screenshot:\n" + result.stderr[-3000:])
-        errors = console_errors(result.stderr)
-        if errors:
-            fail("the browser console said:\n" + "\n".join(errors))
-        print("screenshot: " + check_screenshot(shot))
-        if args.keep_screenshot:
-            shutil.copyfile(shot, args.keep_screenshot)
+        check_page_screenshot(page, work, {"P sticks (red)": P_COLOUR, "R sticks (blue)": R_COLOUR},
+                              args.keep_screenshot)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     return 0

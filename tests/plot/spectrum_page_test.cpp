@@ -101,7 +101,7 @@ TEST_F(SpectrumPageTest, HtmlGoesWithTransitionsAndASimulatedSpectrum) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(run({"A", "--html"}), 2);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "velk-plot: --html writes the page of a spectrum: it goes with transitions "
+            "velk-plot: --html writes an interactive page: it goes with transitions or residuals "
             "(velk-plot --help lists the options)\n");
   EXPECT_TRUE(parse_plot_arguments(std::vector<std::string>{"--html", "transitions"}).html);
   write_file("vel_tran.out",
