@@ -104,7 +104,7 @@ ResidualTable read_residual_table(const std::string& file_name) {
   ResidualTable table;
   table.file_name = file_name;
   const std::string where = std::string(kProgram) + ": " + file_name + ", line ";
-  bool header_seen = false;
+  bool header_seen = false, weighted = false;
   while (const std::optional<std::string> line = reader.try_read_line()) {
     const int number = reader.line_number();
     const std::string content = trim(*line);
@@ -113,17 +113,20 @@ ResidualTable read_residual_table(const std::string& file_name) {
     if (!header_seen) {
       std::string joined;
       for (std::size_t i = 0; i < fields.size(); ++i) joined += (i ? "," : "") + fields[i];
-      if (joined != kResidualColumns) {
+      // A robust fit adds each line's weight as a last column, which the picture does not use.
+      weighted = joined == std::string(kResidualColumns) + ",weight";
+      if (joined != kResidualColumns && !weighted) {
         throw InputError(where + std::to_string(number) + ": expected the column names " +
-                         std::string(kResidualColumns) + " (the fit_residuals.csv of velk-fit)");
+                         std::string(kResidualColumns) +
+                         " (the fit_residuals.csv of velk-fit, with weight last after --robust)");
       }
       header_seen = true;
       continue;
     }
-    if (fields.size() != kColumnCount) {
-      throw InputError(where + std::to_string(number) + ": expected " +
-                       std::to_string(kColumnCount) + " comma-separated fields, found " +
-                       std::to_string(fields.size()));
+    const std::size_t count = kColumnCount + (weighted ? 1 : 0);
+    if (fields.size() != count) {
+      throw InputError(where + std::to_string(number) + ": expected " + std::to_string(count) +
+                       " comma-separated fields, found " + std::to_string(fields.size()));
     }
     table.rows.push_back(read_row(file_name, number, fields));
   }

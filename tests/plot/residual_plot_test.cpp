@@ -25,6 +25,8 @@ const std::string kHeader =
     "upper_state,upper_v,upper_J,upper_p,lower_state,lower_v,lower_J,lower_p,wavenumber,"
     "uncertainty,mass_index,series,calc,obs_minus_calc,normalised\n";
 
+const std::string kGood = "A,0,3,1,-,,,,100.0,0.001,,,100.0,0.000100,0.1000\n";
+
 // One row as velk-fit writes it; the drawn J and the group follow from the fields.
 struct Row {
   std::string upper;  // "A,3,12,1"
@@ -156,6 +158,26 @@ TEST_F(ResidualPlotTest, AxisSaysWhichJ) {
   EXPECT_EQ(label.front()->text, "J' (upper J of each term value)");
 }
 
+// velk-fit --robust adds each line's weight as a last column: drawn as the plain file is.
+TEST_F(ResidualPlotTest, RobustFitsWeightColumnIsRead) {
+  write_file("plain.csv", kHeader + kGood);
+  write_file("weighted.csv", kHeader.substr(0, kHeader.size() - 1) + ",weight\n" +
+                                 kGood.substr(0, kGood.size() - 1) + ",0.25\n");
+  ASSERT_EQ(run({"residuals", "plain.csv"}), 0) << output;
+  const std::string plain = test::read_text_file("residuals.svg");
+  ASSERT_EQ(run({"residuals", "weighted.csv"}), 0) << output;
+  std::string weighted = test::read_text_file("residuals.svg");
+  for (std::size_t at = weighted.find("weighted.csv"); at != std::string::npos;
+       at = weighted.find("weighted.csv", at)) {
+    weighted.replace(at, 12, "plain.csv");
+  }
+  EXPECT_EQ(weighted, plain);
+  write_file("short.csv", kHeader.substr(0, kHeader.size() - 1) + ",weight\n" + kGood);
+  EXPECT_EQ(run({"residuals", "short.csv"}), 2);
+  EXPECT_NE(output.find("expected 16 comma-separated fields, found 15"), std::string::npos)
+      << output;
+}
+
 TEST_F(ResidualPlotTest, AnotherFileAndItsSize) {
   write_file("mine.csv", residual_file(kRows));
   EXPECT_EQ(run({"--size", "1200x700", "residuals", "mine.csv"}), 0) << output;
@@ -214,8 +236,6 @@ TEST_P(ResidualRefusals, NameFileLineAndColumnAndWriteNothing) {
   EXPECT_FALSE(std::filesystem::exists("residuals.svg"));
 }
 
-const std::string kGood = "A,0,3,1,-,,,,100.0,0.001,,,100.0,0.000100,0.1000\n";
-
 INSTANTIATE_TEST_SUITE_P(
     Files, ResidualRefusals,
     ::testing::Values(
@@ -224,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "wavenumber,uncertainty,mass_index,series\n" +
                     kGood,
                 ", line 1: expected the column names " + std::string(kResidualColumns) +
-                    " (the fit_residuals.csv of velk-fit)"},
+                    " (the fit_residuals.csv of velk-fit, with weight last after --robust)"},
         Refusal{"NoRows", kHeader + "\n# nothing\n",
                 ": expected at least one row of residuals after the column names"},
         Refusal{"ShortRow", kHeader + kGood + "A,0,3,1,-,,,,100.0,0.001,,,100.0,0.0001\n",
