@@ -6,6 +6,7 @@
 #include <new>
 #include <optional>
 
+#include "io/command_status.h"
 #include "io/console.h"
 #include "io/errors.h"
 #include "numlib/failure_policy.h"
@@ -108,25 +109,13 @@ int run_fcf_command(std::span<const std::string> arguments) {
     return 2;
   }
   set_console_quiet(true);
-  int status = 0;
-  try {
-    write_fcf_tables(parsed.request);
-  } catch (const StopRun& stop) {
-    say(in_own_name(kPrefix, stop.what()));
-    status = 1;
-  } catch (const NumericalFailure& failure) {
-    say(in_own_name(kPrefix, failure.what()) + " (velk pauses and asks here; velk-props stops)");
-    status = 1;
-  } catch (const InputError& error) {
-    say(in_own_name(kPrefix, error.what()));
-    status = 2;
-  } catch (const std::bad_alloc&) {
-    say(std::string(kPrefix) + "out of memory");
-    status = 3;
-  } catch (const std::exception& error) {
-    say(std::string(kPrefix) + "internal error: " + error.what());
-    status = 3;
-  }
+  const int status = ending_status<NumericalFailure>(
+      {kPrefix, say},
+      [&] {
+        write_fcf_tables(parsed.request);
+        return 0;
+      },
+      " (velk pauses and asks here; velk-props stops)");
   std::cout.flush();
   return status;
 }

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "io/command_status.h"
 #include "io/errors.h"
 #include "io/output_file.h"
 #include "props/props_files.h"
@@ -286,8 +287,7 @@ int run_merge_command(std::span<const std::string> arguments) {
     std::cout.flush();
     return 2;
   }
-  int status = 0;
-  try {
+  const int status = ending_status({kPrefix, say}, [&] {
     std::vector<Block> blocks;
     for (const std::string& name : names) {
       if (name == out_name) {
@@ -297,16 +297,8 @@ int run_merge_command(std::span<const std::string> arguments) {
       blocks.push_back(read_block(name));
     }
     write_exomol_files(merged_blocks(blocks), out_name, tmax);
-  } catch (const InputError& error) {
-    say(in_own_name(kPrefix, error.what()));
-    status = 2;
-  } catch (const std::bad_alloc&) {
-    say(std::string(kPrefix) + "out of memory");
-    status = 3;
-  } catch (const std::exception& error) {
-    say(std::string(kPrefix) + "internal error: " + error.what());
-    status = 3;
-  }
+    return 0;
+  });
   std::cout.flush();
   return status;
 }

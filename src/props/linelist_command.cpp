@@ -10,6 +10,7 @@
 #include <new>
 #include <string_view>
 
+#include "io/command_status.h"
 #include "io/console.h"
 #include "io/errors.h"
 #include "io/run_file_check.h"
@@ -264,25 +265,10 @@ int run_linelist_command(std::span<const std::string> arguments) {
     return 2;
   }
   set_console_quiet(true);
-  int status = 0;
-  try {
+  const int status = ending_status<NumericalFailure>({kPrefix, say}, [&] {
     write_line_list(request);
-  } catch (const StopRun& stop) {
-    say(in_own_name(kPrefix, stop.what()));
-    status = 1;
-  } catch (const NumericalFailure& failure) {
-    say(in_own_name(kPrefix, failure.what()));
-    status = 1;
-  } catch (const InputError& error) {
-    say(in_own_name(kPrefix, error.what()));
-    status = 2;
-  } catch (const std::bad_alloc&) {
-    say(std::string(kPrefix) + "out of memory");
-    status = 3;
-  } catch (const std::exception& error) {
-    say(std::string(kPrefix) + "internal error: " + error.what());
-    status = 3;
-  }
+    return 0;
+  });
   std::cout.flush();
   return status;
 }
