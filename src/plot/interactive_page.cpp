@@ -9,6 +9,7 @@
 
 #include "io/errors.h"
 #include "io/formatted_output.h"
+#include "plot/interactive_page_sources.h"
 
 namespace velk::plot {
 namespace {
@@ -109,19 +110,30 @@ void append_number(std::string& out, double value) {
 }
 
 std::string interactive_page_html(const PageContent& content, const PageLibrary& library) {
+  // The frame takes the page's own parts first: they are this program's sources, so the second
+  // filling may search them; what comes from files and data is put in last and never searched.
+  const std::string frame_style(interactive_page_sources::kStyle);
+  const std::string page_style(content.style);
+  const std::string page_body(content.body);
+  const std::string page_template = filled(
+      interactive_page_sources::kBody,
+      {{"FRAME_STYLE", &frame_style}, {"PAGE_STYLE", &page_style}, {"PAGE_BODY", &page_body}});
+
   const std::string script = read_library_file(library.script, library);
   const std::string style = read_library_file(library.style, library);
   const std::string licence = html_escaped(read_library_file(library.licence, library));
   const std::string title = html_escaped(content.title);
   const std::string name = html_escaped(library.name);
-  const std::string own_script(content.page_script);
-  return filled(content.page_template, {{"TITLE", &title},
-                                        {"LIBRARY_STYLE", &style},
-                                        {"LIBRARY_SCRIPT", &script},
-                                        {"LIBRARY_NAME", &name},
-                                        {"LICENCE", &licence},
-                                        {"DATA", &content.data},
-                                        {"PAGE_SCRIPT", &own_script}});
+  const std::string frame_script(interactive_page_sources::kScript);
+  const std::string own_script(content.script);
+  return filled(page_template, {{"TITLE", &title},
+                                {"LIBRARY_STYLE", &style},
+                                {"LIBRARY_SCRIPT", &script},
+                                {"LIBRARY_NAME", &name},
+                                {"LICENCE", &licence},
+                                {"DATA", &content.data},
+                                {"FRAME_SCRIPT", &frame_script},
+                                {"PAGE_SCRIPT", &own_script}});
 }
 
 }  // namespace velk::plot

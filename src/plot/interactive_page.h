@@ -19,11 +19,12 @@ struct PageLibrary {
   std::string licence = "/usr/share/doc/libjs-dygraphs/copyright";
 };
 
-// What a page puts into its template besides the library.
+// What a page puts into the frame both pages share (the title, the self-test's report, the data,
+// the library and its licence, the script of interactive_page.js).
 struct PageContent {
-  std::string_view page_template;  // with @TITLE@, @LIBRARY_STYLE@, @LIBRARY_SCRIPT@,
-                                   // @LIBRARY_NAME@, @LICENCE@, @DATA@ and @PAGE_SCRIPT@
-  std::string_view page_script;
+  std::string_view style;  // the page's own rules of the style sheet
+  std::string_view body;   // what stands between the title and the self-test's report
+  std::string_view script;
   std::string title;  // plain text: escaped here
   std::string data;   // JSON, built with append_json_string and append_number
 };

@@ -75,7 +75,7 @@ std::string page_data(const ResidualTable& table) {
 
 std::string residual_page_html(const ResidualTable& table, const PageLibrary& library) {
   return interactive_page_html(
-      {residual_page_sources::kTemplate, residual_page_sources::kScript,
+      {residual_page_sources::kStyle, residual_page_sources::kBody, residual_page_sources::kScript,
        table.file_name + ": normalised residuals of the fit", page_data(table)},
       library);
 }

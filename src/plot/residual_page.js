@@ -191,9 +191,7 @@
   document.getElementById('reset').addEventListener('click', reset);
 
   function zoom(lo, hi) {
-    var start = performance.now();
-    setView(lo, hi);
-    return performance.now() - start;
+    return velkPage.timed(function () { setView(lo, hi); });
   }
 
   window.velk = {
@@ -206,80 +204,57 @@
     graph: g
   };
 
-  // A user's steps, run by the page itself so that a headless browser can read the outcome from
-  // the DOM: one line per step, "PASS step" or "FAIL step: why".
+  // A user's steps, as the page's self-test runs them.
   function selftest() {
-    var report = [];
-    function step(name, check) {
-      try {
-        var detail = check();
-        report.push('PASS ' + name + (detail ? ' ' + detail : ''));
-      } catch (error) {
-        report.push('FAIL ' + name + ': ' + (error && error.message ? error.message : error));
-      }
-    }
-    function expect(condition, why) { if (!condition) throw new Error(why); }
-
-    step('load', function () {
-      expect(typeof Dygraph === 'function', 'the charting library is not there');
-      expect(count > 0, 'no point');
-      return count + ' points in ' + groups.length + ' groups';
-    });
-    step('draw', function () {
+    velkPage.selfTest(function (step, expect) {
+      step('load', function () {
+        expect(typeof Dygraph === 'function', 'the charting library is not there');
+        expect(count > 0, 'no point');
+        return count + ' points in ' + groups.length + ' groups';
+      });
+      step('draw', function () {
+        reset();
+        expect(drawn.points === count, drawn.points + ' of ' + count + ' points drawn');
+        expect(drawn.levels === 5, drawn.levels + ' levels drawn');
+        var seen = velkPage.canvasColours(chart.querySelector('canvas'), 50);
+        expect(seen >= 3, 'the plot canvas holds ' + seen + ' colours');
+        chart.setAttribute('data-points-drawn', String(drawn.points));
+        return drawn.points + ' points, ' + seen + '+ colours';
+      });
+      // A window of three J around the middle point's: what a user does to read a crowded J.
+      var sorted = points.map(function (point) { return point.J; }).sort(function (a, b) { return a - b; });
+      var middle = sorted[sorted.length >> 1];
+      step('zoom', function () {
+        var lo = middle - 1.5, hi = middle + 1.5;
+        zoom(lo, hi);
+        var r = g.xAxisRange();
+        expect(Math.abs(r[0] - lo) < 1e-9 && Math.abs(r[1] - hi) < 1e-9, 'the view is ' + r[0] + '..' + r[1]);
+        var inside = sorted.filter(function (J) { return J >= lo && J <= hi; }).length;
+        expect(drawn.points === inside, drawn.points + ' points drawn, ' + inside + ' in the view');
+        expect(inside < count || (sorted[0] >= lo && sorted[count - 1] <= hi),
+          'the zoom left every point in view');
+        chart.setAttribute('data-view', r[0] + ' ' + r[1]);
+        return 'J ' + lo + '..' + hi + ', ' + drawn.points + ' of ' + count + ' points';
+      });
+      step('hover', function () {
+        var k = 0;
+        while (k < count && Math.abs(points[k].J - middle) > 1.5) ++k;
+        var point = points[k];
+        var rect = chart.getBoundingClientRect();
+        var px = rect.left + g.toDomXCoord(point.J), py = rect.top + g.toDomYCoord(point.normalised);
+        chart.dispatchEvent(new MouseEvent('mousemove', { clientX: px, clientY: py, bubbles: true }));
+        expect(card.style.display === 'block', 'no card over point ' + k);
+        var shown = points[Number(card.getAttribute('data-point'))];
+        expect(shown.J === point.J && shown.normalised === point.normalised,
+          'the card is of a point elsewhere: ' + card.textContent);
+        expect(card.textContent.indexOf(assignment(shown)) === 0 &&
+          card.textContent.indexOf('obs − calc = ' + shown.obs_minus_calc) > 0,
+          'the card reads ' + card.textContent);
+        chart.dispatchEvent(new MouseEvent('mouseleave', { clientX: px, clientY: py }));
+        return JSON.stringify(card.textContent.split('\n')[0]);
+      });
       reset();
-      expect(drawn.points === count, drawn.points + ' of ' + count + ' points drawn');
-      expect(drawn.levels === 5, drawn.levels + ' levels drawn');
-      var canvas = chart.querySelector('canvas');
-      var pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
-      var colours = {}, seen = 0;
-      for (var p = 0; p < pixels.length && seen < 50; p += 4) {
-        if (pixels[p + 3] === 0) continue;
-        var key = pixels[p] + ',' + pixels[p + 1] + ',' + pixels[p + 2];
-        if (!colours[key]) { colours[key] = true; ++seen; }
-      }
-      expect(seen >= 3, 'the plot canvas holds ' + seen + ' colours');
-      chart.setAttribute('data-points-drawn', String(drawn.points));
-      return drawn.points + ' points, ' + seen + '+ colours';
     });
-    // A window of three J around the middle point's: what a user does to read a crowded J.
-    var sorted = points.map(function (point) { return point.J; }).sort(function (a, b) { return a - b; });
-    var middle = sorted[sorted.length >> 1];
-    step('zoom', function () {
-      var lo = middle - 1.5, hi = middle + 1.5;
-      zoom(lo, hi);
-      var r = g.xAxisRange();
-      expect(Math.abs(r[0] - lo) < 1e-9 && Math.abs(r[1] - hi) < 1e-9, 'the view is ' + r[0] + '..' + r[1]);
-      var inside = sorted.filter(function (J) { return J >= lo && J <= hi; }).length;
-      expect(drawn.points === inside, drawn.points + ' points drawn, ' + inside + ' in the view');
-      expect(inside < count || (sorted[0] >= lo && sorted[count - 1] <= hi),
-        'the zoom left every point in view');
-      chart.setAttribute('data-view', r[0] + ' ' + r[1]);
-      return 'J ' + lo + '..' + hi + ', ' + drawn.points + ' of ' + count + ' points';
-    });
-    step('hover', function () {
-      var k = 0;
-      while (k < count && Math.abs(points[k].J - middle) > 1.5) ++k;
-      var point = points[k];
-      var rect = chart.getBoundingClientRect();
-      var px = rect.left + g.toDomXCoord(point.J), py = rect.top + g.toDomYCoord(point.normalised);
-      chart.dispatchEvent(new MouseEvent('mousemove', { clientX: px, clientY: py, bubbles: true }));
-      expect(card.style.display === 'block', 'no card over point ' + k);
-      var shown = points[Number(card.getAttribute('data-point'))];
-      expect(shown.J === point.J && shown.normalised === point.normalised,
-        'the card is of a point elsewhere: ' + card.textContent);
-      expect(card.textContent.indexOf(assignment(shown)) === 0 &&
-        card.textContent.indexOf('obs − calc = ' + shown.obs_minus_calc) > 0,
-        'the card reads ' + card.textContent);
-      chart.dispatchEvent(new MouseEvent('mouseleave', { clientX: px, clientY: py }));
-      return JSON.stringify(card.textContent.split('\n')[0]);
-    });
-    step('console', function () {
-      expect(window.velkErrors.length === 0, window.velkErrors.join(' | '));
-    });
-    reset();
-    var out = document.getElementById('selftest');
-    out.textContent = report.join('\n') + '\n';
-    out.setAttribute('data-done', 'true');
   }
 
   if (window.location.hash === '#selftest') selftest();

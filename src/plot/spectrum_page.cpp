@@ -98,8 +98,8 @@ std::string page_data(const SpectrumPage& page) {
 }  // namespace
 
 std::string spectrum_page_html(const SpectrumPage& page, const PageLibrary& library) {
-  return interactive_page_html({spectrum_page_sources::kTemplate, spectrum_page_sources::kScript,
-                                page.title, page_data(page)},
+  return interactive_page_html({spectrum_page_sources::kStyle, spectrum_page_sources::kBody,
+                                spectrum_page_sources::kScript, page.title, page_data(page)},
                                library);
 }
 

@@ -461,9 +461,7 @@
   document.getElementById('save').addEventListener('click', save);
 
   function zoom(lo, hi) {
-    var start = performance.now();
-    setWindow(lo, hi);
-    return performance.now() - start;
+    return velkPage.timed(function () { setWindow(lo, hi); });
   }
 
   window.velk = {
@@ -480,138 +478,115 @@
     graph: g
   };
 
-  // The steps a user takes, run by the page itself so that a headless browser can read the
-  // outcome from the DOM: one line per step, "PASS step" or "FAIL step: why".
+  // The steps a user takes, as the page's self-test runs them.
   function selftest() {
-    var out = document.getElementById('selftest');
-    var report = [];
-    function step(name, check) {
-      try {
-        var detail = check();
-        report.push('PASS ' + name + (detail ? ' ' + detail : ''));
-      } catch (error) {
-        report.push('FAIL ' + name + ': ' + (error && error.message ? error.message : error));
-      }
-    }
-    function expect(condition, why) { if (!condition) throw new Error(why); }
-    var strongestStick = 0;
-    for (var i = 1; i < stickCount; ++i) if (stickHeight[i] > stickHeight[strongestStick]) strongestStick = i;
+    velkPage.selfTest(function (step, expect) {
+      var strongestStick = 0;
+      for (var i = 1; i < stickCount; ++i) if (stickHeight[i] > stickHeight[strongestStick]) strongestStick = i;
 
-    step('load', function () {
-      expect(typeof Dygraph === 'function', 'the charting library is not there');
-      expect(stickCount > 0, 'no line with an intensity');
-      return lineCount + ' lines, ' + stickCount + ' sticks, ' +
-        (envelope ? envelope.x.length : 0) + ' envelope points, ' +
-        (observed ? observed.x.length : 0) + ' observed points';
-    });
-    step('draw', function () {
+      step('load', function () {
+        expect(typeof Dygraph === 'function', 'the charting library is not there');
+        expect(stickCount > 0, 'no line with an intensity');
+        return lineCount + ' lines, ' + stickCount + ' sticks, ' +
+          (envelope ? envelope.x.length : 0) + ' envelope points, ' +
+          (observed ? observed.x.length : 0) + ' observed points';
+      });
+      step('draw', function () {
+        reset();
+        expect(drawn.sticks > 0, 'no stick drawn');
+        expect(!envelope || drawn.envelope > 0, 'no envelope drawn');
+        expect(!observed || drawn.observed > 0, 'no observed spectrum drawn');
+        var count = velkPage.canvasColours(chart.querySelector('canvas'), 50);
+        expect(count >= 3, 'the plot canvas holds ' + count + ' colours');
+        chart.setAttribute('data-sticks-drawn', String(drawn.sticks));
+        chart.setAttribute('data-envelope-strokes', String(drawn.envelope));
+        return drawn.sticks + ' stick strokes, ' + drawn.envelope + ' envelope strokes, ' +
+          count + '+ colours';
+      });
+      var head = stickNu[strongestStick];
+      var half = Math.max((fullHi - fullLo) / 400, 1e-3);
+      step('zoom', function () {
+        var before = drawn.visibleSticks;
+        zoom(head - half, head + half);
+        var r = g.xAxisRange();
+        expect(Math.abs(r[0] - (head - half)) < 1e-9 * Math.abs(head) + 1e-12 &&
+               Math.abs(r[1] - (head + half)) < 1e-9 * Math.abs(head) + 1e-12,
+               'the view is ' + r[0] + '..' + r[1]);
+        expect(drawn.visibleSticks > 0, 'no stick in the zoomed view');
+        expect(stickCount < 2 || drawn.visibleSticks < before, 'the zoom left ' + drawn.visibleSticks +
+          ' of ' + before + ' sticks in view');
+        chart.setAttribute('data-view', r[0] + ' ' + r[1]);
+        return 'view ' + r[0].toFixed(4) + '..' + r[1].toFixed(4) + ' cm-1, ' + drawn.visibleSticks +
+          ' of ' + stickCount + ' sticks';
+      });
+      step('redraw-time', function () {
+        var times = [];
+        var width = fullHi - fullLo;
+        for (var z = 0; z < 9; ++z) {
+          var fraction = 1 / (1 + z);
+          times.push(zoom(fullLo + 0.5 * (1 - fraction) * width, fullHi - 0.5 * (1 - fraction) * width));
+        }
+        times.sort(function (a, b) { return a - b; });
+        var median = times[4];
+        chart.setAttribute('data-redraw-ms', median.toFixed(2));
+        expect(median < 100, 'median redraw ' + median.toFixed(1) + ' ms, over 100 ms');
+        return 'median ' + median.toFixed(1) + ' ms, longest ' + times[8].toFixed(1) + ' ms';
+      });
+      var line = stickLine[strongestStick];
+      step('assign', function () {
+        zoom(head - half, head + half);
+        var pair = assign(head, line);
+        var rows = document.querySelectorAll('#assignments tbody tr');
+        expect(rows.length === 1, rows.length + ' assignment rows');
+        var shown = rows[0].querySelector('.obs-minus-calc').textContent;
+        expect(shown === fixed(pair.observed - lines[line].wavenumber, 5),
+               'the row shows obs − calc ' + shown);
+        expect(velk.assignments().length === 1, 'assignments() holds ' + velk.assignments().length);
+        return lineName(lines[line]) + ' ' + bandName(lines[line]) + ' obs ' + pair.observed +
+          ' calc ' + pair.calculated + ' obs-calc ' + pair.obs_minus_calc;
+      });
+      step('hover', function () {
+        var rect = chart.getBoundingClientRect();
+        var px = rect.left + g.toDomXCoord(head);
+        var py = rect.top + g.toDomYCoord(stickHeight[strongestStick] / 2, 0);
+        chart.dispatchEvent(new MouseEvent('mousemove', { clientX: px, clientY: py, bubbles: true }));
+        expect(card.style.display === 'block', 'no card over the strongest stick');
+        expect(card.textContent.indexOf(lineName(lines[line])) === 0, 'the card reads ' + card.textContent);
+        chart.dispatchEvent(new MouseEvent('mouseleave', { clientX: px, clientY: py }));
+        return JSON.stringify(card.textContent.split('\n')[0]);
+      });
+      step('click-pair', function () {
+        removePair(line);
+        var rect = chart.getBoundingClientRect();
+        var onStick = { clientY: rect.top + g.toDomYCoord(stickHeight[strongestStick] / 2, 0) };
+        pickAt(onStick, head);
+        expect(pending && pending.kind === 'stick' && pending.line === line, 'the first click chose ' +
+          JSON.stringify(pending));
+        var peak = observedPeakNear(head);
+        var peakY = observed ? g.toDomYCoord(observed.y[lowerBound(observed.x, peak)], 1) : 0;
+        pickAt({ clientY: rect.top + peakY }, head);
+        var made = velk.assignments();
+        expect(made.length === 1 && made[0].line === line && made[0].observed === peak,
+               'the clicks made ' + JSON.stringify(made));
+        return 'obs-calc ' + made[0].obs_minus_calc;
+      });
+      step('save', function () {
+        var text = assignmentsCsv();
+        var rows = text.trim().split('\n');
+        expect(rows[0] === DATA_COLUMNS, 'the header is ' + rows[0]);
+        expect(rows.length === 2 && rows[1].split(',').length === 12, 'the rows are ' + rows.slice(1));
+        var href = offerDownload().href;
+        expect(href.indexOf('blob:') === 0, 'the download link is ' + href);
+        document.getElementById('saved-csv').textContent = text;
+        return rows.length - 1 + ' row';
+      });
+      step('remove', function () {
+        removePair(line);
+        expect(document.querySelectorAll('#assignments tbody tr').length === 0, 'the row stayed');
+        assign(head, line);
+      });
       reset();
-      expect(drawn.sticks > 0, 'no stick drawn');
-      expect(!envelope || drawn.envelope > 0, 'no envelope drawn');
-      expect(!observed || drawn.observed > 0, 'no observed spectrum drawn');
-      var canvas = chart.querySelector('canvas');
-      var pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
-      var colours = {};
-      var count = 0;
-      for (var p = 0; p < pixels.length && count < 50; p += 4) {
-        if (pixels[p + 3] === 0) continue;
-        var key = pixels[p] + ',' + pixels[p + 1] + ',' + pixels[p + 2];
-        if (!colours[key]) { colours[key] = true; ++count; }
-      }
-      expect(count >= 3, 'the plot canvas holds ' + count + ' colours');
-      chart.setAttribute('data-sticks-drawn', String(drawn.sticks));
-      chart.setAttribute('data-envelope-strokes', String(drawn.envelope));
-      return drawn.sticks + ' stick strokes, ' + drawn.envelope + ' envelope strokes, ' +
-        count + '+ colours';
     });
-    var head = stickNu[strongestStick];
-    var half = Math.max((fullHi - fullLo) / 400, 1e-3);
-    step('zoom', function () {
-      var before = drawn.visibleSticks;
-      zoom(head - half, head + half);
-      var r = g.xAxisRange();
-      expect(Math.abs(r[0] - (head - half)) < 1e-9 * Math.abs(head) + 1e-12 &&
-             Math.abs(r[1] - (head + half)) < 1e-9 * Math.abs(head) + 1e-12,
-             'the view is ' + r[0] + '..' + r[1]);
-      expect(drawn.visibleSticks > 0, 'no stick in the zoomed view');
-      expect(stickCount < 2 || drawn.visibleSticks < before, 'the zoom left ' + drawn.visibleSticks +
-        ' of ' + before + ' sticks in view');
-      chart.setAttribute('data-view', r[0] + ' ' + r[1]);
-      return 'view ' + r[0].toFixed(4) + '..' + r[1].toFixed(4) + ' cm-1, ' + drawn.visibleSticks +
-        ' of ' + stickCount + ' sticks';
-    });
-    step('redraw-time', function () {
-      var times = [];
-      var width = fullHi - fullLo;
-      for (var z = 0; z < 9; ++z) {
-        var fraction = 1 / (1 + z);
-        times.push(zoom(fullLo + 0.5 * (1 - fraction) * width, fullHi - 0.5 * (1 - fraction) * width));
-      }
-      times.sort(function (a, b) { return a - b; });
-      var median = times[4];
-      chart.setAttribute('data-redraw-ms', median.toFixed(2));
-      expect(median < 100, 'median redraw ' + median.toFixed(1) + ' ms, over 100 ms');
-      return 'median ' + median.toFixed(1) + ' ms, longest ' + times[8].toFixed(1) + ' ms';
-    });
-    var line = stickLine[strongestStick];
-    step('assign', function () {
-      zoom(head - half, head + half);
-      var pair = assign(head, line);
-      var rows = document.querySelectorAll('#assignments tbody tr');
-      expect(rows.length === 1, rows.length + ' assignment rows');
-      var shown = rows[0].querySelector('.obs-minus-calc').textContent;
-      expect(shown === fixed(pair.observed - lines[line].wavenumber, 5),
-             'the row shows obs − calc ' + shown);
-      expect(velk.assignments().length === 1, 'assignments() holds ' + velk.assignments().length);
-      return lineName(lines[line]) + ' ' + bandName(lines[line]) + ' obs ' + pair.observed +
-        ' calc ' + pair.calculated + ' obs-calc ' + pair.obs_minus_calc;
-    });
-    step('hover', function () {
-      var rect = chart.getBoundingClientRect();
-      var px = rect.left + g.toDomXCoord(head);
-      var py = rect.top + g.toDomYCoord(stickHeight[strongestStick] / 2, 0);
-      chart.dispatchEvent(new MouseEvent('mousemove', { clientX: px, clientY: py, bubbles: true }));
-      expect(card.style.display === 'block', 'no card over the strongest stick');
-      expect(card.textContent.indexOf(lineName(lines[line])) === 0, 'the card reads ' + card.textContent);
-      chart.dispatchEvent(new MouseEvent('mouseleave', { clientX: px, clientY: py }));
-      return JSON.stringify(card.textContent.split('\n')[0]);
-    });
-    step('click-pair', function () {
-      removePair(line);
-      var rect = chart.getBoundingClientRect();
-      var onStick = { clientY: rect.top + g.toDomYCoord(stickHeight[strongestStick] / 2, 0) };
-      pickAt(onStick, head);
-      expect(pending && pending.kind === 'stick' && pending.line === line, 'the first click chose ' +
-        JSON.stringify(pending));
-      var peak = observedPeakNear(head);
-      var peakY = observed ? g.toDomYCoord(observed.y[lowerBound(observed.x, peak)], 1) : 0;
-      pickAt({ clientY: rect.top + peakY }, head);
-      var made = velk.assignments();
-      expect(made.length === 1 && made[0].line === line && made[0].observed === peak,
-             'the clicks made ' + JSON.stringify(made));
-      return 'obs-calc ' + made[0].obs_minus_calc;
-    });
-    step('save', function () {
-      var text = assignmentsCsv();
-      var rows = text.trim().split('\n');
-      expect(rows[0] === DATA_COLUMNS, 'the header is ' + rows[0]);
-      expect(rows.length === 2 && rows[1].split(',').length === 12, 'the rows are ' + rows.slice(1));
-      var href = offerDownload().href;
-      expect(href.indexOf('blob:') === 0, 'the download link is ' + href);
-      document.getElementById('saved-csv').textContent = text;
-      return rows.length - 1 + ' row';
-    });
-    step('remove', function () {
-      removePair(line);
-      expect(document.querySelectorAll('#assignments tbody tr').length === 0, 'the row stayed');
-      assign(head, line);
-    });
-    step('console', function () {
-      expect(window.velkErrors.length === 0, window.velkErrors.join(' | '));
-    });
-    reset();
-    out.textContent = report.join('\n') + '\n';
-    out.setAttribute('data-done', 'true');
   }
 
   if (window.location.hash === '#selftest') selftest();
