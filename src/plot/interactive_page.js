@@ -46,5 +46,18 @@ window.velkPage = (function () {
     return performance.now() - start;
   }
 
-  return { selfTest: selfTest, canvasColours: canvasColours, timed: timed };
+  // The mouse wheel zooms the x axis about the pointer, inside the full view [lo, hi];
+  // `setView(lo, hi)` redraws.
+  function wheelZoom(chart, graph, full, setView) {
+    chart.addEventListener('wheel', function (event) {
+      event.preventDefault();
+      var rect = chart.getBoundingClientRect();
+      var x = graph.toDataXCoord(event.clientX - rect.left);
+      var r = graph.xAxisRange();
+      var factor = event.deltaY < 0 ? 0.8 : 1.25;
+      setView(Math.max(x - (x - r[0]) * factor, full[0]), Math.min(x + (r[1] - x) * factor, full[1]));
+    }, { passive: false });
+  }
+
+  return { selfTest: selfTest, canvasColours: canvasColours, timed: timed, wheelZoom: wheelZoom };
 })();

@@ -179,14 +179,7 @@
   });
   chart.addEventListener('mouseleave', function () { card.style.display = 'none'; });
 
-  chart.addEventListener('wheel', function (event) {
-    event.preventDefault();
-    var rect = chart.getBoundingClientRect();
-    var x = g.toDataXCoord(event.clientX - rect.left);
-    var r = g.xAxisRange();
-    var factor = event.deltaY < 0 ? 0.8 : 1.25;
-    setView(Math.max(x - (x - r[0]) * factor, fullLo), Math.min(x + (r[1] - x) * factor, fullHi));
-  }, { passive: false });
+  velkPage.wheelZoom(chart, g, [fullLo, fullHi], setView);
 
   document.getElementById('reset').addEventListener('click', reset);
 

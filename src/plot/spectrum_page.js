@@ -336,15 +336,7 @@
   });
   chart.addEventListener('mouseleave', function () { card.style.display = 'none'; });
 
-  chart.addEventListener('wheel', function (event) {
-    event.preventDefault();
-    var rect = chart.getBoundingClientRect();
-    var x = g.toDataXCoord(event.clientX - rect.left);
-    var r = g.xAxisRange();
-    var factor = event.deltaY < 0 ? 0.8 : 1.25;
-    var lo = x - (x - r[0]) * factor, hi = x + (r[1] - x) * factor;
-    setWindow(Math.max(lo, fullLo), Math.min(hi, fullHi));
-  }, { passive: false });
+  velkPage.wheelZoom(chart, g, [fullLo, fullHi], setWindow);
 
   document.getElementById('reset').addEventListener('click', reset);
   nmAxis.addEventListener('change', function () {
