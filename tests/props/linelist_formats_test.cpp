@@ -259,7 +259,10 @@ TEST_P(ParFile, RecordsReadBackAndTheirIntensitiesFollowTheFormula) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Temperatures, ParFile,
-                         ::testing::Values(ParCase{296.0, 0, 0}, ParCase{1000.0, 26, 1}));
+                         ::testing::Values(ParCase{296.0, 0, 0}, ParCase{1000.0, 26, 1}),
+                         [](const auto& info) {
+                           return "T" + std::to_string(static_cast<int>(info.param.temperature));
+                         });
 
 TEST_F(LineListFormats, CsvReadsAsTheSpectrumTableWithTheListsIntensities) {
   LinelistRequest request;

@@ -176,7 +176,11 @@ TEST_P(HotGasEmission, EveryUpperLevelRadiatesByItsPopulation) {
 
 INSTANTIATE_TEST_SUITE_P(Temperatures, HotGasEmission,
                          ::testing::Values(EmissionCase{300.0, false}, EmissionCase{3000.0, false},
-                                           EmissionCase{3000.0, true}));
+                                           EmissionCase{3000.0, true}),
+                         [](const auto& info) {
+                           return "T" + std::to_string(static_cast<int>(info.param.temperature)) +
+                                  (info.param.photons ? "_photons" : "_energy");
+                         });
 
 // The same lines through vel_tran.csv with their moments and Astate.dat with the lower levels:
 // the populations of the level file and of the list agree wherever the upper state's share of Q
@@ -232,6 +236,7 @@ TEST_F(LineListSpectrum, AbsorptionOfTheListIsTheAbsorptionOfTheRun) {
 
 // What the list's reader refuses, with the file and the line.
 struct Malformed {
+  const char* name;
   const char* states;
   const char* trans;
   const char* where;
@@ -255,20 +260,26 @@ constexpr const char* kTwoLevels =
 INSTANTIATE_TEST_SUITE_P(
     Files, MalformedList,
     ::testing::Values(
-        Malformed{"           1     0.000000      1       0          inf + - A     0\n", "",
+        Malformed{"StatesFieldMissing",
+                  "           1     0.000000      1       0          inf + - A     0\n", "",
                   "t.states: line 1: expected 10 fields"},
-        Malformed{"           2     0.000000      1       0          inf + - A     0  0\n", "",
+        Malformed{"StatesNumberOutOfOrder",
+                  "           2     0.000000      1       0          inf + - A     0  0\n", "",
                   "t.states: line 1: expected the level number 1"},
-        Malformed{"           1          nan      1       0          inf + - A     0  0\n", "",
+        Malformed{"StatesEnergyNotFinite",
+                  "           1          nan      1       0          inf + - A     0  0\n", "",
                   "t.states: line 1: expected a finite E"},
-        Malformed{"           1     0.000000      1       0          inf + x A     0  0\n", "",
+        Malformed{"StatesParityUnknown",
+                  "           1     0.000000      1       0          inf + x A     0  0\n", "",
                   "t.states: line 1: expected + or -"},
-        Malformed{kTwoLevels, "           2            3 1.0E+08\n",
+        Malformed{"TransLevelBeyondStates", kTwoLevels, "           2            3 1.0E+08\n",
                   "t.trans: line 1: expected upper_i lower_i A"},
-        Malformed{kTwoLevels, "           2            1 1.0E+08\n           2 1\n",
+        Malformed{"TransFieldMissing", kTwoLevels,
+                  "           2            1 1.0E+08\n           2 1\n",
                   "t.trans: line 2: expected upper_i lower_i A"},
-        Malformed{kTwoLevels, "           2            1 -1.0\n",
-                  "t.trans: line 1: expected upper_i lower_i A"}));
+        Malformed{"TransNegativeA", kTwoLevels, "           2            1 -1.0\n",
+                  "t.trans: line 1: expected upper_i lower_i A"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LineListSpectrum, AMissingListNamesTheCommandThatWritesIt) {
   EXPECT_EQ(run({"--linelist", "none", "--mass", "46"}), 2);
