@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -12,6 +13,8 @@
 #include "io/command_status.h"
 #include "io/errors.h"
 #include "io/output_file.h"
+#include "props/linelist_csv.h"
+#include "props/linelist_hitran.h"
 #include "props/props_files.h"
 
 namespace velk::props {
@@ -252,15 +255,18 @@ SolvedList merged_blocks(std::vector<Block>& blocks) {
 int run_merge_command(std::span<const std::string> arguments) {
   std::string out_name;
   int32_t tmax = 5000;
+  HitranOptions hitran;
+  bool csv = false;
   std::vector<std::string> names;
   std::string refusal;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument == "-h" || argument == "--help") {
-      say("usage: velk-props merge --name OUT [--tmax T] NAME1 NAME2 ...");
+      say("usage: velk-props merge --name OUT [--tmax T] [--temperature T] [--hitran-id M I]");
+      say("                        [--csv] NAME1 NAME2 ...");
       say("  joins the blocks NAME.levels, NAME.lines of velk-props linelist --j-range into");
-      say("  OUT.states, OUT.trans, OUT.pf, the files of one run over every J (give the");
-      say("  --tmax of that run; default 5000)");
+      say("  OUT.states, OUT.trans, OUT.pf, OUT.par (and OUT.csv), the files of one run over");
+      say("  every J (give the options of that run)");
       return 0;
     }
     if (argument == "--name" && i + 1 < arguments.size()) {
@@ -272,6 +278,27 @@ int run_merge_command(std::span<const std::string> arguments) {
           tmax > 1000000) {
         refusal = "--tmax wants a whole number of kelvin from 1 to 1000000, not '" + text + "'";
       }
+    } else if (argument == "--temperature" && i + 1 < arguments.size()) {
+      const std::string& text = arguments[++i];
+      const auto result =
+          std::from_chars(text.data(), text.data() + text.size(), hitran.temperature);
+      if (result.ec != std::errc() || result.ptr != text.data() + text.size() ||
+          !(hitran.temperature > 0.0) || !std::isfinite(hitran.temperature)) {
+        refusal = "--temperature wants a temperature in K above 0, not '" + text + "'";
+      }
+    } else if (argument == "--hitran-id" && i + 2 < arguments.size()) {
+      const std::string& M = arguments[++i];
+      const std::string& I = arguments[++i];
+      const auto m = std::from_chars(M.data(), M.data() + M.size(), hitran.molecule_id);
+      const auto n = std::from_chars(I.data(), I.data() + I.size(), hitran.isotopologue_id);
+      if (m.ec != std::errc() || m.ptr != M.data() + M.size() || n.ec != std::errc() ||
+          n.ptr != I.data() + I.size() || hitran.molecule_id < 0 || hitran.molecule_id > 99 ||
+          hitran.isotopologue_id < 0 || hitran.isotopologue_id > 9) {
+        refusal = "--hitran-id wants a molecule id 0..99 and an isotopologue id 0..9, not '" + M +
+                  " " + I + "'";
+      }
+    } else if (argument == "--csv") {
+      csv = true;
     } else if (argument.starts_with('-')) {
       refusal = "unknown argument '" + argument + "'";
     } else {
@@ -296,7 +323,11 @@ int run_merge_command(std::span<const std::string> arguments) {
       }
       blocks.push_back(read_block(name));
     }
-    write_exomol_files(merged_blocks(blocks), out_name, tmax);
+    const SolvedList merged = merged_blocks(blocks);
+    check_hitran_fields(merged, out_name);
+    write_exomol_files(merged, out_name, tmax);
+    write_hitran_file(merged, out_name, hitran);
+    if (csv) write_linelist_csv(merged, out_name, hitran.temperature);
     return 0;
   });
   std::cout.flush();

@@ -16,6 +16,8 @@
 #include "io/run_file_check.h"
 #include "numlib/failure_policy.h"
 #include "props/linelist_blocks.h"
+#include "props/linelist_csv.h"
+#include "props/linelist_hitran.h"
 #include "props/linelist_levels.h"
 #include "props/linelist_lines.h"
 #include "props/moment_table.h"
@@ -29,7 +31,8 @@ namespace {
 void print_linelist_help() {
   say("usage: velk-props linelist [options]");
   say("  every bound level of states A and B of velk.inf (J = 0, 1, ... until a J has none)");
-  say("  and every one-photon line between them -> NAME.states, NAME.trans, NAME.pf (ExoMol)");
+  say("  and every one-photon line between them -> NAME.states, NAME.trans, NAME.pf (ExoMol),");
+  say("  NAME.par (HITRAN, 160-character records)");
   say("options:");
   say("  --name NAME         the files' stem (default velk)");
   say("  --moment FILE       electronic transition moment, lines 'R M' (Å, debye)");
@@ -40,6 +43,9 @@ void print_linelist_help() {
   say("  --tmax T            NAME.pf from 1 K to T K in steps of 1 K (default 5000)");
   say("  --j-range J1 J2     one block of J -> NAME.levels, NAME.lines, joined by");
   say("                      velk-props merge --name OUT NAME1 NAME2 ...");
+  say("  --temperature T     K, the intensities of NAME.par and NAME.csv (default 296)");
+  say("  --hitran-id M I     molecule and isotopologue ids of NAME.par (default 0 0)");
+  say("  --csv               NAME.csv too: the lines in the columns of the spectrum command");
   say("  -h, --help          this text");
   say("exit status: 0 written, 1 a builder stopped on a potential file, 2 a missing or");
   say("  malformed file or bad arguments, 3 internal error.");
@@ -75,7 +81,10 @@ RunInputs read_run_inputs_checked() {
 
 std::vector<std::string> output_names(const LinelistRequest& request) {
   if (request.j_range) return {request.name + ".levels", request.name + ".lines"};
-  return {request.name + ".states", request.name + ".trans", request.name + ".pf"};
+  std::vector<std::string> names = {request.name + ".states", request.name + ".trans",
+                                    request.name + ".pf", request.name + ".par"};
+  if (request.csv) names.push_back(request.name + ".csv");
+  return names;
 }
 
 }  // namespace
@@ -140,6 +149,28 @@ LinelistRequest parse_linelist_arguments(std::span<const std::string> arguments)
       } else {
         request.tmax = static_cast<int32_t>(*value);
       }
+    } else if (argument == "--temperature") {
+      const std::string text = next("a temperature in K");
+      const std::optional<double> value = number_of(text);
+      if (!value || !(*value > 0.0)) {
+        refuse("--temperature wants a temperature in K above 0, not '" + text + "'");
+      } else {
+        request.hitran.temperature = *value;
+      }
+    } else if (argument == "--hitran-id") {
+      const std::string first = next("a molecule and an isotopologue id");
+      const std::string second = next("a molecule and an isotopologue id");
+      const std::optional<double> M = number_of(first), I = number_of(second);
+      if (!M || !I || *M < 0 || *M > 99 || *I < 0 || *I > 9 || std::nearbyint(*M) != *M ||
+          std::nearbyint(*I) != *I) {
+        refuse("--hitran-id wants a molecule id 0..99 and an isotopologue id 0..9, not '" + first +
+               " " + second + "'");
+      } else {
+        request.hitran.molecule_id = static_cast<int32_t>(*M);
+        request.hitran.isotopologue_id = static_cast<int32_t>(*I);
+      }
+    } else if (argument == "--csv") {
+      request.csv = true;
     } else {
       refuse("unknown argument '" + argument + "'");
     }
@@ -249,7 +280,10 @@ void write_line_list(const LinelistRequest& request) {
     return;
   }
   const SolvedList solved = solve_line_list(request);
+  check_hitran_fields(solved, request.name);
   write_exomol_files(solved, request.name, request.tmax);
+  write_hitran_file(solved, request.name, request.hitran);
+  if (request.csv) write_linelist_csv(solved, request.name, request.hitran.temperature);
 }
 
 int run_linelist_command(std::span<const std::string> arguments) {

@@ -1,9 +1,11 @@
 // velk-props linelist: every bound level of the two states of velk.inf and every one-photon line
-// between them, in the files of the ExoMol database (linelist_exomol.h). No earlier velk run is
-// needed: the levels are solved here, J = 0, 1, … for each state until a J holds none.
+// between them, in the files of the ExoMol database (linelist_exomol.h), a HITRAN line file
+// (linelist_hitran.h) and on request the table of the spectrum command (linelist_csv.h). No earlier
+// velk run is needed: the levels are solved here, J = 0, 1, … for each state until a J holds none.
 //
 //   velk-props linelist [--name NAME] [--moment FILE | --moment-constant D] [--spins I1 I2]
-//                       [--homonuclear] [--tmax T] [--j-range J1 J2]
+//                       [--homonuclear] [--tmax T] [--j-range J1 J2] [--temperature T]
+//                       [--hitran-id M I] [--csv]
 //
 // Memory: the wave functions of state A at three J (J − 1, J, J + 1) with their weighted copies
 // and those of state B at one J, each N × (levels of the J) doubles, plus a few bytes per level
@@ -17,6 +19,7 @@
 #include <utility>
 
 #include "props/linelist_exomol.h"
+#include "props/linelist_hitran.h"
 
 namespace velk::props {
 
@@ -28,6 +31,8 @@ struct LinelistRequest {
   bool homonuclear = false;
   int32_t tmax = 5000;                                 // K
   std::optional<std::pair<int32_t, int32_t>> j_range;  // one block of J, both ends included
+  HitranOptions hitran;  // NAME.par: its temperature (also that of NAME.csv) and ids
+  bool csv = false;      // NAME.csv too
   bool help = false;
   std::string refusal;  // a bad argument: this line on standard output, status 2
 };

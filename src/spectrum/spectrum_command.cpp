@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <iostream>
 #include <new>
+#include <span>
 #include <vector>
 
 #include "io/command_status.h"
 #include "io/console.h"
 #include "io/errors.h"
+#include "io/exomol_files.h"
 #include "io/formatted_output.h"
 #include "io/free_format_reader.h"
 #include "io/level_file.h"
@@ -23,6 +25,7 @@
 #include "pec/potential_header.h"
 #include "run/dunham.h"
 #include "spectrum/honl_london.h"
+#include "spectrum/linelist_intensities.h"
 
 namespace velk::spectrum {
 namespace {
@@ -46,6 +49,10 @@ void print_help(std::string_view program) {
   console_line("  --mass M               molecular mass in u for the Doppler width (default 4 mu,");
   console_line("                         exact for a homonuclear molecule)");
   console_line("  --levels FILE          lower-state level file for the populations (Astate.dat)");
+  console_line(
+      "  --linelist NAME        the spectrum of the complete list NAME.states, NAME.trans");
+  console_line("                         of velk-props linelist, every level populated at T");
+  console_line("                         (--emission: from every upper level); spectrum.csv only");
   console_line("  -h, --help             this text");
   console_line("exit status: 0 written, 2 a missing or malformed file or bad arguments,");
   console_line("  3 internal error.");
@@ -106,6 +113,111 @@ std::string lines_text(int count) {
   return std::to_string(count) + (count == 1 ? " line" : " lines");
 }
 
+// The molecular mass of the Doppler widths: --mass, else 4μ of a potential file.
+double doppler_mass(const SpectrumRequest& request, const std::string& prefix,
+                    std::optional<double> reduced_mass) {
+  double mass = 0.0;
+  if (request.mass) {
+    mass = *request.mass;
+  } else if (reduced_mass) {
+    mass = 4.0 * *reduced_mass;
+  } else {
+    throw InputError(prefix +
+                     "both states are Dunham states, which give no mass: give the molecular "
+                     "mass for the Doppler width with --mass M (u)");
+  }
+  if (!(mass > 0.0)) throw InputError(prefix + "the molecular mass must be positive");
+  return mass;
+}
+
+void refuse_shape_without_width(const SpectrumRequest& request, const std::string& prefix) {
+  if (request.shape != ShapeKind::Gauss && !(request.fwhm > 0.0)) {
+    throw InputError(prefix + "--shape lorentz and voigt need a Lorentzian width --fwhm W > 0");
+  }
+}
+
+StickLine stick_of(double wavenumber, double intensity, const SpectrumRequest& request,
+                   double mass) {
+  LineWidth width;
+  const double doppler = request.shape != ShapeKind::Lorentz
+                             ? doppler_fwhm(wavenumber, request.temperature, mass)
+                             : 0.0;
+  if (request.shape == ShapeKind::Gauss) {
+    width.gauss_fwhm = std::sqrt(doppler * doppler + request.fwhm * request.fwhm);
+  } else {
+    width.gauss_fwhm = doppler;
+    width.lorentz_fwhm = request.fwhm;
+  }
+  return {wavenumber, intensity, width};
+}
+
+// spectrum.csv, whole, once every value is known to be finite.
+SampledSpectrum write_spectrum_file(std::span<const StickLine> sticks, ShapeKind shape,
+                                    const std::string& prefix) {
+  const SampledSpectrum spectrum = sample_spectrum(sticks, shape);
+  if (spectrum.coarsened) {
+    warn("the spectrum was sampled more coarsely than the narrowest line, to stay within " +
+         std::to_string(SamplingOptions{}.max_points) + " points");
+  }
+  for (const double value : spectrum.values) {
+    if (!std::isfinite(value)) {
+      throw InputError(prefix +
+                       "spectrum.csv: the profile came out with a value that is not a "
+                       "finite number; nothing was written");
+    }
+  }
+  OutputFile out("spectrum.csv");
+  out.line("wavenumber,intensity");
+  for (std::size_t i = 0; i < spectrum.values.size(); ++i) {
+    out.line(shortest_decimal(spectrum.wavenumber(i)) + "," + shortest_decimal(spectrum.values[i]));
+  }
+  out.close();
+  return spectrum;
+}
+
+// The spectrum of a complete line list: every level populated at the temperature.
+void run_line_list(const SpectrumRequest& request, std::string_view program) {
+  const std::string prefix = std::string(program) + ": ";
+  const ExomolList list = read_exomol_list(request.linelist, program);
+  if (list.states.empty()) {
+    throw InputError(prefix + request.linelist + ".states: expected at least one level");
+  }
+  const SpectrumMode mode = request.mode.value_or(SpectrumMode::Absorption);
+  const bool needs_mass = request.shape != ShapeKind::Lorentz;
+  double mass = 0.0;
+  if (needs_mass) {
+    std::optional<double> reduced_mass;
+    if (!request.mass) {
+      require_run_file(program, "velk.inf",
+                       "give the molecular mass with --mass M (u), or run " + std::string(program) +
+                           " where velk-props linelist ran");
+      const StateRecords states = read_state_records("velk.inf");
+      const StateFacts lower = state_facts(states.A), upper = state_facts(states.B);
+      reduced_mass = lower.reduced_mass ? lower.reduced_mass : upper.reduced_mass;
+    }
+    mass = doppler_mass(request, prefix, reduced_mass);
+  }
+  refuse_shape_without_width(request, prefix);
+
+  const ListIntensities intensities =
+      list_intensities(list, request.temperature, {mode, request.photons});
+  std::vector<StickLine> sticks;
+  for (std::size_t k = 0; k < list.lines.size(); ++k) {
+    if (!(intensities.intensity[k] > 0.0)) continue;
+    sticks.push_back(stick_of(intensities.wavenumber[k], intensities.intensity[k], request, mass));
+  }
+  const SampledSpectrum spectrum = write_spectrum_file(sticks, request.shape, prefix);
+  std::string summary = prefix + (mode == SpectrumMode::Absorption ? "absorption" : "emission");
+  summary += " of the line list " + request.linelist + " at " +
+             shortest_decimal(request.temperature) + " K, Q = " + shortest_decimal(intensities.Q);
+  if (needs_mass) summary += ", M = " + shortest_decimal(mass) + " u";
+  console_line(summary);
+  console_line(prefix + "wrote spectrum.csv (" + std::to_string(sticks.size()) + " of " +
+               std::to_string(list.lines.size()) + " lines with intensities, " +
+               std::to_string(spectrum.values.size()) + " points, step " +
+               shortest_decimal(spectrum.step) + " cm-1)");
+}
+
 void run(const SpectrumRequest& request, std::string_view program) {
   const std::string prefix = std::string(program) + ": ";
   const LineListFile table = read_line_list_file("vel_tran.csv", program);
@@ -136,22 +248,11 @@ void run(const SpectrumRequest& request, std::string_view program) {
   }
 
   const bool needs_mass = request.shape != ShapeKind::Lorentz;
-  double mass = 0.0;
-  if (needs_mass) {
-    if (request.mass) {
-      mass = *request.mass;
-    } else if (const auto mu = lower.reduced_mass ? lower.reduced_mass : upper.reduced_mass) {
-      mass = 4.0 * *mu;
-    } else {
-      throw InputError(prefix +
-                       "both states are Dunham states, which give no mass: give the molecular "
-                       "mass for the Doppler width with --mass M (u)");
-    }
-    if (!(mass > 0.0)) throw InputError(prefix + "the molecular mass must be positive");
-  }
-  if (request.shape != ShapeKind::Gauss && !(request.fwhm > 0.0)) {
-    throw InputError(prefix + "--shape lorentz and voigt need a Lorentzian width --fwhm W > 0");
-  }
+  const double mass =
+      needs_mass ? doppler_mass(request, prefix,
+                                lower.reduced_mass ? lower.reduced_mass : upper.reduced_mass)
+                 : 0.0;
+  refuse_shape_without_width(request, prefix);
 
   std::vector<AddedCells> added(table.rows.size());
   std::vector<StickLine> sticks;
@@ -177,16 +278,7 @@ void run(const SpectrumRequest& request, std::string_view program) {
       added[r].A_einstein = einstein_A(row.wavenumber, factors.HL, row.upper_J, *row.moment);
     }
     if (!added[r].intensity || *added[r].intensity <= 0.0) continue;
-    LineWidth width;
-    const double doppler =
-        needs_mass ? doppler_fwhm(row.wavenumber, request.temperature, mass) : 0.0;
-    if (request.shape == ShapeKind::Gauss) {
-      width.gauss_fwhm = std::sqrt(doppler * doppler + request.fwhm * request.fwhm);
-    } else {
-      width.gauss_fwhm = doppler;
-      width.lorentz_fwhm = request.fwhm;
-    }
-    sticks.push_back({row.wavenumber, *added[r].intensity, width});
+    sticks.push_back(stick_of(row.wavenumber, *added[r].intensity, request, mass));
   }
   if (without_population > 0) {
     warn(lines_text(without_population) +
@@ -202,24 +294,7 @@ void run(const SpectrumRequest& request, std::string_view program) {
          std::to_string(lower.Lambda) + ", Λ' = " + std::to_string(upper.Lambda));
   }
 
-  const SampledSpectrum spectrum = sample_spectrum(sticks, request.shape);
-  if (spectrum.coarsened) {
-    warn("the spectrum was sampled more coarsely than the narrowest line, to stay within " +
-         std::to_string(SamplingOptions{}.max_points) + " points");
-  }
-  for (const double value : spectrum.values) {
-    if (!std::isfinite(value)) {
-      throw InputError(prefix +
-                       "spectrum.csv: the profile came out with a value that is not a "
-                       "finite number; nothing was written");
-    }
-  }
-  OutputFile out("spectrum.csv");
-  out.line("wavenumber,intensity");
-  for (std::size_t i = 0; i < spectrum.values.size(); ++i) {
-    out.line(shortest_decimal(spectrum.wavenumber(i)) + "," + shortest_decimal(spectrum.values[i]));
-  }
-  out.close();
+  const SampledSpectrum spectrum = write_spectrum_file(sticks, request.shape, prefix);
   write_line_list_file(table, added, "vel_tran.csv");
 
   std::string summary = prefix + (mode == SpectrumMode::Absorption ? "absorption" : "emission");
@@ -312,6 +387,7 @@ SpectrumRequest parse_spectrum_arguments(std::span<const std::string> arguments,
                              : positive_number(std::string_view(*text).substr(comma + 1), true);
         if (even && odd && (*even > 0.0 || *odd > 0.0)) {
           request.spin_weights = {*even, *odd};
+          request.spin_weights_given = true;
         } else {
           refuse("--spin-weights wants g_even,g_odd, two weights of 0 or more, not '" + *text +
                  "'");
@@ -319,9 +395,19 @@ SpectrumRequest parse_spectrum_arguments(std::span<const std::string> arguments,
       }
     } else if (name == "--levels") {
       if (const auto text = take_value()) request.levels_file = *text;
+    } else if (name == "--linelist") {
+      if (const auto text = take_value()) {
+        request.linelist = *text;
+        if (text->empty()) refuse("--linelist wants the name of a line list (NAME of NAME.states)");
+      }
     } else {
       refuse("unknown option or word '" + arguments[i] + "'");
     }
+  }
+  if (!request.linelist.empty() && (!request.levels_file.empty() || request.spin_weights_given)) {
+    refuse(
+        "--linelist takes the populations from the list's own levels and weights: it does "
+        "not go with --levels or --spin-weights");
   }
   if (request.photons && request.mode == SpectrumMode::Absorption) {
     refuse("--photons counts emitted photons: it does not go with --absorption");
@@ -342,7 +428,11 @@ int run_spectrum_command(std::span<const std::string> arguments, std::string_vie
   }
   const std::string prefix = std::string(program) + ": ";
   const int status = ending_status({prefix, console_line}, [&] {
-    run(request, program);
+    if (request.linelist.empty()) {
+      run(request, program);
+    } else {
+      run_line_list(request, program);
+    }
     return 0;
   });
   std::cout.flush();

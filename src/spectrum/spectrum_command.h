@@ -3,13 +3,18 @@
 //
 //   <program> [--temperature T] [--shape gauss|lorentz|voigt] [--fwhm W]
 //             [--absorption | --emission] [--photons] [--spin-weights g_even,g_odd]
-//             [--mass M] [--levels FILE]
+//             [--mass M] [--levels FILE] [--linelist NAME]
 //
 // It reads vel_tran.csv, velk.inf (Λ of both states from their data files, the molecular mass),
 // vel_tran.out's header (which run wrote the list) and, for absorption, the lower state's level
 // file (Astate.dat unless --levels names another); adds the columns HL, intensity and A_einstein
 // to vel_tran.csv and writes spectrum.csv (wavenumber,intensity). The program's name in every
 // message is a parameter, so that it speaks as "velk-props spectrum".
+//
+// With --linelist NAME it reads the complete list NAME.states, NAME.trans of velk-props linelist
+// instead, populates every level of it by its Boltzmann factor (linelist_intensities.h: emission
+// from every upper level at once, or absorption) and writes spectrum.csv alone; the molecular
+// mass comes from --mass or velk.inf.
 #pragma once
 
 #include <optional>
@@ -32,6 +37,8 @@ struct SpectrumRequest {
   SpinWeights spin_weights;
   std::optional<double> mass;  // u, molecular mass; default from velk.inf
   std::string levels_file;     // empty: Astate.dat
+  bool spin_weights_given = false;
+  std::string linelist;  // NAME of a complete list NAME.states, NAME.trans; empty: vel_tran.csv
   bool help = false;
   std::string refusal;  // a bad option or value, one line
 };
