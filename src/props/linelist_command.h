@@ -3,7 +3,8 @@
 // needed: the levels are solved here, J = 0, 1, … for each state until a J holds none.
 //
 //   velk-props linelist [--name NAME] [--moment FILE | --moment-constant D] [--spins I1 I2]
-//                       [--homonuclear] [--tmax T] [--j-range J1 J2]
+//                       [--homonuclear] [--isotopologue NAME] [--tmax T] [--j-range J1 J2]
+//                       [--quasibound] [--within A|B]
 //
 // Memory: the wave functions of state A at three J (J − 1, J, J + 1) with their weighted copies
 // and those of state B at one J, each N × (levels of the J) doubles, plus a few bytes per level
@@ -16,6 +17,7 @@
 #include <string>
 #include <utility>
 
+#include "numlib/isotopes.h"
 #include "props/linelist_exomol.h"
 
 namespace velk::props {
@@ -28,6 +30,9 @@ struct LinelistRequest {
   bool homonuclear = false;
   int32_t tmax = 5000;                                 // K
   std::optional<std::pair<int32_t, int32_t>> j_range;  // one block of J, both ends included
+  std::optional<Isotopologue> isotopologue;            // its reduced mass and nuclear spins
+  bool quasi_bound = false;  // the quasi-bound levels with their widths too
+  char within = 0;  // 'A' or 'B': the lines within that state, --moment its dipole function
   bool help = false;
   std::string refusal;  // a bad argument: this line on standard output, status 2
 };
