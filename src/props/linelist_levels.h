@@ -8,7 +8,8 @@
 // a warning: the list says what it holds. On request the quasi-bound levels follow, those above
 // the limit and below the top of the centrifugal barrier (v from the bound count up to the node
 // count at the barrier's top), each with its tunnelling figure, the half-width the level tables
-// print; one found above the barrier's top or not at all is left out as a bound one is.
+// print; a v of that count that is not found as a quasi-bound level is none (the count at the
+// barrier's very top may be one off either way), without a warning.
 //
 // The matrix is column-major, N rows (grid points 1..N of the common grid) by one column per
 // (v, J); a block is refilled for the next J without giving its storage back.
