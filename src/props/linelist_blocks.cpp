@@ -103,6 +103,16 @@ Block read_block(const std::string& name) {
       nuclear.identical = identical == 1;
       block.list.spins = nuclear;
     }
+    for (std::string word; in >> word;) {
+      std::string letter;
+      if (word == "quasibound") {
+        block.list.quasi_bound = true;
+      } else if (word == "within" && in >> letter && (letter == "A" || letter == "B")) {
+        block.list.within = letter[0];
+      } else {
+        malformed(levels_file, number, header_form);
+      }
+    }
   }
   while (std::getline(levels, text)) {
     ++number;
@@ -116,6 +126,15 @@ Block read_block(const std::string& name) {
     if (result.ec != std::errc() || result.ptr != energy.data() + energy.size() ||
         level.J < block.J1 || level.J > block.J2) {
       malformed(levels_file, number, "J state p v E with J in the block's range");
+    }
+    if (std::string width; in >> width) {
+      double half_width = 0.0;
+      const auto read = std::from_chars(width.data(), width.data() + width.size(), half_width);
+      if (!block.list.quasi_bound || read.ec != std::errc() ||
+          read.ptr != width.data() + width.size()) {
+        malformed(levels_file, number, "J state p v E, and a half-width in a quasibound block");
+      }
+      level.half_width = half_width;
     }
     level.index = block.list.levels.size();
     block.list.levels.push_back(level);
@@ -158,11 +177,14 @@ std::pair<std::size_t, std::size_t> write_block(const SolvedList& list, int32_t 
   } else {
     header += "none";
   }
+  if (list.quasi_bound) header += " quasibound";
+  if (list.within != 0) header += std::string(" within ") + list.within;
   levels.line(header);
   std::size_t level_count = 0, line_count = 0;
   for (const ListedLevel& level : list.levels) {
     if (!inside(level)) continue;
-    levels.line(level_text(level) + " " + exact(level.E));
+    levels.line(level_text(level) + " " + exact(level.E) +
+                (level.half_width ? " " + exact(*level.half_width) : std::string()));
     ++level_count;
   }
   OutputFile lines(name + ".lines");
@@ -181,8 +203,9 @@ void write_exomol_files(const SolvedList& solved, const std::string& name, int32
   if (solved.levels.empty()) {
     throw InputError(std::string(kPrefix) + "linelist: neither state holds a bound level");
   }
-  const LineList list =
+  LineList list =
       number_line_list(solved.levels, solved.lines, solved.spins, solved.Lambda_A, solved.Lambda_B);
+  list.half_widths = solved.quasi_bound;
   const std::string outputs[] = {name + ".states", name + ".trans", name + ".pf"};
   OutputFile states(outputs[0]), trans(outputs[1]), pf(outputs[2]);
   write_states(list, solved.Lambda_A, solved.Lambda_B, states);
@@ -205,6 +228,8 @@ SolvedList merged_blocks(std::vector<Block>& blocks) {
   merged.Lambda_A = blocks.front().list.Lambda_A;
   merged.Lambda_B = blocks.front().list.Lambda_B;
   merged.spins = blocks.front().list.spins;
+  merged.quasi_bound = blocks.front().list.quasi_bound;
+  merged.within = blocks.front().list.within;
   int32_t next_J = 0;
   for (const Block& block : blocks) {
     const SolvedList& list = block.list;
@@ -212,9 +237,11 @@ SolvedList merged_blocks(std::vector<Block>& blocks) {
         list.spins.has_value() == merged.spins.has_value() &&
         (!list.spins || (list.spins->I1 == merged.spins->I1 && list.spins->I2 == merged.spins->I2 &&
                          list.spins->identical == merged.spins->identical));
-    if (list.Lambda_A != merged.Lambda_A || list.Lambda_B != merged.Lambda_B || !same_spins) {
+    if (list.Lambda_A != merged.Lambda_A || list.Lambda_B != merged.Lambda_B || !same_spins ||
+        list.quasi_bound != merged.quasi_bound || list.within != merged.within) {
       throw InputError(std::string(kPrefix) + "merge: " + block.name +
-                       ".levels: another pair of states or other nuclear spins than " +
+                       ".levels: another pair of states, other nuclear spins or other options "
+                       "(--quasibound, --within) than " +
                        blocks.front().name + ".levels");
     }
     if (block.J1 != next_J) {

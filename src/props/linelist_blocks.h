@@ -11,8 +11,10 @@
 // NAME.levels: a first line
 //   # velk-props linelist block J1 J2 ended E Lambda LA LB spins (none | I1 I2 identical)
 // (E = 1 when both states ran out of levels within the block, the block that ends the list),
-// then one level a line: J state p v E. NAME.lines: J state p v of the upper level, of the lower
-// level, and A.
+// and at its end " quasibound" when the quasi-bound levels are listed and " within A" (or B) for
+// the lines within one state, then one level a line:
+// J state p v E, and the half-width after a quasi-bound level's E. NAME.lines: J state p v of the
+// upper level, of the lower level, and A.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +34,8 @@ struct SolvedList {
   int32_t Lambda_A = 0, Lambda_B = 0;
   std::optional<NuclearSpins> spins;
   bool ended = false;
+  bool quasi_bound = false;  // the quasi-bound levels were searched: NAME.states lists widths
+  char within = 0;           // 'A' or 'B': the lines within that state alone
 };
 
 // Writes the levels of J1..J2 and the lines whose upper level has such a J; their counts.

@@ -20,6 +20,7 @@
 #include "props/linelist_hitran.h"
 #include "props/linelist_levels.h"
 #include "props/linelist_lines.h"
+#include "props/linelist_within.h"
 #include "props/moment_table.h"
 #include "props/props_files.h"
 #include "props/run_inputs.h"
@@ -40,6 +41,13 @@ void print_linelist_help() {
   say("  --spins I1 I2       nuclear spins of the two atoms, for g_tot");
   say("  --homonuclear       the two nuclei are the same (state A gerade, B ungerade);");
   say("                      needs --spins");
+  say("  --isotopologue NAME the reduced mass and nuclear spins of a molecule such as");
+  say("                      23Na2 (default spins: the one homonuclear molecule of the");
+  say("                      isotope table whose reduced mass is the curve's, within 1e-4 u)");
+  say("  --quasibound        also the quasi-bound levels, NAME.states ending in their");
+  say("                      half-widths (cm-1)");
+  say("  --within A          the rovibrational lines within state A (or B) alone, --moment");
+  say("                      giving its dipole function mu(R)");
   say("  --tmax T            NAME.pf from 1 K to T K in steps of 1 K (default 5000)");
   say("  --j-range J1 J2     one block of J -> NAME.levels, NAME.lines, joined by");
   say("                      velk-props merge --name OUT NAME1 NAME2 ...");
@@ -141,6 +149,22 @@ LinelistRequest parse_linelist_arguments(std::span<const std::string> arguments)
       }
     } else if (argument == "--homonuclear") {
       request.homonuclear = true;
+    } else if (argument == "--quasibound") {
+      request.quasi_bound = true;
+    } else if (argument == "--within") {
+      const std::string letter = next("a state, A or B");
+      if (letter != "A" && letter != "B") {
+        refuse("--within wants a state, A or B, not '" + letter + "'");
+      } else {
+        request.within = letter[0];
+      }
+    } else if (argument == "--isotopologue") {
+      const IsotopologueLookup found = parse_isotopologue(next("a name such as 23Na2"));
+      if (found.isotopologue) {
+        request.isotopologue = found.isotopologue;
+      } else {
+        refuse("--isotopologue: " + found.error);
+      }
     } else if (argument == "--tmax") {
       const std::string text = next("a temperature in K");
       const std::optional<double> value = number_of(text);
@@ -181,11 +205,34 @@ LinelistRequest parse_linelist_arguments(std::span<const std::string> arguments)
   if (request.homonuclear && request.spins && request.spins->I1 != request.spins->I2) {
     refuse("--homonuclear wants two equal nuclear spins");
   }
+  if (request.isotopologue && request.spins) {
+    refuse("--isotopologue and --spins exclude each other (the molecule names its spins)");
+  }
+  if (request.isotopologue && request.homonuclear && !homonuclear(*request.isotopologue)) {
+    refuse("--homonuclear wants the same isotope twice, not " + request.isotopologue->name());
+  }
   if (request.spins) request.spins->identical = request.homonuclear;
   return request;
 }
 
 namespace {
+
+// Given, of the named molecule, or from the isotope table by the curve's reduced mass.
+std::optional<NuclearSpins> linelist_spins(const LinelistRequest& request,
+                                           const StateInput& state) {
+  std::optional<NuclearSpins> spins = request.spins;
+  if (!spins && request.isotopologue) spins = nuclear_spins_of_molecule(*request.isotopologue);
+  if (!spins) {
+    spins = default_nuclear_spins(read_potential_header(trimmed_file_name(state.file)),
+                                  state.mass_index);
+  }
+  if (request.homonuclear && !spins) {
+    throw InputError(std::string(kPrefix) +
+                     "linelist: a homonuclear molecule needs the nuclear spins of its atoms: "
+                     "give --spins I1 I2");
+  }
+  return spins;
+}
 
 SolvedList solve_line_list(const LinelistRequest& request) {
   const RunInputs inputs = read_run_inputs_checked();
@@ -197,29 +244,37 @@ SolvedList solve_line_list(const LinelistRequest& request) {
                                    outputs);
     moment = MomentTable::read(request.moment_file);
   }
+  const std::optional<double> reduced_mass =
+      request.isotopologue ? std::optional(reduced_mass_of(*request.isotopologue)) : std::nullopt;
+  const LevelSelection selection{request.quasi_bound};
+  // A block of J needs the levels one J beyond it on either side for the lines of its own.
+  const int32_t first_J = request.j_range ? std::max(0, request.j_range->first - 1) : 0;
+  const int32_t last_J = request.j_range ? request.j_range->second + 1 : kNoLastJ;
+  if (request.within != 0) {
+    const StateInput& input = request.within == 'A' ? inputs.states.A : inputs.states.B;
+    const RadialGrid own_grid = state_grid(input, request.within);
+    StateWaveFunctions state =
+        listed_state(input, request.within, settings_of(inputs), own_grid, reduced_mass);
+    use_one_blas_thread();
+    SolvedList solved = solve_lines_within(
+        state, WithinRequest{request.within, first_J, last_J, selection},
+        moment_weights(own_grid, moment ? &*moment : nullptr, request.moment_constant));
+    solved.spins = linelist_spins(request, input);
+    return solved;
+  }
   const RadialGrid grid =
       common_grid(state_grid(inputs.states.A, 'A'), state_grid(inputs.states.B, 'B'));
-  StateWaveFunctions state_A(inputs.states.A, 'A', settings_of(inputs), grid);
-  StateWaveFunctions state_B(inputs.states.B, 'B', settings_of(inputs), grid);
-
-  std::optional<NuclearSpins> spins = request.spins;
-  if (!spins) {
-    spins = default_nuclear_spins(read_potential_header(trimmed_file_name(inputs.states.A.file)),
-                                  inputs.states.A.mass_index);
-  }
-  if (request.homonuclear && !spins) {
-    throw InputError(std::string(kPrefix) +
-                     "linelist: a homonuclear molecule needs the nuclear spins of its atoms: "
-                     "give --spins I1 I2");
-  }
+  StateWaveFunctions state_A =
+      listed_state(inputs.states.A, 'A', settings_of(inputs), grid, reduced_mass);
+  StateWaveFunctions state_B =
+      listed_state(inputs.states.B, 'B', settings_of(inputs), grid, reduced_mass);
+  const std::optional<NuclearSpins> spins = linelist_spins(request, inputs.states.A);
 
   use_one_blas_thread();
   const std::vector<double> weights =
       moment_weights(grid, moment ? &*moment : nullptr, request.moment_constant);
-  // A block of J needs the levels one J beyond it on either side for the lines of its own.
-  const int32_t first_J = request.j_range ? std::max(0, request.j_range->first - 1) : 0;
-  const int32_t last_J = request.j_range ? request.j_range->second + 1 : kNoLastJ;
   SolvedList solved;
+  solved.quasi_bound = request.quasi_bound;
   solved.Lambda_A = state_A.Lambda();
   solved.Lambda_B = state_B.Lambda();
   solved.spins = spins;
@@ -235,7 +290,7 @@ SolvedList solve_line_list(const LinelistRequest& request) {
     for (; next_A <= up_to; ++next_A) {
       LevelBlock& block = blocks_A[slot(next_A)];
       if (A_open) {
-        solve_level_block(state_A, 'A', next_A, block, levels);
+        solve_level_block(state_A, 'A', next_A, block, levels, selection);
         if (block.levels.empty() && next_A >= state_A.Lambda()) A_open = false;
       } else {
         block.J = next_A;
@@ -248,7 +303,7 @@ SolvedList solve_line_list(const LinelistRequest& request) {
   for (int32_t J = first_J; J <= last_J; ++J) {
     advance_A(J + 1);
     if (B_open) {
-      solve_level_block(state_B, 'B', J, block_B, levels);
+      solve_level_block(state_B, 'B', J, block_B, levels, selection);
       if (block_B.levels.empty() && J >= state_B.Lambda()) B_open = false;
     } else {
       block_B.levels.clear();

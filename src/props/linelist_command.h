@@ -4,8 +4,8 @@
 // velk run is needed: the levels are solved here, J = 0, 1, … for each state until a J holds none.
 //
 //   velk-props linelist [--name NAME] [--moment FILE | --moment-constant D] [--spins I1 I2]
-//                       [--homonuclear] [--tmax T] [--j-range J1 J2] [--temperature T]
-//                       [--hitran-id M I] [--csv]
+//                       [--homonuclear] [--isotopologue NAME] [--tmax T] [--j-range J1 J2]
+//                       [--temperature T] [--hitran-id M I] [--csv] [--quasibound] [--within A|B]
 //
 // Memory: the wave functions of state A at three J (J − 1, J, J + 1) with their weighted copies
 // and those of state B at one J, each N × (levels of the J) doubles, plus a few bytes per level
@@ -18,6 +18,7 @@
 #include <string>
 #include <utility>
 
+#include "numlib/isotopes.h"
 #include "props/linelist_exomol.h"
 #include "props/linelist_hitran.h"
 
@@ -33,6 +34,9 @@ struct LinelistRequest {
   std::optional<std::pair<int32_t, int32_t>> j_range;  // one block of J, both ends included
   HitranOptions hitran;  // NAME.par: its temperature (also that of NAME.csv) and ids
   bool csv = false;      // NAME.csv too
+  std::optional<Isotopologue> isotopologue;            // its reduced mass and nuclear spins
+  bool quasi_bound = false;  // the quasi-bound levels with their widths too
+  char within = 0;  // 'A' or 'B': the lines within that state, --moment its dipole function
   bool help = false;
   std::string refusal;  // a bad argument: this line on standard output, status 2
 };

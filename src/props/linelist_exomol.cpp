@@ -4,13 +4,31 @@
 #include <cmath>
 #include <cstdio>
 #include <numeric>
+#include <string>
 
 #include "spectrum/physical_constants.h"
 
 namespace velk::props {
 
-std::optional<NuclearSpins> default_nuclear_spins(const PotentialHeader&, int32_t) {
-  return std::nullopt;
+std::optional<NuclearSpins> default_nuclear_spins(const PotentialHeader& header,
+                                                  int32_t mass_index) {
+  if (mass_index < 1 || mass_index > 5) return std::nullopt;
+  const double mu = header.masses[static_cast<std::size_t>(mass_index - 1)];
+  std::optional<NuclearSpins> found;
+  int matches = 0;
+  for (const Isotope& isotope : isotope_table()) {
+    if (std::abs(isotope.mass / 2.0 - mu) <= kHomonuclearMassMatch) {
+      found = NuclearSpins{isotope.spin, isotope.spin, true};
+      ++matches;
+    }
+  }
+  if (matches != 1) return std::nullopt;
+  return found;
+}
+
+NuclearSpins nuclear_spins_of_molecule(const Isotopologue& molecule) {
+  const std::array<double, 2> spins = nuclear_spins_of(molecule);
+  return NuclearSpins{spins[0], spins[1], homonuclear(molecule)};
 }
 
 int32_t total_parity(int32_t Lambda, int32_t J, int32_t p) {
@@ -102,7 +120,13 @@ void write_states(const LineList& list, int32_t Lambda_A, int32_t Lambda_B, Outp
                   list.energies[k], list.g_tot[k], level.J, tau,
                   total_parity(Lambda, level.J, level.p) > 0 ? '+' : '-', e_f, level.state, level.v,
                   Lambda);
-    out.line(text);
+    if (!list.half_widths) {
+      out.line(text);
+      continue;
+    }
+    char width[24];
+    std::snprintf(width, sizeof width, " %10.4E", level.half_width.value_or(0.0));
+    out.line(std::string(text) + width);
   }
 }
 

@@ -4,6 +4,10 @@
 //   i (I12)  E (F12.6, cm-1 above the lowest level)  g_tot (I6)  J (I7)
 //   tau (ES12.4, s; "inf" for a level without lines out of it)
 //   +/- (A1, total parity)  e/f (A1; "-" for a Σ state)  State (A1, A or B)  v (I5)  Lambda (I2)
+// With the quasi-bound levels (--quasibound) each line ends in one more field, the level's
+// half-width Γ/2 (ES10.4, cm-1; 0 for a bound level), the tunnelling figure of the level tables:
+// the width of a predissociating level, its lifetime to dissociation ħ/Γ. Without them the lines
+// are as above, to the byte.
 // NAME.trans: upper_i (I12)  lower_i (I12)  A (ES10.4, s⁻¹).
 // NAME.pf: T (F8.1, K)  Q(T) (F15.4), T = 1, 2, … tmax K.
 //
@@ -22,6 +26,11 @@
 // gerade and state B as ungerade (a one-photon band of a homonuclear molecule joins g and u; the
 // lower state of the bands VELK serves, such as Na₂ X ¹Σg⁺, is gerade). Without nuclear spins
 // g_ns = 1.
+//
+// The spins: given, those of a named isotopologue, or else those of the one homonuclear
+// isotopologue of the isotope table whose reduced mass m/2 lies within 1e-4 u of the curve's
+// (default_nuclear_spins): a curve made for ²³Na₂ gets I = 3/2 twice. No default when no such
+// molecule or more than one matches: a heteronuclear molecule is not told by its reduced mass.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +39,7 @@
 #include <vector>
 
 #include "io/output_file.h"
+#include "numlib/isotopes.h"
 #include "pec/potential_header.h"
 #include "props/linelist_levels.h"
 #include "props/linelist_lines.h"
@@ -45,6 +55,12 @@ struct NuclearSpins {
 std::optional<NuclearSpins> default_nuclear_spins(const PotentialHeader& header,
                                                   int32_t mass_index);
 
+// How near (u) the reduced mass of a curve must lie to m/2 of an isotope to name it.
+inline constexpr double kHomonuclearMassMatch = 1e-4;
+
+// The spins of a named molecule, identical when its two atoms are the same isotope.
+NuclearSpins nuclear_spins_of_molecule(const Isotopologue& molecule);
+
 // +1 or −1.
 int32_t total_parity(int32_t Lambda, int32_t J, int32_t p);
 
@@ -58,6 +74,7 @@ struct LineList {
   std::vector<int32_t> g_tot;
   std::vector<double> A_sum;      // Σ A of the lines out of each level, s⁻¹
   std::vector<ListedLine> lines;  // upper, lower as positions in `levels`; by upper, lower
+  bool half_widths = false;       // NAME.states ends each line in the level's half-width
 };
 
 // Numbers the levels and lines (`levels` and `lines` as the solve made them).

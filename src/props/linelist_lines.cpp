@@ -41,10 +41,15 @@ void block_matrix_elements(const LevelBlock& b, const LevelBlock& a,
               b.psi.data(), b.rows, weighted_a.data(), a.rows, 0.0, product.data(), b.columns);
 }
 
-void append_lines(const LevelBlock& b, int32_t Lambda_b, const LevelBlock& a, int32_t Lambda_a,
-                  std::span<const double> product, std::vector<ListedLine>& lines) {
+namespace {
+
+void append_pair_lines(const LevelBlock& b, int32_t Lambda_b, const LevelBlock& a, int32_t Lambda_a,
+                       std::span<const double> product, bool one_block,
+                       std::vector<ListedLine>& lines) {
   for (const ListedLevel& lb : b.levels) {
     for (const ListedLevel& la : a.levels) {
+      // Within one block the pair (f, e) is the pair (e, f) again.
+      if (one_block && !(lb.p == 0 && la.p == 1)) continue;
       // The Q branch joins the two parity indices, P and R keep it.
       const bool same_parity = lb.p == la.p;
       if ((lb.J == la.J) == same_parity) continue;
@@ -63,6 +68,18 @@ void append_lines(const LevelBlock& b, int32_t Lambda_b, const LevelBlock& a, in
           ListedLine{upper.index, lower.index, spectrum::einstein_A(nu, HL, upper.J, M)});
     }
   }
+}
+
+}  // namespace
+
+void append_lines(const LevelBlock& b, int32_t Lambda_b, const LevelBlock& a, int32_t Lambda_a,
+                  std::span<const double> product, std::vector<ListedLine>& lines) {
+  append_pair_lines(b, Lambda_b, a, Lambda_a, product, false, lines);
+}
+
+void append_lines_within(const LevelBlock& b, const LevelBlock& a, int32_t Lambda,
+                         std::span<const double> product, std::vector<ListedLine>& lines) {
+  append_pair_lines(b, Lambda, a, Lambda, product, &a == &b, lines);
 }
 
 void use_one_blas_thread() {

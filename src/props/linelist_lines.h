@@ -45,6 +45,12 @@ void block_matrix_elements(const LevelBlock& b, const LevelBlock& a,
 void append_lines(const LevelBlock& b, int32_t Lambda_b, const LevelBlock& a, int32_t Lambda_a,
                   std::span<const double> product, std::vector<ListedLine>& lines);
 
+// The rovibrational lines within one state (Λ) between the levels of `b` and `a`, by the same
+// rules, with `product` = Ψ_bᵀ·diag(h·μ(R))·Ψ_a of its dipole function μ. `b` may be `a` itself
+// (the Q lines of Λ > 0, e to f): each pair of levels is then taken once.
+void append_lines_within(const LevelBlock& b, const LevelBlock& a, int32_t Lambda,
+                         std::span<const double> product, std::vector<ListedLine>& lines);
+
 // The BLAS on one thread: called once before the first product.
 void use_one_blas_thread();
 

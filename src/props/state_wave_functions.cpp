@@ -100,23 +100,31 @@ void StateWaveFunctions::prepare_J(int32_t J) {
   prepared_J_ = J;
 }
 
-int32_t StateWaveFunctions::bound_level_count(int32_t J) {
-  prepare_J(J);
-  if (!window_.has_well()) return 0;
+int StateWaveFunctions::barrier_end() const {
   const int N = grid_.N;
   // Behind a barrier above the limit, the levels between the two are quasi-bound: the count
   // stops at the limit and at the barrier's top point, where the well ends.
-  int end = N;
   if (window_.Umax > window_.Ulim) {
     for (int i = 1; i <= N; ++i) {
-      if (Ueff_forward_[static_cast<std::size_t>(i)] == window_.Umax) {
-        end = i;
-        break;
-      }
+      if (Ueff_forward_[static_cast<std::size_t>(i)] == window_.Umax) return i;
     }
   }
-  return count_levels_below(Ueff_forward_, 1, end, grid_.h, mu_,
+  return N;
+}
+
+int32_t StateWaveFunctions::bound_level_count(int32_t J) {
+  prepare_J(J);
+  if (!window_.has_well()) return 0;
+  return count_levels_below(Ueff_forward_, 1, barrier_end(), grid_.h, mu_,
                             std::min(window_.Umax, window_.Ulim));
+}
+
+int32_t StateWaveFunctions::quasi_bound_level_count(int32_t J) {
+  prepare_J(J);
+  if (!window_.has_well() || !(window_.Umax > window_.Ulim)) return 0;
+  const int end = barrier_end();
+  return count_levels_below(Ueff_forward_, 1, end, grid_.h, mu_, window_.Umax) -
+         count_levels_below(Ueff_forward_, 1, end, grid_.h, mu_, window_.Ulim);
 }
 
 double StateWaveFunctions::toadd() {

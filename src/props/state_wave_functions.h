@@ -103,6 +103,9 @@ class StateWaveFunctions {
   // The levels of J below the limit of its effective potential (below the top of its barrier
   // when that lies lower), by the node count of a solution at that energy; 0 without a well.
   int32_t bound_level_count(int32_t J);
+  // The quasi-bound levels of J: those between the limit and the top of a barrier above it, by
+  // the same node count; 0 without such a barrier.
+  int32_t quasi_bound_level_count(int32_t J);
 
   const RadialGrid& grid() const { return grid_; }
   double mu() const { return mu_; }
@@ -111,6 +114,8 @@ class StateWaveFunctions {
 
  private:
   void prepare_J(int32_t J);
+  // The grid point of the barrier's top when it lies above the limit, else N.
+  int barrier_end() const;
   // The offset of the plain run's search window, formed when first needed.
   double toadd();
   // The energy of parity p (the Lambda-doubling term), the level's kind and its wave function.

@@ -363,7 +363,7 @@ TEST_F(LineListRun, PartitionFunctionIsTheDirectSumTo1e10) {
   std::vector<ListedLevel> levels;
   for (const std::string& line : lines_of("velk.states")) {
     const StatesRow s = parse_states_line(line);
-    levels.push_back(ListedLevel{s.state, s.v, s.J, 0, s.E, 0, 0});
+    levels.push_back(ListedLevel{s.state, s.v, s.J, 0, s.E, 0, 0, {}});
   }
   const LineList list = number_line_list(levels, {}, std::nullopt, 0, 0);
   for (const double T : {1.0, 50.0, 296.0, 1000.0, 5000.0}) {
