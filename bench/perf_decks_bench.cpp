@@ -7,13 +7,14 @@
 // --fast; the best of the iterations is taken, by process CPU time (every thread counted) and by
 // wall time. BM_DeckProcess runs whole `velk --fast` processes (start-up, curve, levels, files)
 // as the user meets them, with --threads 1 and 2: the child's user + system time from wait4, and
-// its wall time.
+// its wall time. BM_OneLevel runs the one-level block of a_h001 as whole processes.
 //
 //   cmake --build build --target velk_bench velk && build/bench/velk_bench --benchmark_filter=Deck
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -118,6 +119,56 @@ void BM_DeckProcess(benchmark::State& state, Deck deck, const char* threads) {
   }
   report(state, deck, best_cpu, best_wall);
 }
+
+// The one-level run of a_h001's velk.inf: the level table switched off and the one-level block on
+// (v'' = 0, J'' = 0 of state A, then its Q line to v' = 0 of state B, the same curve): what a
+// user asking for one line pays, start-up, curves and files included. Its figure is in whole-grid
+// floor sweeps for the process, the median and the best of whole `velk --fast` processes.
+void BM_OneLevel(benchmark::State& state) {
+  const ScratchDeck scratch(kJZeroFine);
+  if (scratch.path.empty()) {
+    state.SkipWithError("deck not found");
+    return;
+  }
+  {
+    // Line 15 switches the level table, line 19 the one-level block.
+    std::ifstream in(scratch.path / "velk.inf");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    if (lines.size() < 19) {
+      state.SkipWithError("velk.inf too short");
+      return;
+    }
+    lines[14] = "n";
+    lines[18] = "y";
+    std::ofstream out(scratch.path / "velk.inf", std::ios::trunc);
+    for (const std::string& line : lines) out << line << '\n';
+  }
+  std::vector<double> cpu;
+  int status = 0;
+  for (auto _ : state) {
+    const velk::bench::ChildRun run =
+        velk::bench::run_child(VELK_BINARY, {"--fast", "--quiet"}, scratch.path.string());
+    status = run.status;
+    cpu.push_back(run.cpu_seconds);
+    state.SetIterationTime(run.cpu_seconds);
+  }
+  if (status != 0 || cpu.empty()) {
+    state.SkipWithError("the run failed");
+    return;
+  }
+  std::sort(cpu.begin(), cpu.end());
+  const double median = cpu[cpu.size() / 2];
+  const double floor = velk::bench::floor_sweep_seconds_per_point(kJZeroFine.N);
+  const double sweep = floor * kJZeroFine.N;
+  state.counters["cpu_s_median"] = median;
+  state.counters["cpu_s_best"] = cpu.front();
+  state.counters["floor_ns_per_point"] = floor * 1e9;
+  state.counters["floor_sweeps"] = median / sweep;
+  state.counters["floor_sweeps_best"] = cpu.front() / sweep;
+}
+
+BENCHMARK(BM_OneLevel)->Unit(benchmark::kMillisecond)->Iterations(41)->UseManualTime();
 
 BENCHMARK_CAPTURE(BM_Deck, a_h001_default_1thread, kJZeroFine, kOneThread)
     ->Unit(benchmark::kSecond)

@@ -27,9 +27,14 @@ const PotentialHeader& CurveDefinition::checked_header(std::optional<int32_t> np
   return header.header;
 }
 
+bool same_curve(const CurveDefinition& a, const CurveDefinition& b) {
+  return !a.source.empty() && a.name == b.name && a.source == b.source;
+}
+
 CurveDefinition read_curve_definition(const InputText& text) {
   CurveDefinition curve;
   curve.name = text.name;
+  if (!text.open_failure && !text.read_failed) curve.source = text.bytes;
   curve.header = read_header_reading(text);
   switch (select_representation(curve.header.header.pectype)) {
     case Representation::analytic:

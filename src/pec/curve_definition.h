@@ -38,11 +38,18 @@ struct CurveDefinition {
   // could not be read so far).
   std::variant<PointwiseParameters, AnalyticParameters, MljParameters> parameters;
 
+  // The whole text it was read from, when that was read whole; empty otherwise.
+  std::string source;
+
   Representation representation() const;
   // The header, after the stops read_potential_header(file, npts_limit) makes: "number of points
   // must be less than <limit>" when line 1 holds more, else the input error met in the header.
   const PotentialHeader& checked_header(std::optional<int32_t> npts_limit = std::nullopt) const;
 };
+
+// Read whole from the same text under the same name: a build of one on a grid prints, reports and
+// tabulates what a build of the other does. Definitions made otherwise are never the same curve.
+bool same_curve(const CurveDefinition& a, const CurveDefinition& b);
 
 // Reads the definition from `text`, named text.name in the messages.
 CurveDefinition read_curve_definition(const InputText& text);

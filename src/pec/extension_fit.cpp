@@ -37,33 +37,51 @@ ExtensionFitStorage::ExtensionFitStorage()
       sigfit(kFitPointCapacity + 1),
       covar(kCovarianceSize * kCovarianceSize) {}
 
-void extension_basis(double R, std::span<double> X, int nextpar, double alpha, double gamma,
-                     double rho) {
+namespace {
+
+// X_j(R) of the model, j >= 1.
+double basis_term(double R, int j, double alpha, double gamma, double rho) {
   using constants::kDampingC1;
   using constants::kDampingC2;
-  for (int j = 1; j <= nextpar; ++j) {
-    if (j == 1) {
-      X[j] = 1.0;
-    } else if (j == 2) {
-      X[j] = std::pow(R, alpha) * std::exp(-gamma * R);
-    } else {
-      const double k = static_cast<double>(j);
-      double f = 1.0;
-      if (rho > 0.0) {
-        const double rhoR = rho * R;
-        f = ipow(
-            1.0 - std::exp(-kDampingC1 * rho * R / k - kDampingC2 * ipow(rhoR, 2) / std::sqrt(k)),
-            j);
-      }
-      X[j] = -f / ipow(R, j);
-    }
+  if (j == 1) return 1.0;
+  if (j == 2) {
+    // Without an exchange term alpha and gamma are 0: R^0·e^(-0·R) is exactly 1 at every finite
+    // R, and the power and exponential were a tenth of a short run.
+    if (alpha == 0.0 && gamma == 0.0 && std::isfinite(R)) return 1.0;
+    return std::pow(R, alpha) * std::exp(-gamma * R);
   }
+  const double k = static_cast<double>(j);
+  double f = 1.0;
+  if (rho > 0.0) {
+    const double rhoR = rho * R;
+    f = ipow(1.0 - std::exp(-kDampingC1 * rho * R / k - kDampingC2 * ipow(rhoR, 2) / std::sqrt(k)),
+             j);
+  }
+  return -f / ipow(R, j);
+}
+
+// Between these radii every R^-k of the model (k <= 20) is a finite number, so every dispersion
+// term is: one whose coefficient is zero then adds a signed zero, which leaves a sum that started
+// at +0 as it was.
+constexpr double kFiniteTermsLow = 1e-14;
+constexpr double kFiniteTermsHigh = 1e14;
+
+}  // namespace
+
+void extension_basis(double R, std::span<double> X, int nextpar, double alpha, double gamma,
+                     double rho) {
+  for (int j = 1; j <= nextpar; ++j) X[j] = basis_term(R, j, alpha, gamma, rho);
 }
 
 double extension_value(double R, const LongRangeExtension& ext, std::span<double> X) {
-  extension_basis(R, X, ext.nextpar, ext.alpha, ext.gamma, ext.rho);
+  const bool finite_terms = kFiniteTermsLow <= R && R <= kFiniteTermsHigh;
   double V = 0.0;
-  for (int j = 1; j <= ext.nextpar; ++j) V += ext.extpar[j] * X[j];
+  for (int j = 1; j <= ext.nextpar; ++j) {
+    // The dispersion terms the file leaves out (most of 3..nextpar) cost a power each per point.
+    if (j >= 3 && finite_terms && ext.extpar[j] == 0.0) continue;
+    X[j] = basis_term(R, j, ext.alpha, ext.gamma, ext.rho);
+    V += ext.extpar[j] * X[j];
+  }
   return V;
 }
 
@@ -93,8 +111,22 @@ void check_extension(const LongRangeExtension& ext, const RadialGrid& grid,
 
 void tabulate_spline(std::span<double> Vgrid, const RadialGrid& grid, const SplineTable& spline) {
   require_grid_slots(Vgrid, grid.N, "extension_fit");
+  const int n = spline.Npts;
+  if (n < 2 || static_cast<std::size_t>(n) >= spline.Rpts.size() ||
+      static_cast<std::size_t>(n) >= spline.Upts.size() ||
+      static_cast<std::size_t>(n) >= spline.Y2pts.size()) {
+    throw std::invalid_argument("tabulate_spline: " + std::to_string(n) +
+                                " points do not fit the table");
+  }
+  // A bisection per point was a fifth of a short run. The radii of the grid rise with i, so each
+  // point's piece is found by stepping on from the previous point's; the test is the bisection's
+  // own (the last point not above R, kept within 1..n-1), so every value is the one it gives.
+  int ilo = 1;
   for (int i = 1; i <= grid.N; ++i) {
-    Vgrid[i] = spline_value(grid.R(i), 1, spline.Npts, spline.Rpts, spline.Upts, spline.Y2pts);
+    const double R = grid.R(i);
+    while (ilo > 1 && spline.Rpts[ilo] > R) --ilo;
+    while (ilo + 1 < n && !(spline.Rpts[ilo + 1] > R)) ++ilo;
+    Vgrid[i] = spline_piece(R, ilo, spline.Rpts, spline.Upts, spline.Y2pts);
   }
 }
 

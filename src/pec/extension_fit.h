@@ -88,7 +88,8 @@ struct ExtensionReportHandler {
 void extension_basis(double R, std::span<double> X, int nextpar, double alpha, double gamma,
                      double rho);
 
-// V_ext(R) with the parameters in `ext`; X is scratch space of nextpar + 1 slots.
+// V_ext(R) with the parameters in `ext`; X is scratch space of nextpar + 1 slots (the basis values
+// of the terms it used; those of terms with a zero coefficient may be left out).
 double extension_value(double R, const LongRangeExtension& ext, std::span<double> X);
 
 // Refuses an extension (ext.extflag 'y') that cannot be fitted on the grid: nextpar outside 1..20

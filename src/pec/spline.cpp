@@ -72,13 +72,7 @@ double spline_value(double x, int ilo, int ihi, std::span<const double> Rpts,
       ilo = k;
     }
   }
-  const double d = Rpts[ihi] - Rpts[ilo];
-  const double A = (Rpts[ihi] - x) / d;
-  const double B = (x - Rpts[ilo]) / d;
-  // The cubic terms are formed in this order on purpose: the tabulated curve is reproduced to
-  // the last bit only with it.
-  return A * Upts[ilo] + B * Upts[ihi] + d * (d * A * (A * A - 1.0) / 6.0) * Y2pts[ilo] +
-         d * (d * B * (B * B - 1.0) / 6.0) * Y2pts[ihi];
+  return spline_piece(x, ilo, Rpts, Upts, Y2pts);
 }
 
 }  // namespace velk

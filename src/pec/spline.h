@@ -30,4 +30,18 @@ void spline_second_derivatives(int n, std::span<const double> x, std::span<const
 double spline_value(double x, int ilo, int ihi, std::span<const double> Rpts,
                     std::span<const double> Upts, std::span<const double> Y2pts);
 
+// Value at x of the cubic piece between points ilo and ilo + 1, which the caller has found and
+// checked against the spans; spline_value is the bisection around it.
+inline double spline_piece(double x, int ilo, std::span<const double> Rpts,
+                           std::span<const double> Upts, std::span<const double> Y2pts) {
+  const int ihi = ilo + 1;
+  const double d = Rpts[ihi] - Rpts[ilo];
+  const double A = (Rpts[ihi] - x) / d;
+  const double B = (x - Rpts[ilo]) / d;
+  // The cubic terms are formed in this order on purpose: the tabulated curve is reproduced to
+  // the last bit only with it.
+  return A * Upts[ilo] + B * Upts[ihi] + d * (d * A * (A * A - 1.0) / 6.0) * Y2pts[ilo] +
+         d * (d * B * (B * B - 1.0) / 6.0) * Y2pts[ihi];
+}
+
 }  // namespace velk

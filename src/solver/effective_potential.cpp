@@ -48,6 +48,10 @@ void effective_potential(std::span<const double> V, std::span<double> Ueff, cons
       u[k] = K / (R * R * mu) + v[N + 1 - k];
     }
   }
+  print_effective_potential_line();
+}
+
+void print_effective_potential_line() {
   console_line(" UYeff OK");
 }
 

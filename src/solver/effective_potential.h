@@ -24,4 +24,8 @@ namespace velk {
 void effective_potential(std::span<const double> V, std::span<double> Ueff, const RadialGrid& grid,
                          double mu, int J, int Lambda, GridOrientation orientation);
 
+// The console line of an effective potential made, for a caller that takes over one made before
+// in its place.
+void print_effective_potential_line();
+
 }  // namespace velk

@@ -68,6 +68,17 @@ struct LevelDriver::BuildRecord {
   bool replayable = false;
 };
 
+struct LevelDriver::KeptBuild {
+  CurveDefinition curve;
+  RadialGrid grid;
+  BuildRecord record;
+  ToaddSearch search;
+  bool holds(const CurveDefinition& other, const RadialGrid& other_grid) const {
+    return same_curve(curve, other) && grid.Rmin == other_grid.Rmin &&
+           grid.Rmax == other_grid.Rmax && grid.N == other_grid.N;
+  }
+};
+
 // The inputs of a request that every J shares.
 struct LevelDriver::RequestInputs {
   const LevelTableRequest& request;
@@ -607,12 +618,25 @@ ToaddSearch LevelDriver::toadd_curve(const CurveDefinition& definition, const Ra
   const PotentialHeader& header = checked_header(definition);
   require_positive_mass(trimmed_file_name(definition.name), header, 1);
   require_representable_Lambda(trimmed_file_name(definition.name), header);
+  if (record != nullptr && kept_build_ && kept_build_->holds(definition, grid)) {
+    *record = kept_build_->record;
+    give_again(*record);
+    // toadd's J = 0 curve from the same build is in Ueff_toadd_ still.
+    print_effective_potential_line();
+    return kept_build_->search;
+  }
+  kept_build_.reset();
   if (record == nullptr) {
     build_curve(definition, Vtoadd_, grid);
-  } else {
-    record_build(definition, grid, *record);
+    return toadd_search(Vtoadd_, Ueff_toadd_, grid, header.masses[0], header.Lambda);
   }
-  return toadd_search(Vtoadd_, Ueff_toadd_, grid, header.masses[0], header.Lambda);
+  record_build(definition, grid, *record);
+  const ToaddSearch search =
+      toadd_search(Vtoadd_, Ueff_toadd_, grid, header.masses[0], header.Lambda);
+  if (record->replayable && !definition.source.empty()) {
+    kept_build_ = std::make_unique<KeptBuild>(KeptBuild{definition, grid, *record, search});
+  }
+  return search;
 }
 
 void LevelDriver::record_build(const CurveDefinition& definition, const RadialGrid& grid,
@@ -651,6 +675,12 @@ void LevelDriver::record_build(const CurveDefinition& definition, const RadialGr
 }
 
 double LevelDriver::replay_build(const BuildRecord& record, const RadialGrid& grid) {
+  give_again(record);
+  std::copy_n(Vtoadd_.begin(), grid.N + 1, Vgrid_.begin());
+  return record.Uinf;
+}
+
+void LevelDriver::give_again(const BuildRecord& record) {
   replay_output(record.output, [](int) {});
   for (const std::optional<ExtensionReport>& event : record.reports) {
     if (event) {
@@ -659,8 +689,6 @@ double LevelDriver::replay_build(const BuildRecord& record, const RadialGrid& gr
       options_.on_extension_report.fit_starts();
     }
   }
-  std::copy_n(Vtoadd_.begin(), grid.N + 1, Vgrid_.begin());
-  return record.Uinf;
 }
 
 }  // namespace velk

@@ -192,6 +192,8 @@ class LevelDriver {
   // the same values, lines and reports, so it is taken over rather than built again, and what its
   // build printed and reported is given again at the place of the second build.
   double replay_build(const BuildRecord& record, const RadialGrid& grid);
+  // What a build printed and reported, given again in its place.
+  void give_again(const BuildRecord& record);
   double build_curve(const CurveDefinition& curve, std::vector<double>& V, const RadialGrid& grid);
 
   Workspace run_workspace();
@@ -206,6 +208,11 @@ class LevelDriver {
   std::optional<FastSearch> fast_;  // made for the fast mode only
   SolveStatistics statistics_;
   std::vector<double> Vgrid_, Ueff_, Vtoadd_, Ueff_toadd_;
+  // The last curve behind toadd, while Vtoadd_ and Ueff_toadd_ hold it: a later request of the
+  // same curve on the same grid (a transition run asks for a state's level files one after
+  // another) takes it over, with its record given again, instead of building it anew.
+  struct KeptBuild;
+  std::unique_ptr<KeptBuild> kept_build_;
   // The grids already judged too deep in the wall, by state.
   WallStepCheck wall_steps_;
   std::vector<std::unique_ptr<Worker>> workers_;

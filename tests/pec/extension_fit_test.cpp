@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "numlib/constants.h"
+#include "numlib/ipow.h"
 #include "pec/spline.h"
 #include "pec_test_files.h"
 #include "support/failure_recorder.h"
@@ -27,6 +33,62 @@ TEST(ExtensionBasis, DampedDispersionUsesTheSinglePrecisionConstants) {
   EXPECT_NEAR(X[3], -0.0021640567511404912537, 1e-13 * 0.0021640567511404912537);
   EXPECT_NEAR(X[6], -2.2111484267368296182e-6, 1e-13 * 2.2111484267368296182e-6);
   EXPECT_NEAR(X[8], -1.4063978303441343136e-8, 1e-13 * 1.4063978303441343136e-8);
+}
+
+// The model summed term by term with every basis value formed, as the formula reads: the value
+// must be this to the bit, whichever terms the evaluation leaves out (zero coefficients, the
+// exchange term without alpha and gamma) and at radii where the powers overflow or vanish.
+double model_with_every_term(double R, const LongRangeExtension& ext) {
+  double V = 0.0;
+  for (int j = 1; j <= ext.nextpar; ++j) {
+    double X = 1.0;
+    if (j == 2) {
+      X = std::pow(R, ext.alpha) * std::exp(-ext.gamma * R);
+    } else if (j >= 3) {
+      double f = 1.0;
+      if (ext.rho > 0.0) {
+        const double rhoR = ext.rho * R;
+        f = ipow(1.0 - std::exp(-constants::kDampingC1 * ext.rho * R / j -
+                                constants::kDampingC2 * ipow(rhoR, 2) / std::sqrt(double(j))),
+                 j);
+      }
+      X = -f / ipow(R, j);
+    }
+    V += ext.extpar[static_cast<std::size_t>(j)] * X;
+  }
+  return V;
+}
+
+TEST(ExtensionValue, EqualsTheSumOfEveryTermOnRandomModels) {
+  std::mt19937_64 random(3131);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const double radii[] = {1e-300, 1e-20, 1e-14, 0.3, 1.0, 7.5, 19.0, 1e14, 1e20, 1e300};
+  for (int trial = 0; trial < 300; ++trial) {
+    LongRangeExtension ext;
+    ext.extflag = 'y';
+    ext.nextpar = 1 + static_cast<int>(random() % kExtensionCapacity);
+    for (int j = 1; j <= ext.nextpar; ++j) {
+      // Half the coefficients zero, some of them -0.
+      const double c = random() % 2 ? 0.0 : std::ldexp(unit(random) - 0.5, 10 + j);
+      ext.extpar[static_cast<std::size_t>(j)] = random() % 4 ? c : -c;
+    }
+    const bool exchange = random() % 2;
+    ext.alpha = exchange ? 3.0 * unit(random) : 0.0;
+    ext.gamma = exchange ? unit(random) : 0.0;
+    ext.rho = random() % 2 ? unit(random) : 0.0;
+    std::array<double, kExtensionCapacity + 1> X{};
+    for (int probe = 0; probe < 40; ++probe) {
+      const double R = probe < 10 ? radii[probe] : 2.0 + 40.0 * unit(random);
+      const double want = model_with_every_term(R, ext);
+      const double got = extension_value(R, ext, X);
+      if (std::isnan(want)) {
+        EXPECT_TRUE(std::isnan(got)) << "trial " << trial << ", R = " << R;
+      } else {
+        ASSERT_EQ(std::bit_cast<uint64_t>(got), std::bit_cast<uint64_t>(want))
+            << "trial " << trial << ", R = " << R << ": " << got << " against " << want;
+      }
+    }
+  }
 }
 
 TEST(ExtensionBasis, WithoutPositiveRhoTheDispersionIsUndamped) {

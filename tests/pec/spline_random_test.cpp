@@ -5,11 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
+#include "pec/extension_fit.h"
+#include "pec/radial_grid.h"
 #include "pec/spline.h"
 
 namespace velk {
@@ -72,6 +77,45 @@ TEST(SplineRandom, ReproducesRandomCubicsOnRandomTables) {
       ASSERT_LE(error, 64.0L * unit_error) << "trial " << trial << ", R = " << r;
     }
   }
+}
+
+// The tabulation steps from piece to piece along the grid instead of bisecting at each point: on
+// random tables and grids (starting below the table, ending beyond it, or inside it; coarse and
+// fine against the table's gaps) every value must be, bit for bit, the bisection's.
+TEST(SplineRandom, TabulationGivesTheBisectionsValues) {
+  std::mt19937_64 random(31);
+  std::uniform_real_distribution<double> gap(0.01, 1.0);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::uniform_int_distribution<int> count(2, 80);
+  for (int trial = 0; trial < 400; ++trial) {
+    const int n = count(random);
+    std::vector<double> x(static_cast<std::size_t>(n) + 1), y(x.size()), y2(x.size());
+    x[1] = 0.5 + unit(random);
+    for (int i = 2; i <= n; ++i) x[i] = x[i - 1] + gap(random);
+    for (int i = 1; i <= n; ++i) y[i] = 1e4 * (unit(random) - 0.5);
+    spline_second_derivatives(n, x, y, y2, 1e3 * (unit(random) - 0.5), unit(random));
+    const double span = x[n] - x[1];
+    const double Rmin = std::max(1e-3, x[1] + span * (1.2 * unit(random) - 0.6));
+    const double Rmax = Rmin + span * (0.01 + 1.5 * unit(random));
+    const int N = 2 + static_cast<int>(random() % 3000);
+    const RadialGrid grid(Rmin, Rmax, N);
+    std::vector<double> V(static_cast<std::size_t>(N) + 1);
+    tabulate_spline(V, grid, SplineTable{n, x, y, y2});
+    for (int i = 1; i <= N; ++i) {
+      const double want = spline_value(grid.R(i), 1, n, x, y, y2);
+      ASSERT_EQ(std::bit_cast<uint64_t>(V[i]), std::bit_cast<uint64_t>(want))
+          << "trial " << trial << ", point " << i << " of " << N << ", R = " << grid.R(i);
+    }
+  }
+}
+
+TEST(SplineRandom, TabulationRefusesATableShorterThanItsCount) {
+  const std::vector<double> x{0.0, 1.0, 2.0, 3.0}, y{0.0, 1.0, 0.0, 1.0}, y2(4, 0.0);
+  std::vector<double> V(11);
+  const RadialGrid grid(0.5, 2.5, 10);
+  EXPECT_THROW(tabulate_spline(V, grid, SplineTable{4, x, y, y2}), std::invalid_argument);
+  EXPECT_THROW(tabulate_spline(V, grid, SplineTable{1, x, y, y2}), std::invalid_argument);
+  EXPECT_NO_THROW(tabulate_spline(V, grid, SplineTable{3, x, y, y2}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@ list(APPEND VELK_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/effective_potential_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/fast_search_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/immediate_divisions_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/kept_build_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/level_driver_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/level_service_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/landmarks_test.cpp
