@@ -82,6 +82,7 @@ void FastSearch::begin(const RadialGrid& grid, const QuantumRange& v) {
   require_grid_slots(RadialGrid::kSlots, grid.N, "fast search");
   for (std::vector<double>* array : {&U_, &Y_, &r_, &g_, &lowest_up_to_, &lowest_from_})
     fit_grid_slots(*array, grid.N);
+  stretches_.reserve(grid.N);
   grid_ = grid;
   // Every J climbs its v from the lowest (v = 0, or a lower first v) so that a level is searched
   // the same way whichever v were asked for.
@@ -112,6 +113,7 @@ std::span<const FastLevel> FastSearch::solve_J(std::span<const double> Ueff,
   for (int i = 2; i <= N; ++i) lowest_up_to_[i] = std::min(lowest_up_to_[i - 1], Up_[i]);
   lowest_from_[N] = Up_[N];
   for (int i = N - 1; i >= 1; --i) lowest_from_[i] = std::min(lowest_from_[i + 1], Up_[i]);
+  stretches_.find(std::span<const double>(Up_, static_cast<std::size_t>(N) + 1), N);
   const double h = grid_.h;
   mu_ = request.mu;
   c_ = h * h * mu_ * constants::kTwoUOverHbar2;
@@ -273,7 +275,7 @@ FastSearch::OuterStart FastSearch::outer_start(double E) const {
   const bool forward = orientation_ == GridOrientation::forward;
   double dVt = 0.0;
   int32_t jt = 0;
-  const Crossings x = turning_points(run_curve(), E, N, orientation_, dVt, jt);
+  const Crossings x = stretches_.turning_points(run_curve(), E, orientation_, dVt, jt);
   OuterStart start;
   if (x.k3 == 0) return start;
   const double s = std::pow(dVt / h, constants::kOneThirdSingle);
@@ -299,7 +301,7 @@ FastSearch::OuterStart FastSearch::outer_start(double E) const {
 std::optional<double> FastSearch::tunnel_at(double E) const {
   double dVt = 0.0;
   int32_t jt = 0;
-  const Crossings x = turning_points(run_curve(), E, grid_.N, orientation_, dVt, jt);
+  const Crossings x = stretches_.turning_points(run_curve(), E, orientation_, dVt, jt);
   if (x.k3 == 0) return std::nullopt;
   const double* U = run_curve().data();
   if (orientation_ == GridOrientation::forward) {
