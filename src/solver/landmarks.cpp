@@ -1,6 +1,8 @@
 #include "solver/landmarks.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -12,6 +14,30 @@
 namespace velk {
 
 namespace {
+
+// Points of the grid scan cleared at once.
+constexpr int kScanBlock = 64;
+
+// Two grid values side by side (the target's baseline vectors), and the result of comparing them.
+typedef double ValuePair __attribute__((vector_size(16)));
+typedef int64_t PairMask __attribute__((vector_size(16)));
+
+// Whether the ends of some interval (i - 1, i), start <= i <= end, lie on different sides of E
+// (every crossing is such an interval).
+bool sides_change(const double* v, int start, int end, double E) {
+  const ValuePair level = {E, E};
+  PairMask change = {0, 0};
+  int i = start;
+  for (; i + 1 <= end; i += 2) {
+    ValuePair before, at;
+    std::memcpy(&before, v + i - 1, sizeof before);
+    std::memcpy(&at, v + i, sizeof at);
+    change |= (before < level) ^ (at < level);
+  }
+  int64_t any = change[0] | change[1];
+  for (; i <= end; ++i) any |= (v[i - 1] < E) != (v[i] < E) ? 1 : 0;
+  return any != 0;
+}
 
 // jt and dVt of the third crossing k3 of V (in V's own order), as the solvers place the outer
 // turning point.
@@ -61,14 +87,21 @@ Crossings turning_points(std::span<const double> V, double E, int N, GridOrienta
   require_grid_slots(V.size(), N, "turning_points");
   const double* v = V.data();
   Crossings c;
-  for (int i = 2; i <= N; ++i) {
-    if ((v[i - 1] - E) * (v[i] - E) < 0.0) {
-      if (c.k1 > 0 && c.k2 > 0) {
-        c.k3 = i;
-      } else if (c.k1 > 0) {
-        c.k2 = i;
-      } else {
-        c.k1 = i;
+  // A crossing needs ends on different sides of E. That test has no branch, so a block of points
+  // is cleared at vector speed, and only a block where the sides change is looked at point by
+  // point: every solve above the curve's end scans the whole grid on each iteration.
+  for (int start = 2; start <= N; start += kScanBlock) {
+    const int end = std::min(N, start + kScanBlock - 1);
+    if (!sides_change(v, start, end, E)) continue;
+    for (int i = start; i <= end; ++i) {
+      if ((v[i - 1] - E) * (v[i] - E) < 0.0) {
+        if (c.k1 > 0 && c.k2 > 0) {
+          c.k3 = i;
+        } else if (c.k1 > 0) {
+          c.k2 = i;
+        } else {
+          c.k1 = i;
+        }
       }
     }
   }
