@@ -143,6 +143,8 @@ class FastSearch {
   std::optional<double> ladder_extrapolation(std::size_t k) const;
   double error_after_step(double step, double previous, double spacing) const;
   Range live_range(double E, int seed_lo, int seed_hi) const;
+  // Where a pass may start beyond the turning point `turn`, toward the grid end `last`.
+  int tail_end(double E, int turn, int step, int last) const;
   int32_t levels_below_top();
   void solve_level(const FastJRequest& request, int32_t v, std::size_t k, FastLevel& out);
   // Scale the two passes to Y(joint) = 1, clear what earlier passes left outside the range, and
