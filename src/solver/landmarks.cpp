@@ -39,6 +39,40 @@ bool sides_change(const double* v, int start, int end, double E) {
   return any != 0;
 }
 
+// Whether some point i, start <= i <= end, is a strict local minimum below `below`, or a strict
+// local maximum above `above`: the exact tests of the scans, two points at a time and without a
+// branch, so that the blocks where neither can be are passed over at vector speed.
+bool any_minimum_below(const double* v, int start, int end, double below) {
+  const ValuePair level = {below, below};
+  PairMask found = {0, 0};
+  int i = start;
+  for (; i + 1 <= end; i += 2) {
+    ValuePair before, at, after;
+    std::memcpy(&before, v + i - 1, sizeof before);
+    std::memcpy(&at, v + i, sizeof at);
+    std::memcpy(&after, v + i + 1, sizeof after);
+    found |= (at < before) & (at < after) & (at < level);
+  }
+  int64_t any = found[0] | found[1];
+  for (; i <= end; ++i) any |= v[i] < v[i - 1] && v[i] < v[i + 1] && v[i] < below ? 1 : 0;
+  return any != 0;
+}
+bool any_maximum_above(const double* v, int start, int end, double above) {
+  const ValuePair level = {above, above};
+  PairMask found = {0, 0};
+  int i = start;
+  for (; i + 1 <= end; i += 2) {
+    ValuePair before, at, after;
+    std::memcpy(&before, v + i - 1, sizeof before);
+    std::memcpy(&at, v + i, sizeof at);
+    std::memcpy(&after, v + i + 1, sizeof after);
+    found |= (at > before) & (at > after) & (at > level);
+  }
+  int64_t any = found[0] | found[1];
+  for (; i <= end; ++i) any |= v[i] > v[i - 1] && v[i] > v[i + 1] && v[i] > above ? 1 : 0;
+  return any != 0;
+}
+
 // jt and dVt of the third crossing k3 of V (in V's own order), as the solvers place the outer
 // turning point.
 void place_outer_turning_point(const double* v, int32_t k3, double E, GridOrientation orientation,
@@ -62,8 +96,14 @@ double lowest_minimum(std::span<const double> V, int N) {
   require_grid_slots(V.size(), N, "lowest_minimum");
   const double* v = V.data();
   double Umin = constants::kNoMinimum;
-  for (int i = 2; i <= N - 1; ++i) {
-    if (v[i] < v[i - 1] && v[i] < v[i + 1] && v[i] < Umin) Umin = v[i];
+  // The lowest minimum so far only falls, so a block without a point below its value at the
+  // block's start holds no new one.
+  for (int start = 2; start <= N - 1; start += kScanBlock) {
+    const int end = std::min(N - 1, start + kScanBlock - 1);
+    if (!any_minimum_below(v, start, end, Umin)) continue;
+    for (int i = start; i <= end; ++i) {
+      if (v[i] < v[i - 1] && v[i] < v[i + 1] && v[i] < Umin) Umin = v[i];
+    }
   }
   return Umin;
 }
@@ -72,10 +112,14 @@ Barrier highest_barrier(std::span<const double> V, int N, double Vref) {
   require_grid_slots(V.size(), N, "highest_barrier");
   const double* v = V.data();
   Barrier b{0.0, 0};
-  for (int i = 2; i <= N - 1; ++i) {
-    if (v[i] > Vref && v[i] > v[i - 1] && v[i] > v[i + 1]) {
-      ++b.nbar;
-      if (v[i] > b.Umax) b.Umax = v[i];
+  for (int start = 2; start <= N - 1; start += kScanBlock) {
+    const int end = std::min(N - 1, start + kScanBlock - 1);
+    if (!any_maximum_above(v, start, end, Vref)) continue;
+    for (int i = start; i <= end; ++i) {
+      if (v[i] > Vref && v[i] > v[i - 1] && v[i] > v[i + 1]) {
+        ++b.nbar;
+        if (v[i] > b.Umax) b.Umax = v[i];
+      }
     }
   }
   if (b.nbar == 0) b.Umax = Vref;

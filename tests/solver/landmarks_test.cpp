@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <initializer_list>
@@ -188,6 +189,40 @@ TEST(TurningPoints, RejectsCountBeyondArray) {
                std::invalid_argument);
 }
 
+// The scans by their definition, point by point, against the block scans, on random curves long
+// enough to span several blocks: plateaus, repeated values, minima and maxima in any block and at
+// block edges.
+TEST(LandmarkScans, MinimumAndBarrierMatchTheirDefinitionOnRandomCurves) {
+  std::mt19937 random(2027);
+  std::uniform_int_distribution<int> pick_N(0, 300);
+  std::uniform_int_distribution<int> pick_level(-6, 6);
+  std::uniform_int_distribution<int> pick_move(0, 4);
+  for (int curve = 0; curve < 2000; ++curve) {
+    const int N = pick_N(random);
+    std::vector<double> V(static_cast<std::size_t>(N) + 1, 0.0);
+    for (int i = 1; i <= N; ++i) {
+      V[i] = pick_move(random) == 0 && i > 1 ? V[i - 1] : 0.5 * pick_level(random);
+    }
+    double Umin = kNoMinimum;
+    for (int i = 2; i <= N - 1; ++i) {
+      if (V[i] < V[i - 1] && V[i] < V[i + 1] && V[i] < Umin) Umin = V[i];
+    }
+    const double Vref = 0.5 * pick_level(random);
+    Barrier want{0.0, 0};
+    for (int i = 2; i <= N - 1; ++i) {
+      if (V[i] > Vref && V[i] > V[i - 1] && V[i] > V[i + 1]) {
+        ++want.nbar;
+        want.Umax = std::max(want.Umax, V[i]);
+      }
+    }
+    if (want.nbar == 0) want.Umax = Vref;
+    const Barrier got = highest_barrier(V, N, Vref);
+    ASSERT_EQ(lowest_minimum(V, N), Umin) << "curve " << curve << " N=" << N;
+    ASSERT_EQ(got.Umax, want.Umax) << "curve " << curve << " N=" << N;
+    ASSERT_EQ(got.nbar, want.nbar) << "curve " << curve << " N=" << N;
+  }
+}
+
 // --- crossings from the monotonic stretches against a scan of every interval ------------------
 
 // The crossings by their definition: every interval whose ends lie strictly on opposite sides of
@@ -284,7 +319,7 @@ INSTANTIATE_TEST_SUITE_P(Seeds, MonotoneStretchesOnTable, testing::Values(3u, 41
 // E.
 TEST(MonotoneStretches, GiveTheScansCrossingsOnRoughCurves) {
   std::mt19937 random(77);
-  std::uniform_int_distribution<int> pick_N(1, 60);
+  std::uniform_int_distribution<int> pick_N(1, 200);
   std::uniform_int_distribution<int> pick_level(-4, 4);
   std::uniform_int_distribution<int> pick_move(0, 3);
   MonotoneStretches stretches;
