@@ -5,6 +5,10 @@
 #include <numbers>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "numlib/airy.h"
 #include "numlib/constants.h"
 #include "solver/energy_search.h"
@@ -82,6 +86,7 @@ void FastSearch::begin(const RadialGrid& grid, const QuantumRange& v) {
   require_grid_slots(RadialGrid::kSlots, grid.N, "fast search");
   for (std::vector<double>* array : {&U_, &Y_, &r_, &g_, &lowest_up_to_, &lowest_from_})
     fit_grid_slots(*array, grid.N);
+  stretches_.reserve(grid.N);
   grid_ = grid;
   // Every J climbs its v from the lowest (v = 0, or a lower first v) so that a level is searched
   // the same way whichever v were asked for.
@@ -112,6 +117,7 @@ std::span<const FastLevel> FastSearch::solve_J(std::span<const double> Ueff,
   for (int i = 2; i <= N; ++i) lowest_up_to_[i] = std::min(lowest_up_to_[i - 1], Up_[i]);
   lowest_from_[N] = Up_[N];
   for (int i = N - 1; i >= 1; --i) lowest_from_[i] = std::min(lowest_from_[i + 1], Up_[i]);
+  stretches_.find(std::span<const double>(Up_, static_cast<std::size_t>(N) + 1), N);
   const double h = grid_.h;
   mu_ = request.mu;
   c_ = h * h * mu_ * constants::kTwoUOverHbar2;
@@ -238,29 +244,55 @@ FastSearch::Range FastSearch::live_range(double E, int seed_lo, int seed_hi) con
   const int N = grid_.N;
   const double* U = Up_;
   // From a classically allowed point (the seed, or the minimum) out to the turning point in
-  // direction `step`, then on through the forbidden region until the WKB estimate of ∫κ dR passes
-  // kTailDamping, or to the grid end `last`. A dip below E on the way starts the count again.
-  const auto walk = [&](int seed, int step, int last, int& turn) {
+  // direction `step`, or to the grid end `last`.
+  const auto to_turn = [&](int seed, int step, int last) {
     int i = seed >= 1 && seed <= N && U[seed] < E ? seed : imin_;
     while (i != last && U[i + step] < E) i += step;
-    turn = i;
-    double damping = 0.0;
-    while (i != last) {
-      i += step;
-      const double d = U[i] - E;
-      if (d <= 0) {
-        damping = 0.0;
-        continue;
-      }
-      damping += std::sqrt(c_ * d);
-      if (damping > kTailDamping) break;
-    }
     return i;
   };
   Range range;
-  range.hi = walk(seed_hi, 1, N, range.turn_hi);
-  range.lo = walk(seed_lo, -1, 1, range.turn_lo);
+  range.turn_hi = to_turn(seed_hi, 1, N);
+  range.turn_lo = to_turn(seed_lo, -1, 1);
+  range.hi = tail_end(E, range.turn_hi, 1, N);
+  range.lo = tail_end(E, range.turn_lo, -1, 1);
   return range;
+}
+
+// On from the turning point `turn` in direction `step` through the forbidden region until the
+// WKB estimate of ∫κ dR passes kTailDamping, or to the grid end `last`. A dip below E on the way
+// starts the count again. The sum is a chain of additions, one per point, that would otherwise
+// wait on each point's square root: the roots of two points are taken together, and added one
+// by one in the same order.
+int FastSearch::tail_end(double E, int turn, int step, int last) const {
+  const double* U = Up_;
+  const double c = c_;
+  double damping = 0.0;
+  int i = turn;
+  // One point: true where the walk stops.
+  const auto add = [&](double d, double root) {
+    if (d <= 0) {
+      damping = 0.0;
+      return false;
+    }
+    damping += root;
+    return damping > kTailDamping;
+  };
+#if defined(__SSE2__)
+  while (i != last && i + step != last) {
+    const double d0 = U[i + step] - E, d1 = U[i + 2 * step] - E;
+    const __m128d roots = _mm_sqrt_pd(_mm_mul_pd(_mm_set1_pd(c), _mm_set_pd(d1, d0)));
+    i += step;
+    if (add(d0, _mm_cvtsd_f64(roots))) return i;
+    i += step;
+    if (add(d1, _mm_cvtsd_f64(_mm_unpackhi_pd(roots, roots)))) return i;
+  }
+#endif
+  while (i != last) {
+    i += step;
+    const double d = U[i] - E;
+    if (add(d, std::sqrt(c * d))) return i;
+  }
+  return i;
 }
 
 // The quasi-bound start of the exact search in the run's orientation, so that both searches
@@ -273,7 +305,7 @@ FastSearch::OuterStart FastSearch::outer_start(double E) const {
   const bool forward = orientation_ == GridOrientation::forward;
   double dVt = 0.0;
   int32_t jt = 0;
-  const Crossings x = turning_points(run_curve(), E, N, orientation_, dVt, jt);
+  const Crossings x = stretches_.turning_points(run_curve(), E, orientation_, dVt, jt);
   OuterStart start;
   if (x.k3 == 0) return start;
   const double s = std::pow(dVt / h, constants::kOneThirdSingle);
@@ -299,7 +331,7 @@ FastSearch::OuterStart FastSearch::outer_start(double E) const {
 std::optional<double> FastSearch::tunnel_at(double E) const {
   double dVt = 0.0;
   int32_t jt = 0;
-  const Crossings x = turning_points(run_curve(), E, grid_.N, orientation_, dVt, jt);
+  const Crossings x = stretches_.turning_points(run_curve(), E, orientation_, dVt, jt);
   if (x.k3 == 0) return std::nullopt;
   const double* U = run_curve().data();
   if (orientation_ == GridOrientation::forward) {

@@ -47,6 +47,7 @@
 #include "numlib/failure_policy.h"
 #include "pec/radial_grid.h"
 #include "solver/grid_orientation.h"
+#include "solver/landmarks.h"
 #include "solver/level_checks.h"
 #include "solver/level_table_request.h"
 #include "solver/solver_results.h"
@@ -142,6 +143,8 @@ class FastSearch {
   std::optional<double> ladder_extrapolation(std::size_t k) const;
   double error_after_step(double step, double previous, double spacing) const;
   Range live_range(double E, int seed_lo, int seed_hi) const;
+  // Where a pass may start beyond the turning point `turn`, toward the grid end `last`.
+  int tail_end(double E, int turn, int step, int last) const;
   int32_t levels_below_top();
   void solve_level(const FastJRequest& request, int32_t v, std::size_t k, FastLevel& out);
   // Scale the two passes to Y(joint) = 1, clear what earlier passes left outside the range, and
@@ -157,6 +160,9 @@ class FastSearch {
   // Of the current J: the lowest value of the forward effective potential at or below each index,
   // and at or above it, so that a level sees at once whether allowed points lie outside its range.
   std::vector<double> lowest_up_to_, lowest_from_;
+  // Of the current J: where its curve rises and falls, for the crossings of every pass above the
+  // outer end.
+  MonotoneStretches stretches_;
   // Of the current J, from first_v_ on; the caller sees them from first_asked_ on.
   std::vector<FastLevel> levels_;
   int32_t first_v_ = 0, first_asked_ = 0;

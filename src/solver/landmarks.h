@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "solver/grid_orientation.h"
 
@@ -44,5 +45,32 @@ struct Crossings {
 };
 Crossings turning_points(std::span<const double> V, double E, int N, GridOrientation orientation,
                          double& dVt, int32_t& jt);
+
+// The stretches on which a curve is monotonic (non-strictly), found once per curve, so that a
+// search that asks for the crossings at many energies bisects within the few stretches that
+// straddle each energy instead of scanning every point: a stretch holds at most one crossing. The
+// crossings, dVt and jt are those of turning_points on the same curve, index for index.
+class MonotoneStretches {
+ public:
+  // Sizes the work space for curves of up to N points, so that find allocates nothing.
+  void reserve(int N);
+  // Finds the stretches of V in forward order (slot i = point i, 1 <= i <= N). V must outlive
+  // every later call of turning_points. A curve with a value that is not finite keeps the scan.
+  void find(std::span<const double> V, int N);
+  // turning_points(Vrun, E, N, orientation, dVt, jt), where Vrun is the curve given to find as
+  // the orientation has it (mirrored on a reversed grid).
+  Crossings turning_points(std::span<const double> Vrun, double E, GridOrientation orientation,
+                           double& dVt, int32_t& jt) const;
+
+ private:
+  // The crossing within stretch k, 0 when there is none.
+  int crossing_in(std::size_t k, double E) const;
+
+  const double* V_ = nullptr;
+  int N_ = 0;
+  bool scan_ = true;
+  // Stretch k runs from point ends_[k] to point ends_[k + 1].
+  std::vector<int> ends_;
+};
 
 }  // namespace velk
