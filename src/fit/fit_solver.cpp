@@ -110,8 +110,13 @@ FitResult fit_once(FitModel& model, const std::vector<ObservedLine>& rows,
   if (result.linear) {
     // calc is linear in the parameters: one Gauss-Newton step is the least-squares solution.
     functor.evaluate(x);
-    const Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(functor.jacobian());
-    x -= qr.solve(functor.residuals());
+    // Columns scaled to unit length first: those of Y(0,0) and Y(0,4) differ by more than the
+    // reciprocal of the rounding at J = 100, which the unscaled QR takes for a lost rank and
+    // answers with zeros.
+    const Eigen::VectorXd scale = functor.jacobian().colwise().norm().transpose().unaryExpr(
+        [](double norm) { return norm > 0.0 ? 1.0 / norm : 1.0; });
+    const Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(functor.jacobian() * scale.asDiagonal());
+    x -= scale.asDiagonal() * qr.solve(functor.residuals());
     functor.evaluate(x);
     result.iterations = 1;
     result.converged = qr.rank() == P;
