@@ -3,11 +3,14 @@
 // needed: the levels are solved here, J = 0, 1, … for each state until a J holds none.
 //
 //   velk-props linelist [--name NAME] [--moment FILE | --moment-constant D] [--spins I1 I2]
-//                       [--homonuclear] [--tmax T] [--j-range J1 J2]
+//                       [--homonuclear] [--tmax T] [--j-range J1 J2] [--threads N]
 //
-// Memory: the wave functions of state A at three J (J − 1, J, J + 1) with their weighted copies
-// and those of state B at one J, each N × (levels of the J) doubles, plus a few bytes per level
-// and 16 per line.
+// The levels of the J to come are searched ahead on N workers, each with states of its own, and
+// taken up in order of J by the calling thread, which forms the products and the lines: the
+// files are the same for every N. Memory: the weighted wave functions of state A at three J
+// (J − 1, J, J + 1) and those of state B at one J, each N_grid × (levels of the J) doubles; as
+// much again for each of the N + 1 steps searched ahead, and one J of state A per worker; plus
+// a few bytes per level and 24 per line.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +31,7 @@ struct LinelistRequest {
   bool homonuclear = false;
   int32_t tmax = 5000;                                 // K
   std::optional<std::pair<int32_t, int32_t>> j_range;  // one block of J, both ends included
+  int threads = 0;                                     // 0: one per core
   bool help = false;
   std::string refusal;  // a bad argument: this line on standard output, status 2
 };
