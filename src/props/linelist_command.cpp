@@ -306,9 +306,7 @@ SolvedList solve_line_list(const LinelistRequest& request) {
     take_A(J, block, weighted);
   }
 
-  const int workers = request.threads > 0
-                          ? request.threads
-                          : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  const int workers = request.threads > 0 ? request.threads : threads_per_core();
   // The calling thread's states serve the first worker; the others search with copies.
   std::vector<ListWorker> list_workers;
   list_workers.reserve(static_cast<std::size_t>(workers));
@@ -408,7 +406,8 @@ void write_line_list(const LinelistRequest& request) {
     return;
   }
   const SolvedList solved = solve_line_list(request);
-  write_exomol_files(solved, request.name, request.tmax);
+  write_exomol_files(solved, request.name, request.tmax,
+                     request.threads > 0 ? request.threads : threads_per_core());
 }
 
 int run_linelist_command(std::span<const std::string> arguments) {
