@@ -8,9 +8,10 @@
 // The levels of the J to come are searched ahead on N workers, each with states of its own, and
 // taken up in order of J by the calling thread, which forms the products and the lines: the
 // files are the same for every N. Memory: the weighted wave functions of state A at three J
-// (J − 1, J, J + 1) and those of state B at one J, each N_grid × (levels of the J) doubles; as
-// much again for each of the N + 1 steps searched ahead, and one J of state A per worker; plus
-// a few bytes per level and 24 per line.
+// (J − 1, J, J + 1) and those of state B at one J; as much again for each of the N steps
+// searched ahead; one J of state A per worker and one J of each state spare: 4 + 2N blocks of
+// state A and 2 + N of state B, each N_grid × (levels of its J) doubles; plus a few bytes per
+// level and 24 per line.
 #pragma once
 
 #include <cstdint>
