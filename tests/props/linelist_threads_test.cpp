@@ -178,5 +178,19 @@ TEST(ExoMolFields, ScientificAndCountFieldsAreWhatPrintfWrites) {
   }
 }
 
+// The thread count as velk takes it: a whole number from 1 to 256, apart or after '='.
+TEST(LineListThreadArguments, TakesACountFrom1To256) {
+  const auto parsed = [](std::vector<std::string> arguments) {
+    return parse_linelist_arguments(arguments);
+  };
+  EXPECT_EQ(parsed({"--threads", "3"}).threads, 3);
+  EXPECT_EQ(parsed({"--threads=256"}).threads, 256);
+  EXPECT_EQ(parsed({}).threads, 0) << "0: one per core";
+  for (const char* bad : {"0", "257", "2.5", "x", ""}) {
+    EXPECT_FALSE(parsed({"--threads", bad}).refusal.empty()) << bad;
+  }
+  EXPECT_FALSE(parsed({"--threads"}).refusal.empty());
+}
+
 }  // namespace
 }  // namespace velk::props
