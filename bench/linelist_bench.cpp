@@ -6,8 +6,10 @@
 // matrices without transposition. Counter GFLOPs: 2·m·n·k per second; the ratio of the two is the
 // share of the BLAS throughput the line list reaches.
 //
-// LineListNa2: the complete A ↔ X list of examples/na2-absorb-fcf, once, written to a scratch
-// directory; counter peak_MB, the resident peak of the process.
+// LineListNa2/threads:N: the complete A ↔ X list of examples/na2-absorb-fcf, once, written to a
+// scratch directory with --threads N; counters cpu_s (the CPU time of every thread, which other
+// programs on a shared machine do not inflate), wall_s, and peak_MB, the resident peak of the
+// process so far (run the thread counts apart, --benchmark_filter, for the peak of each).
 //
 //   cmake --build build --target velk_bench_linelist && build/bench/velk_bench_linelist
 #include <benchmark/benchmark.h>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "io/console.h"
+#include "process_clock.h"
 #include "props/linelist_command.h"
 #include "props/linelist_lines.h"
 
@@ -91,11 +94,23 @@ void BM_LineListNa2(benchmark::State& state) {
   }
   const fs::path previous = fs::current_path();
   fs::current_path(scratch);
-  for (auto _ : state) velk::props::write_line_list(velk::props::LinelistRequest{});
+  velk::props::LinelistRequest request;
+  request.threads = static_cast<int>(state.range(0));
+  const double cpu_before = velk::bench::process_cpu_seconds();
+  const double wall_before = velk::bench::wall_seconds();
+  for (auto _ : state) velk::props::write_line_list(request);
+  state.counters["cpu_s"] = velk::bench::process_cpu_seconds() - cpu_before;
+  state.counters["wall_s"] = velk::bench::wall_seconds() - wall_before;
   fs::current_path(previous);
   fs::remove_all(scratch);
   state.counters["peak_MB"] = peak_resident_MB();
 }
-BENCHMARK(BM_LineListNa2)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_LineListNa2)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "props/linelist_blocks.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <iostream>
 #include <map>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
 #include "io/command_status.h"
@@ -16,6 +18,7 @@
 #include "props/linelist_csv.h"
 #include "props/linelist_hitran.h"
 #include "props/props_files.h"
+#include "solver/ordered_jobs.h"
 
 namespace velk::props {
 namespace {
@@ -199,7 +202,8 @@ std::pair<std::size_t, std::size_t> write_block(const SolvedList& list, int32_t 
   return {level_count, line_count};
 }
 
-void write_exomol_files(const SolvedList& solved, const std::string& name, int32_t tmax) {
+void write_exomol_files(const SolvedList& solved, const std::string& name, int32_t tmax,
+                        int threads) {
   if (solved.levels.empty()) {
     throw InputError(std::string(kPrefix) + "linelist: neither state holds a bound level");
   }
@@ -208,15 +212,42 @@ void write_exomol_files(const SolvedList& solved, const std::string& name, int32
   list.half_widths = solved.quasi_bound;
   const std::string outputs[] = {name + ".states", name + ".trans", name + ".pf"};
   OutputFile states(outputs[0]), trans(outputs[1]), pf(outputs[2]);
-  write_states(list, solved.Lambda_A, solved.Lambda_B, states);
-  write_trans(list, trans);
-  write_pf(list, tmax, pf);
+  // Q(T) costs an exponential for each level at each T, more than writing the other files: the
+  // other threads sum it meanwhile, and this one joins them when it has written those. Each Q(T)
+  // is summed whole by one thread, so its digits are the same for any number of threads.
+  std::vector<double> Q(static_cast<std::size_t>(tmax));
+  std::atomic<int32_t> next_T = 1;
+  const auto sum_Q = [&] {
+    constexpr int32_t kTemperaturesAtOnce = 16;
+    for (;;) {
+      const int32_t first = next_T.fetch_add(kTemperaturesAtOnce);
+      if (first > tmax) return;
+      for (int32_t T = first; T <= std::min(tmax, first + kTemperaturesAtOnce - 1); ++T) {
+        Q[static_cast<std::size_t>(T - 1)] = partition_function(list, T);
+      }
+    }
+  };
+  {
+    std::vector<std::jthread> helpers;
+    {
+      const SignalsKeptFromNewThreads interrupts_stay_here;
+      for (int k = 1; k < threads; ++k) helpers.emplace_back(sum_Q);
+    }
+    write_states(list, solved.Lambda_A, solved.Lambda_B, states);
+    write_trans(list, trans);
+    sum_Q();
+  }
+  write_pf(Q, pf);
   states.close();
   trans.close();
   pf.close();
   say(std::string(kPrefix) + "wrote " + outputs[0] + ", " + outputs[1] + ", " + outputs[2] + " (" +
       std::to_string(list.levels.size()) + " levels, " + std::to_string(list.lines.size()) +
       " lines)");
+}
+
+int threads_per_core() {
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
 namespace {
@@ -352,7 +383,7 @@ int run_merge_command(std::span<const std::string> arguments) {
     }
     const SolvedList merged = merged_blocks(blocks);
     check_hitran_fields(merged, out_name);
-    write_exomol_files(merged, out_name, tmax);
+    write_exomol_files(merged, out_name, tmax, threads_per_core());
     write_hitran_file(merged, out_name, hitran);
     if (csv) write_linelist_csv(merged, out_name, hitran.temperature);
     return 0;

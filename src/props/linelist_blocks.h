@@ -42,8 +42,12 @@ struct SolvedList {
 std::pair<std::size_t, std::size_t> write_block(const SolvedList& list, int32_t J1, int32_t J2,
                                                 const std::string& name);
 
-// NAME.states, NAME.trans and NAME.pf of a whole list, and the line that says so.
-void write_exomol_files(const SolvedList& list, const std::string& name, int32_t tmax);
+// NAME.states, NAME.trans and NAME.pf of a whole list, and the line that says so; the partition
+// function summed on `threads` threads (at least 1), the files the same for any number.
+void write_exomol_files(const SolvedList& list, const std::string& name, int32_t tmax, int threads);
+
+// One thread per core of the machine (at least 1): the default of --threads.
+int threads_per_core();
 
 // velk-props merge; the exit status.
 int run_merge_command(std::span<const std::string> arguments);

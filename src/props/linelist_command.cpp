@@ -1,5 +1,7 @@
 #include "props/linelist_command.h"
 
+#include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <exception>
@@ -7,12 +9,15 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string_view>
+#include <thread>
 
 #include "io/command_status.h"
 #include "io/console.h"
 #include "io/errors.h"
+#include "io/output_recording.h"
 #include "io/run_file_check.h"
 #include "numlib/failure_policy.h"
 #include "props/linelist_blocks.h"
@@ -25,6 +30,7 @@
 #include "props/props_files.h"
 #include "props/run_inputs.h"
 #include "props/transition_overlaps.h"
+#include "solver/ordered_jobs.h"
 
 namespace velk::props {
 namespace {
@@ -54,6 +60,8 @@ void print_linelist_help() {
   say("  --temperature T     K, the intensities of NAME.par and NAME.csv (default 296)");
   say("  --hitran-id M I     molecule and isotopologue ids of NAME.par (default 0 0)");
   say("  --csv               NAME.csv too: the lines in the columns of the spectrum command");
+  say("  --threads N         compute on N threads (1 to 256; default: one per core); the");
+  say("                      files are the same for every N");
   say("  -h, --help          this text");
   say("exit status: 0 written, 1 a builder stopped on a potential file, 2 a missing or");
   say("  malformed file or bad arguments, 3 internal error.");
@@ -78,6 +86,9 @@ std::optional<double> number_of(const std::string& text) {
 bool is_spin(double I) {
   return I >= 0.0 && I <= 20.0 && std::nearbyint(2 * I) == 2 * I;
 }
+
+// As velk's --threads: more would only share the same cores.
+constexpr int kMaxThreads = 256;
 
 // No J beyond: the list ends where both states hold no level.
 constexpr int32_t kNoLastJ = std::numeric_limits<int32_t>::max() - 2;
@@ -146,6 +157,18 @@ LinelistRequest parse_linelist_arguments(std::span<const std::string> arguments)
                second + "'");
       } else {
         request.j_range = std::pair{static_cast<int32_t>(*J1), static_cast<int32_t>(*J2)};
+      }
+    } else if (argument == "--threads" || argument.starts_with("--threads=")) {
+      const std::string text = argument == "--threads"
+                                   ? next("a thread count")
+                                   : argument.substr(std::string_view("--threads=").size());
+      int count = 0;
+      const auto result = std::from_chars(text.data(), text.data() + text.size(), count);
+      if (result.ec != std::errc() || result.ptr != text.data() + text.size() || count < 1 ||
+          count > kMaxThreads) {
+        refuse("thread count must be a whole number from 1 to 256, not '" + text + "'");
+      } else {
+        request.threads = count;
       }
     } else if (argument == "--homonuclear") {
       request.homonuclear = true;
@@ -234,6 +257,56 @@ std::optional<NuclearSpins> linelist_spins(const LinelistRequest& request,
   return spins;
 }
 
+// What one worker searches with: states of its own (a search keeps its working arrays in its
+// state), and the block the plain wave functions of state A fill before they are weighted.
+struct ListWorker {
+  StateWaveFunctions A, B;
+  LevelBlock unweighted_A;
+  std::vector<ListedLevel> solved;  // solve_level_block's own list; the assembly numbers levels
+};
+
+// The blocks one step of the list adds: state A one J ahead, its columns weighted by h·M(R) (the
+// products want nothing else of them), and state B at the step's J. A failed search is kept to
+// be raised where the list takes the block up: a state that has already run out of levels drops
+// it, as it would never have searched that J.
+struct ListStep {
+  LevelBlock A;  // levels only; the columns are in weighted_A
+  std::vector<double> weighted_A;
+  LevelBlock B;
+  std::exception_ptr failure_A, failure_B;
+};
+
+// Where the recording of a step passes from the warnings of state A to those of state B.
+constexpr int kStateBMark = 1;
+
+// Wave-function storage passed from the workers to the line assembly and back, so that a run
+// allocates it for its first few J only.
+class SpareColumns {
+ public:
+  std::vector<double> take() {
+    const std::lock_guard lock(mutex_);
+    if (spare_.empty()) return {};
+    std::vector<double> buffer = std::move(spare_.back());
+    spare_.pop_back();
+    return buffer;
+  }
+  void give(std::vector<double>&& buffer) {
+    if (buffer.capacity() == 0) return;
+    const std::lock_guard lock(mutex_);
+    spare_.push_back(std::move(buffer));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::vector<double>> spare_;
+};
+
+void empty_block(LevelBlock& block, int32_t J) {
+  block.J = J;
+  block.levels.clear();
+  block.columns = 0;
+}
+
 SolvedList solve_line_list(const LinelistRequest& request) {
   const RunInputs inputs = read_run_inputs_checked();
   const std::vector<std::string> outputs = output_names(request);
@@ -280,43 +353,127 @@ SolvedList solve_line_list(const LinelistRequest& request) {
   solved.spins = spins;
   std::vector<ListedLevel>& levels = solved.levels;
   std::vector<ListedLine>& lines = solved.lines;
-  // State A at J − 1, J, J + 1 (slot J mod 3) with its weighted copy, state B at J.
+  const auto list_levels = [&](LevelBlock& block) {
+    for (ListedLevel& level : block.levels) {
+      level.index = levels.size();
+      levels.push_back(level);
+    }
+  };
+
+  // State A at J − 1, J, J + 1 (slot J mod 3), weighted, and state B at J. The levels of J + 1
+  // and J are searched ahead, on the workers, and taken up here in order of J, so that the
+  // levels, lines and warnings come as one thread makes them.
   LevelBlock blocks_A[3], block_B;
   std::vector<double> weighted_A[3], product;
   const auto slot = [](int32_t J) { return static_cast<std::size_t>(J % 3); };
   bool A_open = true, B_open = true;
-  int32_t next_A = std::max(0, first_J - 1);  // the next J of state A to solve
-  const auto advance_A = [&](int32_t up_to) {
-    for (; next_A <= up_to; ++next_A) {
-      LevelBlock& block = blocks_A[slot(next_A)];
-      if (A_open) {
-        solve_level_block(state_A, 'A', next_A, block, levels, selection);
-        if (block.levels.empty() && next_A >= state_A.Lambda()) A_open = false;
-      } else {
-        block.J = next_A;
-        block.levels.clear();
-        block.columns = 0;
-      }
-      weight_block(block, weights, weighted_A[slot(next_A)]);
+  // The first J at which state A holds no level: a worker need not search beyond it.
+  std::atomic<int32_t> A_ends = std::numeric_limits<int32_t>::max();
+  std::atomic<int32_t> B_ends = std::numeric_limits<int32_t>::max();
+  // Takes up the levels of state A at J while the state is open.
+  const auto take_A = [&](int32_t J, LevelBlock& block, std::vector<double>& weighted) {
+    std::swap(blocks_A[slot(J)], block);
+    std::swap(weighted_A[slot(J)], weighted);
+    list_levels(blocks_A[slot(J)]);
+    if (blocks_A[slot(J)].levels.empty() && J >= solved.Lambda_A) {
+      A_open = false;
+      A_ends = J;
     }
   };
-  for (int32_t J = first_J; J <= last_J; ++J) {
-    advance_A(J + 1);
-    if (B_open) {
-      solve_level_block(state_B, 'B', J, block_B, levels, selection);
-      if (block_B.levels.empty() && J >= state_B.Lambda()) B_open = false;
-    } else {
-      block_B.levels.clear();
-      block_B.columns = 0;
+  // The J of state A before the first step's J + 1, on this thread.
+  for (int32_t J = std::max(0, first_J - 1); J <= first_J; ++J) {
+    empty_block(blocks_A[slot(J)], J);
+    if (!A_open) continue;
+    LevelBlock block;
+    std::vector<double> weighted;
+    std::vector<ListedLevel> searched;
+    solve_level_block(state_A, 'A', J, block, searched, selection);
+    weight_block(block, weights, weighted);
+    take_A(J, block, weighted);
+  }
+
+  const int workers = request.threads > 0 ? request.threads : threads_per_core();
+  // The calling thread's states serve the first worker; the others search with copies.
+  std::vector<ListWorker> list_workers;
+  list_workers.reserve(static_cast<std::size_t>(workers));
+  for (int w = 1; w < workers; ++w) list_workers.push_back(ListWorker{state_A, state_B, {}, {}});
+  list_workers.insert(list_workers.begin(),
+                      ListWorker{std::move(state_A), std::move(state_B), {}, {}});
+  // Apart for each state: a buffer keeps the size of the blocks it served.
+  SpareColumns spare_A, spare_B;
+  const auto search_step = [&](int k, int w, OutputRecording& recording) {
+    const int32_t J = first_J + k;
+    ListWorker& worker = list_workers[static_cast<std::size_t>(w)];
+    ListStep step;
+    empty_block(step.A, J + 1);
+    empty_block(step.B, J);
+    if (J + 1 <= A_ends) {
+      try {
+        solve_level_block(worker.A, 'A', J + 1, worker.unweighted_A, worker.solved, selection);
+        step.weighted_A = spare_A.take();
+        weight_block(worker.unweighted_A, weights, step.weighted_A);
+        step.A.levels = worker.unweighted_A.levels;
+        step.A.columns = worker.unweighted_A.columns;
+        step.A.rows = worker.unweighted_A.rows;
+      } catch (...) {
+        step.failure_A = std::current_exception();
+      }
     }
-    if (!B_open && !A_open) break;
+    recording.mark(kStateBMark);
+    if (J <= B_ends) {
+      try {
+        step.B.psi = spare_B.take();
+        solve_level_block(worker.B, 'B', J, step.B, worker.solved, selection);
+      } catch (...) {
+        step.failure_B = std::current_exception();
+      }
+    }
+    worker.solved.clear();
+    return step;
+  };
+  const auto take_step = [&](int k, RecordedJob<ListStep>& job) {
+    const int32_t J = first_J + k;
+    ListStep& step = job.result;
+    const std::span<const OutputRecording::Entry> output(job.output);
+    const auto B_begins = std::find_if(output.begin(), output.end(), [](const auto& entry) {
+      return entry.kind == OutputRecording::Kind::mark && entry.mark == kStateBMark;
+    });
+    const auto no_marks = [](int) {};
+    spare_A.give(std::move(weighted_A[slot(J + 1)]));
+    if (A_open) {
+      replay_output(output.first(static_cast<std::size_t>(B_begins - output.begin())), no_marks);
+      if (step.failure_A) std::rethrow_exception(step.failure_A);
+      take_A(J + 1, step.A, step.weighted_A);
+    } else {
+      empty_block(blocks_A[slot(J + 1)], J + 1);
+    }
+    spare_B.give(std::move(block_B.psi));
+    if (B_open) {
+      replay_output(output.subspan(static_cast<std::size_t>(B_begins - output.begin())), no_marks);
+      if (step.failure_B) std::rethrow_exception(step.failure_B);
+      std::swap(block_B, step.B);
+      list_levels(block_B);
+      if (block_B.levels.empty() && J >= solved.Lambda_B) {
+        B_open = false;
+        B_ends = J;
+      }
+    } else {
+      empty_block(block_B, J);
+    }
+    spare_A.give(std::move(step.weighted_A));
+    spare_B.give(std::move(step.B.psi));
+    if (!B_open && !A_open) return false;
     for (int32_t J_A = std::max(0, J - 1); J_A <= J + 1; ++J_A) {
       const LevelBlock& block = blocks_A[slot(J_A)];
       if (block.levels.empty() || block_B.levels.empty()) continue;
       block_matrix_elements(block_B, block, weighted_A[slot(J_A)], product);
-      append_lines(block_B, state_B.Lambda(), block, state_A.Lambda(), product, lines);
+      append_lines(block_B, solved.Lambda_B, block, solved.Lambda_A, product, lines);
     }
-  }
+    return true;
+  };
+  // A step ahead for each worker keeps them busy while the products of a step are made; each
+  // holds the wave functions of one J of both states.
+  run_in_order_until<ListStep>(last_J - first_J + 1, workers, workers, search_step, take_step);
   solved.ended = !A_open && !B_open;
   return solved;
 }
@@ -336,7 +493,8 @@ void write_line_list(const LinelistRequest& request) {
   }
   const SolvedList solved = solve_line_list(request);
   check_hitran_fields(solved, request.name);
-  write_exomol_files(solved, request.name, request.tmax);
+  write_exomol_files(solved, request.name, request.tmax,
+                     request.threads > 0 ? request.threads : threads_per_core());
   write_hitran_file(solved, request.name, request.hitran);
   if (request.csv) write_linelist_csv(solved, request.name, request.hitran.temperature);
 }

@@ -6,10 +6,15 @@
 //   velk-props linelist [--name NAME] [--moment FILE | --moment-constant D] [--spins I1 I2]
 //                       [--homonuclear] [--isotopologue NAME] [--tmax T] [--j-range J1 J2]
 //                       [--temperature T] [--hitran-id M I] [--csv] [--quasibound] [--within A|B]
+//                       [--threads N]
 //
-// Memory: the wave functions of state A at three J (J − 1, J, J + 1) with their weighted copies
-// and those of state B at one J, each N × (levels of the J) doubles, plus a few bytes per level
-// and 16 per line.
+// The levels of the J to come are searched ahead on N workers, each with states of its own, and
+// taken up in order of J by the calling thread, which forms the products and the lines: the
+// files are the same for every N. Memory: the weighted wave functions of state A at three J
+// (J − 1, J, J + 1) and those of state B at one J; as much again for each of the N steps
+// searched ahead; one J of state A per worker and one J of each state spare: 4 + 2N blocks of
+// state A and 2 + N of state B, each N_grid × (levels of its J) doubles; plus a few bytes per
+// level and 24 per line.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +42,7 @@ struct LinelistRequest {
   std::optional<Isotopologue> isotopologue;            // its reduced mass and nuclear spins
   bool quasi_bound = false;  // the quasi-bound levels with their widths too
   char within = 0;  // 'A' or 'B': the lines within that state, --moment its dipole function
+  int threads = 0;                                     // 0: one per core
   bool help = false;
   std::string refusal;  // a bad argument: this line on standard output, status 2
 };

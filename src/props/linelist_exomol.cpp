@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <numeric>
 #include <string>
+#include <string_view>
 
+#include "props/exomol_fields.h"
 #include "spectrum/physical_constants.h"
 
 namespace velk::props {
@@ -133,16 +135,19 @@ void write_states(const LineList& list, int32_t Lambda_A, int32_t Lambda_B, Outp
 void write_trans(const LineList& list, OutputFile& out) {
   char text[64];
   for (const ListedLine& line : list.lines) {
-    std::snprintf(text, sizeof text, "%12zu %12zu %10.4E", line.upper + 1, line.lower + 1, line.A);
-    out.line(text);
+    char* end = put_count(text, line.upper + 1, 12);
+    *end++ = ' ';
+    end = put_count(end, line.lower + 1, 12);
+    *end++ = ' ';
+    end = put_scientific(end, line.A, 10, 4);
+    out.line(std::string_view(text, static_cast<std::size_t>(end - text)));
   }
 }
 
-void write_pf(const LineList& list, int32_t tmax, OutputFile& out) {
+void write_pf(std::span<const double> Q, OutputFile& out) {
   char text[64];
-  for (int32_t T = 1; T <= tmax; ++T) {
-    std::snprintf(text, sizeof text, "%8.1f %15.4f", static_cast<double>(T),
-                  partition_function(list, T));
+  for (std::size_t k = 0; k < Q.size(); ++k) {
+    std::snprintf(text, sizeof text, "%8.1f %15.4f", static_cast<double>(k + 1), Q[k]);
     out.line(text);
   }
 }

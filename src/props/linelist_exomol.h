@@ -88,6 +88,7 @@ double partition_function(const LineList& list, double T);
 // The three files, line by line.
 void write_states(const LineList& list, int32_t Lambda_A, int32_t Lambda_B, OutputFile& out);
 void write_trans(const LineList& list, OutputFile& out);
-void write_pf(const LineList& list, int32_t tmax, OutputFile& out);
+// NAME.pf of Q(T) = partition_function(list, T) for T = 1, 2, … tmax, given as Q[T − 1].
+void write_pf(std::span<const double> Q, OutputFile& out);
 
 }  // namespace velk::props

@@ -10,6 +10,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <csignal>
 #include <exception>
@@ -55,18 +56,20 @@ struct RecordedJob {
 };
 
 // Computes produce(k, worker, recording) for k = 0 .. count-1 and calls take(k, job) for each, in
-// order of k, on the calling thread. Whatever produce prints goes to the recording the pool made
-// for it, whatever thread it runs on, and reaches take in job.output: take decides whether and
-// when it is written (replay_output), and produce may place marks in it for take to act on. With
-// fewer than two workers everything runs on the calling thread, one job after the other;
+// order of k, on the calling thread, until take returns false: the run ends there, and jobs
+// computed beyond it are dropped unseen. Whatever produce prints goes to the recording the pool
+// made for it, whatever thread it runs on, and reaches take in job.output: take decides whether
+// and when it is written (replay_output), and produce may place marks in it for take to act on.
+// With fewer than two workers everything runs on the calling thread, one job after the other;
 // otherwise `workers` threads produce (worker = 0 .. workers-1), at most `ahead` jobs beyond the
-// one last taken. produce must not throw. An exception from take stops the workers and is passed
-// on once they have ended.
+// one last taken. Only those `ahead` results are held at once, so `count` may be a bound far
+// beyond the jobs a run whose end shows in its results will take. produce must not throw. An
+// exception from take stops the workers and is passed on once they have ended.
 template <class Result>
-void run_in_order(
+void run_in_order_until(
     int count, int workers, int ahead,
     const std::function<Result(int job, int worker, OutputRecording& output)>& produce,
-    const std::function<void(int job, RecordedJob<Result>& job_done)>& take) {
+    const std::function<bool(int job, RecordedJob<Result>& job_done)>& take) {
   const auto produce_recorded = [&](int k, int worker) {
     OutputRecording recording;
     Result result = produce(k, worker, recording);
@@ -75,13 +78,18 @@ void run_in_order(
   if (workers < 2) {
     for (int k = 0; k < count; ++k) {
       RecordedJob<Result> job = produce_recorded(k, 0);
-      take(k, job);
+      if (!take(k, job)) return;
     }
     return;
   }
+  ahead = std::max(ahead, 1);
   std::mutex mutex;
   std::condition_variable changed;
-  std::vector<std::optional<RecordedJob<Result>>> results(static_cast<std::size_t>(count));
+  // Job k waits in slot k mod ahead: a worker starts job k only once job k - ahead is taken.
+  std::vector<std::optional<RecordedJob<Result>>> results(static_cast<std::size_t>(ahead));
+  const auto slot = [&](int k) -> std::optional<RecordedJob<Result>>& {
+    return results[static_cast<std::size_t>(k % ahead)];
+  };
   int next = 0;
   int taken = 0;
   bool stop = false;
@@ -97,10 +105,17 @@ void run_in_order(
       RecordedJob<Result> job = produce_recorded(k, worker);
       {
         std::lock_guard lock(mutex);
-        results[static_cast<std::size_t>(k)] = std::move(job);
+        slot(k) = std::move(job);
       }
       changed.notify_all();
     }
+  };
+  const auto stop_workers = [&] {
+    {
+      std::lock_guard lock(mutex);
+      stop = true;
+    }
+    changed.notify_all();
   };
   std::vector<std::jthread> threads;
   threads.reserve(static_cast<std::size_t>(workers));
@@ -113,23 +128,32 @@ void run_in_order(
       std::optional<RecordedJob<Result>> job;
       {
         std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return results[static_cast<std::size_t>(k)].has_value(); });
-        job = std::move(results[static_cast<std::size_t>(k)]);
-        results[static_cast<std::size_t>(k)].reset();
+        changed.wait(lock, [&] { return slot(k).has_value(); });
+        job = std::move(slot(k));
+        slot(k).reset();
         taken = k + 1;
       }
       changed.notify_all();
-      take(k, *job);
+      if (!take(k, *job)) break;
     }
   } catch (...) {
-    {
-      std::lock_guard lock(mutex);
-      stop = true;
-    }
-    changed.notify_all();
+    stop_workers();
     threads.clear();
     throw;
   }
+  stop_workers();
+}
+
+// run_in_order_until for a run that takes every job.
+template <class Result>
+void run_in_order(
+    int count, int workers, int ahead,
+    const std::function<Result(int job, int worker, OutputRecording& output)>& produce,
+    const std::function<void(int job, RecordedJob<Result>& job_done)>& take) {
+  run_in_order_until<Result>(count, workers, ahead, produce, [&](int k, RecordedJob<Result>& job) {
+    take(k, job);
+    return true;
+  });
 }
 
 // Writes recorded output as it would have come: console lines to the console, warnings to the

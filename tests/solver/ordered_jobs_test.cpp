@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -120,6 +121,30 @@ TEST(OrderedJobs, AnExceptionInTakeStopsTheWorkersAndIsPassedOn) {
   EXPECT_GE(at_return, kStopAt + 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(produced, at_return);
+}
+
+// A run whose end shows in its results: take ends it, nothing after that job is taken, and the
+// count can be a bound far beyond the jobs taken (only the jobs ahead are held).
+TEST(OrderedJobs, TakeEndsTheRunWhereItsResultsEnd) {
+  for (const int workers : {1, 3}) {
+    constexpr int kAhead = 4, kLast = 57;
+    std::atomic<int> produced = 0;
+    std::vector<int> taken;
+    run_in_order_until<int>(
+        std::numeric_limits<int>::max() - 1, workers, kAhead,
+        [&](int k, int, OutputRecording&) {
+          ++produced;
+          return 2 * k;
+        },
+        [&](int k, RecordedJob<int>& job) {
+          EXPECT_EQ(job.result, 2 * k);
+          taken.push_back(k);
+          return k < kLast;
+        });
+    ASSERT_EQ(taken.size(), static_cast<std::size_t>(kLast + 1)) << workers << " workers";
+    EXPECT_EQ(taken.back(), kLast);
+    EXPECT_LE(produced, kLast + 1 + kAhead) << workers << " workers";
+  }
 }
 
 }  // namespace

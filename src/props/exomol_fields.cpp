@@ -1,0 +1,44 @@
+#include "props/exomol_fields.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace velk::props {
+namespace {
+
+char* right_aligned(char* out, const char* text, std::size_t length, int width) {
+  const std::size_t field = static_cast<std::size_t>(width);
+  const std::size_t blanks = length < field ? field - length : 0;
+  std::memset(out, ' ', blanks);
+  std::memcpy(out + blanks, text, length);
+  return out + blanks + length;
+}
+
+}  // namespace
+
+char* put_count(char* out, std::size_t value, int width) {
+  char text[24];
+  const std::to_chars_result digits = std::to_chars(text, text + sizeof text, value);
+  return right_aligned(out, text, static_cast<std::size_t>(digits.ptr - text), width);
+}
+
+char* put_scientific(char* out, double value, int width, int decimals) {
+  char text[64];
+  if (!std::isfinite(value) || decimals > 40) {
+    // Seldom enough that printf's own spelling is the simplest truth.
+    const int length = std::snprintf(text, sizeof text, "%.*E", decimals, value);
+    return right_aligned(out, text, static_cast<std::size_t>(length), width);
+  }
+  // to_chars with a precision rounds as printf does (the C++ standard defines it by printf in the
+  // C locale); only its exponent letter differs.
+  const std::to_chars_result digits =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, decimals);
+  char* const exponent = std::find(text, digits.ptr, 'e');
+  if (exponent != digits.ptr) *exponent = 'E';
+  return right_aligned(out, text, static_cast<std::size_t>(digits.ptr - text), width);
+}
+
+}  // namespace velk::props
