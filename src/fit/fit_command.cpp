@@ -1,10 +1,12 @@
 #include "fit/fit_command.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <iostream>
 #include <new>
 #include <optional>
+#include <thread>
 
 #include "fit/fit_files.h"
 #include "fit/fit_run.h"
@@ -14,6 +16,7 @@
 #include "io/errors.h"
 #include "io/warning.h"
 #include "numlib/failure_policy.h"
+#include "run/command_line.h"
 
 #ifndef VELK_VERSION
 #define VELK_VERSION "(version not given to this build)"
@@ -30,7 +33,7 @@ void say(std::string_view text) {
 
 void print_help() {
   say("usage: velk-fit DATA.csv --free STATE:NAMES [--free ...] [--max-iterations N] [--out DIR]");
-  say("                [--round [FRACTION]] [--robust]");
+  say("                [--round [FRACTION]] [--robust] [--threads N]");
   say("  fits the parameters named by --free (such as A:beta0-beta13,De or B:Y(1,0),Y(2,0))");
   say("  to the observed lines of DATA.csv, in a working directory with a velk.inf; every");
   say("  parameter not named is held, and each fluorescence series' upper level is fitted.");
@@ -46,6 +49,8 @@ void print_help() {
   say("                     deviation by less than the fraction F (default 0.001), refitting");
   say("                     the others after each step");
   say("  --robust           Watson's robust weights 1/(u^2 + (obs - calc)^2/3), iterated");
+  say("  --threads N        compute the levels on N threads (1 to 256; default: one per");
+  say("                     core); the files and messages are the same for every N");
   say("  -h, --help         this text;  --version  the version");
   say("exit status: 0 fitted, 1 no convergence, 2 bad arguments or input (nothing written).");
   say("The guide is docs/fit.md in the sources, installed as share/doc/velk/fit.md.");
@@ -60,6 +65,7 @@ struct Request {
   bool help = false, version = false;
   bool robust = false;
   std::optional<double> round;  // the allowed rise of σ̄, when rounding
+  int threads = 0;              // 0: one per core
 };
 
 constexpr double kDefaultRoundingFraction = 0.001;
@@ -109,6 +115,17 @@ Request parse_arguments(const std::vector<std::string>& arguments) {
           ++i;
         }
       }
+    } else if (a == "--threads" || a.starts_with("--threads=")) {
+      const std::string text =
+          a == "--threads" ? value() : a.substr(std::string("--threads=").size());
+      int n = 0;
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+      if (error != std::errc() || end != text.data() + text.size() || n < 1 || n > kMaxThreads) {
+        throw InputError(
+            "velk-fit: --threads: thread count must be a whole number from 1 to 256, not \"" +
+            text + "\"");
+      }
+      request.threads = n;
     } else if (a == "--out") {
       request.out = value();
     } else if (a == "--max-iterations") {
@@ -143,6 +160,9 @@ int fit(const Request& request) {
   fit_request.isotopologue = request.isotopologue;
   fit_request.robust = request.robust;
   fit_request.round = request.round;
+  fit_request.threads = request.threads > 0
+                            ? request.threads
+                            : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   const FitOutcome outcome = fit_observed_lines(read_observed_lines(request.data), fit_request);
   if (!outcome.result.converged) {
     say(non_convergence_message(outcome, request.max_iterations));

@@ -27,7 +27,7 @@ Refit refit(const FitModel& model, const std::vector<ObservedLine>& rows,
   for (std::size_t j = 0; j < free.size(); ++j) {
     if (!held[j]) active.push_back(free[j]);
   }
-  const LineModel lines(rows, active, options.limits, out.model);
+  const LineModel lines(rows, active, options.limits, out.model, options.threads);
   if (active.empty()) {
     const Evaluation e = lines.evaluate(out.model, false);
     if (e.missing_level) return out;

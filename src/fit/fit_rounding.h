@@ -23,6 +23,7 @@ struct RoundingOptions {
   double fraction = 0.001;  // allowed relative rise of σ̄
   FitOptions fit;           // of the refits (not robust: the rows' uncertainties are used as given)
   SolveLimits limits;
+  int threads = 1;  // of the refits' level computations
 };
 
 struct RoundingStep {

@@ -101,7 +101,7 @@ FitOutcome fit_observed_lines(std::vector<ObservedLine> observed, const FitReque
                      " free parameters (series energies included): fewer data than parameters");
   }
 
-  const LineModel lines(rows, free, {control.maxit, control.tol}, model);
+  const LineModel lines(rows, free, {control.maxit, control.tol}, model, request.threads);
   // Every level the data name must exist at the start; each series starts at the mean of its
   // lines' upper energies.
   const Evaluation first = lines.evaluate(model, false);
@@ -139,6 +139,7 @@ FitOutcome fit_observed_lines(std::vector<ObservedLine> observed, const FitReque
     round_options.fraction = *request.round;
     round_options.fit.max_iterations = request.max_iterations;
     round_options.limits = {control.maxit, control.tol};
+    round_options.threads = request.threads;
     rounding = round_parameters(model, weighted, free, result, round_options);
     result = rounding->result;
   }

@@ -26,6 +26,7 @@ struct FitRequest {
   std::string isotopologue;               // --isotopologue: empty keeps the files' masses
   bool robust = false;                    // --robust: Watson's weights
   std::optional<double> round;            // --round: the allowed rise of σ̄
+  int threads = 1;                        // --threads: of the level computations
 };
 
 struct FitOutcome {

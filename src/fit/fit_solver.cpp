@@ -54,6 +54,7 @@ class WeightedResiduals {
     at_ = x;
     const auto n = static_cast<Eigen::Index>(rows_.size());
     residuals_.resize(n);
+    resolution_.setZero(n);
     jacobian_.setZero(n, x.size());
     try {
       const Evaluation e = lines_.evaluate(model_, true);
@@ -62,6 +63,7 @@ class WeightedResiduals {
           const ObservedLine& row = rows_[static_cast<std::size_t>(r)];
           residuals_(r) = (row.wavenumber - e.calc(r)) / row.uncertainty;
           jacobian_.row(r) = -e.jacobian.row(r) / row.uncertainty;
+          resolution_(r) = e.resolution(r) / row.uncertainty;
         }
         calc_ = e.calc;
         return;
@@ -75,6 +77,8 @@ class WeightedResiduals {
   const Eigen::VectorXd& residuals() const { return residuals_; }
   const Eigen::MatrixXd& jacobian() const { return jacobian_; }
   const Eigen::VectorXd& calc() const { return calc_; }
+  // Per row, in units of its uncertainty, what the level searches leave in calc.
+  const Eigen::VectorXd& resolution() const { return resolution_; }
   int evaluations = 0;
 
  private:
@@ -82,7 +86,7 @@ class WeightedResiduals {
   const std::vector<ObservedLine>& rows_;
   const std::vector<ParameterRef>& free_;
   const LineModel& lines_;
-  Eigen::VectorXd at_, residuals_, calc_;
+  Eigen::VectorXd at_, residuals_, calc_, resolution_;
   Eigen::MatrixXd jacobian_;
 };
 
@@ -90,6 +94,35 @@ double sigma_of(const Eigen::VectorXd& residuals, Eigen::Index parameters) {
   const auto dof = residuals.size() - parameters;
   return dof > 0 ? std::sqrt(residuals.squaredNorm() / static_cast<double>(dof))
                  : std::numeric_limits<double>::quiet_NaN();
+}
+
+// A Gauss-Newton step within this share of the parameters' joint uncertainty (the ellipsoid
+// (p - p̂)ᵀC⁻¹(p - p̂) = σ̄²) changes nothing the data can tell.
+constexpr double kStepShareOfUncertainty = 0.01;
+
+// Whether the fit stands where the full Gauss-Newton step δ from it gains nothing: its predicted
+// decrease of χ², ‖Jδ‖² = δᵀC⁻¹δ, is within what the errors the level searches leave in the
+// calcs can produce, Σ(resolution/uncertainty)², or within a hundredth of the uncertainty in
+// every direction of parameter space, ‖Jδ‖ ≤ 0.01·σ̄. The ellipsoid, not each parameter's own
+// uncertainty: with correlations near 1 a long step keeps every parameter within its marginal
+// uncertainty. Levenberg-Marquardt's own tests look at its damped step, which near a floor set
+// by the searches' errors shrinks without end while the sum of squares wanders by those errors.
+bool gauss_newton_step_negligible(const Eigen::VectorXd& residuals, const Eigen::MatrixXd& J,
+                                  const Eigen::VectorXd& resolution) {
+  const Eigen::Index P = J.cols();
+  const auto dof = residuals.size() - P;
+  if (dof <= 0 || !residuals.allFinite() || !J.allFinite()) return false;
+  Eigen::VectorXd scale(P);
+  for (Eigen::Index j = 0; j < P; ++j) {
+    const double norm = J.col(j).norm();
+    scale(j) = norm > 0.0 ? 1.0 / norm : 1.0;
+  }
+  const Eigen::MatrixXd scaled = J * scale.asDiagonal();
+  const Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(scaled);
+  const double predicted_decrease = (scaled * qr.solve(-residuals)).squaredNorm();
+  const double sigma_squared = residuals.squaredNorm() / static_cast<double>(dof);
+  const double share = kStepShareOfUncertainty * kStepShareOfUncertainty;
+  return predicted_decrease <= std::max(resolution.squaredNorm(), share * sigma_squared);
 }
 
 // One fit with the rows' uncertainties as they stand.
@@ -125,18 +158,32 @@ FitResult fit_once(FitModel& model, const std::vector<ObservedLine>& rows,
     lm.parameters.maxfev = 10 * (options.max_iterations + 1);
     lm.parameters.xtol = 1e-10;
     lm.parameters.ftol = 1e-12;
+    // The first step may change the scaled parameters by their own size: a start a few per cent
+    // off needs no more, and a longer first step runs far down the flat combinations of
+    // high-order terms, a curved valley along which the steps then crawl.
+    lm.parameters.factor = 1.0;
     namespace lms = Eigen::LevenbergMarquardtSpace;
     lms::Status status = lm.minimizeInit(x);
+    bool step_negligible = false;
     while ((status == lms::NotStarted || status == lms::Running) &&
            lm.iter < options.max_iterations + 1) {
       status = lm.minimizeOneStep(x);
+      if (status != lms::Running) break;
+      // A step that was taken leaves the functor at the new point.
+      step_negligible = gauss_newton_step_negligible(functor.residuals(), functor.jacobian(),
+                                                     functor.resolution());
+      if (options.on_step) {
+        options.on_step(static_cast<int>(lm.iter) - 1, sigma_of(functor.residuals(), P), x);
+      }
+      if (step_negligible) break;
     }
     result.iterations = static_cast<int>(lm.iter) - 1;
     // Tolerances too small to improve on mean the sum of squares is at its floor: converged.
-    result.converged =
-        status == lms::RelativeReductionTooSmall || status == lms::RelativeErrorTooSmall ||
-        status == lms::RelativeErrorAndReductionTooSmall || status == lms::CosinusTooSmall ||
-        status == lms::FtolTooSmall || status == lms::XtolTooSmall || status == lms::GtolTooSmall;
+    result.converged = step_negligible || status == lms::RelativeReductionTooSmall ||
+                       status == lms::RelativeErrorTooSmall ||
+                       status == lms::RelativeErrorAndReductionTooSmall ||
+                       status == lms::CosinusTooSmall || status == lms::FtolTooSmall ||
+                       status == lms::XtolTooSmall || status == lms::GtolTooSmall;
     // The last evaluation may be a refused trial step: the answer is the accepted point.
     functor.evaluate(x);
   }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <Eigen/Dense>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct FitOptions {
   // 1/(σ² + ε²/3), ε its residual obs - calc, refitted until the weights settle, so that a gross
   // outlier counts as a line of uncertainty |ε|/√3 instead of pulling the fit.
   bool robust = false;
+  // Called after each step taken, with the iteration, σ̄ and the parameters there (velk-fit
+  // --verbose prints them): where a fit does not converge, the steps say why.
+  std::function<void(int iteration, double sigma, const Eigen::VectorXd& x)> on_step = {};
 };
 
 struct FitResult {

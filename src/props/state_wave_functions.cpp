@@ -80,6 +80,10 @@ StateWaveFunctions::StateWaveFunctions(CurveDefinition curve, int32_t mass_index
     throw InputError("velk-props: " + trimmed_file_name(curve_.name) + ": reduced mass " +
                      std::to_string(mass_index) + " must be positive");
   }
+  build_curve();
+}
+
+void StateWaveFunctions::build_curve() {
   // velk's stops before its offset toadd (no well at J = 0 among them), here, so that velk-props
   // stops where velk does; toadd itself waits for a level that needs it.
   const std::string name = trimmed_file_name(curve_.name);
@@ -89,6 +93,13 @@ StateWaveFunctions::StateWaveFunctions(CurveDefinition curve, int32_t mass_index
   PotentialBuilder builder;
   Uinf_ = builder.build(curve_, V_, grid_, BuildOptions{});
   toadd_search_ = toadd_search(V_, Ueff_toadd_, grid_, checked.masses[0], checked.Lambda);
+  toadd_.reset();
+  prepared_J_.reset();
+}
+
+void StateWaveFunctions::use_curve(const CurveDefinition& curve) {
+  curve_ = curve;
+  build_curve();
 }
 
 void StateWaveFunctions::prepare_J(int32_t J) {
@@ -153,14 +164,18 @@ QuantumRange fast_search_range(std::span<const LevelKey> keys) {
 
 void StateWaveFunctions::solve_listed_levels(std::span<const LevelKey> keys, const LevelUse& use) {
   if (keys.empty()) return;
+  solve_listed_levels(keys, fast_search_range(keys), use);
+}
+
+void StateWaveFunctions::solve_listed_levels(std::span<const LevelKey> keys, const QuantumRange& vs,
+                                             const LevelUse& use) {
+  if (keys.empty()) return;
   // The keys by J, then v: each J is one fast search, and its levels come in order of v.
   std::vector<std::size_t> order(keys.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
     return keys[a].J != keys[b].J ? keys[a].J < keys[b].J : keys[a].v < keys[b].v;
   });
-  const QuantumRange vs = fast_search_range(keys);
-  // One request for all J, so that each v starts from its energies at the J before.
   fast_.begin(grid_, vs);
   std::vector<bool> done(keys.size(), false);
   for (std::size_t begin = 0; begin < order.size();) {

@@ -86,6 +86,11 @@ class StateWaveFunctions {
   StateWaveFunctions(CurveDefinition curve, int32_t mass_index, const SolveSettings& settings,
                      const RadialGrid& grid);
 
+  // The same state on another curve of the same header (masses, Lambda): the levels solved from
+  // now on are the new curve's. The work space is kept, so that a fit that moves a curve's
+  // parameters allocates nothing per step.
+  void use_curve(const CurveDefinition& curve);
+
   // Receives each level solved, with the index of its key.
   using LevelUse = std::function<void(std::size_t index, const SolvedLevel& level)>;
 
@@ -94,6 +99,11 @@ class StateWaveFunctions {
   // `use`: those the fast search found in order of v, then the others. Keys that differ only in
   // p share one solve.
   void solve_listed_levels(std::span<const LevelKey> keys, const LevelUse& use);
+  // The same with the v of the fast search given: a caller that hands the J of one list to
+  // several objects passes the range of the whole list, so that each level is searched as the
+  // whole list would search it.
+  void solve_listed_levels(std::span<const LevelKey> keys, const QuantumRange& fast_range,
+                           const LevelUse& use);
   // One level, by the same route.
   SolvedLevel solve_listed_level(int32_t v, int32_t J, int32_t p);
   // One level by the plain run's search alone. Its wave function has a buffer of its own: a level
@@ -116,6 +126,8 @@ class StateWaveFunctions {
   void prepare_J(int32_t J);
   // The grid point of the barrier's top when it lies above the limit, else N.
   int barrier_end() const;
+  // The curve's potential on the grid and what depends on it alone.
+  void build_curve();
   // The offset of the plain run's search window, formed when first needed.
   double toadd();
   // The energy of parity p (the Lambda-doubling term), the level's kind and its wave function.
