@@ -103,7 +103,7 @@ SolvedList random_list() {
   for (int32_t J = 0; J < 60; ++J) {
     for (const char state : {'A', 'B'}) {
       for (int32_t v = 0; v < 25; ++v) {
-        list.levels.push_back(ListedLevel{state, v, J, 0, energy(random), v, list.levels.size()});
+        list.levels.push_back(ListedLevel{state, v, J, 0, energy(random), v, list.levels.size(), {}});
       }
     }
   }
