@@ -210,6 +210,17 @@ void write_exomol_files(const SolvedList& solved, const std::string& name, int32
   LineList list =
       number_line_list(solved.levels, solved.lines, solved.spins, solved.Lambda_A, solved.Lambda_B);
   list.half_widths = solved.quasi_bound;
+  // The energy field of NAME.states (F12.6) ends at 99999.999999 cm-1: a wider figure would
+  // shift every column after it, and a reader by columns would take wrong numbers.
+  for (std::size_t k = 0; k < list.levels.size(); ++k) {
+    if (list.energies[k] < 99999.9999995) continue;
+    const ListedLevel& level = list.levels[k];
+    throw InputError(std::string(kPrefix) + "linelist: " + name + ".states: the level (" +
+                     level.state + " v=" + std::to_string(level.v) +
+                     " J=" + std::to_string(level.J) +
+                     ") lies 100000 cm-1 or more above the lowest level, beyond the energy field "
+                     "of the file; no file was written");
+  }
   const std::string outputs[] = {name + ".states", name + ".trans", name + ".pf"};
   OutputFile states(outputs[0]), trans(outputs[1]), pf(outputs[2]);
   // Q(T) costs an exponential for each level at each T, more than writing the other files: the

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "io/console.h"
+#include "io/errors.h"
 #include "props/exomol_fields.h"
 #include "props/linelist_blocks.h"
 #include "props/linelist_command.h"
@@ -103,7 +104,8 @@ SolvedList random_list() {
   for (int32_t J = 0; J < 60; ++J) {
     for (const char state : {'A', 'B'}) {
       for (int32_t v = 0; v < 25; ++v) {
-        list.levels.push_back(ListedLevel{state, v, J, 0, energy(random), v, list.levels.size(), {}});
+        list.levels.push_back(
+            ListedLevel{state, v, J, 0, energy(random), v, list.levels.size(), {}});
       }
     }
   }
@@ -124,6 +126,30 @@ TEST_F(ScratchFolder, ExoMolFilesAreTheSameOnOneAndThreeThreads) {
     const std::string one = bytes_of(std::string("one") + ext);
     EXPECT_GT(one.size(), 10000u) << ext;
     EXPECT_TRUE(one == bytes_of(std::string("three") + ext)) << ext;
+  }
+}
+
+// An energy beyond the F12.6 field would shift every column after it: the list is refused
+// before any file is written, at the last figure the field holds and above it.
+TEST_F(ScratchFolder, AnEnergyBeyondTheStatesFieldWritesNoFile) {
+  for (const double top : {99999.999999, 100000.0}) {
+    SolvedList list = random_list();
+    const auto lowest =
+        std::min_element(list.levels.begin(), list.levels.end(),
+                         [](const ListedLevel& a, const ListedLevel& b) { return a.E < b.E; });
+    list.levels.back().E = lowest->E + top;
+    bool refused = false;
+    try {
+      write_exomol_files(list, "wide", 10, 1);
+    } catch (const InputError& error) {
+      refused = true;
+      EXPECT_NE(std::string(error.what()).find("100000 cm-1 or more"), std::string::npos);
+    }
+    EXPECT_EQ(refused, top >= 100000.0) << top;
+    EXPECT_EQ(fs::exists("wide.states"), !refused) << top;
+    fs::remove("wide.states");
+    fs::remove("wide.trans");
+    fs::remove("wide.pf");
   }
 }
 
