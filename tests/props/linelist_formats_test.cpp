@@ -19,6 +19,7 @@
 #include "io/console.h"
 #include "io/errors.h"
 #include "io/line_list_file.h"
+#include "linelist_test_support.h"
 #include "props/linelist_blocks.h"
 #include "props/linelist_command.h"
 
@@ -26,6 +27,7 @@ namespace velk::props {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace linelist_testing;  // NOLINT: the tests' shared helpers
 
 // hc/k (cm K) and c (cm/s) from the defining constants of the SI.
 constexpr long double kC2 = 100.0L * 6.62607015e-34L * 299792458.0L / 1.380649e-23L;
@@ -38,18 +40,6 @@ long double einstein_per_unit(long double nu_cm) {
   const long double M = 1e-21L / 299792458.0L;
   return 16.0L * kPi * kPi * kPi * nu * nu * nu * M * M /
          (3.0L * 8.8541878128e-12L * 6.62607015e-34L);
-}
-
-std::vector<std::string> lines_of(const fs::path& path) {
-  std::ifstream in(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::string bytes_of(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 struct Level {
@@ -138,48 +128,13 @@ LevelKey key_of(const std::string& V, const std::string& Q) {
   return {V[8], std::stoi(V.substr(12, 3)), std::stoi(Q.substr(6, 5)), Q[12], Q[14]};
 }
 
-class LineListFormats : public ::testing::Test {
+// Two shallow Morse curves (μ = 11.5 u) a few hundred levels deep, the upper 12000 cm-1 up.
+class LineListFormats : public ScratchFolder {
  protected:
   void SetUp() override {
-    set_console_quiet(true);
-    dir_ = fs::temp_directory_path() /
-           ("velk_linelist_formats_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    // Two shallow Morse curves (μ = 11.5 u) a few hundred levels deep, the upper 12000 cm-1 up.
-    write_morse("low.pot", 2000.0, 1.2, 3.0, 0.0);
-    write_morse("up.pot", 1800.0, 1.1, 3.3, 12000.0);
-    std::ofstream inf(dir_ / "velk.inf");
-    inf << "two Morse curves\nlow.pot\np\n1\nup.pot\np\n1\ngrid\n2.2 9 1400\n2.2 9 1400\n60\n"
-           "1e-06\nn\nlevel table\nn\n1\n0 0 0 0 0 0\none-level\nn\n0 0 0\n0 0 1 1\nknown\nn\n1\n"
-           "0 0 1 0.0\n0 0 1 1\nwindow\nn\n0.0 1.0\n0 0 0 0 0 0\n0 0 1\nLIF\nn\n";
-    previous_ = fs::current_path();
-    fs::current_path(dir_);
+    ScratchFolder::SetUp();
+    write_morse_pair(11.5, 0);
   }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(dir_);
-  }
-  // A pointwise file of U(R) on 401 points from 2 Å, with the curve's second derivatives at the
-  // ends.
-  void write_morse(const std::string& name, double De, double a, double Re, double Te) {
-    const auto U = [=](double R) {
-      const double e = 1.0 - std::exp(-a * (R - Re));
-      return Te + De * e * e;
-    };
-    const auto U2 = [=](double R) {
-      const double x = std::exp(-a * (R - Re));
-      return De * 2.0 * a * a * x * (2.0 * x - 1.0);
-    };
-    std::ofstream out(dir_ / name);
-    out.precision(17);
-    out << "401\n11.5 11.5 11.5 11.5 11.5\n0\n0.0\n0.0\ntest curve\ntest\nPW  pointwise table\n"
-        << U2(2.0) << "\n"
-        << U2(10.0) << "\n";
-    for (int i = 0; i < 401; ++i) out << 2.0 + 0.02 * i << " " << U(2.0 + 0.02 * i) << "\n";
-  }
-  fs::path dir_, previous_;
 };
 
 struct ParCase {

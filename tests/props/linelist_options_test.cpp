@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "io/console.h"
+#include "linelist_test_support.h"
 #include "numlib/constants.h"
 #include "numlib/isotopes.h"
 #include "props/linelist_blocks.h"
@@ -32,41 +33,7 @@ namespace velk::props {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A pointwise potential file of U(R), reduced masses `mu`, with the curve's second derivatives
-// at the ends (the spline through a parabola is then the parabola itself).
-std::string pointwise_file(double mu, int Lambda, const std::function<double(double)>& U,
-                           const std::function<double(double)>& U2, double R0, double dR,
-                           int points) {
-  std::ostringstream text;
-  text.precision(17);
-  text << points << "\n"
-       << mu << " " << mu << " " << mu << " " << mu << " " << mu << "\n"
-       << Lambda << "\n0.0\n0.0\ntest curve\ntest\nPW  pointwise table\n"
-       << U2(R0) << "\n"
-       << U2(R0 + dR * (points - 1)) << "\n";
-  for (int i = 0; i < points; ++i) text << R0 + dR * i << " " << U(R0 + dR * i) << "\n";
-  return text.str();
-}
-
-CurveDefinition curve_of(const std::string& name, const std::string& bytes) {
-  InputText text;
-  text.name = name;
-  text.bytes = bytes;
-  return read_curve_definition(text);
-}
-
-std::vector<std::string> lines_of(const fs::path& path) {
-  std::ifstream in(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::string bytes_of(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using namespace linelist_testing;  // NOLINT: the tests' shared helpers
 
 // ---- Quasi-bound levels against the level file of velk ----
 
@@ -149,51 +116,15 @@ TEST(LineListQuasiBound, LevelsAndHalfWidthsAreThoseVelkPrints) {
 
 // ---- Whole runs in a scratch directory ----
 
-class LineListOptionsRun : public ::testing::Test {
+class LineListOptionsRun : public ScratchFolder {
  protected:
-  void SetUp() override {
-    set_console_quiet(true);
-    dir_ = fs::temp_directory_path() /
-           ("velk_linelist_options_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    previous_ = fs::current_path();
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(dir_);
-  }
-  // Two shallow Morse curves of reduced mass mu: centrifugal barriers with quasi-bound levels
-  // behind them from J ≈ 20 on.
-  void write_morse_pair(double mu) {
-    write_morse("low.pot", mu, 2000.0, 1.2, 3.0, 0.0);
-    write_morse("up.pot", mu, 1800.0, 1.1, 3.3, 12000.0);
-    write_inf("low.pot", "up.pot", "2.2 9 1400");
-  }
+  void write_morse_pair(double mu) { ScratchFolder::write_morse_pair(mu, 0); }
   void write_morse(const std::string& name, double mu, double De, double a, double Re, double Te) {
-    const auto U = [=](double R) {
-      const double e = 1.0 - std::exp(-a * (R - Re));
-      return Te + De * e * e;
-    };
-    const auto U2 = [=](double R) {
-      const double x = std::exp(-a * (R - Re));
-      return De * 2.0 * a * a * x * (2.0 * x - 1.0);
-    };
-    std::ofstream(name) << pointwise_file(mu, 0, U, U2, 2.0, 0.02, 401);
+    std::ofstream(name) << morse_file(mu, 0, De, a, Re, Te);
   }
   void write_inf(const std::string& A, const std::string& B, const std::string& grid) {
-    std::ofstream("velk.inf")
-        << "test curves\n"
-        << A << "\np\n1\n"
-        << B << "\np\n1\ngrid\n"
-        << grid << "\n"
-        << grid
-        << "\n60\n1e-06\nn\nlevel table\nn\n1\n0 0 0 0 0 0\none-level\nn\n0 0 0\n0 0 1 1\n"
-           "known\nn\n1\n0 0 1 0.0\n0 0 1 1\nwindow\nn\n0.0 1.0\n0 0 0 0 0 0\n0 0 1\nLIF\nn\n";
+    std::ofstream("velk.inf") << velk_inf(A, B, grid);
   }
-  fs::path dir_, previous_;
 };
 
 struct StatesRow {

@@ -19,6 +19,7 @@
 #include "io/console.h"
 #include "io/errors.h"
 #include "io/free_format_reader.h"
+#include "linelist_test_support.h"
 #include "numlib/constants.h"
 #include "props/linelist_blocks.h"
 #include "props/linelist_command.h"
@@ -30,29 +31,7 @@ namespace velk::props {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A pointwise potential file of U(R) at `points` radii from R0 step dR, with the curve's second
-// derivatives at the ends (the spline through a parabola is then the parabola itself).
-std::string pointwise_file(double mu, int Lambda, const std::function<double(double)>& U,
-                           const std::function<double(double)>& U2, double R0, double dR,
-                           int points) {
-  std::ostringstream text;
-  text.precision(17);
-  text << points << "\n"
-       << mu << " " << mu << " " << mu << " " << mu << " " << mu << "\n"
-       << Lambda << "\n0.0\n0.0\ntest curve\ntest\nPW  pointwise table\n"
-       << U2(R0) << "\n"
-       << U2(R0 + dR * (points - 1)) << "\n";
-  for (int i = 0; i < points; ++i) text << R0 + dR * i << " " << U(R0 + dR * i) << "\n";
-  return text.str();
-}
-
-CurveDefinition curve_of(const std::string& name, const std::string& bytes) {
-  InputText text;
-  text.name = name;
-  text.bytes = bytes;
-  return read_curve_definition(text);
-}
+using namespace linelist_testing;  // NOLINT: the tests' shared helpers
 
 // 16π³ν³M²/(3ε₀h) per unit S/(2J'+1), SI with ν in m⁻¹, M in C·m.
 double einstein_per_unit(double nu_cm, double M_debye) {
@@ -220,52 +199,16 @@ StatesRow parse_states_line(const std::string& line) {
   return row;
 }
 
-std::vector<std::string> lines_of(const fs::path& path) {
-  std::ifstream in(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 // hc/k in cm K from the defining constants of the SI.
 constexpr long double kSecondRadiation = 100.0L * 6.62607015e-34L * 299792458.0L / 1.380649e-23L;
 
-class LineListRun : public ::testing::Test {
+class LineListRun : public ScratchFolder {
  protected:
   void SetUp() override {
-    set_console_quiet(true);
-    dir_ = fs::temp_directory_path() /
-           ("velk_linelist_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    // Two shallow Morse curves (μ = 11.5 u): about 30 levels at J = 0, none beyond J ≈ 90.
-    write_morse("low.pot", 0, 2000.0, 1.2, 3.0, 0.0);
-    write_morse("up.pot", upper_Lambda_, 1800.0, 1.1, 3.3, 12000.0);
-    std::ofstream inf(dir_ / "velk.inf");
-    inf << "two Morse curves\nlow.pot\np\n1\nup.pot\np\n1\ngrid\n2.2 9 1400\n2.2 9 1400\n60\n"
-           "1e-06\nn\nlevel table\nn\n1\n0 0 0 0 0 0\none-level\nn\n0 0 0\n0 0 1 1\nknown\nn\n1\n"
-           "0 0 1 0.0\n0 0 1 1\nwindow\nn\n0.0 1.0\n0 0 0 0 0 0\n0 0 1\nLIF\nn\n";
-    previous_ = fs::current_path();
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(dir_);
-  }
-  void write_morse(const std::string& name, int Lambda, double De, double a, double Re, double Te) {
-    const auto U = [=](double R) {
-      const double e = 1.0 - std::exp(-a * (R - Re));
-      return Te + De * e * e;
-    };
-    const auto U2 = [=](double R) {
-      const double x = std::exp(-a * (R - Re));
-      return De * 2.0 * a * a * x * (2.0 * x - 1.0);
-    };
-    std::ofstream(dir_ / name) << pointwise_file(11.5, Lambda, U, U2, 2.0, 0.02, 401);
+    ScratchFolder::SetUp();
+    write_morse_pair(11.5, upper_Lambda_);
   }
   int upper_Lambda_ = 0;
-  fs::path dir_, previous_;
 };
 
 TEST_F(LineListRun, FilesReadBackAgreeWithEachOther) {
@@ -386,11 +329,6 @@ TEST_F(LineListRun, RunsAreByteForByteTheSame) {
   for (const char* ext : {".states", ".trans", ".pf"}) {
     EXPECT_EQ(lines_of(std::string("first") + ext), lines_of(std::string("second") + ext)) << ext;
   }
-}
-
-std::string bytes_of(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST_F(LineListRun, ThreeBlocksMergeIntoTheFilesOfOneRun) {

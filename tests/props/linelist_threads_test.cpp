@@ -23,6 +23,7 @@
 
 #include "io/console.h"
 #include "io/errors.h"
+#include "linelist_test_support.h"
 #include "props/exomol_fields.h"
 #include "props/linelist_blocks.h"
 #include "props/linelist_command.h"
@@ -31,32 +32,7 @@ namespace velk::props {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string bytes_of(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-class ScratchFolder : public ::testing::Test {
- protected:
-  void SetUp() override {
-    set_console_quiet(true);
-    // A parameterised test's name holds a '/'.
-    std::string leaf = "velk_linelist_threads_" + std::to_string(::getpid()) + "_" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(leaf.begin(), leaf.end(), '/', '_');
-    dir_ = fs::temp_directory_path() / leaf;
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    previous_ = fs::current_path();
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(dir_);
-  }
-  fs::path dir_, previous_;
-};
+using namespace linelist_testing;  // NOLINT: the tests' shared helpers
 
 struct JBlock {
   int32_t J1, J2;
