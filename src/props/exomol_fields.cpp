@@ -41,4 +41,20 @@ char* put_scientific(char* out, double value, int width, int decimals) {
   return right_aligned(out, text, static_cast<std::size_t>(digits.ptr - text), width);
 }
 
+char* put_fixed(char* out, double value, int width, int decimals) {
+  // The widest finite double has 309 digits before the point.
+  char text[400];
+  if (!std::isfinite(value) || decimals > 40) {
+    const int length = std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return right_aligned(out, text, static_cast<std::size_t>(length), width);
+  }
+  const std::to_chars_result digits =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  return right_aligned(out, text, static_cast<std::size_t>(digits.ptr - text), width);
+}
+
+char* put_text(char* out, const char* text, int width) {
+  return right_aligned(out, text, std::strlen(text), width);
+}
+
 }  // namespace velk::props

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numeric>
 #include <stdexcept>
 
 #include "io/console.h"
 #include "io/errors.h"
 #include "io/formatted_output.h"
+#include "props/exomol_fields.h"
 #include "props/props_files.h"
 #include "spectrum/physical_constants.h"
 
@@ -28,13 +28,22 @@ constexpr int32_t kLargestV = 999;
 constexpr int32_t kLargestJ = 99999;
 
 // "        A 12": the state letter and v in a global-quanta field.
-void global_quanta(char* field, char letter, int32_t v) {
-  std::snprintf(field, 16, "%8s%c%3s%3d", "", letter, "", v);
+char* global_quanta(char* out, char letter, int32_t v) {
+  out = put_text(out, "", 8);
+  *out++ = letter;
+  out = put_text(out, "", 3);
+  return put_count(out, static_cast<std::size_t>(v), 3);
 }
 
 // "     12 + e": J, total parity and e/f in a local-quanta field.
-void local_quanta(char* field, int32_t J, int32_t parity, char e_f) {
-  std::snprintf(field, 16, "%6s%5d %c %c", "", J, parity > 0 ? '+' : '-', e_f);
+char* local_quanta(char* out, int32_t J, int32_t parity, char e_f) {
+  out = put_text(out, "", 6);
+  out = put_count(out, static_cast<std::size_t>(J), 5);
+  *out++ = ' ';
+  *out++ = parity > 0 ? '+' : '-';
+  *out++ = ' ';
+  *out++ = e_f;
+  return out;
 }
 
 }  // namespace
@@ -94,8 +103,9 @@ void write_hitran_records(const LineList& list, int32_t Lambda_A, int32_t Lambda
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
     return wavenumber_of(list.lines[a]) < wavenumber_of(list.lines[b]);
   });
+  // Each field is written as the record's Fortran format reads it; check_hitran_fields has kept
+  // every figure within its field, so the record is 160 characters.
   char record[kRecordLength + 32];
-  char V_upper[16], V_lower[16], Q_upper[16], Q_lower[16];
   for (const std::size_t k : order) {
     const ListedLine& line = list.lines[k];
     const ListedLevel& upper = list.levels[line.upper];
@@ -106,26 +116,36 @@ void write_hitran_records(const LineList& list, int32_t Lambda_A, int32_t Lambda
     const double E_lower = list.energies[line.lower];
     const double S =
         hitran_intensity(nu, line.A, list.g_tot[line.upper], E_lower, options.temperature, Q);
-    global_quanta(V_upper, upper.state, upper.v);
-    global_quanta(V_lower, lower.state, lower.v);
-    local_quanta(Q_upper, upper.J, total_parity(Lambda_upper, upper.J, upper.p),
-                 Lambda_upper == 0 ? '-'
-                 : upper.p == 1    ? 'f'
-                                   : 'e');
-    local_quanta(Q_lower, lower.J, total_parity(Lambda_lower, lower.J, lower.p),
-                 Lambda_lower == 0 ? '-'
-                 : lower.p == 1    ? 'f'
-                                   : 'e');
-    const int length = std::snprintf(
-        record, sizeof record,
-        "%2d%1d%12.6f%10.3E%10.3E%5s%5s%10.4f%4s%8s%15s%15s%15s%15s%6s%12s%1s%7.1f%7.1f",
-        options.molecule_id, options.isotopologue_id, nu, S, line.A, ".0000", "0.000", E_lower,
-        "0.00", "0.000000", V_upper, V_lower, Q_upper, Q_lower, "000000", " 0 0 0 0 0 0", " ",
-        static_cast<double>(list.g_tot[line.upper]), static_cast<double>(list.g_tot[line.lower]));
-    // check_hitran_fields has kept every figure within its field.
-    if (length != static_cast<int>(kRecordLength)) {
-      throw std::logic_error("a HITRAN record of " + std::to_string(length) + " characters");
+    char* at = record;
+    at = put_count(at, static_cast<std::size_t>(options.molecule_id), 2);
+    at = put_count(at, static_cast<std::size_t>(options.isotopologue_id), 1);
+    at = put_fixed(at, nu, 12, 6);
+    at = put_scientific(at, S, 10, 3);
+    at = put_scientific(at, line.A, 10, 3);
+    at = put_text(at, ".0000", 5);
+    at = put_text(at, "0.000", 5);
+    at = put_fixed(at, E_lower, 10, 4);
+    at = put_text(at, "0.00", 4);
+    at = put_text(at, "0.000000", 8);
+    at = global_quanta(at, upper.state, upper.v);
+    at = global_quanta(at, lower.state, lower.v);
+    at = local_quanta(at, upper.J, total_parity(Lambda_upper, upper.J, upper.p),
+                      Lambda_upper == 0 ? '-'
+                      : upper.p == 1    ? 'f'
+                                        : 'e');
+    at = local_quanta(at, lower.J, total_parity(Lambda_lower, lower.J, lower.p),
+                      Lambda_lower == 0 ? '-'
+                      : lower.p == 1    ? 'f'
+                                        : 'e');
+    at = put_text(at, "000000", 6);
+    at = put_text(at, " 0 0 0 0 0 0", 12);
+    at = put_text(at, " ", 1);
+    at = put_fixed(at, static_cast<double>(list.g_tot[line.upper]), 7, 1);
+    at = put_fixed(at, static_cast<double>(list.g_tot[line.lower]), 7, 1);
+    if (at - record != static_cast<std::ptrdiff_t>(kRecordLength)) {
+      throw std::logic_error("a HITRAN record of " + std::to_string(at - record) + " characters");
     }
+    *at = '\0';
     out.line(record);
   }
 }

@@ -131,7 +131,7 @@ TEST_F(ScratchFolder, AnEnergyBeyondTheStatesFieldWritesNoFile) {
 
 // printf is the truth the fields are held to: seeded random magnitudes over the whole range of
 // doubles, and the values where rounding carries into a new power of ten or meets an exact tie.
-TEST(ExoMolFields, ScientificAndCountFieldsAreWhatPrintfWrites) {
+TEST(ExoMolFields, FieldsAreWhatPrintfWrites) {
   std::vector<double> values = {0.0,
                                 -0.0,
                                 1.0,
@@ -168,6 +168,14 @@ TEST(ExoMolFields, ScientificAndCountFieldsAreWhatPrintfWrites) {
       char expected[80], written[80];
       std::snprintf(expected, sizeof expected, "%*.*E", width, decimals, value);
       char* const end = put_scientific(written, value, width, decimals);
+      ASSERT_EQ(std::string(written, end), std::string(expected)) << value;
+    }
+  }
+  for (const double value : values) {
+    for (const auto& [width, decimals] : {std::pair{12, 6}, std::pair{10, 4}, std::pair{7, 1}}) {
+      char expected[400], written[400];
+      std::snprintf(expected, sizeof expected, "%*.*f", width, decimals, value);
+      char* const end = put_fixed(written, value, width, decimals);
       ASSERT_EQ(std::string(written, end), std::string(expected)) << value;
     }
   }
