@@ -6,7 +6,6 @@
 #include <iostream>
 #include <new>
 #include <optional>
-#include <thread>
 
 #include "fit/fit_files.h"
 #include "fit/fit_run.h"
@@ -14,6 +13,7 @@
 #include "io/command_status.h"
 #include "io/console.h"
 #include "io/errors.h"
+#include "io/thread_count.h"
 #include "io/warning.h"
 #include "numlib/failure_policy.h"
 #include "run/command_line.h"
@@ -118,14 +118,12 @@ Request parse_arguments(const std::vector<std::string>& arguments) {
     } else if (a == "--threads" || a.starts_with("--threads=")) {
       const std::string text =
           a == "--threads" ? value() : a.substr(std::string("--threads=").size());
-      int n = 0;
-      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
-      if (error != std::errc() || end != text.data() + text.size() || n < 1 || n > kMaxThreads) {
+      request.threads = thread_count(text);
+      if (request.threads == 0) {
         throw InputError(
             "velk-fit: --threads: thread count must be a whole number from 1 to 256, not \"" +
             text + "\"");
       }
-      request.threads = n;
     } else if (a == "--out") {
       request.out = value();
     } else if (a == "--max-iterations") {
@@ -160,9 +158,7 @@ int fit(const Request& request) {
   fit_request.isotopologue = request.isotopologue;
   fit_request.robust = request.robust;
   fit_request.round = request.round;
-  fit_request.threads = request.threads > 0
-                            ? request.threads
-                            : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  fit_request.threads = threads_or_one_per_core(request.threads);
   const FitOutcome outcome = fit_observed_lines(read_observed_lines(request.data), fit_request);
   if (!outcome.result.converged) {
     say(non_convergence_message(outcome, request.max_iterations));

@@ -9,12 +9,12 @@
 #include <iostream>
 #include <map>
 #include <sstream>
-#include <thread>
 #include <tuple>
 
 #include "io/command_status.h"
 #include "io/errors.h"
 #include "io/output_file.h"
+#include "io/thread_count.h"
 #include "props/linelist_csv.h"
 #include "props/linelist_hitran.h"
 #include "props/props_files.h"
@@ -257,10 +257,6 @@ void write_exomol_files(const SolvedList& solved, const std::string& name, int32
       " lines)");
 }
 
-int threads_per_core() {
-  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-}
-
 namespace {
 
 SolvedList merged_blocks(std::vector<Block>& blocks) {
@@ -394,7 +390,7 @@ int run_merge_command(std::span<const std::string> arguments) {
     }
     const SolvedList merged = merged_blocks(blocks);
     check_hitran_fields(merged, out_name);
-    write_exomol_files(merged, out_name, tmax, threads_per_core());
+    write_exomol_files(merged, out_name, tmax, threads_or_one_per_core(0));
     write_hitran_file(merged, out_name, hitran);
     if (csv) write_linelist_csv(merged, out_name, hitran.temperature);
     return 0;

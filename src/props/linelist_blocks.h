@@ -46,9 +46,6 @@ std::pair<std::size_t, std::size_t> write_block(const SolvedList& list, int32_t 
 // function summed on `threads` threads (at least 1), the files the same for any number.
 void write_exomol_files(const SolvedList& list, const std::string& name, int32_t tmax, int threads);
 
-// One thread per core of the machine (at least 1): the default of --threads.
-int threads_per_core();
-
 // velk-props merge; the exit status.
 int run_merge_command(std::span<const std::string> arguments);
 

@@ -12,13 +12,13 @@
 #include <mutex>
 #include <new>
 #include <string_view>
-#include <thread>
 
 #include "io/command_status.h"
 #include "io/console.h"
 #include "io/errors.h"
 #include "io/output_recording.h"
 #include "io/run_file_check.h"
+#include "io/thread_count.h"
 #include "numlib/failure_policy.h"
 #include "props/linelist_blocks.h"
 #include "props/linelist_csv.h"
@@ -86,9 +86,6 @@ std::optional<double> number_of(const std::string& text) {
 bool is_spin(double I) {
   return I >= 0.0 && I <= 20.0 && std::nearbyint(2 * I) == 2 * I;
 }
-
-// As velk's --threads: more would only share the same cores.
-constexpr int kMaxThreads = 256;
 
 // No J beyond: the list ends where both states hold no level.
 constexpr int32_t kNoLastJ = std::numeric_limits<int32_t>::max() - 2;
@@ -162,13 +159,9 @@ LinelistRequest parse_linelist_arguments(std::span<const std::string> arguments)
       const std::string text = argument == "--threads"
                                    ? next("a thread count")
                                    : argument.substr(std::string_view("--threads=").size());
-      int count = 0;
-      const auto result = std::from_chars(text.data(), text.data() + text.size(), count);
-      if (result.ec != std::errc() || result.ptr != text.data() + text.size() || count < 1 ||
-          count > kMaxThreads) {
+      request.threads = thread_count(text);
+      if (request.threads == 0) {
         refuse("thread count must be a whole number from 1 to 256, not '" + text + "'");
-      } else {
-        request.threads = count;
       }
     } else if (argument == "--homonuclear") {
       request.homonuclear = true;
@@ -392,7 +385,7 @@ SolvedList solve_line_list(const LinelistRequest& request) {
     take_A(J, block, weighted);
   }
 
-  const int workers = request.threads > 0 ? request.threads : threads_per_core();
+  const int workers = threads_or_one_per_core(request.threads);
   // The calling thread's states serve the first worker; the others search with copies.
   std::vector<ListWorker> list_workers;
   list_workers.reserve(static_cast<std::size_t>(workers));
@@ -493,8 +486,7 @@ void write_line_list(const LinelistRequest& request) {
   }
   const SolvedList solved = solve_line_list(request);
   check_hitran_fields(solved, request.name);
-  write_exomol_files(solved, request.name, request.tmax,
-                     request.threads > 0 ? request.threads : threads_per_core());
+  write_exomol_files(solved, request.name, request.tmax, threads_or_one_per_core(request.threads));
   write_hitran_file(solved, request.name, request.hitran);
   if (request.csv) write_linelist_csv(solved, request.name, request.hitran.temperature);
 }

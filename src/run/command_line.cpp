@@ -1,6 +1,5 @@
 #include "run/command_line.h"
 
-#include <charconv>
 #include <string>
 
 // The build passes the project's version; builds that never print it (the fuzz harnesses, which
@@ -10,18 +9,6 @@
 #endif
 
 namespace velk {
-
-namespace {
-
-// The count of --threads, or 0 when the text is not a whole number from 1 to kMaxThreads.
-int thread_count(std::string_view text) {
-  int count = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
-  if (error != std::errc() || end != text.data() + text.size()) return 0;
-  return count >= 1 && count <= kMaxThreads ? count : 0;
-}
-
-}  // namespace
 
 CommandLineOptions parse_command_line(std::span<const std::string_view> arguments) {
   CommandLineOptions options;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "io/thread_count.h"
+
 namespace velk {
 
 struct CommandLineOptions {
@@ -25,7 +27,6 @@ struct CommandLineOptions {
 // Reads the arguments that follow the program name. Help wins over the version, the version over
 // a run; an unknown option, any argument that is not an option and a thread count that is not a
 // whole number from 1 to kMaxThreads are refused.
-inline constexpr int kMaxThreads = 256;
 CommandLineOptions parse_command_line(std::span<const std::string_view> arguments);
 
 // What --help prints: what the program reads and writes, its options, its exit statuses and

@@ -4,11 +4,11 @@
 #include <exception>
 #include <iostream>
 #include <string>
-#include <thread>
 
 #include "io/console.h"
 #include "io/errors.h"
 #include "io/formatted_output.h"
+#include "io/thread_count.h"
 #include "run/control_file.h"
 #include "run/pause.h"
 #include "run/run_warnings.h"
@@ -30,8 +30,7 @@ void print_banner() {
 
 // One thread per core, or one when the machine does not say.
 int threads_wanted(const RunOptions& options) {
-  if (options.threads > 0) return options.threads;
-  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  return threads_or_one_per_core(options.threads);
 }
 
 void run_jobs(const NumericalFailureHandler& on_failure, const RunOptions& options) {
