@@ -15,8 +15,7 @@
 #include "io/errors.h"
 #include "io/output_file.h"
 #include "io/thread_count.h"
-#include "props/linelist_csv.h"
-#include "props/linelist_hitran.h"
+#include "props/linelist_files.h"
 #include "props/props_files.h"
 #include "solver/ordered_jobs.h"
 
@@ -202,14 +201,7 @@ std::pair<std::size_t, std::size_t> write_block(const SolvedList& list, int32_t 
   return {level_count, line_count};
 }
 
-void write_exomol_files(const SolvedList& solved, const std::string& name, int32_t tmax,
-                        int threads) {
-  if (solved.levels.empty()) {
-    throw InputError(std::string(kPrefix) + "linelist: neither state holds a bound level");
-  }
-  LineList list =
-      number_line_list(solved.levels, solved.lines, solved.spins, solved.Lambda_A, solved.Lambda_B);
-  list.half_widths = solved.quasi_bound;
+void check_states_fields(const LineList& list, const std::string& name) {
   // The energy field of NAME.states (F12.6) ends at 99999.999999 cm-1: a wider figure would
   // shift every column after it, and a reader by columns would take wrong numbers.
   for (std::size_t k = 0; k < list.levels.size(); ++k) {
@@ -221,6 +213,9 @@ void write_exomol_files(const SolvedList& solved, const std::string& name, int32
                      ") lies 100000 cm-1 or more above the lowest level, beyond the energy field "
                      "of the file; no file was written");
   }
+}
+
+void write_exomol_files(const LineList& list, const std::string& name, int32_t tmax, int threads) {
   const std::string outputs[] = {name + ".states", name + ".trans", name + ".pf"};
   OutputFile states(outputs[0]), trans(outputs[1]), pf(outputs[2]);
   // Q(T) costs an exponential for each level at each T, more than writing the other files: the
@@ -244,7 +239,7 @@ void write_exomol_files(const SolvedList& solved, const std::string& name, int32
       const SignalsKeptFromNewThreads interrupts_stay_here;
       for (int k = 1; k < threads; ++k) helpers.emplace_back(sum_Q);
     }
-    write_states(list, solved.Lambda_A, solved.Lambda_B, states);
+    write_states(list, list.Lambda_A, list.Lambda_B, states);
     write_trans(list, trans);
     sum_Q();
   }
@@ -388,11 +383,8 @@ int run_merge_command(std::span<const std::string> arguments) {
       }
       blocks.push_back(read_block(name));
     }
-    const SolvedList merged = merged_blocks(blocks);
-    check_hitran_fields(merged, out_name);
-    write_exomol_files(merged, out_name, tmax, threads_or_one_per_core(0));
-    write_hitran_file(merged, out_name, hitran);
-    if (csv) write_linelist_csv(merged, out_name, hitran.temperature);
+    write_list_files(merged_blocks(blocks), out_name,
+                     {tmax, threads_or_one_per_core(0), hitran, true, csv});
     return 0;
   });
   std::cout.flush();

@@ -42,9 +42,13 @@ struct SolvedList {
 std::pair<std::size_t, std::size_t> write_block(const SolvedList& list, int32_t J1, int32_t J2,
                                                 const std::string& name);
 
-// NAME.states, NAME.trans and NAME.pf of a whole list, and the line that says so; the partition
-// function summed on `threads` threads (at least 1), the files the same for any number.
-void write_exomol_files(const SolvedList& list, const std::string& name, int32_t tmax, int threads);
+// NAME.states, NAME.trans and NAME.pf of a whole list that check_states_fields has passed, and
+// the line that says so; the partition function summed on `threads` threads (at least 1), the
+// files the same for any number.
+void write_exomol_files(const LineList& list, const std::string& name, int32_t tmax, int threads);
+
+// Throws an InputError for the first level whose energy NAME.states cannot hold.
+void check_states_fields(const LineList& list, const std::string& name);
 
 // velk-props merge; the exit status.
 int run_merge_command(std::span<const std::string> arguments);

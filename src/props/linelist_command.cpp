@@ -21,7 +21,7 @@
 #include "io/thread_count.h"
 #include "numlib/failure_policy.h"
 #include "props/linelist_blocks.h"
-#include "props/linelist_csv.h"
+#include "props/linelist_files.h"
 #include "props/linelist_hitran.h"
 #include "props/linelist_levels.h"
 #include "props/linelist_lines.h"
@@ -484,11 +484,9 @@ void write_line_list(const LinelistRequest& request) {
         ": " + std::to_string(levels) + " levels, " + std::to_string(lines) + " lines)");
     return;
   }
-  const SolvedList solved = solve_line_list(request);
-  check_hitran_fields(solved, request.name);
-  write_exomol_files(solved, request.name, request.tmax, threads_or_one_per_core(request.threads));
-  write_hitran_file(solved, request.name, request.hitran);
-  if (request.csv) write_linelist_csv(solved, request.name, request.hitran.temperature);
+  write_list_files(
+      solve_line_list(request), request.name,
+      {request.tmax, threads_or_one_per_core(request.threads), request.hitran, true, request.csv});
 }
 
 int run_linelist_command(std::span<const std::string> arguments) {

@@ -39,10 +39,10 @@ struct LinelistRequest {
   std::optional<std::pair<int32_t, int32_t>> j_range;  // one block of J, both ends included
   HitranOptions hitran;  // NAME.par: its temperature (also that of NAME.csv) and ids
   bool csv = false;      // NAME.csv too
-  std::optional<Isotopologue> isotopologue;            // its reduced mass and nuclear spins
-  bool quasi_bound = false;  // the quasi-bound levels with their widths too
+  std::optional<Isotopologue> isotopologue;  // its reduced mass and nuclear spins
+  bool quasi_bound = false;                  // the quasi-bound levels with their widths too
   char within = 0;  // 'A' or 'B': the lines within that state, --moment its dipole function
-  int threads = 0;                                     // 0: one per core
+  int threads = 0;  // 0: one per core
   bool help = false;
   std::string refusal;  // a bad argument: this line on standard output, status 2
 };

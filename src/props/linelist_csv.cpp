@@ -14,12 +14,7 @@
 
 namespace velk::props {
 
-void write_linelist_csv(const SolvedList& solved, const std::string& name, double temperature) {
-  if (solved.levels.empty()) {
-    throw InputError(std::string(kPrefix) + "linelist: neither state holds a bound level");
-  }
-  const LineList list =
-      number_line_list(solved.levels, solved.lines, solved.spins, solved.Lambda_A, solved.Lambda_B);
+void write_linelist_csv(const LineList& list, const std::string& name, double temperature) {
   const double Q = partition_function(list, temperature);
   const double c2 = spectrum::kSecondRadiation;
   OutputFile out(name + ".csv");
@@ -31,9 +26,9 @@ void write_linelist_csv(const SolvedList& solved, const std::string& name, doubl
     const ListedLevel& upper = list.levels[line.upper];
     const ListedLevel& lower = list.levels[line.lower];
     const double nu = upper.E - lower.E;
-    const double HL = spectrum::honl_london(
-        {upper.J, lower.J, upper.state == 'A' ? solved.Lambda_A : solved.Lambda_B,
-         lower.state == 'A' ? solved.Lambda_A : solved.Lambda_B});
+    const double HL =
+        spectrum::honl_london({upper.J, lower.J, upper.state == 'A' ? list.Lambda_A : list.Lambda_B,
+                               lower.state == 'A' ? list.Lambda_A : list.Lambda_B});
     // A per unit moment squared gives the squared moment back; a line of HL 0 is never listed.
     const double per_unit_moment = spectrum::einstein_A(nu, HL, upper.J, 1.0);
     const double moment_squared = per_unit_moment > 0.0 ? line.A / per_unit_moment : 0.0;

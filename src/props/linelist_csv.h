@@ -21,6 +21,6 @@
 namespace velk::props {
 
 // NAME.csv of a whole list, and the line that says so.
-void write_linelist_csv(const SolvedList& solved, const std::string& name, double temperature);
+void write_linelist_csv(const LineList& list, const std::string& name, double temperature);
 
 }  // namespace velk::props

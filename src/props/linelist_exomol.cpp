@@ -69,6 +69,8 @@ LineList number_line_list(std::span<const ListedLevel> levels, std::span<const L
   for (std::size_t k = 0; k < order.size(); ++k) position[order[k]] = k;
 
   LineList list;
+  list.Lambda_A = Lambda_A;
+  list.Lambda_B = Lambda_B;
   list.levels.reserve(levels.size());
   for (const std::size_t k : order) list.levels.push_back(levels[k]);
   double lowest = 0.0;

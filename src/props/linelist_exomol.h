@@ -75,6 +75,7 @@ struct LineList {
   std::vector<double> A_sum;      // Σ A of the lines out of each level, s⁻¹
   std::vector<ListedLine> lines;  // upper, lower as positions in `levels`; by upper, lower
   bool half_widths = false;       // NAME.states ends each line in the level's half-width
+  int32_t Lambda_A = 0, Lambda_B = 0;
 };
 
 // Numbers the levels and lines (`levels` and `lines` as the solve made them).

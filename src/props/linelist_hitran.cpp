@@ -48,26 +48,16 @@ char* local_quanta(char* out, int32_t J, int32_t parity, char e_f) {
 
 }  // namespace
 
-void check_hitran_fields(const SolvedList& solved, const std::string& name) {
-  double lowest = 0.0;
-  for (std::size_t k = 0; k < solved.levels.size(); ++k) {
-    if (k == 0 || solved.levels[k].E < lowest) lowest = solved.levels[k].E;
-  }
-  const auto weight = [&](const ListedLevel& level) {
-    const int32_t Lambda = level.state == 'A' ? solved.Lambda_A : solved.Lambda_B;
-    return static_cast<int64_t>(nuclear_spin_weight(solved.spins, level.state,
-                                                    total_parity(Lambda, level.J, level.p))) *
-           (2 * level.J + 1);
-  };
-  for (const ListedLine& line : solved.lines) {
-    const ListedLevel& upper = solved.levels[line.upper];
-    const ListedLevel& lower = solved.levels[line.lower];
+void check_hitran_fields(const LineList& list, const std::string& name) {
+  for (const ListedLine& line : list.lines) {
+    const ListedLevel& upper = list.levels[line.upper];
+    const ListedLevel& lower = list.levels[line.lower];
     std::string what;
     if (upper.E - lower.E > kLargestWavenumber) {
       what = "a wavenumber of 100000 cm-1 or more";
-    } else if (lower.E - lowest > kLargestLowerEnergy) {
+    } else if (list.energies[line.lower] > kLargestLowerEnergy) {
       what = "a lower-level energy of 100000 cm-1 or more";
-    } else if (weight(upper) > kLargestWeight || weight(lower) > kLargestWeight) {
+    } else if (list.g_tot[line.upper] > kLargestWeight || list.g_tot[line.lower] > kLargestWeight) {
       what = "a statistical weight above 99999";
     } else if (std::max(upper.v, lower.v) > kLargestV || std::max(upper.J, lower.J) > kLargestJ) {
       what = "a v above 999 or a J above 99999";
@@ -150,16 +140,10 @@ void write_hitran_records(const LineList& list, int32_t Lambda_A, int32_t Lambda
   }
 }
 
-void write_hitran_file(const SolvedList& solved, const std::string& name,
+void write_hitran_file(const LineList& list, const std::string& name,
                        const HitranOptions& options) {
-  if (solved.levels.empty()) {
-    throw InputError(std::string(kPrefix) + "linelist: neither state holds a bound level");
-  }
-  check_hitran_fields(solved, name);
-  const LineList list =
-      number_line_list(solved.levels, solved.lines, solved.spins, solved.Lambda_A, solved.Lambda_B);
   OutputFile par(name + ".par");
-  write_hitran_records(list, solved.Lambda_A, solved.Lambda_B, options, par);
+  write_hitran_records(list, list.Lambda_A, list.Lambda_B, options, par);
   par.close();
   say(std::string(kPrefix) + "wrote " + name + ".par (" + std::to_string(list.lines.size()) +
       " lines, intensities at " + shortest_decimal(options.temperature) + " K)");

@@ -38,8 +38,8 @@ struct HitranOptions {
   int32_t isotopologue_id = 0;  // 0..9
 };
 
-// Throws the InputError above for the first line of `solved` that a record cannot hold.
-void check_hitran_fields(const SolvedList& solved, const std::string& name);
+// Throws the InputError above for the first line of `list` that a record cannot hold.
+void check_hitran_fields(const LineList& list, const std::string& name);
 
 // HITRAN's intensity of a line in cm/molecule (c₂ and c from spectrum/physical_constants.h).
 double hitran_intensity(double wavenumber, double A, int32_t g_upper, double E_lower,
@@ -49,8 +49,7 @@ double hitran_intensity(double wavenumber, double A, int32_t g_upper, double E_l
 void write_hitran_records(const LineList& list, int32_t Lambda_A, int32_t Lambda_B,
                           const HitranOptions& options, OutputFile& out);
 
-// NAME.par of a whole list (checked first), and the line that says so.
-void write_hitran_file(const SolvedList& solved, const std::string& name,
-                       const HitranOptions& options);
+// NAME.par of a whole list that check_hitran_fields has passed, and the line that says so.
+void write_hitran_file(const LineList& list, const std::string& name, const HitranOptions& options);
 
 }  // namespace velk::props

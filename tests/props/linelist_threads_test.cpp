@@ -27,6 +27,7 @@
 #include "props/exomol_fields.h"
 #include "props/linelist_blocks.h"
 #include "props/linelist_command.h"
+#include "props/linelist_files.h"
 
 namespace velk::props {
 namespace {
@@ -96,8 +97,10 @@ SolvedList random_list() {
 
 TEST_F(ScratchFolder, ExoMolFilesAreTheSameOnOneAndThreeThreads) {
   const SolvedList list = random_list();
-  write_exomol_files(list, "one", 700, 1);
-  write_exomol_files(list, "three", 700, 3);
+  write_list_files(list, "one",
+                   {.tmax = 700, .threads = 1, .hitran = {}, .par = false, .csv = false});
+  write_list_files(list, "three",
+                   {.tmax = 700, .threads = 3, .hitran = {}, .par = false, .csv = false});
   for (const char* ext : {".states", ".trans", ".pf"}) {
     const std::string one = bytes_of(std::string("one") + ext);
     EXPECT_GT(one.size(), 10000u) << ext;
@@ -116,7 +119,8 @@ TEST_F(ScratchFolder, AnEnergyBeyondTheStatesFieldWritesNoFile) {
     list.levels.back().E = lowest->E + top;
     bool refused = false;
     try {
-      write_exomol_files(list, "wide", 10, 1);
+      write_list_files(list, "wide",
+                       {.tmax = 10, .threads = 1, .hitran = {}, .par = false, .csv = false});
     } catch (const InputError& error) {
       refused = true;
       EXPECT_NE(std::string(error.what()).find("100000 cm-1 or more"), std::string::npos);
