@@ -39,11 +39,13 @@ bool sides_change(const double* v, int start, int end, double E) {
   return any != 0;
 }
 
-// Whether some point i, start <= i <= end, is a strict local minimum below `below`, or a strict
-// local maximum above `above`: the exact tests of the scans, two points at a time and without a
-// branch, so that the blocks where neither can be are passed over at vector speed.
-bool any_minimum_below(const double* v, int start, int end, double below) {
-  const ValuePair level = {below, below};
+// Whether some point i, start <= i <= end, is a strict local extremum beyond `level`, where
+// beyond(a, b) says that a lies beyond b (below for a minimum, above for a maximum): the exact
+// tests of the scans, two points at a time and without a branch, so that the blocks where none
+// can be are passed over at vector speed.
+template <typename Beyond>
+bool any_extremum_beyond(const double* v, int start, int end, double level, Beyond beyond) {
+  const ValuePair levels = {level, level};
   PairMask found = {0, 0};
   int i = start;
   for (; i + 1 <= end; i += 2) {
@@ -51,26 +53,19 @@ bool any_minimum_below(const double* v, int start, int end, double below) {
     std::memcpy(&before, v + i - 1, sizeof before);
     std::memcpy(&at, v + i, sizeof at);
     std::memcpy(&after, v + i + 1, sizeof after);
-    found |= (at < before) & (at < after) & (at < level);
+    found |= beyond(at, before) & beyond(at, after) & beyond(at, levels);
   }
   int64_t any = found[0] | found[1];
-  for (; i <= end; ++i) any |= v[i] < v[i - 1] && v[i] < v[i + 1] && v[i] < below ? 1 : 0;
+  for (; i <= end; ++i) {
+    any |= beyond(v[i], v[i - 1]) && beyond(v[i], v[i + 1]) && beyond(v[i], level) ? 1 : 0;
+  }
   return any != 0;
 }
+bool any_minimum_below(const double* v, int start, int end, double below) {
+  return any_extremum_beyond(v, start, end, below, [](auto a, auto b) { return a < b; });
+}
 bool any_maximum_above(const double* v, int start, int end, double above) {
-  const ValuePair level = {above, above};
-  PairMask found = {0, 0};
-  int i = start;
-  for (; i + 1 <= end; i += 2) {
-    ValuePair before, at, after;
-    std::memcpy(&before, v + i - 1, sizeof before);
-    std::memcpy(&at, v + i, sizeof at);
-    std::memcpy(&after, v + i + 1, sizeof after);
-    found |= (at > before) & (at > after) & (at > level);
-  }
-  int64_t any = found[0] | found[1];
-  for (; i <= end; ++i) any |= v[i] > v[i - 1] && v[i] > v[i + 1] && v[i] > above ? 1 : 0;
-  return any != 0;
+  return any_extremum_beyond(v, start, end, above, [](auto a, auto b) { return a > b; });
 }
 
 // jt and dVt of the third crossing k3 of V (in V's own order), as the solvers place the outer
