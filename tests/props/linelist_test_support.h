@@ -1,11 +1,9 @@
 // What the line-list tests share: potential files written from a function, files read back,
-// and a folder of its own for each test that is the working directory while the test runs.
+// and the scratch working directory of each test with two Morse curves and their velk.inf.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -18,8 +16,11 @@
 #include "io/console.h"
 #include "io/free_format_reader.h"
 #include "pec/curve_definition.h"
+#include "support/temp_dir.h"
 
 namespace velk::props::linelist_testing {
+
+using test::lines_of;
 
 // A pointwise potential file of U(R) at `points` radii from R0 step dR, with the curve's second
 // derivatives at the ends (the spline through a parabola is then the parabola itself).
@@ -64,35 +65,17 @@ inline CurveDefinition curve_of(const std::string& name, const std::string& byte
   return read_curve_definition(text);
 }
 
-inline std::vector<std::string> lines_of(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 inline std::string bytes_of(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class ScratchFolder : public ::testing::Test {
+// A scratch working directory of its own for each test, with the console quiet.
+class ScratchFolder : public test::ScratchDirectoryTest {
  protected:
   void SetUp() override {
+    test::ScratchDirectoryTest::SetUp();
     set_console_quiet(true);
-    // A parameterised test's name holds a '/'.
-    std::string leaf = "velk_linelist_" + std::to_string(::getpid()) + "_" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(leaf.begin(), leaf.end(), '/', '_');
-    dir_ = std::filesystem::temp_directory_path() / leaf;
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(dir_);
   }
   // Two shallow Morse curves of reduced mass mu, the upper 12000 cm-1 up: about 30 levels at
   // J = 0 for μ = 11.5 u, none beyond J ≈ 90, quasi-bound levels behind the barriers from J ≈ 20.
@@ -101,7 +84,6 @@ class ScratchFolder : public ::testing::Test {
     std::ofstream("up.pot") << morse_file(mu, upper_Lambda, 1800.0, 1.1, 3.3, 12000.0);
     std::ofstream("velk.inf") << velk_inf("low.pot", "up.pot", "2.2 9 1400");
   }
-  std::filesystem::path dir_, previous_;
 };
 
 }  // namespace velk::props::linelist_testing

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -22,7 +23,9 @@ class TempDir {
   explicit TempDir(std::string_view prefix) {
     std::random_device random;
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string test = info != nullptr ? info->name() : "outside_a_test";
+    std::string test = info != nullptr ? info->name() : "outside_a_test";
+    // A parameterised test's name holds a '/'.
+    std::replace(test.begin(), test.end(), '/', '_');
     path_ = std::filesystem::temp_directory_path() /
             (std::string(prefix) + "_" + test + "_" + std::to_string(random()));
     std::filesystem::remove_all(path_);
